@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, when it is missing. Safe to run twice.
+set -euo pipefail
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang-format python3-pyftpdlib)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Sets up, builds with warnings as errors, runs every test, then runs the core tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLIGNADO_WERROR=ON >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLIGNADO_WERROR=ON -DLIGNADO_SANITIZE=ON \
+  -DLIGNADO_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"

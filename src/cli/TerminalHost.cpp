@@ -1,0 +1,69 @@
+#include "cli/TerminalHost.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "cli/Commands.h"
+
+namespace lignado::cli {
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void onInterrupt(int) { gInterrupted = 1; }
+
+}  // namespace
+
+TerminalHost::TerminalHost() : tty_(isatty(STDERR_FILENO) != 0) {
+  gInterrupted = 0;
+  std::signal(SIGINT, onInterrupt);
+}
+
+TerminalHost::~TerminalHost() {
+  if (drawn_) std::fputc('\n', stderr);
+  std::signal(SIGINT, SIG_DFL);
+}
+
+void TerminalHost::showMessage(const std::string& text) {
+  if (drawn_) std::fputc('\n', stderr);
+  drawn_ = false;
+  printCp1252(stderr, text);
+  std::fputc('\n', stderr);
+}
+
+void TerminalHost::setStatus(const std::string& text) {
+  if (!tty_) return;
+  if (drawn_) std::fputc('\n', stderr);
+  drawn_ = false;
+  printCp1252(stderr, text);
+  std::fputc('\n', stderr);
+}
+
+void TerminalHost::setProgressMax(long long max) {
+  max_ = max;
+  draw();
+}
+
+void TerminalHost::setProgressPos(long long pos) {
+  pos_ = pos;
+  draw();
+}
+
+bool TerminalHost::abortRequested() { return gInterrupted != 0; }
+
+void TerminalHost::draw() {
+  if (!tty_ || max_ <= 0) return;
+  long long p = pos_ < 0 ? 0 : pos_ > max_ ? max_ : pos_;
+  int percent = static_cast<int>(p * 100 / max_);
+  if (percent == lastPercent_) return;
+  lastPercent_ = percent;
+  int filled = percent * 30 / 100;
+  std::fprintf(stderr, "\r[%.*s%*s] %3d %%", filled, "##############################",
+               30 - filled, "", percent);
+  std::fflush(stderr);
+  drawn_ = true;
+}
+
+}  // namespace lignado::cli

@@ -1,0 +1,167 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lignado {
+
+using NumList = std::vector<int32_t>;
+
+struct TFiche {  // one person
+  bool InUse = false;
+  uint8_t Sexe = 0;  // 0 man, 1 woman, 2 unknown
+  std::string Nom, Pre;
+  int32_t NumP = 0, NumM = 0;
+  int32_t Extra1 = 0, Extra2 = 0;
+  std::string Note, Dcree, DdMAJ, Attributes;
+  NumList EventList;
+  std::string RefNumber;
+  NumList SourceList;
+  std::string SpareText;
+  int32_t SiblingLink = 0, ChildLink = 0, UnionLink = 0;
+};
+
+struct TUnion {
+  bool InUse = false;
+  int32_t NumH = 0, NumF = 0;
+  NumList EventList;
+  int32_t NextUnionLink = 0;
+};
+
+struct TEve {
+  bool InUse = false;
+  std::string Kind, Date, Time, Place, Note, Spare;
+  std::string Quality = "0";
+};
+
+struct TSrc {
+  bool InUse = false;
+  std::string Title, Abbrev, Text, File;
+};
+
+// Event kinds as stored (Windows-1252 bytes).
+inline const std::string kNaissance = "Naissance";
+inline const std::string kBapteme = "Bapt\xEAme";
+inline const std::string kDeces = "D\xE9""c\xE8s";
+inline const std::string kSepulture = "S\xE9pulture";
+inline const std::string kMariage = "Mariage";
+inline const std::string kDivorce = "Divorce";
+
+// Field names of the person codes 1..23 and union codes 1..7 (index = code - 1).
+extern const char* const kPersonFieldNames[23];
+extern const char* const kUnionFieldNames[7];
+extern const char* const kOptionNames[4];
+extern const char* const kMainEventKinds[4];
+extern const char* const kMainEventTags[4];
+
+// The genealogy database: fixed pools of `capacity` records each, numbered from 1.
+class TBD {
+ public:
+  explicit TBD(int capacity = 1000);
+
+  int32_t PersonCount = 0;
+  int32_t UnionCount = 0;
+  int32_t EventCount = 0;
+  int32_t SourceCount = 0;
+  bool AppendMode = false;
+
+  int Capacity() const { return capacity_; }
+
+  // Empties every record and sets the four counts to 0, as the wizard does before an import.
+  void Clear();
+
+  // Records. NewPerson / NewUnion give 0 when the pool is full.
+  int32_t NewPerson();
+  void ClearPerson(int32_t p);
+  bool IsPersonUsed(int32_t p) const;
+  int32_t UsedPersonCount() const;
+  int32_t NewUnion();
+  void ClearUnion(int32_t u);
+  bool IsUnionValid(int32_t u) const;  // reads only; never frees the union
+  int32_t ValidUnionCount() const;
+  void ClearSource(int32_t s);
+
+  // Events of a person (index is 1-based into its EventList); field codes 1..6.
+  int32_t AddPersonEvent(int32_t p);
+  int32_t PersonEventCount(int32_t p) const;
+  void RemovePersonEvent(int32_t p, int32_t index);
+  std::string GetPersonEventField(int32_t p, int32_t index, int code) const;
+  void SetPersonEventField(int32_t p, int32_t index, const std::string& text, int code);
+  std::string GetPersonEvent(int32_t p, const std::string& kind, int code) const;  // first
+  void SetPersonEvent(int32_t p, const std::string& kind, const std::string& text,
+                      int code);  // last
+
+  // The same on a union's EventList.
+  int32_t AddUnionEvent(int32_t u);
+  int32_t UnionEventCount(int32_t u) const;
+  void RemoveUnionEvent(int32_t u, int32_t index);
+  std::string GetUnionEventField(int32_t u, int32_t index, int code) const;
+  void SetUnionEventField(int32_t u, int32_t index, const std::string& text, int code);
+  std::string GetUnionEvent(int32_t u, const std::string& kind, int code) const;
+  void SetUnionEvent(int32_t u, const std::string& kind, const std::string& text, int code);
+
+  // Named fields by code (person 0..28, union 1..7).
+  std::string GetPersonField(int32_t p, int code) const;
+  void SetPersonField(int32_t p, int code, const std::string& text);
+  std::string GetUnionField(int32_t u, int code) const;
+  void SetUnionField(int32_t u, int code, const std::string& text);
+
+  std::string GetAttribute(int32_t p, const std::string& name) const;
+  void SetAttribute(int32_t p, const std::string& name, const std::string& value);
+  bool AddPersonSource(int32_t p, int32_t source);  // true if appended
+
+  std::string GetSurname(int32_t p) const;
+  void SetSurname(int32_t p, const std::string& s);
+  std::string GetGivenNames(int32_t p) const;
+  void SetGivenNames(int32_t p, const std::string& s);
+  std::string GetUsualName(int32_t p) const;  // field code 24
+  std::string GetSurnameAndUsualName(int32_t p) const;
+  std::string GetProfession(int32_t p) const;
+  std::string GetBirthDate(int32_t p) const;
+  std::string GetDeathDate(int32_t p) const;
+  int32_t GetFather(int32_t p) const;
+  void SetFather(int32_t p, int32_t f);
+  int32_t GetMother(int32_t p) const;
+  void SetMother(int32_t p, int32_t m);
+  int GetSex(int32_t p) const;  // 2 for an invalid person
+  void SetSex(int32_t p, int sex);
+  int32_t GetHusband(int32_t u) const;  // 0 when the union is not in use
+  int32_t GetWife(int32_t u) const;
+  void SetHusband(int32_t u, int32_t p);
+  void SetWife(int32_t u, int32_t p);
+  int32_t GetSiblingLink(int32_t p) const;
+  int32_t GetChildLink(int32_t p) const;
+  int32_t GetUnionLink(int32_t p) const;
+  int32_t GetNextUnionLink(int32_t u) const;
+
+  // Direct access to stored records for numbers 1..capacity; nullptr outside.
+  TEve* EventRecord(int32_t e);
+  const TEve* EventRecord(int32_t e) const;
+  TSrc* SourceRecord(int32_t s);
+  const TSrc* SourceRecord(int32_t s) const;
+  const TFiche* Person(int32_t p) const;  // valid numbers only
+  const TUnion* Union(int32_t u) const;
+
+  // Usual given name of a given-names text (code 24 rule).
+  static std::string UsualName(const std::string& pre);
+
+ private:
+  bool validPerson(int32_t p) const { return p >= 1 && p <= PersonCount; }
+  bool validUnion(int32_t u) const { return u >= 1 && u <= UnionCount; }
+  int32_t addEvent(NumList& list);
+  void resetEvent(TEve& e);
+  void removeEvent(NumList& list, int32_t index);
+  std::string eventField(const NumList& list, int32_t index, int code) const;
+  void setEventField(const NumList& list, int32_t index, const std::string& text, int code);
+  std::string firstEventOfKind(const NumList& list, const std::string& kind, int code) const;
+  void setEventOfKind(NumList& list, const std::string& kind, const std::string& text, int code);
+
+  int capacity_;
+  std::vector<TFiche> persons_;  // index 0 unused
+  std::vector<TUnion> unions_;
+  std::vector<TEve> events_;
+  std::vector<TSrc> sources_;
+};
+
+}  // namespace lignado

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace lignado {
+
+// Date texts: "12/5/1900", "5/1900", "1900", "vers 1900", "après 1900 avant 1910", "".
+// All texts are Windows-1252.
+
+struct DateParts {
+  std::string q1, d1, q2, d2;  // first qualifier, first date, second qualifier, second date
+};
+struct DateComponents {
+  std::string qualifier;
+  int day = 0, month = 0, year = 0;  // 0 = unknown
+};
+
+DateParts DecoupeDate(const std::string& text);
+DateComponents LitDate(const std::string& text);
+int JourDate(const std::string& text);
+int MoisDate(const std::string& text);
+int AnneeDate(const std::string& text);
+std::string JourTexte(const std::string& text);
+std::string MoisTexte(const std::string& text);
+std::string AnneeTexte(const std::string& text);
+std::string FormeDate(int day, int month, int year);
+std::string NormaliseDate(const std::string& text);
+std::string DateGedcom(const std::string& gedcomValue);
+int CompareDate(const std::string& a, const std::string& b);  // 0 equal, 1 a later, 2 a earlier
+std::string DateDuJour();
+int AgeActuel(const std::string& birth);
+int AgeEntre(const std::string& first, const std::string& second);
+std::string Zodiaque(const std::string& text);
+std::string Fete(const std::string& text);
+
+// Today's date, from the system clock unless a test has fixed it.
+struct Today {
+  int day, month, year;
+};
+Today CurrentDay();
+void SetTodayForTests(int day, int month, int year);  // year 0 restores the clock
+
+// Place text cut at commas: positions 1..6 in [0..5].
+std::array<std::string, 6> DecoupeLieu(const std::string& place);
+
+}  // namespace lignado

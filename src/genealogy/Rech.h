@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lignado {
+
+class TBD;
+class Host;
+
+// A list of numbers with a fixed capacity; Lit/Ecrit are 1-based, Ajoute on a full list
+// does nothing.
+class TR {
+ public:
+  explicit TR(int capacity = 1000);
+  int32_t Nb = 0;
+  int32_t Lit(int i) const;
+  void Ecrit(int i, int32_t v);
+  void Ajoute(int32_t v);
+  int Capacity() const { return static_cast<int>(tab_.size()); }
+
+ private:
+  std::vector<int32_t> tab_;
+};
+
+// The unions or spouses of one person: capacity 100.
+class TRR : public TR {
+ public:
+  TRR() : TR(100) {}
+  void TrieParDate(const TBD& db, const std::string& kind);
+};
+
+TR ParentNum(const TBD& db, int32_t p);
+TR EnfantNum(const TBD& db, int32_t p);
+TR FratrieNum(const TBD& db, int32_t p);
+TRR UnionNumR(const TBD& db, int32_t p);
+TR UnionNum(const TBD& db, int32_t p);
+TR ConjointNum(const TBD& db, int32_t p);
+TRR ConjointNumR(const TBD& db, int32_t p);
+TR TousNum(const TBD& db);
+TR AscendantNum(const TBD& db, int32_t p, int32_t n);
+TR DescendantNum(const TBD& db, int32_t p, int32_t n);
+TR CommencePar(const TBD& db, const std::string& tmpl, const std::string& prefix);
+void TrieParTexte(const TBD& db, TR& list, const std::string& tmpl, Host* host = nullptr);
+void TrieParDate(const TBD& db, TR& list, const std::string& kind);
+TR ValeursDistinctes(const TBD& db, int code);
+int32_t DerniereUnion(const TBD& db, int32_t p);
+
+std::string ListeVersTexte(const TR& list);
+TR TexteVersListe(const std::string& text, int capacity = 1000);
+
+// The template language's "liste_" KIND (a, b) with evaluated argument texts; unknown KIND
+// gives the empty text. And "nombre_" KIND: "individu", "union", "patronyme", else empty.
+std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
+                        const std::string& b, Host* host = nullptr);
+std::string NombreMotCle(const TBD& db, const std::string& kind);
+
+}  // namespace lignado

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lignado {
+
+class TBD;
+
+// The expansion of a tag text ("<nom> <prénom>", "<eve:Naissance,lieu>" ...) for one person.
+// Windows-1252 in and out. An empty text or a person <= 0 gives the empty text.
+std::string ExpandTags(const TBD& db, int32_t person, const std::string& text);
+
+}  // namespace lignado

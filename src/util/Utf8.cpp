@@ -1,0 +1,97 @@
+#include "util/Utf8.h"
+
+namespace lignado {
+namespace {
+
+// Code points of bytes 0x80..0x9F in Windows-1252 (0 where the byte is undefined).
+const unsigned kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void appendUtf8(std::string& out, unsigned cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string Cp1252ToUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (unsigned char c : text) {
+    if (c < 0x80)
+      out += static_cast<char>(c);
+    else if (c < 0xA0)
+      appendUtf8(out, kHigh[c - 0x80] ? kHigh[c - 0x80] : c);  // undefined bytes as C1 controls
+    else
+      appendUtf8(out, c);
+  }
+  return out;
+}
+
+void AppendCodePointCp1252(std::string& out, unsigned cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+    out += static_cast<char>(cp);
+    return;
+  }
+  for (unsigned i = 0; i < 32; ++i) {
+    if (kHigh[i] == cp && cp != 0) {
+      out += static_cast<char>(0x80 + i);
+      return;
+    }
+  }
+  out += "&#" + std::to_string(cp) + ";";
+}
+
+std::string Utf8ToCp1252(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    int len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (len == 4 && c > 0xF4) len = 0;
+    unsigned cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+    bool ok = len > 0 && i + len <= n;
+    for (int k = 1; ok && k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(text[i + k]);
+      if ((cc & 0xC0) != 0x80)
+        ok = false;
+      else
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+               (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
+      ok = false;
+    if (!ok) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    AppendCodePointCp1252(out, cp);
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace lignado
