@@ -43,7 +43,9 @@ struct TSrc {
 // Event kinds as stored (Windows-1252 bytes).
 inline const std::string kNaissance = "Naissance";
 inline const std::string kBapteme = "Bapt\xEAme";
-inline const std::string kDeces = "D\xE9""c\xE8s";
+inline const std::string kDeces =
+    "D\xE9"
+    "c\xE8s";
 inline const std::string kSepulture = "S\xE9pulture";
 inline const std::string kMariage = "Mariage";
 inline const std::string kDivorce = "Divorce";

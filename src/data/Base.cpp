@@ -1,0 +1,609 @@
+#include "data/Base.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace lignado {
+
+const char* const kPersonFieldNames[23] = {"Sexe", "Nom",   "Pre",   "NumP",  "NumM",  "DdN",
+                                           "LdN",  "NoteN", "DdB",   "LdB",   "NoteB", "DdD",
+                                           "LdD",  "NoteD", "DdE",   "LdE",   "NoteE", "Note",
+                                           "Prof", "Photo", "Dcree", "DdMAJ", "Titre"};
+const char* const kUnionFieldNames[7] = {"NumH", "NumF", "DdM", "LdM", "DdS", "LdS", "NoteU"};
+const char* const kOptionNames[4] = {"doNum", "doDes", "doFichier", "doNote"};
+const char* const kMainEventKinds[4] = {"Naissance",
+                                        "D\xE9"
+                                        "c\xE8s",
+                                        "Bapt\xEAme", "S\xE9pulture"};
+const char* const kMainEventTags[4] = {"BIRT", "DEAT", "BAPM", "CREM"};
+
+namespace {
+
+// Decimal text to number, 0 when it is not one (leading blanks allowed, as the string
+// to integer conversion of the original platform does).
+int32_t toInt(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  const char* b = s.data() + i;
+  const char* e = s.data() + s.size();
+  if (b != e && *b == '+') ++b;
+  int64_t v = 0;
+  auto r = std::from_chars(b, e, v);
+  if (r.ec != std::errc() || r.ptr != e || v < INT32_MIN || v > INT32_MAX) return 0;
+  return static_cast<int32_t>(v);
+}
+
+// Person codes 6..17 map to (event kind, event field).
+bool personEventCode(int code, const std::string** kind, int* field) {
+  static const std::string* kinds[4] = {&kNaissance, &kBapteme, &kDeces, &kSepulture};
+  static const int fields[3] = {2, 4, 5};
+  if (code < 6 || code > 17) return false;
+  *kind = kinds[(code - 6) / 3];
+  *field = fields[(code - 6) % 3];
+  return true;
+}
+
+std::string* eventFieldRef(TEve& e, int code) {
+  switch (code) {
+    case 1:
+      return &e.Kind;
+    case 2:
+      return &e.Date;
+    case 3:
+      return &e.Time;
+    case 4:
+      return &e.Place;
+    case 5:
+      return &e.Note;
+    case 6:
+      return &e.Quality;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+TBD::TBD(int capacity)
+    : capacity_(capacity < 1 ? 1 : capacity),
+      persons_(capacity_ + 1),
+      unions_(capacity_ + 1),
+      events_(capacity_ + 1),
+      sources_(capacity_ + 1) {}
+
+void TBD::Clear() {
+  for (int32_t p = 1; p <= PersonCount; ++p) ClearPerson(p);
+  for (int32_t u = 1; u <= UnionCount; ++u) ClearUnion(u);
+  for (int32_t s = 1; s <= SourceCount && s <= capacity_; ++s) ClearSource(s);
+  PersonCount = UnionCount = SourceCount = EventCount = 0;
+}
+
+int32_t TBD::NewPerson() {
+  int32_t p = 0;
+  if (!AppendMode) {
+    for (int32_t i = 1; i <= PersonCount; ++i)
+      if (!persons_[i].InUse) {
+        p = i;
+        break;
+      }
+  }
+  if (p == 0) {
+    if (PersonCount >= capacity_) return 0;
+    p = ++PersonCount;
+  }
+  ClearPerson(p);
+  persons_[p].InUse = true;
+  return p;
+}
+
+void TBD::ClearPerson(int32_t p) {
+  if (!validPerson(p)) return;
+  TFiche& f = persons_[p];
+  f.InUse = false;
+  f.Sexe = 0;
+  f.Nom.clear();
+  f.Pre.clear();
+  f.NumP = f.NumM = 0;
+  f.Note.clear();
+  f.Dcree.clear();
+  f.DdMAJ.clear();
+  f.Attributes.clear();
+  f.RefNumber.clear();
+  while (!f.EventList.empty()) removeEvent(f.EventList, 1);
+  f.SourceList.clear();
+}
+
+bool TBD::IsPersonUsed(int32_t p) const {
+  return validPerson(p) && persons_[p].InUse;
+}
+
+int32_t TBD::UsedPersonCount() const {
+  int32_t n = 0;
+  for (int32_t p = 1; p <= PersonCount; ++p) n += persons_[p].InUse ? 1 : 0;
+  return n;
+}
+
+int32_t TBD::NewUnion() {
+  int32_t u = 0;
+  if (!AppendMode) {
+    for (int32_t i = 1; i <= UnionCount; ++i)
+      if (!unions_[i].InUse) {
+        u = i;
+        break;
+      }
+  }
+  if (u == 0) {
+    if (UnionCount >= capacity_) return 0;
+    u = ++UnionCount;
+  }
+  unions_[u].InUse = true;
+  for (int code = 1; code <= 7; ++code) SetUnionField(u, code, "");
+  return u;
+}
+
+void TBD::ClearUnion(int32_t u) {
+  if (!validUnion(u)) return;
+  TUnion& un = unions_[u];
+  un.InUse = false;
+  un.NumH = un.NumF = 0;
+  while (!un.EventList.empty()) removeEvent(un.EventList, 1);
+}
+
+bool TBD::IsUnionValid(int32_t u) const {
+  return validUnion(u) && unions_[u].InUse && unions_[u].NumH > 0 && unions_[u].NumF > 0;
+}
+
+int32_t TBD::ValidUnionCount() const {
+  int32_t n = 0;
+  for (int32_t u = 1; u <= UnionCount; ++u) n += IsUnionValid(u) ? 1 : 0;
+  return n;
+}
+
+void TBD::ClearSource(int32_t s) {
+  if (s < 1 || s > SourceCount || s > capacity_) return;
+  TSrc& src = sources_[s];
+  src.InUse = false;
+  src.Title.clear();
+  src.Text.clear();
+  src.File.clear();
+}
+
+// ---- events
+
+void TBD::resetEvent(TEve& e) {
+  e.InUse = false;
+  e.Kind.clear();
+  e.Date.clear();
+  e.Time.clear();
+  e.Place.clear();
+  e.Note.clear();
+  e.Spare.clear();
+  e.Quality = "0";
+}
+
+int32_t TBD::addEvent(NumList& list) {
+  int32_t cand = EventCount + 1;
+  if (!AppendMode) {
+    for (int32_t i = 1; i <= EventCount; ++i)
+      if (!events_[i].InUse) {
+        cand = i;
+        break;
+      }
+  }
+  if (cand > capacity_) return 0;
+  if (cand == EventCount + 1) ++EventCount;
+  resetEvent(events_[cand]);
+  events_[cand].InUse = true;
+  list.push_back(cand);
+  return cand;
+}
+
+void TBD::removeEvent(NumList& list, int32_t index) {
+  if (index < 1 || index > static_cast<int32_t>(list.size())) return;
+  int32_t e = list[index - 1];
+  if (e >= 1 && e <= capacity_) resetEvent(events_[e]);
+  list.erase(list.begin() + (index - 1));
+}
+
+std::string TBD::eventField(const NumList& list, int32_t index, int code) const {
+  if (index < 1 || index > static_cast<int32_t>(list.size())) return {};
+  int32_t e = list[index - 1];
+  if (e < 1 || e > capacity_) return {};
+  std::string* f = eventFieldRef(const_cast<TEve&>(events_[e]), code);
+  return f ? *f : std::string();
+}
+
+void TBD::setEventField(const NumList& list, int32_t index, const std::string& text, int code) {
+  if (index < 1 || index > static_cast<int32_t>(list.size())) return;
+  int32_t e = list[index - 1];
+  if (e < 1 || e > capacity_) return;
+  if (std::string* f = eventFieldRef(events_[e], code)) *f = text;
+}
+
+std::string TBD::firstEventOfKind(const NumList& list, const std::string& kind, int code) const {
+  for (size_t i = 0; i < list.size(); ++i) {
+    int32_t e = list[i];
+    if (e >= 1 && e <= capacity_ && events_[e].Kind == kind)
+      return eventField(list, static_cast<int32_t>(i + 1), code);
+  }
+  return {};
+}
+
+void TBD::setEventOfKind(NumList& list, const std::string& kind, const std::string& text,
+                         int code) {
+  int32_t found = 0;
+  for (size_t i = 0; i < list.size(); ++i) {
+    int32_t e = list[i];
+    if (e >= 1 && e <= capacity_ && events_[e].Kind == kind) found = static_cast<int32_t>(i + 1);
+  }
+  if (found == 0) {
+    if (text.empty() || addEvent(list) == 0) return;
+    found = static_cast<int32_t>(list.size());
+  }
+  setEventField(list, found, text, code);
+  setEventField(list, found, kind, 1);
+}
+
+int32_t TBD::AddPersonEvent(int32_t p) {
+  return validPerson(p) ? addEvent(persons_[p].EventList) : 0;
+}
+int32_t TBD::PersonEventCount(int32_t p) const {
+  return validPerson(p) ? static_cast<int32_t>(persons_[p].EventList.size()) : 0;
+}
+void TBD::RemovePersonEvent(int32_t p, int32_t index) {
+  if (validPerson(p)) removeEvent(persons_[p].EventList, index);
+}
+std::string TBD::GetPersonEventField(int32_t p, int32_t index, int code) const {
+  return validPerson(p) ? eventField(persons_[p].EventList, index, code) : std::string();
+}
+void TBD::SetPersonEventField(int32_t p, int32_t index, const std::string& text, int code) {
+  if (validPerson(p)) setEventField(persons_[p].EventList, index, text, code);
+}
+std::string TBD::GetPersonEvent(int32_t p, const std::string& kind, int code) const {
+  return validPerson(p) ? firstEventOfKind(persons_[p].EventList, kind, code) : std::string();
+}
+void TBD::SetPersonEvent(int32_t p, const std::string& kind, const std::string& text, int code) {
+  if (validPerson(p)) setEventOfKind(persons_[p].EventList, kind, text, code);
+}
+
+int32_t TBD::AddUnionEvent(int32_t u) {
+  return validUnion(u) ? addEvent(unions_[u].EventList) : 0;
+}
+int32_t TBD::UnionEventCount(int32_t u) const {
+  return validUnion(u) ? static_cast<int32_t>(unions_[u].EventList.size()) : 0;
+}
+void TBD::RemoveUnionEvent(int32_t u, int32_t index) {
+  if (validUnion(u)) removeEvent(unions_[u].EventList, index);
+}
+std::string TBD::GetUnionEventField(int32_t u, int32_t index, int code) const {
+  return validUnion(u) ? eventField(unions_[u].EventList, index, code) : std::string();
+}
+void TBD::SetUnionEventField(int32_t u, int32_t index, const std::string& text, int code) {
+  if (validUnion(u)) setEventField(unions_[u].EventList, index, text, code);
+}
+std::string TBD::GetUnionEvent(int32_t u, const std::string& kind, int code) const {
+  return validUnion(u) ? firstEventOfKind(unions_[u].EventList, kind, code) : std::string();
+}
+void TBD::SetUnionEvent(int32_t u, const std::string& kind, const std::string& text, int code) {
+  if (validUnion(u)) setEventOfKind(unions_[u].EventList, kind, text, code);
+}
+
+// ---- fields by code
+
+std::string TBD::GetPersonField(int32_t p, int code) const {
+  if (!validPerson(p)) return {};
+  const TFiche& f = persons_[p];
+  const std::string* kind;
+  int field;
+  if (personEventCode(code, &kind, &field)) return GetPersonEvent(p, *kind, field);
+  switch (code) {
+    case 0:
+      return f.InUse ? "1" : "0";
+    case 1:
+      return f.Sexe == 0 ? "H" : f.Sexe == 1 ? "F" : "I";
+    case 2:
+      return f.Nom;
+    case 3:
+      return f.Pre;
+    case 4:
+      return std::to_string(f.NumP);
+    case 5:
+      return std::to_string(f.NumM);
+    case 18:
+      return f.Note;
+    case 19:
+      return GetAttribute(p, "Profession");
+    case 21:
+      return f.Dcree;
+    case 22:
+      return f.DdMAJ;
+    case 23:
+      return f.Attributes;
+    case 24:
+      return UsualName(f.Pre);
+    case 25:
+      return f.Nom + " " + f.Pre;
+    case 26:
+      return f.RefNumber;
+    case 27:
+      return std::to_string(f.Extra1);
+    case 28:
+      return std::to_string(f.Extra2);
+    default:
+      return {};
+  }
+}
+
+void TBD::SetPersonField(int32_t p, int code, const std::string& text) {
+  if (!validPerson(p)) return;
+  TFiche& f = persons_[p];
+  const std::string* kind;
+  int field;
+  if (personEventCode(code, &kind, &field)) {
+    SetPersonEvent(p, *kind, text, field);
+    return;
+  }
+  switch (code) {
+    case 0:
+      f.InUse = text == "1";
+      break;
+    case 1: {
+      std::string l = text;
+      for (char& c : l) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+      f.Sexe = l == "h" ? 0 : l == "f" ? 1 : 2;
+      break;
+    }
+    case 2:
+      SetSurname(p, text);
+      break;
+    case 3:
+      f.Pre = text;
+      break;
+    case 4:
+      f.NumP = toInt(text);
+      break;
+    case 5:
+      f.NumM = toInt(text);
+      break;
+    case 18:
+      f.Note = text;
+      break;
+    case 19:
+      SetAttribute(p, "Profession", text);
+      break;
+    case 21:
+      f.Dcree = text;
+      break;
+    case 22:
+      f.DdMAJ = text;
+      break;
+    case 23:
+      f.Attributes = text;
+      break;
+    case 26:
+      f.RefNumber = text;
+      break;
+    case 27:
+      f.Extra1 = toInt(text);
+      break;
+    case 28:
+      f.Extra2 = toInt(text);
+      break;
+    default:
+      break;
+  }
+}
+
+std::string TBD::GetUnionField(int32_t u, int code) const {
+  if (!validUnion(u)) return {};
+  switch (code) {
+    case 1:
+      return std::to_string(unions_[u].NumH);
+    case 2:
+      return std::to_string(unions_[u].NumF);
+    case 3:
+      return GetUnionEvent(u, kMariage, 2);
+    case 4:
+      return GetUnionEvent(u, kDivorce, 2);
+    case 5:
+      return GetUnionEvent(u, kMariage, 4);
+    case 6:
+      return GetUnionEvent(u, kDivorce, 4);
+    case 7:
+      return GetUnionEvent(u, kMariage, 5);
+    default:
+      return {};
+  }
+}
+
+void TBD::SetUnionField(int32_t u, int code, const std::string& text) {
+  if (!validUnion(u)) return;
+  switch (code) {
+    case 1:
+      unions_[u].NumH = toInt(text);
+      break;
+    case 2:
+      unions_[u].NumF = toInt(text);
+      break;
+    case 3:
+      SetUnionEvent(u, kMariage, text, 2);
+      break;
+    case 4:
+      SetUnionEvent(u, kDivorce, text, 2);
+      break;
+    case 5:
+      SetUnionEvent(u, kMariage, text, 4);
+      break;
+    case 6:
+      SetUnionEvent(u, kDivorce, text, 4);
+      break;
+    case 7:
+      SetUnionEvent(u, kMariage, text, 5);
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- attributes
+
+namespace {
+
+struct Triple {
+  std::string type, name, value;
+};
+
+std::vector<Triple> splitTriples(const std::string& attributes) {
+  std::vector<std::string> fields;
+  std::string s = attributes + "|||";
+  size_t start = 0;
+  for (size_t i = 0; i < s.size(); ++i)
+    if (s[i] == '|') {
+      fields.push_back(s.substr(start, i - start));
+      start = i + 1;
+    }
+  std::vector<Triple> out;
+  for (size_t i = 0; i + 2 < fields.size(); i += 3)
+    out.push_back({fields[i], fields[i + 1], fields[i + 2]});
+  return out;
+}
+
+}  // namespace
+
+std::string TBD::GetAttribute(int32_t p, const std::string& name) const {
+  if (!validPerson(p)) return {};
+  for (const Triple& t : splitTriples(persons_[p].Attributes))
+    if (t.name == name) return t.value;
+  return {};
+}
+
+void TBD::SetAttribute(int32_t p, const std::string& name, const std::string& value) {
+  if (!validPerson(p)) return;
+  std::string& attrs = persons_[p].Attributes;
+  // The "|||" padding of the lookup adds one empty triple at most; it vanishes on rebuild.
+  std::vector<Triple> triples = splitTriples(attrs);
+  bool found = false;
+  std::string out;
+  for (Triple& t : triples) {
+    if (t.name == name) {
+      t.type = "t";
+      t.value = value;
+      found = true;
+    }
+    if (!t.value.empty()) out += t.type + "|" + t.name + "|" + t.value + "|";
+  }
+  if (!found && !value.empty()) out += "t|" + name + "|" + value + "|";
+  attrs = out;
+}
+
+bool TBD::AddPersonSource(int32_t p, int32_t source) {
+  if (!validPerson(p)) return false;
+  NumList& l = persons_[p].SourceList;
+  if (std::find(l.begin(), l.end(), source) != l.end()) return false;
+  l.push_back(source);
+  return true;
+}
+
+// ---- shortcuts
+
+std::string TBD::GetSurname(int32_t p) const {
+  return validPerson(p) ? persons_[p].Nom : "";
+}
+void TBD::SetSurname(int32_t p, const std::string& s) {
+  if (validPerson(p)) persons_[p].Nom = s;
+}
+std::string TBD::GetGivenNames(int32_t p) const {
+  return validPerson(p) ? persons_[p].Pre : "";
+}
+void TBD::SetGivenNames(int32_t p, const std::string& s) {
+  if (validPerson(p)) persons_[p].Pre = s;
+}
+
+std::string TBD::UsualName(const std::string& pre) {
+  size_t q1 = pre.find('"');
+  if (q1 != std::string::npos) {
+    size_t q2 = pre.find('"', q1 + 1);
+    if (q2 != std::string::npos) return pre.substr(q1 + 1, q2 - q1 - 1);
+  }
+  std::string s = pre.substr(0, pre.find(','));
+  return s.substr(0, s.find(' '));
+}
+
+std::string TBD::GetUsualName(int32_t p) const {
+  return validPerson(p) ? UsualName(persons_[p].Pre) : "";
+}
+std::string TBD::GetSurnameAndUsualName(int32_t p) const {
+  return validPerson(p) ? persons_[p].Nom + " " + UsualName(persons_[p].Pre) : "";
+}
+std::string TBD::GetProfession(int32_t p) const {
+  return GetAttribute(p, "Profession");
+}
+std::string TBD::GetBirthDate(int32_t p) const {
+  return GetPersonEvent(p, kNaissance, 2);
+}
+std::string TBD::GetDeathDate(int32_t p) const {
+  return GetPersonEvent(p, kDeces, 2);
+}
+int32_t TBD::GetFather(int32_t p) const {
+  return validPerson(p) ? persons_[p].NumP : 0;
+}
+void TBD::SetFather(int32_t p, int32_t f) {
+  if (validPerson(p)) persons_[p].NumP = f;
+}
+int32_t TBD::GetMother(int32_t p) const {
+  return validPerson(p) ? persons_[p].NumM : 0;
+}
+void TBD::SetMother(int32_t p, int32_t m) {
+  if (validPerson(p)) persons_[p].NumM = m;
+}
+int TBD::GetSex(int32_t p) const {
+  return validPerson(p) ? persons_[p].Sexe : 2;
+}
+void TBD::SetSex(int32_t p, int sex) {
+  if (validPerson(p)) persons_[p].Sexe = static_cast<uint8_t>(sex < 0 || sex > 2 ? 2 : sex);
+}
+int32_t TBD::GetHusband(int32_t u) const {
+  return validUnion(u) && unions_[u].InUse ? unions_[u].NumH : 0;
+}
+int32_t TBD::GetWife(int32_t u) const {
+  return validUnion(u) && unions_[u].InUse ? unions_[u].NumF : 0;
+}
+void TBD::SetHusband(int32_t u, int32_t p) {
+  if (validUnion(u)) unions_[u].NumH = p;
+}
+void TBD::SetWife(int32_t u, int32_t p) {
+  if (validUnion(u)) unions_[u].NumF = p;
+}
+int32_t TBD::GetSiblingLink(int32_t p) const {
+  return validPerson(p) ? persons_[p].SiblingLink : 0;
+}
+int32_t TBD::GetChildLink(int32_t p) const {
+  return validPerson(p) ? persons_[p].ChildLink : 0;
+}
+int32_t TBD::GetUnionLink(int32_t p) const {
+  return validPerson(p) ? persons_[p].UnionLink : 0;
+}
+int32_t TBD::GetNextUnionLink(int32_t u) const {
+  return validUnion(u) ? unions_[u].NextUnionLink : 0;
+}
+
+TEve* TBD::EventRecord(int32_t e) {
+  return e >= 1 && e <= capacity_ ? &events_[e] : nullptr;
+}
+const TEve* TBD::EventRecord(int32_t e) const {
+  return e >= 1 && e <= capacity_ ? &events_[e] : nullptr;
+}
+TSrc* TBD::SourceRecord(int32_t s) {
+  return s >= 1 && s <= capacity_ ? &sources_[s] : nullptr;
+}
+const TSrc* TBD::SourceRecord(int32_t s) const {
+  return s >= 1 && s <= capacity_ ? &sources_[s] : nullptr;
+}
+const TFiche* TBD::Person(int32_t p) const {
+  return validPerson(p) ? &persons_[p] : nullptr;
+}
+const TUnion* TBD::Union(int32_t u) const {
+  return validUnion(u) ? &unions_[u] : nullptr;
+}
+
+}  // namespace lignado
