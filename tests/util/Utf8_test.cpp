@@ -1,0 +1,37 @@
+#include "util/Utf8.h"
+
+#include <gtest/gtest.h>
+
+namespace lignado {
+namespace {
+
+TEST(Utf8, RoundTripsEveryWindows1252Letter) {
+  std::string all;
+  for (int c = 0x20; c < 0x100; ++c)
+    if (c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D && c != 0x7F)
+      all += static_cast<char>(c);
+  EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
+}
+
+TEST(Utf8, KnownCharacters) {
+  EXPECT_EQ(Cp1252ToUtf8("Fr\xE9mont \x80"), "Fr\xC3\xA9mont \xE2\x82\xAC");
+  EXPECT_EQ(Utf8ToCp1252("\xC5\x93uvre \xE2\x80\x99"), "\x9Cuvre \x92");
+  // Characters outside Windows-1252 become numeric references.
+  EXPECT_EQ(Utf8ToCp1252("\xC5\x81\xC3\xB3"
+                         "d\xC5\xBA"),
+            "&#321;\xF3"
+            "d&#378;");
+  EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80"), "&#128512;");
+}
+
+TEST(Utf8, InvalidBytesPassThrough) {
+  // Windows-1252 text given where UTF-8 was expected keeps its bytes.
+  EXPECT_EQ(Utf8ToCp1252("Fr\xE9mont"), "Fr\xE9mont");
+  EXPECT_EQ(Utf8ToCp1252("\xC3"), "\xC3");
+  EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "\xC0\xAF");          // overlong
+  EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "\xED\xA0\x80");  // surrogate
+  EXPECT_EQ(Utf8ToCp1252(""), "");
+}
+
+}  // namespace
+}  // namespace lignado
