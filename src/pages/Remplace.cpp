@@ -1,0 +1,326 @@
+#include "pages/Remplace.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <optional>
+
+#include "data/Base.h"
+#include "genealogy/DateLieu.h"
+#include "genealogy/Rech.h"
+
+namespace lignado {
+namespace {
+
+// A value may hold its own tag (a note quoting "<note>"): the scan restarts at the front after
+// every tag, so without these bounds it would never end.
+constexpr int kMaxTags = 10000;
+constexpr size_t kMaxGrowth = size_t{1} << 24;
+
+bool startsWith(const std::string& s, const char* prefix) {
+  return s.rfind(prefix, 0) == 0;
+}
+
+// A whole decimal integer, optional sign; nothing else.
+std::optional<int64_t> readInteger(const std::string& s) {
+  const char* b = s.data();
+  const char* e = b + s.size();
+  if (b != e && *b == '+') ++b;
+  if (b == e || (*b == '-' && b != s.data())) return std::nullopt;
+  int64_t v = 0;
+  auto [ptr, ec] = std::from_chars(b, e, v);
+  if (ec != std::errc() || ptr != e) return std::nullopt;
+  return v;
+}
+
+std::string crlfToBlank(std::string s) {
+  size_t pos = 0;
+  while ((pos = s.find("\r\n", pos)) != std::string::npos) s.replace(pos, 2, " ");
+  return s;
+}
+
+std::string asciiLower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// The N-th entry of a kinship list as the numbered navigation tags read it: 0 is the last,
+// anything else outside 1..Nb (or not a number) is none.
+int32_t pickEntry(const TR& list, const std::string& rest) {
+  if (rest.empty()) return 0;  // the bare keyword closed at once
+  auto n = readInteger(rest.substr(1));
+  int64_t v = n ? *n : -1;
+  if (v == 0) return list.Lit(list.Nb);
+  if (v < 1 || v > list.Nb) return 0;
+  return list.Lit(static_cast<int>(v));
+}
+
+// Place parts 1..6 in [0..5], with a leading three-digit number of the commune moved onto the
+// departement (the "29, 200 Brest" way of writing a postal code).
+std::array<std::string, 6> placeParts(const std::string& place) {
+  auto parts = DecoupeLieu(place);
+  std::string head = parts[3].substr(0, 3);
+  auto n = readInteger(head);
+  if (n && *n >= 0) {
+    parts[2] += head;
+    parts[3] = parts[3].size() > 4 ? parts[3].substr(4) : std::string();
+  }
+  return parts;
+}
+
+// Characters 1 to 5 of the (trimmed) departement; below 100 it is a departement number alone.
+std::string postalCode(const std::array<std::string, 6>& parts) {
+  auto n = readInteger(parts[2].substr(0, 5));
+  int64_t v = n ? *n : 0;
+  if (v < 100) v *= 1000;
+  return v > 0 ? std::to_string(v) : std::string();
+}
+
+enum class Field { None, Date, Time, Place, Note };
+
+struct Expansion {
+  const TBD& db;
+  int32_t start;
+  int32_t person;
+  int32_t uni = 0;
+
+  // Handles one tag and gives the text that takes its place.
+  std::string handle(const std::string& tag) {
+    if (startsWith(tag, "<i")) return identityNavigation(tag);
+    if (tag == "<p\xE8re>" || tag == "<m\xE8re>" || startsWith(tag, "<conjoint") ||
+        startsWith(tag, "<union"))
+      return navigation(tag);
+    if (startsWith(tag, "<e") || startsWith(tag, "<\xE9")) return eventTag(tag);
+    if (person == 0) return {};
+    return personTag(tag);
+  }
+
+  std::string identityNavigation(const std::string& tag) {
+    if (tag == "<individu>") {
+      person = start;
+      uni = 0;
+    } else if (tag == "<i-p\xE8re>" || tag == "<i-m\xE8re>") {
+      return navigation(tag.substr(0, 1) + tag.substr(3));
+    } else if (startsWith(tag, "<i-conjoint")) {
+      person = pickEntry(ConjointNumR(db, person), inner(tag, 11));
+      uni = 0;
+    } else if (startsWith(tag, "<i-union")) {
+      uni = pickEntry(UnionNumR(db, person), inner(tag, 8));
+    }
+    return {};
+  }
+
+  std::string navigation(const std::string& tag) {
+    if (tag == "<p\xE8re>") {
+      person = db.GetFather(person);
+      uni = 0;
+    } else if (tag == "<m\xE8re>") {
+      person = db.GetMother(person);
+      uni = 0;
+    } else if (startsWith(tag, "<conjoint")) {
+      person = pickEntry(ConjointNum(db, person), inner(tag, 9));
+      uni = 0;
+    } else {
+      uni = pickEntry(UnionNum(db, person), inner(tag, 6));
+    }
+    return {};
+  }
+
+  // The text between a keyword of `len` characters and the closing ">".
+  static std::string inner(const std::string& tag, size_t len) {
+    return tag.size() > len + 1 ? tag.substr(len, tag.size() - len - 1) : std::string();
+  }
+
+  std::string personTag(const std::string& tag) {
+    const int32_t p = person;
+    if (tag == "<nom>") return db.GetSurname(p);
+    if (tag == "<pre>" || tag == "<pr\xE9nom>" || tag == "<pr\xE9noms>") return db.GetGivenNames(p);
+    if (tag == "<pr\xE9nom principal>") return db.GetPersonField(p, 24);
+    if (tag == "<profession>") return db.GetProfession(p);
+    if (startsWith(tag, "<chp:")) {
+      std::string name = inner(tag, 5);
+      return name.empty() ? std::string() : db.GetAttribute(p, name);
+    }
+    if (tag == "<note>") return crlfToBlank(db.GetPersonField(p, 18));
+    if (tag == "<num\xE9ro>" || tag == "<Sosa>" || tag == "<Aboville>")
+      return db.GetPersonField(p, 26);
+    if (tag == "<ks-num>") return std::to_string(p);
+    if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
+    if (tag == "<age>") {
+      std::string death = db.GetDeathDate(p);
+      std::string birth = db.GetBirthDate(p);
+      return std::to_string(death.empty() ? AgeActuel(birth) : AgeEntre(birth, death));
+    }
+    if (tag == "<o+x>") return summary();
+    if (startsWith(tag, "<ddn ")) return birthPattern(inner(tag, 5));
+    if (tag == "<ddn>" || tag == "<date de naissance>") return db.GetPersonField(p, 6);
+    if (tag == "<ddb>" || tag == "<date de bapt\xEAme>") return db.GetPersonField(p, 9);
+    if (tag == "<ddd>" || tag ==
+                              "<date de d\xE9"
+                              "c\xE8s>")
+      return db.GetPersonField(p, 12);
+    if (tag == "<dds>" || tag == "<date de s\xE9pulture>") return db.GetPersonField(p, 15);
+    if (tag == "<ddm>" || tag == "<date de mariage>")
+      return db.GetUnionField(DerniereUnion(db, p), 3);
+    if (tag == "<date de divorce>") return db.GetUnionField(DerniereUnion(db, p), 4);
+    if (tag == "<date cr\xE9\xE9>") return db.GetPersonField(p, 21);
+    if (tag == "<date maj>") return db.GetPersonField(p, 22);
+    if (tag == "<ldn>" || tag == "<lieu de naissance>") return db.GetPersonField(p, 7);
+    if (tag == "<ldb>" || tag == "<lieu de bapt\xEAme>") return db.GetPersonField(p, 10);
+    if (tag == "<ldd>" || tag ==
+                              "<lieu de d\xE9"
+                              "c\xE8s>")
+      return db.GetPersonField(p, 13);
+    if (tag == "<lds>" || tag == "<lieu de s\xE9pulture>") return db.GetPersonField(p, 16);
+    if (tag == "<ldm>" || tag == "<lieu de mariage>")
+      return db.GetUnionField(DerniereUnion(db, p), 5);
+    if (tag == "<lieu de divorce>") return db.GetUnionField(DerniereUnion(db, p), 6);
+    return {};  // "<h>", "<f>" and every unknown tag
+  }
+
+  std::string birthPattern(std::string pattern) {
+    DateComponents c = LitDate(db.GetPersonField(person, 6));
+    auto put = [&pattern](const char* key, int v) {
+      size_t pos = pattern.find(key);
+      if (pos != std::string::npos) pattern.replace(pos, 2, std::to_string(v));
+    };
+    put("JJ", c.day);
+    put("MM", c.month);
+    put("AA", c.year);
+    return c.qualifier + " " + pattern;
+  }
+
+  std::string summary() {
+    std::string out;
+    auto item = [&out](char symbol, const std::string& date, const std::string& place) {
+      DateComponents c = LitDate(date);
+      bool d = c.qualifier.empty() && c.day != 0 && c.month != 0 && c.year != 0;
+      bool l = !place.empty();
+      if (!d && !l) return;
+      if (!out.empty()) out += ' ';
+      out += symbol;
+      if (d != l) out += d ? 'd' : 'l';
+    };
+    item('o', db.GetPersonEvent(person, kNaissance, 2), db.GetPersonEvent(person, kNaissance, 4));
+    item('+', db.GetPersonEvent(person, kDeces, 2), db.GetPersonEvent(person, kDeces, 4));
+    TRR unions = UnionNumR(db, person);
+    for (int i = 1; i <= unions.Nb; ++i) {
+      int32_t u = unions.Lit(i);
+      item('x', db.GetUnionEvent(u, kMariage, 2), db.GetUnionEvent(u, kMariage, 4));
+    }
+    return out;
+  }
+
+  // "<eve:KIND,SUBFIELD>". An empty birth or death value hands over to the baptism or burial:
+  // the tag becomes a copy of itself for that kind, marked " b" or " ()".
+  std::string eventTag(const std::string& tag) {
+    if (!startsWith(tag, "<eve:") && !startsWith(tag, "<\xE9v\xE9:") &&
+        !startsWith(tag, "<\xE9v\xE8:"))
+      return {};
+    size_t comma = tag.find(',');
+    if (comma == std::string::npos || comma < 6) return {};
+    std::string kind = tag.substr(5, comma - 5);
+    std::string sub = asciiLower(tag.substr(comma + 1, tag.size() - comma - 2));
+    if (!startsWith(sub, "code postal")) sub = sub.substr(0, sub.find(' '));
+
+    Field field = Field::None;
+    if (sub == "date" || sub == "jour" || sub == "mois" ||
+        sub ==
+            "ann\xE9"
+            "e" ||
+        sub == "f\xEAte" || sub == "zodiaque")
+      field = Field::Date;
+    else if (sub == "heure")
+      field = Field::Time;
+    else if (sub == "lieu" || sub == "pays" || sub == "r\xE9gion" || sub == "d\xE9partement" ||
+             sub == "commune" || sub == "lieu-dit" || startsWith(sub, "code postal") ||
+             sub == "adresse")
+      field = Field::Place;
+    else if (sub == "note")
+      field = Field::Note;
+    if (field == Field::None) return {};
+
+    const int code = field == Field::Date    ? 2
+                     : field == Field::Time  ? 3
+                     : field == Field::Place ? 4
+                                             : 5;
+    std::string raw;
+    if (uni != 0)
+      raw = db.GetUnionEvent(uni, kind, code);
+    else if (person != 0)
+      raw = db.GetPersonEvent(person, kind, code);
+
+    std::string value = raw.empty() ? std::string() : subField(sub, raw);
+    if (!value.empty()) return value;
+
+    const std::string* other = kind == kNaissance ? &kBapteme
+                               : kind == kDeces   ? &kSepulture
+                                                  : nullptr;
+    if (other && !db.GetPersonEvent(person, *other, code).empty()) {
+      std::string copy = tag.substr(0, tag.size() - 1);
+      copy.replace(copy.find(kind), kind.size(), *other);
+      return copy + (other == &kBapteme ? " > b" : " > ()");
+    }
+    return {};
+  }
+
+  static std::string subField(const std::string& sub, const std::string& raw) {
+    auto nonZero = [](std::string s) { return s == "0" ? std::string() : s; };
+    if (sub == "date" || sub == "heure" || sub == "lieu") return raw;
+    if (sub == "jour") return nonZero(JourTexte(raw));
+    if (sub == "mois") return nonZero(MoisTexte(raw));
+    if (sub ==
+        "ann\xE9"
+        "e")
+      return nonZero(AnneeTexte(raw));
+    if (sub == "f\xEAte") return Fete(raw);
+    if (sub == "zodiaque") return Zodiaque(raw);
+    if (sub == "note") return crlfToBlank(raw);
+    auto parts = placeParts(raw);
+    if (sub == "pays") return parts[0];
+    if (sub == "r\xE9gion") return parts[1];
+    if (sub == "d\xE9partement") return parts[2];
+    if (sub == "commune") return parts[3];
+    if (sub == "lieu-dit") return parts[4];
+    if (sub == "adresse") return parts[4] + " " + postalCode(parts) + " " + parts[3];
+    return postalCode(parts);  // "code postal"
+  }
+};
+
+}  // namespace
+
+std::string ExpandTags(const TBD& db, int32_t person, const std::string& text) {
+  if (text.empty() || person <= 0) return {};
+  Expansion ex{db, person, person};
+
+  // The working text is `done` followed by `rest` read backwards: its front is rest.back().
+  // Nothing in `done` is a "<" or ">", so it never needs scanning again, and replacing the
+  // tag at the front costs only the size of the value.
+  std::string done;
+  std::string rest(text.rbegin(), text.rend());
+  const size_t limit = text.size() + kMaxGrowth;
+  for (int handled = 0; handled < kMaxTags && done.size() + rest.size() <= limit; ++handled) {
+    size_t lt = rest.rfind('<');
+    size_t gt = rest.rfind('>');
+    if (lt == std::string::npos || gt == std::string::npos || gt > lt) break;
+    std::string tag(rest.rbegin() + static_cast<std::ptrdiff_t>(rest.size() - 1 - lt),
+                    rest.rbegin() + static_cast<std::ptrdiff_t>(rest.size() - gt));
+    done.append(rest.rbegin(), rest.rbegin() + static_cast<std::ptrdiff_t>(rest.size() - 1 - lt));
+    rest.resize(gt);
+
+    std::string value = ex.handle(tag);
+    rest.append(value.rbegin(), value.rend());
+
+    if ((tag == "<h>" && db.GetSex(ex.person) != 0) ||
+        (tag == "<f>" && db.GetSex(ex.person) != 1)) {
+      done.clear();
+      rest.clear();
+      break;
+    }
+  }
+  done.append(rest.rbegin(), rest.rend());
+  return done;
+}
+
+}  // namespace lignado
