@@ -1,0 +1,116 @@
+#include "pages/TemplateFiles.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "util/Utf8.h"
+
+namespace lignado {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+std::vector<std::string> nameParts(const std::string& name) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : name) {
+    if (isSeparator(c)) {
+      if (!part.empty() && part != ".") parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty() && part != ".") parts.push_back(part);
+  return parts;
+}
+
+bool hasKind(const fs::path& p, bool folder) {
+  std::error_code ec;
+  return folder ? fs::is_directory(p, ec) : fs::is_regular_file(p, ec);
+}
+
+}  // namespace
+
+std::string FoldCase(const std::string& text) {
+  std::string out = text;
+  for (char& ch : out) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+      c = static_cast<unsigned char>(c + 0x20);
+    else if (c == 0x8A || c == 0x8C || c == 0x8E)  // S caron, OE, Z caron
+      c = static_cast<unsigned char>(c + 0x10);
+    else if (c == 0x9F)  // Y diaeresis
+      c = 0xFF;
+    ch = static_cast<char>(c);
+  }
+  return out;
+}
+
+bool StaysInside(const std::string& name) {
+  if (name.find('\0') != std::string::npos) return false;
+  if (!name.empty() && isSeparator(name[0])) return false;
+  if (name.size() >= 2 && name[1] == ':') return false;  // a drive letter
+  for (const std::string& part : nameParts(name))
+    if (part == "..") return false;
+  return true;
+}
+
+fs::path NativeName(const std::string& name) {
+  std::string s = Cp1252ToUtf8(name);
+  for (char& c : s)
+    if (c == '\\') c = '/';
+  return fs::path(s);
+}
+
+std::optional<fs::path> FindNoCase(const fs::path& dir, const std::string& name, bool wantFolder) {
+  if (!StaysInside(name)) return std::nullopt;
+  std::vector<std::string> parts = nameParts(name);
+  if (parts.empty()) return std::nullopt;
+  fs::path cur = dir;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    bool folder = wantFolder || i + 1 < parts.size();
+    fs::path exact = cur / Cp1252ToUtf8(parts[i]);
+    if (hasKind(exact, folder)) {
+      cur = exact;
+      continue;
+    }
+    // Names written on Windows ignore case: take the entry that matches but for case, the
+    // smallest name first so that the choice does not depend on the directory's order.
+    std::string want = FoldCase(parts[i]);
+    std::optional<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(cur, ec), end; !ec && it != end; it.increment(ec)) {
+      const fs::path& p = it->path();
+      if (FoldCase(Utf8ToCp1252(p.filename().string())) != want || !hasKind(p, folder)) continue;
+      if (!found || p.filename() < found->filename()) found = p;
+    }
+    if (!found) return std::nullopt;
+    cur = *found;
+  }
+  return cur;
+}
+
+std::optional<std::string> ReadWholeFile(const fs::path& file) {
+  if (!hasKind(file, false)) return std::nullopt;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+bool WriteWholeFile(const fs::path& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
+}
+
+}  // namespace lignado

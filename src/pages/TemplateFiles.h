@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lignado {
+
+// Windows-1252 text with its letters (accented ones included) in lower case, for names that
+// compare without regard to case.
+std::string FoldCase(const std::string& text);
+
+// True when a name written by a template stays below its folder: not absolute, no drive, no
+// ".." part, no NUL. "\" and "/" both separate folders.
+bool StaysInside(const std::string& name);
+
+// The file-system form of such a name: UTF-8, "/" between folders.
+std::filesystem::path NativeName(const std::string& name);
+
+// dir + name, each part of the name matched without regard to case when no entry has the
+// exact name. None when the name leaves dir or nothing matches. wantFolder selects folders
+// instead of regular files.
+std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& dir,
+                                                const std::string& name, bool wantFolder = false);
+
+// The bytes of a file, or none when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
+
+// Replaces the file with these bytes; false on any failure.
+bool WriteWholeFile(const std::filesystem::path& file, const std::string& bytes);
+
+}  // namespace lignado

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace lignado {
+
+class TBD;
+class Host;
+
+// Runs template files (".kshtml") of the page language and makes the text of one HTML page.
+// All texts are Windows-1252. Folders given in (templateDir) are file-system paths as they
+// stand; names written by templates (page references, include names) are Windows-1252 and
+// may use "\" or "/" between folders.
+class TKSParse {
+ public:
+  explicit TKSParse(const TBD& db, Host* host = nullptr);
+
+  std::string ErrorText;    // the error that ended the current run
+  std::string TemplateDir;  // the template folder, ending with a separator
+
+  std::vector<std::string> RunTemplate(const std::vector<std::string>& lines,
+                                       const std::string& templateDir);
+  std::string Evaluate(const std::string& expression);
+  void SetVariable(const std::string& name, const std::string& value);
+  std::string GetVariable(const std::string& name) const;
+  void SetParameters(const std::string& parameterText);
+  // The page text (every line followed by CR LF), or none when the template is missing.
+  std::optional<std::string> RunPage(const std::string& pageReference,
+                                     const std::string& templateDir);
+
+ private:
+  std::string evalChamp(const std::string& expr);
+  std::string evalListe(const std::string& expr);
+  std::string evalNombreMotCle(const std::string& expr);
+  std::string evalEvalue(const std::string& expr);
+  std::string evalInclude(const std::string& expr);
+  std::string evalNombre(const std::string& expr);
+  std::string evalLiteral(const std::string& expr);
+
+  const TBD& db_;
+  Host* host_;
+  std::unordered_map<std::string, std::string> variables_;  // lower-cased name -> value
+  int includeDepth_ = 0;
+  int evalDepth_ = 0;
+};
+
+// Splits a text into lines at every CR LF, CR or LF; a final line break ends the last line.
+std::vector<std::string> SplitLines(const std::string& text);
+
+// "Syntax Error" and the other statement errors end a run with this line.
+std::string ErrorMarker(const std::string& errorText);
+
+// The ordered list of page references met while generating a site; a reference that equals
+// an entry without regard to case is already there.
+class TWorkList {
+ public:
+  TWorkList();  // holds "index"
+  std::size_t size() const { return entries_.size(); }
+  const std::string& operator[](std::size_t i) const { return entries_[i]; }
+  // The entry equal to ref ignoring case, or nullptr.
+  const std::string* Find(const std::string& ref) const;
+  bool Add(const std::string& ref);  // false when already there
+
+ private:
+  std::vector<std::string> entries_;
+  std::unordered_map<std::string, std::size_t> folded_;
+};
+
+struct SiteResult {
+  int pagesWritten = 0;
+  std::vector<std::string> failed;  // references whose file could not be written
+};
+
+// Runs "index" and every page reference its pages link to, breadth first, and writes each page
+// into destDir (a folder that must exist). Progress goes to the host, failed writes to its
+// messages.
+SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
+                        const std::string& destDir, Host* host);
+std::string RewriteLinks(const std::string& pageText, TWorkList& workList);
+std::string PageFileName(const std::string& reference);
+
+// Fixes the clock of "heure()" for tests; a negative hour restores the system clock.
+void SetTimeForTests(int hour, int minute, int second);
+
+}  // namespace lignado
