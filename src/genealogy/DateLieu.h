@@ -41,6 +41,10 @@ struct Today {
 Today CurrentDay();
 void SetTodayForTests(int day, int month, int year);  // year 0 restores the clock
 
+// A decimal whole number with optional leading blanks and sign; 0 when the text is not one
+// or does not fit in 32 bits.
+int LitEntier(const std::string& text);
+
 // Place text cut at commas: positions 1..6 in [0..5].
 std::array<std::string, 6> DecoupeLieu(const std::string& place);
 
