@@ -1,0 +1,342 @@
+#include "genealogy/Rech.h"
+
+#include <algorithm>
+#include <unordered_set>
+#include <utility>
+
+#include "data/Base.h"
+#include "genealogy/DateLieu.h"
+#include "pages/Remplace.h"
+#include "util/Host.h"
+
+namespace lignado {
+namespace {
+
+// Windows-1252 lower case of every letter, accented ones included.
+char lowerLetter(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+    return static_cast<char>(u + 0x20);
+  if (u == 0x8A || u == 0x8C || u == 0x8E) return static_cast<char>(u + 0x10);  // S, OE, Z caron
+  if (u == 0x9F) return static_cast<char>(0xFF);                                // Y diaeresis
+  return c;
+}
+
+std::string lowerText(std::string s) {
+  for (char& c : s) c = lowerLetter(c);
+  return s;
+}
+
+unsigned char foldAscii(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+
+// Byte order with a-z folded to upper case; a beginning sorts before the longer text.
+int compareFolded(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = foldAscii(a[i]), y = foldAscii(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+std::string foldedKey(const std::string& s) {
+  std::string k = lowerText(s);
+  for (char& c : k) c = static_cast<char>(foldAscii(c));
+  return k;
+}
+
+bool used(const TBD& db, int32_t p) {
+  return db.IsPersonUsed(p);
+}
+
+// The unions of p in union-number order, before any sort.
+template <class List>
+void collectUnions(const TBD& db, int32_t p, List& list) {
+  if (!used(db, p)) return;
+  bool man = db.GetSex(p) == 0;
+  for (int32_t u = 1; u <= db.UnionCount; ++u)
+    if ((man ? db.GetHusband(u) : db.GetWife(u)) == p) list.Ajoute(u);
+}
+
+int32_t spouseIn(const TBD& db, int32_t p, int32_t u) {
+  return db.GetSex(p) == 0 ? db.GetWife(u) : db.GetHusband(u);
+}
+
+// Each person's children in person-number order, built in one scan.
+std::vector<std::vector<int32_t>> childrenIndex(const TBD& db) {
+  std::vector<std::vector<int32_t>> children(static_cast<size_t>(db.PersonCount) + 1);
+  for (int32_t q = 1; q <= db.PersonCount; ++q) {
+    if (!used(db, q)) continue;
+    int32_t f = db.GetFather(q), m = db.GetMother(q);
+    if (f >= 1 && f <= db.PersonCount) children[f].push_back(q);
+    if (m >= 1 && m <= db.PersonCount && m != f) children[m].push_back(q);
+  }
+  return children;
+}
+
+}  // namespace
+
+TR::TR(int capacity) : tab_(static_cast<size_t>(std::max(capacity, 0)), 0) {}
+
+int32_t TR::Lit(int i) const {
+  return i >= 1 && i <= Capacity() ? tab_[i - 1] : 0;
+}
+
+void TR::Ecrit(int i, int32_t v) {
+  if (i >= 1 && i <= Capacity()) tab_[i - 1] = v;
+}
+
+void TR::Ajoute(int32_t v) {
+  if (Nb < 0 || Nb >= Capacity()) return;
+  ++Nb;
+  tab_[Nb - 1] = v;
+}
+
+void TRR::TrieParDate(const TBD& db, const std::string& kind) {
+  lignado::TrieParDate(db, *this, kind);
+}
+
+TR ParentNum(const TBD& db, int32_t p) {
+  TR r(db.Capacity());
+  if (int32_t f = db.GetFather(p)) r.Ajoute(f);
+  if (int32_t m = db.GetMother(p)) r.Ajoute(m);
+  return r;
+}
+
+TR EnfantNum(const TBD& db, int32_t p) {
+  TR r(db.Capacity());
+  if (p <= 0) return r;
+  for (int32_t q = 1; q <= db.PersonCount; ++q)
+    if (used(db, q) && (db.GetFather(q) == p || db.GetMother(q) == p)) r.Ajoute(q);
+  return r;
+}
+
+TR FratrieNum(const TBD& db, int32_t p) {
+  TR r(db.Capacity());
+  int32_t f = db.GetFather(p), m = db.GetMother(p);
+  if (f == 0 && m == 0) return r;
+  for (int32_t q = 1; q <= db.PersonCount; ++q) {
+    if (q == p || !used(db, q)) continue;
+    if ((f != 0 && db.GetFather(q) == f) || (m != 0 && db.GetMother(q) == m)) r.Ajoute(q);
+  }
+  return r;
+}
+
+TRR UnionNumR(const TBD& db, int32_t p) {
+  TRR r;
+  collectUnions(db, p, r);
+  r.TrieParDate(db, kMariage);
+  return r;
+}
+
+TR UnionNum(const TBD& db, int32_t p) {
+  TR r(db.Capacity());
+  collectUnions(db, p, r);
+  TrieParDate(db, r, kMariage);
+  return r;
+}
+
+TR ConjointNum(const TBD& db, int32_t p) {
+  TR unions = UnionNum(db, p);
+  TR r(db.Capacity());
+  for (int i = 1; i <= unions.Nb; ++i) r.Ajoute(spouseIn(db, p, unions.Lit(i)));
+  return r;
+}
+
+TRR ConjointNumR(const TBD& db, int32_t p) {
+  TRR unions = UnionNumR(db, p);
+  TRR r;
+  for (int i = 1; i <= unions.Nb; ++i) r.Ajoute(spouseIn(db, p, unions.Lit(i)));
+  return r;
+}
+
+TR TousNum(const TBD& db) {
+  TR r(db.Capacity());
+  for (int32_t q = 1; q <= db.PersonCount; ++q)
+    if (used(db, q)) r.Ajoute(q);
+  return r;
+}
+
+TR AscendantNum(const TBD& db, int32_t p, int32_t n) {
+  TR r(db.Capacity());
+  std::vector<int32_t> generation{p}, next;
+  for (int32_t depth = 1;; ++depth) {
+    next.clear();
+    for (int32_t q : generation) {
+      r.Ajoute(q);
+      if (int32_t f = db.GetFather(q)) next.push_back(f);
+      if (int32_t m = db.GetMother(q)) next.push_back(m);
+    }
+    // Only as many ancestors as the list can still take matter: a loop in the parent
+    // links or a long n then ends with the full list instead of running on.
+    size_t room = static_cast<size_t>(r.Capacity() - r.Nb);
+    if (next.size() > room) next.resize(room);
+    if (next.empty() || n < depth) break;
+    generation.swap(next);
+  }
+  return r;
+}
+
+TR DescendantNum(const TBD& db, int32_t p, int32_t n) {
+  TR r(db.Capacity());
+  if (p <= 0) return r;
+  std::vector<std::vector<int32_t>> children = childrenIndex(db);
+  TR own = EnfantNum(db, p);
+  std::vector<int32_t> first;
+  for (int i = 1; i <= own.Nb; ++i) first.push_back(own.Lit(i));
+  // Depth first without recursion: a loop in the parent links cannot exhaust the stack,
+  // and the walk ends once the list is full.
+  struct Level {
+    const std::vector<int32_t>* list;
+    size_t next;
+  };
+  std::vector<Level> stack{{&first, 0}};
+  while (!stack.empty() && r.Nb < r.Capacity()) {
+    Level& top = stack.back();
+    if (top.next >= top.list->size()) {
+      stack.pop_back();
+      continue;
+    }
+    int32_t q = (*top.list)[top.next++];
+    r.Ajoute(q);
+    int32_t depth = static_cast<int32_t>(stack.size());
+    if (!children[q].empty() && depth < n) stack.push_back({&children[q], 0});
+  }
+  return r;
+}
+
+void TrieParDate(const TBD& db, TR& list, const std::string& kind) {
+  std::vector<std::string> dates(static_cast<size_t>(std::max(list.Nb, 0)) + 1);
+  for (int i = 1; i <= list.Nb; ++i) dates[i] = db.GetUnionEvent(list.Lit(i), kind, 2);
+  for (int a = 1; a <= list.Nb - 1; ++a) {
+    for (int i = list.Nb; i >= a + 1; --i) {
+      if (dates[i].empty() || CompareDate(dates[i], dates[a]) != 2) continue;
+      int32_t v = list.Lit(a);
+      list.Ecrit(a, list.Lit(i));
+      list.Ecrit(i, v);
+      std::swap(dates[a], dates[i]);
+    }
+  }
+}
+
+void TrieParTexte(const TBD& db, TR& list, const std::string& tmpl, Host* host) {
+  int count = std::min<int>(list.Nb, list.Capacity());
+  if (count < 2) return;
+  // The keys depend only on the person: worked out once, they move with their entries.
+  std::vector<std::string> keys(static_cast<size_t>(count) + 1);
+  for (int i = 1; i <= count; ++i) keys[i] = lowerText(ExpandTags(db, list.Lit(i), tmpl));
+  auto exchange = [&](int i, int j) {
+    int32_t v = list.Lit(i);
+    list.Ecrit(i, list.Lit(j));
+    list.Ecrit(j, v);
+    std::swap(keys[i], keys[j]);
+  };
+  bool stopped = false;
+  // Partitions as the classic quicksort; the smaller side is sorted first by recursion so
+  // the depth stays small, the larger one by the loop (the result is the same).
+  auto sort = [&](auto& self, int l, int r) -> void {
+    while (l < r && !stopped) {
+      int i = l, j = r;
+      std::string pivot = keys[(l + r) / 2];
+      do {
+        while (compareFolded(keys[i], pivot) < 0) ++i;
+        while (compareFolded(keys[j], pivot) > 0) --j;
+        if (i <= j) {
+          if (i != j) exchange(i, j);
+          ++i;
+          --j;
+        }
+      } while (i <= j);
+      if (hostAbort(host)) {
+        stopped = true;
+        return;
+      }
+      if (j - l < r - i) {
+        if (l < j) self(self, l, j);
+        l = i;
+      } else {
+        if (i < r) self(self, i, r);
+        r = j;
+      }
+    }
+  };
+  sort(sort, 1, count);
+}
+
+TR CommencePar(const TBD& db, const std::string& tmpl, const std::string& prefix) {
+  TR r(db.Capacity());
+  std::string wanted = foldedKey(prefix);
+  std::unordered_set<std::string> kept;
+  for (int32_t q = 1; q <= db.PersonCount; ++q) {
+    if (!used(db, q)) continue;
+    std::string text = ExpandTags(db, q, tmpl);
+    if (foldedKey(text.substr(0, prefix.size())) != wanted) continue;
+    if (kept.insert(foldedKey(text)).second) r.Ajoute(q);
+  }
+  return r;
+}
+
+TR ValeursDistinctes(const TBD& db, int code) {
+  TR r(db.Capacity());
+  if (code < 1 || code > 23) return r;
+  std::unordered_set<std::string> seen;
+  for (int32_t q = 1; q <= db.PersonCount; ++q)
+    if (used(db, q) && seen.insert(lowerText(db.GetPersonField(q, code))).second) r.Ajoute(q);
+  return r;
+}
+
+int32_t DerniereUnion(const TBD& db, int32_t p) {
+  TRR unions = UnionNumR(db, p);
+  return unions.Nb > 0 ? unions.Lit(unions.Nb) : 0;
+}
+
+std::string ListeVersTexte(const TR& list) {
+  std::string r;
+  for (int i = 1; i <= list.Nb; ++i) {
+    r += std::to_string(list.Lit(i));
+    if (i < list.Nb) r += '|';
+  }
+  return r;
+}
+
+TR TexteVersListe(const std::string& text, int capacity) {
+  TR r(capacity);
+  size_t start = 0;
+  for (;;) {
+    size_t bar = text.find('|', start);
+    r.Ajoute(LitEntier(text.substr(start, bar == std::string::npos ? bar : bar - start)));
+    if (bar == std::string::npos || r.Nb >= r.Capacity()) break;
+    start = bar + 1;
+  }
+  return r;
+}
+
+std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
+                        const std::string& b, Host* host) {
+  if (kind == "parent") return ListeVersTexte(ParentNum(db, LitEntier(a)));
+  if (kind == "enfant") return ListeVersTexte(EnfantNum(db, LitEntier(a)));
+  if (kind == "fatrie") return ListeVersTexte(FratrieNum(db, LitEntier(a)));
+  if (kind == "conjoint") return ListeVersTexte(ConjointNum(db, LitEntier(a)));
+  if (kind == "tous") return ListeVersTexte(TousNum(db));
+  if (kind == "asc") return ListeVersTexte(AscendantNum(db, LitEntier(a), LitEntier(b)));
+  if (kind == "des") return ListeVersTexte(DescendantNum(db, LitEntier(a), LitEntier(b)));
+  if (kind == "commencepar") return ListeVersTexte(CommencePar(db, a, b));
+  if (kind == "trie") {
+    TR list = TexteVersListe(b, db.Capacity());
+    TrieParTexte(db, list, a, host);
+    return ListeVersTexte(list);
+  }
+  return "";
+}
+
+std::string NombreMotCle(const TBD& db, const std::string& kind) {
+  if (kind == "individu") return std::to_string(db.UsedPersonCount());
+  if (kind == "union") return std::to_string(db.ValidUnionCount());
+  if (kind == "patronyme") return std::to_string(ValeursDistinctes(db, 2).Nb);
+  return "";
+}
+
+}  // namespace lignado
