@@ -1,0 +1,223 @@
+#include "gedcom/GedReader.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "util/Utf8.h"
+
+namespace lignado {
+namespace {
+
+constexpr size_t kBlock = 1 << 20;
+
+// A decimal whole number with an optional sign that fits 32 bits, or -1.
+int32_t parseLevel(const std::string& s, size_t b, size_t e) {
+  bool neg = false;
+  if (b < e && (s[b] == '-' || s[b] == '+')) neg = s[b++] == '-';
+  if (b == e) return -1;
+  int64_t v = 0;
+  for (size_t i = b; i < e; ++i) {
+    if (s[i] < '0' || s[i] > '9') return -1;
+    v = v * 10 + (s[i] - '0');
+    if (v > 0x80000000LL) return -1;
+  }
+  if (neg) v = -v;
+  if (v > INT32_MAX || v < INT32_MIN) return -1;
+  return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+void SplitGedLine(TGed& line) {
+  line.level = -1;
+  line.tag.clear();
+  line.value.clear();
+  const std::string& r = line.raw;
+  const size_t n = r.size();
+  size_t sp = r.find(' ');
+  if (sp == std::string::npos) return;
+  line.level = parseLevel(r, 0, sp);
+  size_t t = sp + 1;
+  while (t < n && r[t] == ' ') ++t;
+  size_t sp2 = r.find(' ', t);
+  if (sp2 == std::string::npos) {
+    line.tag.assign(r, t, std::string::npos);
+    return;
+  }
+  line.tag.assign(r, t, sp2 - t);
+  for (char& c : line.tag)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  size_t v = sp2 + 1;
+  while (v < n && r[v] == ' ') ++v;
+  line.value.assign(r, v, std::string::npos);
+}
+
+GedReader::GedReader() = default;
+
+GedReader::~GedReader() {
+  close();
+}
+
+void GedReader::close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+bool GedReader::open(const std::string& fileName, Charset defaultCharset, std::string* error) {
+  close();
+  utf16_.reset();
+  buf_.clear();
+  pos_ = 0;
+  eof_ = pastEnd_ = failed_ = fixed_ = false;
+  charset_ = defaultCharset;
+  lineNumber_ = 0;
+  read_ = size_ = 0;
+
+  file_ = std::fopen(fileName.c_str(), "rb");
+  struct stat st {};
+  if (!file_ || fstat(fileno(file_), &st) != 0 || S_ISDIR(st.st_mode)) {
+    int err = file_ ? (S_ISDIR(st.st_mode) ? EISDIR : errno) : errno;
+    close();
+    if (error)
+      *error = "Impossible de lire le fichier " + fileName + " : " + std::strerror(err) + ".";
+    return false;
+  }
+  size_ = static_cast<long long>(st.st_size);
+
+  // Sniff the first bytes: byte-order marks, then the zero bytes of UTF-16 "0 HEAD".
+  while (buf_.size() < 4 && fill()) {
+  }
+  if (failed_) {
+    if (error) *error = "Erreur de lecture du fichier " + fileName + ".";
+    close();
+    return false;
+  }
+  auto b = [&](size_t i) { return i < buf_.size() ? static_cast<unsigned char>(buf_[i]) : 256u; };
+  bool le = false, be = false;
+  size_t skip = 0;
+  if (b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF) {
+    charset_ = Charset::Utf8;
+    fixed_ = true;
+    pos_ = 3;
+  } else if (b(0) == 0xFF && b(1) == 0xFE) {
+    le = true, skip = 2;
+  } else if (b(0) == 0xFE && b(1) == 0xFF) {
+    be = true, skip = 2;
+  } else if (b(0) != 0 && b(0) < 256 && b(1) == 0) {
+    le = true;
+  } else if (b(0) == 0 && b(1) != 0 && b(1) < 256) {
+    be = true;
+  }
+  if (le || be) {
+    charset_ = le ? Charset::Utf16LE : Charset::Utf16BE;
+    fixed_ = true;
+    utf16_ = std::make_unique<Utf16Decoder>(be);
+    std::string undecoded = buf_.substr(skip);
+    buf_.clear();
+    utf16_->feed(undecoded.data(), undecoded.size(), buf_);
+    if (eof_) utf16_->finish(buf_);
+  }
+  return true;
+}
+
+bool GedReader::fill() {
+  if (eof_ || !file_) return false;
+  size_t got;
+  if (utf16_) {
+    raw_.resize(kBlock);
+    got = std::fread(raw_.data(), 1, kBlock, file_);
+    utf16_->feed(raw_.data(), got, buf_);
+  } else {
+    size_t old = buf_.size();
+    buf_.resize(old + kBlock);
+    got = std::fread(buf_.data() + old, 1, kBlock, file_);
+    buf_.resize(old + got);
+  }
+  read_ += static_cast<long long>(got);
+  if (got < kBlock) {
+    if (std::ferror(file_)) failed_ = true;
+    eof_ = true;
+    if (utf16_) utf16_->finish(buf_);
+  }
+  return got > 0;
+}
+
+bool GedReader::next(TGed& line) {
+  if (pastEnd_) {
+    line.raw.clear();
+    SplitGedLine(line);
+    return false;
+  }
+  size_t scan = pos_;
+  size_t b = 0, e = 0;
+  for (;;) {
+    const char* d = buf_.data();
+    size_t n = buf_.size(), i = scan;
+    while (i < n && d[i] != '\n' && d[i] != '\r') ++i;
+    if (i < n && !(d[i] == '\r' && i + 1 == n && !eof_)) {
+      b = pos_;
+      e = i;
+      pos_ = i + 1;
+      if (d[i] == '\r' && pos_ < n && d[pos_] == '\n') ++pos_;
+      break;
+    }
+    if (i >= n && eof_) {
+      if (pos_ >= n) {
+        pastEnd_ = true;
+        line.raw.clear();
+        SplitGedLine(line);
+        return false;
+      }
+      b = pos_;
+      e = pos_ = n;
+      break;
+    }
+    // Need more bytes: drop what was consumed, keep the partial line, read a block.
+    scan = i - pos_;
+    if (pos_ > 0) {
+      buf_.erase(0, pos_);
+      pos_ = 0;
+    }
+    if (!fill() && !eof_) eof_ = true;
+  }
+  ++lineNumber_;
+  while (b < e && buf_[b] == ' ') ++b;
+  while (e > b && buf_[e - 1] == ' ') --e;
+  line.raw.assign(buf_, b, e - b);
+  convert(line.raw);
+  SplitGedLine(line);
+  return true;
+}
+
+void GedReader::convert(std::string& line) const {
+  switch (charset_) {
+    case Charset::IbmPc:
+      IbmPcToAnsi(line);
+      break;
+    case Charset::Ansel:
+      AnselToAnsi(line);
+      break;
+    case Charset::Utf8:
+      Utf8ToAnsi(line);
+      break;
+    default:
+      break;
+  }
+}
+
+void GedReader::selectCharset(Charset c) {
+  if (fixed_) return;
+  // "UNICODE" in a file without 16-bit units: the nearest reading is UTF-8.
+  if (c == Charset::Utf16LE || c == Charset::Utf16BE) c = Charset::Utf8;
+  charset_ = c;
+}
+
+long long GedReader::offset() const {
+  long long pending = static_cast<long long>(buf_.size() - pos_);
+  long long off = read_ - (utf16_ ? 2 * pending : pending);
+  return off < 0 ? 0 : off > size_ ? size_ : off;
+}
+
+}  // namespace lignado

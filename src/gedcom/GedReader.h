@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "gedcom/uStringFormat.h"
+
+namespace lignado {
+
+// The current GEDCOM line.
+struct TGed {
+  std::string raw;    // whole line, trimmed and converted
+  std::string tag;    // second token; upper-cased when a value follows
+  std::string value;  // rest of the line after the tag
+  int32_t level = -1;
+};
+
+// Cuts one trimmed, converted line into level, tag and value.
+void SplitGedLine(TGed& line);
+
+// Reads a GEDCOM file line by line in big blocks. A line ends at CR LF, CR or LF, whatever its
+// length; a last line without an end is read too. A byte-order mark or UTF-16 zero bytes fix
+// the decoding; otherwise the default applies until selectCharset() changes it.
+class GedReader {
+ public:
+  GedReader();
+  ~GedReader();
+  GedReader(const GedReader&) = delete;
+  GedReader& operator=(const GedReader&) = delete;
+
+  // False (with a French reason) when the file cannot be opened or read.
+  bool open(const std::string& fileName, Charset defaultCharset, std::string* error);
+  void close();
+
+  // The next line into `line`; false past the last line (line then empty, level -1).
+  bool next(TGed& line);
+  bool pastEnd() const { return pastEnd_; }
+  bool failed() const { return failed_; }  // a read error ended the file early
+  uint64_t lineNumber() const { return lineNumber_; }
+
+  long long fileSize() const { return size_; }
+  long long offset() const;  // file bytes consumed so far (approximate for UTF-16)
+
+  // The header's character set, for the lines after it. Ignored once a byte-order mark or
+  // UTF-16 has fixed the decoding.
+  void selectCharset(Charset c);
+  Charset charset() const { return charset_; }
+
+ private:
+  bool fill();  // appends a block to buf_; false at end of file or on error
+  void convert(std::string& line) const;
+
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<Utf16Decoder> utf16_;
+  std::string buf_;  // decoded bytes not yet cut into lines, from pos_
+  std::string raw_;  // scratch for UTF-16 blocks
+  size_t pos_ = 0;
+  bool eof_ = false;
+  bool pastEnd_ = false;
+  bool failed_ = false;
+  bool fixed_ = false;
+  Charset charset_ = Charset::Ansel;
+  uint64_t lineNumber_ = 0;
+  long long size_ = 0;
+  long long read_ = 0;  // file bytes read into buf_
+};
+
+}  // namespace lignado

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace lignado {
+
+class TBD;
+class Host;
+
+// Header summary: 0 producing program ("SOUR"), 1 its "VERS", 2 its "NAME", 3 its "CORP",
+// 4 "DATE", 5 GEDCOM "VERS", 6 "CHAR", 7 "LANG", 8 header note then submitter name and address.
+using THead = std::array<std::string, 9>;
+
+// Character modes of the import call; any other value reads bytes as they are.
+inline constexpr uint8_t kModeIbmPc = 0;
+inline constexpr uint8_t kModeAnsel = 2;
+inline constexpr uint8_t kModeNone = 1;
+
+struct ImportResult {
+  bool failed = false;   // "Erreur à l'import" was shown; what was read stays
+  bool aborted = false;  // stopped through the host's stop request
+  std::string reason;    // why it failed, in French, for callers that can show more
+  // Records a full pool kept out of the database.
+  int personsDropped = 0;
+  int unionsDropped = 0;
+  int eventsDropped = 0;
+  bool incomplete() const { return personsDropped + unionsDropped + eventsDropped > 0; }
+};
+
+// Reads a GEDCOM file into db, which the caller has emptied. The log "kestrane.log" goes into
+// the file's folder (the current folder when the name has none).
+ImportResult ImportGedcom(TBD& db, const std::string& fileName, THead& head, uint8_t charMode,
+                          bool headerOnly, bool writeLog, bool nameCase, Host* host);
+
+// What a full pool kept out, as one French sentence; empty when nothing was.
+std::string DroppedSummary(const ImportResult& r, int capacity);
+
+// A cross-reference pointer such as "@I12@" cut into letter part "I" and number 12; a number
+// too large for 32 bits is given as INT32_MAX.
+struct GedPointer {
+  std::string letters;
+  int64_t number = 0;
+};
+GedPointer SplitPointer(const std::string& pointer);
+
+// The value of a "NAME" line cut into surname and given names.
+void SplitName(const std::string& value, bool nameCase, std::string& surname,
+               std::string& givenNames);
+
+}  // namespace lignado
