@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "data/Base.h"
+#include "genealogy/DateLieu.h"
+#include "pages/uParser.h"
+
+using namespace lignado;
+using lignado::test::readFile;
+using lignado::test::RecordingHost;
+using lignado::test::TempDir;
+using lignado::test::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+Strings entries(const TWorkList& list) {
+  Strings out;
+  for (std::size_t i = 0; i < list.size(); ++i) out.push_back(list[i]);
+  return out;
+}
+
+// Every regular file below dir, by relative path, with its bytes.
+std::map<std::string, std::string> tree(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file()) files[fs::relative(e.path(), dir).string()] = readFile(e.path());
+  return files;
+}
+
+class Site : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directory(tplDir);
+    fs::create_directory(destDir);
+  }
+  void tpl(const std::string& name, const std::string& text) { writeFile(tplDir / name, text); }
+  SiteResult generate() {
+    TKSParse parser(db);
+    return GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &host);
+  }
+  std::map<std::string, std::string> site() { return tree(destDir); }
+
+  TBD db;
+  RecordingHost host;
+  TempDir root;
+  fs::path tplDir = root.path() / "modele";
+  fs::path destDir = root.path() / "site";
+};
+
+// The family of the golden sites: Jean DUPONT x Marie MARTIN, Pierre and Anne their children,
+// Louis son of Pierre.
+void fillFamily(TBD& db) {
+  auto add = [&db](const std::string& nom, const std::string& pre, int sexe) {
+    int32_t p = db.NewPerson();
+    db.SetSurname(p, nom);
+    db.SetGivenNames(p, pre);
+    db.SetSex(p, sexe);
+    return p;
+  };
+  int32_t jean = add("DUPONT", "Jean", 0), marie = add("MARTIN", "Marie", 1);
+  int32_t pierre = add("DUPONT", "Pierre", 0), anne = add("DUPONT", "Anne", 1);
+  int32_t louis = add("DUPONT", "Louis", 0);
+  for (int32_t c : {pierre, anne}) {
+    db.SetFather(c, jean);
+    db.SetMother(c, marie);
+  }
+  db.SetFather(louis, pierre);
+  db.SetPersonEvent(jean, kNaissance, "12/5/1850", 2);
+  db.SetPersonEvent(jean, kNaissance, "Paris", 4);
+  db.SetPersonEvent(anne, kNaissance, "vers 1880", 2);
+  db.SetPersonEvent(anne, kNaissance,
+                    "Orl\xE9"
+                    "ans",
+                    4);
+  int32_t u = db.NewUnion();
+  db.SetHusband(u, jean);
+  db.SetWife(u, marie);
+}
+
+}  // namespace
+
+TEST(PageFileNameTest, Forms) {
+  EXPECT_EQ(PageFileName("index"), "index.html");
+  EXPECT_EQ(PageFileName("personne|id=12"), "personne_id_12.html");
+  EXPECT_EQ(PageFileName("liste|a=1&b=2"), "liste_a_1&b_2.html");
+  EXPECT_EQ(PageFileName("notes.html"), "notes.html");
+  EXPECT_EQ(PageFileName("notes.HTML"), "notes.HTML.html");
+  EXPECT_EQ(PageFileName("photo.jpg"), "photo.jpg.html");
+  EXPECT_EQ(PageFileName("http://a.fr/?x=1|2"), "http://a.fr/?x=1|2");
+  EXPECT_EQ(PageFileName("mailto:a@b.fr"), "mailto:a@b.fr");
+  EXPECT_EQ(PageFileName("https://a.fr/x=1"), "https://a.fr/x_1.html");
+  EXPECT_EQ(PageFileName(""), ".html");
+}
+
+TEST(WorkListTest, IgnoresCaseWhenAdding) {
+  TWorkList list;
+  EXPECT_FALSE(list.Add("INDEX"));
+  EXPECT_TRUE(list.Add("Personne|id=1"));
+  EXPECT_FALSE(list.Add("personne|ID=1"));
+  EXPECT_TRUE(list.Add("\xC9t\xE9"));
+  EXPECT_FALSE(list.Add("\xE9T\xC9"));
+  EXPECT_EQ(entries(list), (Strings{"index", "Personne|id=1", "\xC9t\xE9"}));
+  ASSERT_NE(list.Find("PERSONNE|Id=1"), nullptr);
+  EXPECT_EQ(*list.Find("PERSONNE|Id=1"), "Personne|id=1");
+  EXPECT_EQ(list.Find("personne|id=2"), nullptr);
+}
+
+TEST(RewriteLinksTest, QueuesPageReferencesAndRenamesTheirLinks) {
+  TWorkList list;
+  const std::string page =
+      "<a href=\"personne|id=1\">a</a>\r\n"
+      "<a href=\"Personne|ID=1\">b</a><a href=\"INDEX\">c</a>\r\n"
+      "<a href=\"http://ex.fr/p|x=1\">d</a><a href=\"mailto:x@y.fr\">e</a>\r\n"
+      "<a href=\"notes.html\">f</a><a href=\"a=b.html\">g</a><a href=\"https://ex.fr\">h</a>\r\n"
+      "<img src=\"photo.jpg\"><a href=\"img/photo.jpg\">i</a><a href=\"#haut\">j</a>\r\n"
+      "<p data-ref=\"x\"> ref=";
+  EXPECT_EQ(RewriteLinks(page, list),
+            "<a href=\"personne_id_1.html\">a</a>\r\n"
+            "<a href=\"personne_id_1.html\">b</a><a href=\"index.html\">c</a>\r\n"
+            "<a href=\"http://ex.fr/p|x=1\">d</a><a href=\"mailto:x@y.fr\">e</a>\r\n"
+            "<a href=\"notes.html\">f</a><a href=\"a_b.html\">g</a>"
+            "<a href=\"https://ex.fr.html\">h</a>\r\n"
+            "<img src=\"photo.jpg\"><a href=\"img/photo.jpg.html\">i</a>"
+            "<a href=\"#haut.html\">j</a>\r\n"
+            "<p data-ref=\"x.html\"> ref=");
+  EXPECT_EQ(entries(list),
+            (Strings{"index", "personne|id=1", "https://ex.fr", "img/photo.jpg", "#haut", "x"}));
+}
+
+TEST(RewriteLinksTest, OddlyQuotedTargets) {
+  TWorkList list;
+  // A single-quoted target runs to the next double quotation mark.
+  EXPECT_EQ(RewriteLinks("<a href='x.html'>y</a> <a href=\"z\">", list),
+            "<a href='x.html'>y</a> <a href_.html\"z\">");
+  EXPECT_EQ(entries(list), (Strings{"index", "x.html'>y</a> <a href="}));
+  // An unquoted target: its first character is taken as the mark.
+  EXPECT_EQ(RewriteLinks("<a href=x>y</a> href=\"z", list), "<a href=x>y</a> href_.html\"z");
+  // Without a further double quotation mark nothing is taken.
+  EXPECT_EQ(RewriteLinks("<a href=\"z>y</a>", list), "<a href=\"z>y</a>");
+  EXPECT_EQ(RewriteLinks("", list), "");
+  // An empty target is a reference too.
+  EXPECT_EQ(RewriteLinks("href=\"\"", list), "href=\".html\"");
+  EXPECT_EQ(entries(list), (Strings{"index", "x.html'>y</a> <a href=", ">y</a> href=", ""}));
+}
+
+TEST_F(Site, FollowsLinksOnceEachAndRewritesThem) {
+  tpl("index.kshtml",
+      "<a href=\"page|n=1\">un</a>\n<a href=\"Page|N=1\">encore</a>\n"
+      "<a href=\"page|n=2\">deux</a>\n<a href=\"http://ex.fr/a\">x</a> "
+      "<a href=\"mailto:moi@ex.fr\">m</a>\n<a href=\"notes.html\">n</a>\n"
+      "<img src=\"photo.jpg\"><a href=\"photo.jpg\">p</a>\n");
+  tpl("Page.kshtml",
+      "<p>\n#\necho $n\nif $n == 2\necho \"<a href=\"index\">retour</a>\"\nendif\n#\n</p>\n");
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 3);
+  EXPECT_TRUE(r.failed.empty());
+  auto files = site();
+  EXPECT_EQ(files.size(), 3u);
+  EXPECT_EQ(files["index.html"],
+            "<a href=\"page_n_1.html\">un</a>\r\n<a href=\"page_n_1.html\">encore</a>\r\n"
+            "<a href=\"page_n_2.html\">deux</a>\r\n<a href=\"http://ex.fr/a\">x</a> "
+            "<a href=\"mailto:moi@ex.fr\">m</a>\r\n<a href=\"notes.html\">n</a>\r\n"
+            "<img src=\"photo.jpg\"><a href=\"photo.jpg.html\">p</a>\r\n\r\n");
+  EXPECT_EQ(files["page_n_1.html"], "<p>\r\n1\r\n</p>\r\n\r\n");
+  EXPECT_EQ(files["page_n_2.html"],
+            "<p>\r\n2\r\n<a href=\"index.html\">retour</a>\r\n</p>\r\n\r\n");
+  // Work list: index, page|n=1, page|n=2, photo.jpg.
+  EXPECT_EQ(host.progressMax, (std::vector<long long>{0, 4, 4, 4, 4}));
+  EXPECT_EQ(host.progressPos, (std::vector<long long>{0, 0, 1, 2, 3, 0}));
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Site, TheFirstSpellingOfAReferenceNamesItsFile) {
+  tpl("index.kshtml", "<a href=\"PAGE|n=1\">a</a> <a href=\"page|n=1\">b</a>\n");
+  tpl("page.kshtml", "<p>\n#\necho $N\n#\n<a href=\"Index\">i</a>\n");
+  EXPECT_EQ(generate().pagesWritten, 2);
+  auto files = site();
+  EXPECT_EQ(files.size(), 2u);
+  EXPECT_EQ(files["index.html"],
+            "<a href=\"PAGE_n_1.html\">a</a> <a href=\"PAGE_n_1.html\">b</a>\r\n\r\n");
+  EXPECT_EQ(files["PAGE_n_1.html"], "<p>\r\n1\r\n<a href=\"index.html\">i</a>\r\n\r\n");
+}
+
+TEST_F(Site, PagesRunBreadthFirst) {
+  tpl("index.kshtml", "<a href=\"a\"></a><a href=\"b\"></a>\n");
+  tpl("a.kshtml", "<a href=\"c\"></a>\n");
+  tpl("b.kshtml", "<a href=\"d\"></a><a href=\"a\"></a>\n");
+  tpl("c.kshtml", "c\n");
+  tpl("d.kshtml", "d\n");
+  // Folders in the way of every page but the home page: each failure names its reference,
+  // in the order the pages ran.
+  for (const char* f : {"a.html", "b.html", "c.html", "d.html"}) fs::create_directory(destDir / f);
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 1);
+  EXPECT_EQ(r.failed, (Strings{"a", "b", "c", "d"}));
+  EXPECT_EQ(host.messages, (Strings{"Impossible d'enregistrer le fichier \"a\"",
+                                    "Impossible d'enregistrer le fichier \"b\"",
+                                    "Impossible d'enregistrer le fichier \"c\"",
+                                    "Impossible d'enregistrer le fichier \"d\""}));
+  EXPECT_EQ(host.progressMax, (std::vector<long long>{0, 3, 4, 5, 5, 5}));
+  EXPECT_EQ(readFile(destDir / "index.html"),
+            "<a href=\"a.html\"></a><a href=\"b.html\"></a>\r\n\r\n");
+}
+
+TEST_F(Site, SubFoldersMustExistInTheDestination) {
+  fs::create_directory(tplDir / "Sous");
+  tpl("index.kshtml", "<a href=\"sous/p\"></a><a href=\"sous\\q\"></a><a href=\"r\"></a>\n");
+  tpl("Sous/p.kshtml", "p\n");
+  tpl("Sous/q.kshtml", "q\n");
+  tpl("r.kshtml", "r\n");
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 2);
+  EXPECT_EQ(r.failed, (Strings{"sous/p", "sous\\q"}));
+  EXPECT_EQ(host.messages, (Strings{"Impossible d'enregistrer le fichier \"sous/p\"",
+                                    "Impossible d'enregistrer le fichier \"sous\\q\""}));
+  EXPECT_EQ(readFile(destDir / "r.html"), "r\r\n\r\n");
+
+  fs::create_directory(destDir / "sous");
+  host.messages.clear();
+  r = generate();
+  EXPECT_EQ(r.pagesWritten, 4);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(readFile(destDir / "sous/p.html"), "p\r\n\r\n");
+  EXPECT_EQ(readFile(destDir / "sous/q.html"), "q\r\n\r\n");
+  EXPECT_EQ(
+      readFile(destDir / "index.html"),
+      "<a href=\"sous/p.html\"></a><a href=\"sous\\q.html\"></a><a href=\"r.html\"></a>\r\n\r\n");
+}
+
+TEST_F(Site, ReferencesThatLeaveTheirFoldersAreMissingPages) {
+  writeFile(root.path() / "dehors.kshtml", "secret\n");
+  tpl("page.kshtml", "page\n");
+  tpl("index.kshtml",
+      "<a href=\"../dehors\"></a><a href=\"page|x=/../../evade\"></a><a href=\"/tmp/x\"></a>\n");
+  fs::create_directory(destDir / "page_x_");
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 1);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(site().size(), 1u);
+  EXPECT_FALSE(fs::exists(root.path() / "dehors.html"));
+  EXPECT_FALSE(fs::exists(root.path() / "evade.html"));
+}
+
+TEST_F(Site, PagesWithoutTextAndBrokenPages) {
+  tpl("index.kshtml", "<a href=\"vide\"></a><a href=\"rien\"></a><a href=\"faux\"></a>\n");
+  tpl("vide.kshtml", "");
+  tpl("rien.kshtml", "#\n$a = 1\n");
+  tpl("faux.kshtml", "<p>\n#\nif a\n");
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 2);
+  auto files = site();
+  EXPECT_EQ(files.size(), 2u);
+  EXPECT_EQ(files["faux.html"],
+            "<p>\r\n<p>*** Syntax Error : Il n'y a pas de comparateur dans le if ***<p>\r\n\r\n");
+}
+
+TEST_F(Site, NoHomePageOrNoDestination) {
+  tpl("autre.kshtml", "x\n");
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 0);
+  EXPECT_TRUE(site().empty());
+  EXPECT_EQ(host.progressMax, (std::vector<long long>{0, 1}));
+  EXPECT_EQ(host.progressPos, (std::vector<long long>{0, 0, 0}));
+
+  tpl("index.kshtml", "seul\n");
+  fs::remove(destDir);
+  RecordingHost quiet;
+  TKSParse parser(db);
+  r = GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &quiet);
+  EXPECT_EQ(r.pagesWritten, 0);
+  EXPECT_FALSE(fs::exists(destDir));
+  EXPECT_TRUE(quiet.progressMax.empty());
+  EXPECT_TRUE(quiet.progressPos.empty());
+
+  fs::create_directory(destDir);
+  r = GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", nullptr);
+  EXPECT_EQ(r.pagesWritten, 1);
+  EXPECT_EQ(site(), (std::map<std::string, std::string>{{"index.html", "seul\r\n\r\n"}}));
+}
+
+// Each folder of tests/golden holds a template (input/) and the site it makes (expected/)
+// for the family above, on 15/6/2024 at 10:20:30.
+TEST(GoldenSites, MatchByteForByte) {
+  fs::path golden = fs::path(LIGNADO_SOURCE_DIR) / "tests" / "golden";
+  ASSERT_TRUE(fs::is_directory(golden));
+  int cases = 0;
+  for (const auto& c : fs::directory_iterator(golden)) {
+    if (!fs::is_directory(c.path() / "input")) continue;
+    ++cases;
+    SCOPED_TRACE(c.path().filename().string());
+    TBD db;
+    fillFamily(db);
+    SetTodayForTests(15, 6, 2024);
+    SetTimeForTests(10, 20, 30);
+    TempDir out;
+    TKSParse parser(db);
+    SiteResult r = GenerateSite(parser, (c.path() / "input").string() + "/", out.str(), nullptr);
+    SetTodayForTests(0, 0, 0);
+    SetTimeForTests(-1, 0, 0);
+    EXPECT_TRUE(r.failed.empty());
+    auto got = tree(out.path());
+    auto want = tree(c.path() / "expected");
+    if (std::getenv("LIGNADO_WRITE_GOLDEN")) {
+      for (const auto& [name, bytes] : got) writeFile(c.path() / "expected" / name, bytes);
+      continue;
+    }
+    for (const auto& [name, bytes] : want) {
+      auto it = got.find(name);
+      if (it == got.end())
+        ADD_FAILURE() << "missing page " << name;
+      else
+        EXPECT_EQ(it->second, bytes) << "differs: " << name;
+    }
+    for (const auto& [name, bytes] : got)
+      if (!want.count(name)) ADD_FAILURE() << "unexpected page " << name;
+    EXPECT_EQ(r.pagesWritten, static_cast<int>(want.size()));
+  }
+  EXPECT_GT(cases, 0);
+}
