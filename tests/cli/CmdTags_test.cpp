@@ -1,0 +1,202 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "data/Base.h"
+#include "gedcom/GedcomIn.h"
+#include "pages/Remplace.h"
+
+extern char** environ;
+
+namespace lignado {
+namespace {
+
+struct CliRun {
+  int code = -1;
+  std::string out, err;
+};
+
+// Runs lignado-cli with the given arguments, no shell in between.
+CliRun runCli(const std::vector<std::string>& args) {
+  test::TempDir dir;
+  std::string outPath = (dir.path() / "out").string();
+  std::string errPath = (dir.path() / "err").string();
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> all{LIGNADO_CLI};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  CliRun r;
+  pid_t pid = 0;
+  if (posix_spawn(&pid, LIGNADO_CLI, &fa, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&fa);
+  r.out = test::readFile(outPath);
+  r.err = test::readFile(errPath);
+  return r;
+}
+
+// A small family in UTF-8: Jean and Hélène, married 1874, their son Pierre.
+const char kFamily[] =
+    "0 HEAD\n1 CHAR UTF-8\n"
+    "0 @I1@ INDI\n1 NAME Jean /Dupont/\n1 SEX M\n"
+    "1 BIRT\n2 DATE 12 MAY 1850\n2 PLAC France, Bretagne, 29, 200 Brest, Kerbonne\n1 FAMS @F1@\n"
+    "0 @I2@ INDI\n1 NAME H\xC3\xA9l\xC3\xA8ne /Martin/\n1 SEX F\n"
+    "1 DEAT\n2 DATE ABT 1900\n2 PLAC Brest\n1 FAMS @F1@\n"
+    "0 @I3@ INDI\n1 NAME Pierre /Dupont/\n1 SEX M\n1 FAMC @F1@\n"
+    "0 @F1@ FAM\n1 HUSB @I1@\n1 WIFE @I2@\n1 CHIL @I3@\n1 MARR\n2 DATE 1 FEB 1874\n"
+    "0 TRLR\n";
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::writeFile(ged(), kFamily); }
+  std::string ged() const { return (dir.path() / "famille.ged").string(); }
+  test::TempDir dir;
+};
+
+TEST_F(CliTest, TagsExpandsForOnePerson) {
+  CliRun r =
+      runCli({"tags", ged(), "1", "<nom> <pr\xC3\xA9nom> <ddn> <eve:Naissance,code postal>"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "DUPONT Jean 12/5/1850 29200\n");
+  EXPECT_EQ(r.err, "");
+
+  // Accents typed in a UTF-8 terminal reach the tags, and come back as UTF-8.
+  r = runCli({"tags", ged(), "2",
+              "<pr\xC3\xA9nom> \xE2\x80\x94 <date de d\xC3\xA9"
+              "c\xC3\xA8s>"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "H\xC3\xA9l\xC3\xA8ne \xE2\x80\x94 vers 1900\n");
+
+  r = runCli({"tags", ged(), "3",
+              "<p\xC3\xA8re><pr\xC3\xA9nom> <individu><m\xC3\xA8re><nom> <conjoint 0><nom>"});
+  EXPECT_EQ(r.out, "Jean MARTIN DUPONT\n");
+
+  r = runCli({"tags", ged(), "7", "[<nom>]<b>"});  // no such person: nothing stored
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "[]\n");
+}
+
+TEST_F(CliTest, TagsRejectsBadArguments) {
+  CliRun r = runCli({"tags", ged(), "abc", "<nom>"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Num\xC3\xA9ro de personne invalide : abc\n");
+
+  r = runCli({"tags", ged(), "1"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "Usage : lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]\n");
+
+  r = runCli({"tags", ged(), "1", "<nom>", "--capacity", "0"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "Capacit\xC3\xA9 invalide : 0\n");
+
+  r = runCli({"tags", (dir.path() / "absent.ged").string(), "1", "<nom>"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Erreur \xC3\xA0 l'import"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, CapacityOptionLimitsTheImport) {
+  CliRun r = runCli({"tags", ged(), "--capacity", "2", "3", "[<nom>]"});
+  EXPECT_EQ(r.out, "[]\n");  // Pierre did not fit
+  EXPECT_NE(r.err, "");      // and the command says so
+  r = runCli({"list", ged(), "tous", "", "--capacity", "2"});
+  EXPECT_EQ(r.out, "1|2\n");
+}
+
+TEST_F(CliTest, ListPrintsTheListText) {
+  CliRun r = runCli({"list", ged(), "enfant", "1"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "3\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(runCli({"list", ged(), "tous", "0"}).out, "1|2|3\n");
+  EXPECT_EQ(runCli({"list", ged(), "tous"}).out, "1|2|3\n");
+  EXPECT_EQ(runCli({"list", ged(), "parent", "3"}).out, "1|2\n");
+  EXPECT_EQ(runCli({"list", ged(), "enfant", "3"}).out, "\n");
+  EXPECT_EQ(runCli({"list", ged(), "asc", "3", "1"}).out, "3|1|2\n");
+  // Sorted by given name, accents in the template given as UTF-8.
+  EXPECT_EQ(runCli({"list", ged(), "trie", "<pr\xC3\xA9nom>", "1|2|3"}).out, "2|1|3\n");
+  // Jean and Pierre share the surname: one person per distinct text.
+  EXPECT_EQ(runCli({"list", ged(), "commencepar", "<nom>", "dup"}).out, "1\n");
+}
+
+TEST_F(CliTest, ListRejectsUnknownKeyword) {
+  CliRun r = runCli({"list", ged(), "cousins", "1"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "Mot-cl\xC3\xA9 inconnu : cousins (connus : parent, enfant, fatrie, conjoint, tous, "
+            "asc, des, trie, commencepar)\n");
+  r = runCli({"list", ged()});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "Usage : lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n");
+}
+
+// Every person of every corpus file: no crash, no hang, and where no stored text carries
+// markup, the person line is exactly its fields.
+TEST(TagsCorpus, EveryPersonOfEveryFile) {
+  auto corpus = test::corpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "corpus absent";
+  const std::string line = "<nom> <pr\xE9nom> <ddn> <ldn> <ddd> <ldd>";
+  const std::string wide =
+      "<p\xE8re><nom>|<m\xE8re><nom>|<individu><conjoint 0><nom>|<individu><union 0>"
+      "<eve:Mariage,adresse>|<individu><o+x>|<age>|<note>|<eve:Naissance,code postal>|"
+      "<eve:D\xE9"
+      "c\xE8s,jour> <ddn JJ.MM.AA>";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    std::string ext = entry.path().extension().string();
+    if (ext != ".ged" && ext != ".GED") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    TBD db(4000);
+    THead head;
+    ImportResult r =
+        ImportGedcom(db, entry.path().string(), head, kModeAnsel, false, false, true, nullptr);
+    EXPECT_FALSE(r.failed) << r.reason;
+    ++files;
+    for (int32_t p = 1; p <= db.PersonCount; ++p) {
+      std::string expected = db.GetSurname(p) + " " + db.GetGivenNames(p) + " " +
+                             db.GetPersonField(p, 6) + " " + db.GetPersonField(p, 7) + " " +
+                             db.GetPersonField(p, 12) + " " + db.GetPersonField(p, 13);
+      bool markup = expected.find_first_of("<>") != std::string::npos;
+      std::string got = ExpandTags(db, p, line);
+      if (!markup) {
+        EXPECT_EQ(got, expected) << "person " << p;
+      }
+      ExpandTags(db, p, wide);
+    }
+  }
+  EXPECT_GT(files, 0);
+}
+
+TEST(TagsCorpus, KnownPersonOfRoyal92) {
+  auto corpus = test::corpusDir();
+  if (corpus.empty() || !std::filesystem::exists(corpus / "royal92.ged"))
+    GTEST_SKIP() << "corpus absent";
+  TBD db(4000);
+  THead head;
+  ImportGedcom(db, (corpus / "royal92.ged").string(), head, kModeAnsel, false, false, true,
+               nullptr);
+  EXPECT_EQ(ExpandTags(db, 1, "<nom> <pr\xE9nom> <ddn> <ldn> <ddd> <ldd>"),
+            "HANOVER Victoria 24/5/1819 Kensington,Palace,London,England 22/1/1901 Osborne "
+            "House,Isle of Wight,England");
+  EXPECT_EQ(ExpandTags(db, 1, "<eve:Naissance,pays>/<eve:Naissance,commune>/<o+x>/<sexe>"),
+            "Kensington/England/o + x/femme");
+}
+
+}  // namespace
+}  // namespace lignado
