@@ -1,0 +1,220 @@
+#include "ftp/SimpFTP.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "util/FileTools.h"
+#include "util/Host.h"
+#include "util/StrTools.h"
+
+namespace lignado {
+
+namespace {
+constexpr size_t kDirBuffer = 2048;
+}
+
+TSimpleFTP::TSimpleFTP(Host* host) : TWinInetControl(host) {
+  Port = 21;
+  QuickProgress = false;
+}
+
+TSimpleFTP::~TSimpleFTP() {
+  destroying_ = true;
+  // Nothing may call back into an object that is going away.
+  RemoveStatusCallback();
+  Disconnect();
+}
+
+void TSimpleFTP::SetTransferType(TFTPTransferType type) {
+  transferType_ = type;
+  transferFlags_ = type == ttBinary ? 2 : type == ttAscii ? 1 : 0;
+}
+
+void TSimpleFTP::SetPassive(bool passive) {
+  if (passive)
+    connectFlags_ |= kPassiveFlag;
+  else
+    connectFlags_ &= ~kPassiveFlag;
+}
+
+void TSimpleFTP::SetFileSystemType(TFTPFileSystemType type) {
+  if (Connected()) {
+    if (!SilentExceptions) throw ESimpleFTPError("Cannot change file system type when connected");
+    return;
+  }
+  fileSystemType_ = type;
+}
+
+bool TSimpleFTP::Connect() {
+  bool result = TWinInetControl::Connect();
+  if (OnLogin) OnLogin(this, UserName, Password);
+  // A link the server dropped is not a connection: a new Connect opens a fresh one.
+  if (connection_ && !connection_->alive()) connection_.reset();
+  uint32_t error = kFtpErrInternal;
+  if (session_ && !connection_)
+    connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
+                                    (connectFlags_ & kPassiveFlag) != 0, error);
+  if (connection_) {
+    LoginResponse = LastResponseText();
+    if (!remoteDir_.empty()) ChangeDir(remoteDir_);
+    if (OnConnected) OnConnected(this);
+    return true;
+  }
+  CloseSession();
+  RaiseConnectError(error);
+  return result;
+}
+
+bool TSimpleFTP::Disconnect() {
+  try {
+    if (connection_) {
+      connection_->close();
+      connection_.reset();
+    }
+    TWinInetControl::Disconnect();
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+void TSimpleFTP::HandleStatus(int32_t status, const void* info, uint32_t infoLength) {
+  TWinInetControl::HandleStatus(status, info, infoLength);
+  if ((status == kFtpRequestSent || status == kFtpResponseReceived) && info &&
+      infoLength >= sizeof(uint32_t)) {
+    uint32_t count;
+    std::memcpy(&count, info, sizeof count);
+    int64_t before = progress_.BytesSent;
+    progress_.BytesSent += count;
+    if (progress_.BytesSent == before || progress_.BytesSent > progress_.FileSize)
+      progress_.BytesSent = progress_.FileSize;
+    if (OnTransferProgress && !progress_.FileName.empty()) OnTransferProgress(this, progress_);
+    if (QuickProgress) UpdateQuickProgress();
+  }
+  hostProcess(host_);
+}
+
+void TSimpleFTP::UpdateQuickProgress() {
+  auto clampInt = [](int64_t v) {
+    return static_cast<int>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
+  };
+  if (QuickProgressMajor) {
+    QuickProgressMajor->SetMax(clampInt(progress_.MajorMax));
+    QuickProgressMajor->SetPosition(clampInt(progress_.MajorPosition));
+  }
+  if (QuickProgressMinor) {
+    QuickProgressMinor->SetMax(100);
+    int percent = 0;
+    if (progress_.FileSize > 0)  // halves go to the even neighbour, as the original rounding
+      percent = static_cast<int>(std::nearbyint(static_cast<double>(progress_.BytesSent) /
+                                                static_cast<double>(progress_.FileSize) * 100.0));
+    QuickProgressMinor->SetPosition(percent);
+  }
+  if (QuickLabelMajor && progress_.MajorMax > 0)
+    QuickLabelMajor->SetCaption(std::to_string(progress_.MajorPosition) + " of " +
+                                std::to_string(progress_.MajorMax));
+  if (QuickLabelMinor && !progress_.FileName.empty())
+    QuickLabelMinor->SetCaption(progress_.FileName);
+}
+
+void TSimpleFTP::SyncLostLink() {
+  // The link died while nobody listened: report it now so that the state is true.
+  if (connection_ && !connection_->alive() && Connected()) {
+    HandleStatus(kFtpClosing, nullptr, 0);
+    HandleStatus(kFtpClosed, nullptr, 0);
+  }
+}
+
+std::string TSimpleFTP::RemoteDir() {
+  if (!Connected()) return remoteDir_;
+  RemoveStatusCallback();
+  std::string dir;
+  bool ok = connection_ && connection_->currentDir(dir) && dir.size() < kDirBuffer;
+  InstallStatusCallback();
+  SyncLostLink();
+  return ok ? dir : remoteDir_;
+}
+
+bool TSimpleFTP::ChangeDir(const std::string& dir) {
+  if (!Connected()) {
+    remoteDir_ = dir;
+    return true;
+  }
+  if (connection_ && connection_->changeDir(RemoveTrailingSlash(dir))) {
+    remoteDir_ = dir;
+    if (OnDirectoryChange) OnDirectoryChange(this);
+    return true;
+  }
+  if (SilentExceptions || fileSystemType_ == ftUnknown) return false;
+  throw ESimpleFTPError("Couldn't change to directory " + dir);
+}
+
+bool TSimpleFTP::RemoteDirExists(const std::string& dir) {
+  if (!Connected() && !SilentExceptions) throw ESimpleFTPError("Not connected!");
+  std::string old = RemoteDir();
+  bool exists;
+  try {
+    exists = ChangeDir(dir);
+  } catch (...) {
+    ChangeDir(old);
+    throw;
+  }
+  ChangeDir(old);
+  return exists;
+}
+
+bool TSimpleFTP::ForceRemoteDir(const std::string& dir) {
+  if (!Connected()) {
+    if (SilentExceptions) return false;
+    throw ESimpleFTPError("Not connected!");
+  }
+  std::string trimmed = RemoveTrailingSlash(dir);
+  if (connection_ && connection_->changeDir(trimmed)) return false;
+  // The parent of "/" is "/" and that of a bare name is empty: stop there instead of looping.
+  std::string parent = ParentPath(dir, '/');
+  if (!parent.empty() && parent != dir && parent != trimmed) ForceRemoteDir(parent);
+  if (connection_ && connection_->makeDir(trimmed)) return true;
+  if (SilentExceptions) return false;
+  throw ESimpleFTPError("Error creating directory " + dir);
+}
+
+std::string TSimpleFTP::IncludeRemoteSlash(const std::string& dir) const {
+  if (fileSystemType_ == ftUnix && (dir.empty() || dir.back() != '/')) return dir + "/";
+  return dir;
+}
+
+bool TSimpleFTP::PutFile(const std::string& fileName) {
+  auto slash = fileName.rfind('/');
+  if (slash != std::string::npos)
+    return PutFileAs(fileName, IncludeRemoteSlash(RemoteDir()) + fileName.substr(slash + 1));
+  return PutFileAs(AddTrailingBackslash(LocalDir) + fileName,
+                   IncludeRemoteSlash(RemoteDir()) + fileName);
+}
+
+bool TSimpleFTP::PutFileAs(const std::string& localFile, const std::string& remoteName) {
+  if (!Connected() && !SilentExceptions) throw ESimpleFTPError("Not connected!");
+  struct stat st {};
+  if (::stat(localFile.c_str(), &st) != 0 && !SilentExceptions)
+    throw ESimpleFTPError("Error putting " + localFile + " to " + remoteName +
+                          ": local file not found");
+  progress_.BytesSent = 0;
+  progress_.FileSize = 0;
+  auto slash = localFile.rfind('/');
+  progress_.FileName = slash == std::string::npos ? localFile : localFile.substr(slash + 1);
+  try {
+    progress_.FileSize = GetFileSize(localFile);
+  } catch (const EFOpenError&) {
+    if (!SilentExceptions) throw;
+    return false;
+  }
+  FtpTransfer mode = transferFlags_ == 1   ? FtpTransfer::Ascii
+                     : transferFlags_ == 2 ? FtpTransfer::Binary
+                                           : FtpTransfer::Unknown;
+  bool ok = connection_ && connection_->putFile(localFile, remoteName, mode);
+  if (ok || SilentExceptions) return ok;
+  throw ESimpleFTPError("Error putting " + localFile + " to " + remoteName);
+}
+
+}  // namespace lignado

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "ftp/WinInetControl.h"
+
+namespace lignado {
+
+enum TFTPTransferType { ttUnknown, ttAscii, ttBinary };
+enum TFTPFileSystemType { ftUnix, ftUnknown };
+
+class ESimpleFTPError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TFTPProgressInfo {
+  int64_t BytesSent = 0;  // of the current file
+  int64_t FileSize = 0;
+  int64_t MajorPosition = 0;  // shown only on the major bar and label; nothing sets them
+  int64_t MajorMax = 0;
+  std::string FileName;  // without its folder
+};
+
+struct TFindData {  // for directory listings, which this program does not perform
+  std::string Name;
+  int64_t Size = 0;
+  bool Directory = false;
+};
+
+// The FTP connection over the session, with the few operations publishing needs. Remote paths
+// use "/", local paths the platform's separator. Silent by default: failures are false results.
+class TSimpleFTP : public TWinInetControl {
+ public:
+  using TLoginEvent =
+      std::function<void(TSimpleFTP* sender, std::string& userName, std::string& password)>;
+  using TTransferProgressEvent =
+      std::function<void(TSimpleFTP* sender, const TFTPProgressInfo& progress)>;
+  using TFindItemEvent = std::function<void(TSimpleFTP* sender, const TFindData& item)>;
+  using TSimpleNotifyEvent = std::function<void(TSimpleFTP* sender)>;
+
+  static constexpr uint32_t kPassiveFlag = 0x08000000u;
+
+  explicit TSimpleFTP(Host* host = nullptr);
+  ~TSimpleFTP() override;
+
+  std::string LocalDir;
+  std::string LoginResponse;
+  bool FailIfExistsOnGet = false;
+  TLoginEvent OnLogin;
+  TTransferProgressEvent OnTransferProgress;
+  TFindItemEvent OnFindItem;
+  TSimpleNotifyEvent OnDirectoryChange;
+
+  TFTPTransferType TransferType() const { return transferType_; }
+  void SetTransferType(TFTPTransferType type);
+  uint32_t TransferFlags() const { return transferFlags_; }
+  bool Passive() const { return (connectFlags_ & kPassiveFlag) != 0; }
+  void SetPassive(bool passive);
+  TFTPFileSystemType FileSystemType() const { return fileSystemType_; }
+  void SetFileSystemType(TFTPFileSystemType type);
+  const TFTPProgressInfo& Progress() const { return progress_; }
+  FtpConnection* ConnectionHandle() const { return connection_.get(); }
+
+  /// While connected, the server's current directory; otherwise the one recorded.
+  std::string RemoteDir();
+  void SetRemoteDir(const std::string& dir) { ChangeDir(dir); }
+
+  bool Connect() override;
+  bool Disconnect() override;
+  void UpdateQuickProgress() override;
+  void HandleStatus(int32_t status, const void* info, uint32_t infoLength) override;
+
+  bool ChangeDir(const std::string& dir);
+  bool RemoteDirExists(const std::string& dir);
+  /// True only when this call created the directory (and its missing parents).
+  bool ForceRemoteDir(const std::string& dir);
+  bool PutFile(const std::string& fileName);
+  bool PutFileAs(const std::string& localFile, const std::string& remoteName);
+  std::string IncludeRemoteSlash(const std::string& dir) const;
+
+ private:
+  bool Connected() const { return State() == wsConnected; }
+  void SyncLostLink();
+
+  std::unique_ptr<FtpConnection> connection_;
+  std::string remoteDir_;
+  TFTPTransferType transferType_ = ttBinary;
+  uint32_t transferFlags_ = 2;
+  TFTPFileSystemType fileSystemType_ = ftUnix;
+  TFTPProgressInfo progress_;
+};
+
+}  // namespace lignado
