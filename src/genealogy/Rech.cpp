@@ -52,6 +52,14 @@ bool used(const TBD& db, int32_t p) {
   return db.IsPersonUsed(p);
 }
 
+// A slot not in use is nobody: no parents, even if its links were left behind.
+int32_t fatherOf(const TBD& db, int32_t p) {
+  return used(db, p) ? db.GetFather(p) : 0;
+}
+int32_t motherOf(const TBD& db, int32_t p) {
+  return used(db, p) ? db.GetMother(p) : 0;
+}
+
 // The unions of p in union-number order, before any sort.
 template <class List>
 void collectUnions(const TBD& db, int32_t p, List& list) {
@@ -101,8 +109,8 @@ void TRR::TrieParDate(const TBD& db, const std::string& kind) {
 
 TR ParentNum(const TBD& db, int32_t p) {
   TR r(db.Capacity());
-  if (int32_t f = db.GetFather(p)) r.Ajoute(f);
-  if (int32_t m = db.GetMother(p)) r.Ajoute(m);
+  if (int32_t f = fatherOf(db, p)) r.Ajoute(f);
+  if (int32_t m = motherOf(db, p)) r.Ajoute(m);
   return r;
 }
 
@@ -116,7 +124,7 @@ TR EnfantNum(const TBD& db, int32_t p) {
 
 TR FratrieNum(const TBD& db, int32_t p) {
   TR r(db.Capacity());
-  int32_t f = db.GetFather(p), m = db.GetMother(p);
+  int32_t f = fatherOf(db, p), m = motherOf(db, p);
   if (f == 0 && m == 0) return r;
   for (int32_t q = 1; q <= db.PersonCount; ++q) {
     if (q == p || !used(db, q)) continue;
@@ -167,8 +175,8 @@ TR AscendantNum(const TBD& db, int32_t p, int32_t n) {
     next.clear();
     for (int32_t q : generation) {
       r.Ajoute(q);
-      if (int32_t f = db.GetFather(q)) next.push_back(f);
-      if (int32_t m = db.GetMother(q)) next.push_back(m);
+      if (int32_t f = fatherOf(db, q)) next.push_back(f);
+      if (int32_t m = motherOf(db, q)) next.push_back(m);
     }
     // Only as many ancestors as the list can still take matter: a loop in the parent
     // links or a long n then ends with the full list instead of running on.

@@ -114,6 +114,7 @@ TEST_F(Family, ParentsAndChildren) {
   EXPECT_EQ(entries(ParentNum(db, 15)), (V{16, 7}));
   EXPECT_EQ(entries(ParentNum(db, 1)), V{});
   EXPECT_EQ(entries(ParentNum(db, 0)), V{});
+  EXPECT_EQ(entries(ParentNum(db, 18)), V{});
   EXPECT_EQ(entries(EnfantNum(db, 5)), (V{9, 10, 11}));  // not the freed slot 18
   EXPECT_EQ(entries(EnfantNum(db, 7)), (V{11, 15}));
   EXPECT_EQ(entries(EnfantNum(db, 1)), (V{5, 8}));
@@ -133,6 +134,7 @@ TEST_F(Family, SiblingsIncludeHalfSiblingsOnEitherSide) {
   EXPECT_EQ(entries(FratrieNum(db, 12)), V{});  // only child of a single mother
   EXPECT_EQ(entries(FratrieNum(db, 7)), V{});   // no parents, no siblings
   EXPECT_EQ(entries(FratrieNum(db, 0)), V{});
+  EXPECT_EQ(entries(FratrieNum(db, 18)), V{});
 }
 
 TEST_F(Family, UnionsAndSpousesByMarriageDate) {
@@ -173,6 +175,7 @@ TEST_F(Family, AncestorsByGeneration) {
   EXPECT_EQ(entries(AscendantNum(db, 14, 3)), (V{14, 9, 12, 5, 6, 8, 1, 2, 3, 4, 1, 2}));
   EXPECT_EQ(entries(AscendantNum(db, 14, 50)), (V{14, 9, 12, 5, 6, 8, 1, 2, 3, 4, 1, 2}));
   EXPECT_EQ(entries(AscendantNum(db, 1, 3)), (V{1}));
+  EXPECT_EQ(entries(AscendantNum(db, 18, 3)), (V{18}));
 }
 
 TEST_F(Family, DescendantsDepthFirst) {
