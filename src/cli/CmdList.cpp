@@ -28,9 +28,14 @@ int cmdList(const Args& args) {
   Args pos;
   long long capacity = 1000;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--capacity" && i + 1 < args.size()) {
-      if (!readNumber(args[++i], capacity) || capacity < 1 || capacity > 10000000) {
-        printCp1252(stderr, "Capacit\xE9 invalide : " + Utf8ToCp1252(args[i]) + "\n");
+    if (args[i] == "--capacity") {
+      if (++i >= args.size()) {
+        std::fputs("Option --capacity sans valeur.\n", stderr);
+        return 2;
+      }
+      if (!readNumber(args[i], capacity) || capacity < 1 || capacity > 10000000) {
+        printCp1252(stderr,
+                    "Capacit\xE9 invalide : " + Utf8ToCp1252(args[i]) + " (de 1 \xE0 10000000).\n");
         return 2;
       }
     } else {
@@ -63,7 +68,9 @@ int cmdList(const Args& args) {
     return 1;
   }
   std::string dropped = DroppedSummary(r, db.Capacity());
-  if (!dropped.empty()) host.showMessage(dropped);
+  if (!dropped.empty())
+    host.showMessage("Attention : " + dropped +
+                     " Relancez avec une capacit\xE9 plus grande (--capacity N).");
 
   std::string list = ListeMotCle(db, keyword, a, b, &host);
   printCp1252(stdout, list + "\n");

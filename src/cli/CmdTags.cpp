@@ -25,9 +25,14 @@ int cmdTags(const Args& args) {
   Args pos;
   long long capacity = 1000;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--capacity" && i + 1 < args.size()) {
-      if (!readNumber(args[++i], capacity) || capacity < 1 || capacity > 10000000) {
-        printCp1252(stderr, "Capacit\xE9 invalide : " + Utf8ToCp1252(args[i]) + "\n");
+    if (args[i] == "--capacity") {
+      if (++i >= args.size()) {
+        std::fputs("Option --capacity sans valeur.\n", stderr);
+        return 2;
+      }
+      if (!readNumber(args[i], capacity) || capacity < 1 || capacity > 10000000) {
+        printCp1252(stderr,
+                    "Capacit\xE9 invalide : " + Utf8ToCp1252(args[i]) + " (de 1 \xE0 10000000).\n");
         return 2;
       }
     } else {
@@ -57,7 +62,9 @@ int cmdTags(const Args& args) {
     return 1;
   }
   std::string dropped = DroppedSummary(r, db.Capacity());
-  if (!dropped.empty()) printCp1252(stderr, dropped + "\n");
+  if (!dropped.empty())
+    printCp1252(stderr, "Attention : " + dropped +
+                            " Relancez avec une capacit\xE9 plus grande (--capacity N).\n");
 
   printCp1252(stdout, ExpandTags(db, static_cast<int32_t>(person), Utf8ToCp1252(pos[2])) + "\n");
   return 0;

@@ -102,7 +102,7 @@ TEST_F(CliTest, TagsRejectsBadArguments) {
 
   r = runCli({"tags", ged(), "1", "<nom>", "--capacity", "0"});
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err, "Capacit\xC3\xA9 invalide : 0\n");
+  EXPECT_EQ(r.err, "Capacit\xC3\xA9 invalide : 0 (de 1 \xC3\xA0 10000000).\n");
 
   r = runCli({"tags", (dir.path() / "absent.ged").string(), "1", "<nom>"});
   EXPECT_EQ(r.code, 1);
@@ -111,11 +111,20 @@ TEST_F(CliTest, TagsRejectsBadArguments) {
 }
 
 TEST_F(CliTest, CapacityOptionLimitsTheImport) {
+  const std::string warning =
+      "Attention : Base pleine (capacit\xC3\xA9 2) : 1 personne, 0 union et 1 \xC3\xA9v\xC3\xA9"
+      "nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez avec une capacit\xC3\xA9 plus "
+      "grande (--capacity N).\n";
   CliRun r = runCli({"tags", ged(), "--capacity", "2", "3", "[<nom>]"});
-  EXPECT_EQ(r.out, "[]\n");  // Pierre did not fit
-  EXPECT_NE(r.err, "");      // and the command says so
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "[]\n");  // Pierre did not fit, and the command says so
+  EXPECT_EQ(r.err, warning);
   r = runCli({"list", ged(), "tous", "", "--capacity", "2"});
   EXPECT_EQ(r.out, "1|2\n");
+  EXPECT_EQ(r.err, warning);
+  r = runCli({"list", ged(), "tous", "--capacity"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "Option --capacity sans valeur.\n");
 }
 
 TEST_F(CliTest, ListPrintsTheListText) {
