@@ -1,6 +1,5 @@
 #include "pages/Remplace.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
@@ -13,9 +12,20 @@ namespace lignado {
 namespace {
 
 // A value may hold its own tag (a note quoting "<note>"): the scan restarts at the front after
-// every tag, so without these bounds it would never end.
+// every tag, so it would never end, and a long such value would fill memory within a few rounds.
 constexpr int kMaxTags = 10000;
 constexpr size_t kMaxGrowth = size_t{1} << 24;
+
+// Texts whose accented letter is followed by a hex digit, so the escape must be split.
+const std::string kDateDeDeces =
+    "<date de d\xE9"
+    "c\xE8s>";
+const std::string kLieuDeDeces =
+    "<lieu de d\xE9"
+    "c\xE8s>";
+const std::string kAnnee =
+    "ann\xE9"
+    "e";
 
 bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
@@ -156,10 +166,7 @@ struct Expansion {
     if (startsWith(tag, "<ddn ")) return birthPattern(inner(tag, 5));
     if (tag == "<ddn>" || tag == "<date de naissance>") return db.GetPersonField(p, 6);
     if (tag == "<ddb>" || tag == "<date de bapt\xEAme>") return db.GetPersonField(p, 9);
-    if (tag == "<ddd>" || tag ==
-                              "<date de d\xE9"
-                              "c\xE8s>")
-      return db.GetPersonField(p, 12);
+    if (tag == "<ddd>" || tag == kDateDeDeces) return db.GetPersonField(p, 12);
     if (tag == "<dds>" || tag == "<date de s\xE9pulture>") return db.GetPersonField(p, 15);
     if (tag == "<ddm>" || tag == "<date de mariage>")
       return db.GetUnionField(DerniereUnion(db, p), 3);
@@ -168,10 +175,7 @@ struct Expansion {
     if (tag == "<date maj>") return db.GetPersonField(p, 22);
     if (tag == "<ldn>" || tag == "<lieu de naissance>") return db.GetPersonField(p, 7);
     if (tag == "<ldb>" || tag == "<lieu de bapt\xEAme>") return db.GetPersonField(p, 10);
-    if (tag == "<ldd>" || tag ==
-                              "<lieu de d\xE9"
-                              "c\xE8s>")
-      return db.GetPersonField(p, 13);
+    if (tag == "<ldd>" || tag == kLieuDeDeces) return db.GetPersonField(p, 13);
     if (tag == "<lds>" || tag == "<lieu de s\xE9pulture>") return db.GetPersonField(p, 16);
     if (tag == "<ldm>" || tag == "<lieu de mariage>")
       return db.GetUnionField(DerniereUnion(db, p), 5);
@@ -225,11 +229,8 @@ struct Expansion {
     if (!startsWith(sub, "code postal")) sub = sub.substr(0, sub.find(' '));
 
     Field field = Field::None;
-    if (sub == "date" || sub == "jour" || sub == "mois" ||
-        sub ==
-            "ann\xE9"
-            "e" ||
-        sub == "f\xEAte" || sub == "zodiaque")
+    if (sub == "date" || sub == "jour" || sub == "mois" || sub == kAnnee || sub == "f\xEAte" ||
+        sub == "zodiaque")
       field = Field::Date;
     else if (sub == "heure")
       field = Field::Time;
@@ -270,10 +271,7 @@ struct Expansion {
     if (sub == "date" || sub == "heure" || sub == "lieu") return raw;
     if (sub == "jour") return nonZero(JourTexte(raw));
     if (sub == "mois") return nonZero(MoisTexte(raw));
-    if (sub ==
-        "ann\xE9"
-        "e")
-      return nonZero(AnneeTexte(raw));
+    if (sub == kAnnee) return nonZero(AnneeTexte(raw));
     if (sub == "f\xEAte") return Fete(raw);
     if (sub == "zodiaque") return Zodiaque(raw);
     if (sub == "note") return crlfToBlank(raw);
