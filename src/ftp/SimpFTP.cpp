@@ -174,7 +174,7 @@ bool TSimpleFTP::ForceRemoteDir(const std::string& dir) {
   if (connection_ && connection_->changeDir(trimmed)) return false;
   // The parent of "/" is "/" and that of a bare name is empty: stop there instead of looping.
   std::string parent = ParentPath(dir, '/');
-  if (!parent.empty() && parent != dir && parent != trimmed) ForceRemoteDir(parent);
+  if (!parent.empty() && parent != dir) ForceRemoteDir(parent);
   if (connection_ && connection_->makeDir(trimmed)) return true;
   if (SilentExceptions) return false;
   throw ESimpleFTPError("Error creating directory " + dir);

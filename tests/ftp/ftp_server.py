@@ -86,6 +86,7 @@ def main():
             return FTPHandler.ftp_EPSV(self, line)
 
     Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = 0  # a wrong password is answered at once
     if args.banner:
         Handler.banner = args.banner
     server = FTPServer((args.host, args.port), Handler)

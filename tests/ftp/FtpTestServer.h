@@ -1,0 +1,214 @@
+#pragma once
+
+// A real FTP server for the tests: Debian's pyftpdlib (or a deliberately broken server) started
+// by tests/ftp/ftp_server.py on a loopback address and a free port, plus helpers that build a
+// local site tree and compare it with what arrived on the server.
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace lignado::test {
+
+inline constexpr const char* kFtpUser = "lignado";
+inline constexpr const char* kFtpPassword = "mot de passe";
+
+struct FtpServerOptions {
+  std::string host = "127.0.0.1";
+  std::string mode = "ftp";         // "ftp", "garbage" (not FTP), "close" (hangs up at once)
+  std::vector<std::string> refuse;  // folder names the server refuses to create
+  bool noExtended = false;          // reject EPRT/EPSV
+  std::string banner;
+};
+
+class FtpTestServer {
+ public:
+  explicit FtpTestServer(std::filesystem::path root, FtpServerOptions options = {})
+      : root_(std::move(root)), options_(std::move(options)) {
+    start();
+  }
+  ~FtpTestServer() { stop(); }
+  FtpTestServer(const FtpTestServer&) = delete;
+  FtpTestServer& operator=(const FtpTestServer&) = delete;
+
+  bool running() const { return pid_ > 0; }
+  int port() const { return port_; }
+  const std::string& error() const { return error_; }
+  const std::filesystem::path& root() const { return root_; }
+
+  /// Starts the server; a restart listens on the port of the first start.
+  bool start() {
+    stop();
+    error_.clear();
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return fail("pipe");
+    std::string script = std::string(LIGNADO_SOURCE_DIR) + "/tests/ftp/ftp_server.py";
+    std::vector<std::string> args = {"/usr/bin/python3", script,        "--host",
+                                     options_.host,      "--port",      std::to_string(port_),
+                                     "--mode",           options_.mode, "--root",
+                                     root_.string(),     "--user",      kFtpUser,
+                                     "--password",       kFtpPassword};
+    for (const auto& r : options_.refuse) args.insert(args.end(), {"--refuse", r});
+    if (options_.noExtended) args.push_back("--no-extended");
+    if (!options_.banner.empty()) args.insert(args.end(), {"--banner", options_.banner});
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (rc != 0) {
+      ::close(fds[0]);
+      return fail("cannot run /usr/bin/python3 (scripts/setup.sh installs what the tests need)");
+    }
+    pid_ = pid;
+    std::string out;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (out.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
+      pollfd p{fds[0], POLLIN, 0};
+      if (::poll(&p, 1, 200) <= 0) continue;
+      char buf[256];
+      ssize_t n = ::read(fds[0], buf, sizeof buf);
+      if (n <= 0) break;
+      out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    if (out.rfind("PORT ", 0) != 0) {
+      stop();
+      return fail(
+          "the FTP server did not start (is python3-pyftpdlib installed? run "
+          "scripts/setup.sh): " +
+          out);
+    }
+    port_ = std::stoi(out.substr(5));
+    return true;
+  }
+
+  /// Kills the server at once, as a crash would.
+  void stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = 0;
+  }
+  void pause() { ::kill(pid_, SIGSTOP); }
+  void resume() { ::kill(pid_, SIGCONT); }
+
+ private:
+  bool fail(const std::string& why) {
+    error_ = why;
+    return false;
+  }
+
+  std::filesystem::path root_;
+  FtpServerOptions options_;
+  pid_t pid_ = 0;
+  int port_ = 0;
+  std::string error_;
+};
+
+/// A loopback port on which nothing listens.
+inline int freePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+inline void putFile(const std::filesystem::path& p, const std::string& bytes) {
+  std::filesystem::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline std::string fileBytes(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+/// Content that differs from file to file and is not all text.
+inline std::string patterned(size_t size, unsigned seed) {
+  std::string s(size, '\0');
+  unsigned v = seed * 2654435761u + 1;
+  for (auto& c : s) {
+    v = v * 1103515245u + 12345u;
+    c = static_cast<char>(v >> 16);
+  }
+  return s;
+}
+
+/// A small site: pages at the top, nested folders, and dot-files and a dot-folder that must
+/// never be sent.
+inline std::vector<std::string> makeSite(const std::filesystem::path& root) {
+  std::vector<std::string> files = {
+      "index.html",   "personne-1.html", "liste.html",    "images/photo.jpg", "images/fond.png",
+      "css/site.css", "a/b/c/deep.html", "a/b/leaf.html", "a/top.html",       "vide/rien.txt"};
+  unsigned seed = 1;
+  for (const auto& f : files) putFile(root / f, patterned(100 + seed * 997, seed)), ++seed;
+  putFile(root / ".htaccess", "deny from all\n");
+  putFile(root / "images/.cache", "x");
+  putFile(root / ".git/config", "[core]\n");
+  std::filesystem::create_directories(root / "tout-vide");
+  return files;
+}
+
+/// The differences between a local tree and the server's copy, empty when the server holds
+/// exactly the local tree without its dot-names.
+inline std::string treeDifferences(const std::filesystem::path& local,
+                                   const std::filesystem::path& remote) {
+  namespace fs = std::filesystem;
+  auto collect = [](const fs::path& root, bool skipDots) {
+    std::map<std::string, std::string> out;  // relative path -> bytes, or "<dir>"
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::end(it); ++it) {
+      std::string name = it->path().filename().string();
+      if (skipDots && name[0] == '.') {
+        if (it->is_directory()) it.disable_recursion_pending();
+        continue;
+      }
+      std::string rel = fs::relative(it->path(), root).string();
+      out[rel] = it->is_directory() ? "<dir>" : fileBytes(it->path());
+    }
+    return out;
+  };
+  auto want = collect(local, true), got = collect(remote, false);
+  std::string diff;
+  for (const auto& [rel, bytes] : want) {
+    auto g = got.find(rel);
+    if (g == got.end())
+      diff += "missing: " + rel + "\n";
+    else if (g->second != bytes)
+      diff += "differs: " + rel + "\n";
+  }
+  for (const auto& [rel, bytes] : got)
+    if (!want.count(rel)) diff += "extra: " + rel + "\n";
+  return diff;
+}
+
+}  // namespace lignado::test
