@@ -536,10 +536,15 @@ void Importer::readFamily() {
       std::string line = lineNo(), raw = cur_.raw;
       std::string text = readContinuedText(1);
       if (u > 0) {
+        // Read through the first "Mariage" event, written to the last one (union code 7).
+        bool hasMariage = false;
+        int32_t before = db_.UnionEventCount(u);
+        for (int32_t i = 1; i <= before && !hasMariage; ++i)
+          hasMariage = db_.GetUnionEventField(u, i, 1) == kMariage;
         std::string note = db_.GetUnionField(u, 7) + text;
         db_.SetUnionField(u, 7, note);
-        if (db_.GetUnionField(u, 7) != note) {  // no event left to hold it
-          ++result_.eventsDropped;
+        if (!hasMariage && !note.empty() && db_.UnionEventCount(u) == before) {
+          ++result_.eventsDropped;  // no event slot left to hold the note
           log(line + " Base pleine, \xE9v\xE9nement non enregistr\xE9 : " + raw);
         }
       }

@@ -1,0 +1,645 @@
+#include "gedcom/GedcomIn.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "ImportFixture.h"
+#include "genealogy/DateLieu.h"
+
+namespace lignado {
+namespace {
+
+using test::importBytes;
+using test::importLines;
+using test::ImportOptions;
+
+const std::string kErreur = "Erreur \xE0 l'import";
+
+std::string ev(const TBD& db, int32_t p, int index, int code) {
+  return db.GetPersonEventField(p, index, code);
+}
+
+// ---- the top-level loop, header and submitter
+
+TEST(Header, SlotsFromHeaderAndSubmitter) {
+  auto im = importLines({"0 HEAD",
+                         "1 SOUR GeneProg",
+                         "2 VERS 5.1",
+                         "2 NAME Gene Prog",
+                         "2 CORP Soci\xE9t\xE9 X",
+                         "3 ADDR 1 rue",
+                         "2 DATA d",
+                         "1 DEST ANY",
+                         "1 DATE 2 FEB 2003",
+                         "2 TIME 10:00",
+                         "1 GEDC",
+                         "2 VERS 5.5",
+                         "2 FORM LINEAGE-LINKED",
+                         "1 CHAR ANSEL",
+                         "1 LANG French",
+                         "1 NOTE premi\xE8re",
+                         "2 CONC suite",
+                         "2 CONT ligne 2",
+                         "0 @U1@ SUBM",
+                         "1 NAME Paul",
+                         "1 PHON 01",
+                         "1 ADDR 1 rue",
+                         "2 CONT 75000 Paris",
+                         "2 CITY Paris",
+                         "0 TRLR"});
+  const THead want = {"GeneProg",
+                      "5.1",
+                      "Gene Prog",
+                      "Soci\xE9t\xE9 X",
+                      "2 FEB 2003",
+                      "5.5",
+                      "ANSEL",
+                      "French",
+                      "premi\xE8re suite\r\nligne 2\r\nPaul\r\n1 rue\r\n"
+                      "75000 Paris\r\n"};
+  EXPECT_EQ(im->head, want);
+  EXPECT_FALSE(im->result.failed);
+  EXPECT_EQ(im->db.PersonCount, 0);
+}
+
+TEST(Header, SubmitterWithoutHeaderNote) {
+  auto im = importLines(
+      {"0 HEAD", "1 CHAR ANSEL", "0 @U1@ SUBM", "1 NAME Paul", "1 ADDR 1 rue", "0 TRLR"});
+  EXPECT_EQ(im->head[8], "Paul\r\n1 rue\r\n");
+}
+
+TEST(Header, SubmitterElsewhereIsNotRead) {
+  auto im = importLines(
+      {"0 HEAD", "0 @I1@ INDI", "1 NAME A /B/", "0 @U1@ SUBM", "1 NAME Paul", "0 TRLR"});
+  EXPECT_EQ(im->head[8], "");
+  EXPECT_EQ(im->db.PersonCount, 1);
+}
+
+TEST(Header, SummaryKeptWhenTheFileHasNoHeader) {
+  auto im = std::make_unique<test::Imported>();
+  im->head[0] = "avant";
+  test::TempDir dir;
+  test::writeFile(dir.str() + "a.ged", "0 @I1@ INDI\r\n0 TRLR\r\n");
+  ImportGedcom(im->db, dir.str() + "a.ged", im->head, kModeAnsel, false, false, true, nullptr);
+  EXPECT_EQ(im->head[0], "avant");
+}
+
+TEST(Header, HeaderOnlyStopsAfterHeaderAndSubmitter) {
+  ImportOptions o;
+  o.headerOnly = true;
+  o.writeLog = true;
+  SetTodayForTests(5, 3, 2024);
+  auto im = importLines({"0 HEAD", "1 SOUR P", "1 XYZ 1", "0 @U1@ SUBM", "1 NAME Paul",
+                         "0 @I1@ INDI", "1 NAME A /B/", "0 TRLR"},
+                        o);
+  SetTodayForTests(0, 0, 0);
+  EXPECT_EQ(im->db.PersonCount, 0);
+  EXPECT_EQ(im->head[0], "P");
+  EXPECT_EQ(im->head[8], "Paul");
+  EXPECT_EQ(im->log,
+            "Import du fichier : " + im->gedPath +
+                " le 05/03/2024?\r\nLes lignes suivantes n'ont pas \xE9t\xE9 trait\xE9.\r\n"
+                "3 HEAD : 1 XYZ 1\r\n"
+                "\r\nFin de chargement de l'ent\xEAte.\r\n");
+  // No hint to press Escape when only the header is read.
+  EXPECT_EQ(im->host.statuses, std::vector<std::string>{"Nombre de personnes et d'unions : 0 / 0"});
+}
+
+TEST(TopLevel, TrailerEndsTheImportAndStrayLinesAreLogged) {
+  ImportOptions o;
+  o.writeLog = true;
+  auto im =
+      importLines({"0 HEAD", "0 @N1@ NOTE texte", "1 CONT suite", "1 @X@ INDI",
+                   "1 NAME Egar\xE9 /Ligne/", "0 TRLR", "0 @I9@ INDI", "1 NAME Apr\xE8s /Fin/"},
+                  o);
+  // A stray line whose value is INDI starts a person, whatever its level.
+  ASSERT_EQ(im->db.PersonCount, 1);
+  EXPECT_EQ(im->db.GetSurname(1), "LIGNE");
+  EXPECT_NE(im->log.find("2 : 0 @N1@ NOTE texte\r\n3 : 1 CONT suite\r\n"), std::string::npos);
+  EXPECT_EQ(im->log.find("I9"), std::string::npos);
+}
+
+TEST(TopLevel, AFileWithoutTrailerEndsAtItsEndAndKeepsTheLastLine) {
+  auto im = importBytes("0 HEAD\n0 @I1@ INDI\n1 NAME A /B/\n0 @I2@ INDI");
+  EXPECT_EQ(im->db.PersonCount, 2);
+  EXPECT_FALSE(im->result.failed);
+  EXPECT_FALSE(im->db.AppendMode);
+}
+
+TEST(TopLevel, LogFileByteForByte) {
+  ImportOptions o;
+  o.writeLog = true;
+  SetTodayForTests(5, 3, 2024);
+  auto im = importLines(
+      {"0 HEAD", "1 SOUR Test", "1 FOO bar", "0 @I1@ INDI", "1 NAME Jean /Dupont/", "1 BIRT",
+       "2 DATE 1 JAN 1900", "2 FOO x", "0 @N1@ NOTE hello", "0 @S9@ SOUR", "1 TITL t", "0 TRLR"},
+      o);
+  SetTodayForTests(0, 0, 0);
+  EXPECT_EQ(im->log, "Import du fichier : " + im->gedPath +
+                         " le 05/03/2024?\r\n"
+                         "Les lignes suivantes n'ont pas \xE9t\xE9 trait\xE9.\r\n"
+                         "3 HEAD : 1 FOO bar\r\n"
+                         "8 EVE : 2 FOO x\r\n"
+                         "9 : 0 @N1@ NOTE hello\r\n"
+                         "11 1 TITL t Pointeur de source invalide.\r\n"
+                         "12 0 TRLR\r\n"
+                         " \r\n"
+                         "Termin\xE9 avec succ\xE9s !!\r\n"
+                         "Nombre de personne =1\r\n"
+                         "Nombre d'union =0\r\n");
+}
+
+TEST(TopLevel, LogOfAFileNameWithoutFolderGoesToTheCurrentFolder) {
+  test::TempDir dir;
+  test::writeFile(dir.str() + "seul.ged", "0 HEAD\r\n0 TRLR\r\n");
+  char old[4096];
+  ASSERT_NE(getcwd(old, sizeof old), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  TBD db;
+  THead head;
+  ImportResult r = ImportGedcom(db, "seul.ged", head, kModeAnsel, false, true, true, nullptr);
+  std::string log = test::readFile(dir.str() + "kestrane.log");
+  ASSERT_EQ(chdir(old), 0);
+  EXPECT_FALSE(r.failed);
+  EXPECT_EQ(log.rfind("Import du fichier : seul.ged le ", 0), 0u);
+}
+
+TEST(TopLevel, NoLogFileUnlessAsked) {
+  auto im = importLines({"0 HEAD", "1 FOO", "0 TRLR"});
+  EXPECT_FALSE(std::filesystem::exists(im->logPath));
+}
+
+TEST(TopLevel, MissingFileIsAnErrorAndKeepsTheDatabase) {
+  TBD db;
+  db.AppendMode = false;
+  int32_t p = db.NewPerson();
+  db.SetSurname(p, "GARDE");
+  THead head;
+  test::RecordingHost host;
+  ImportResult r =
+      ImportGedcom(db, "/nonexistent-folder/x.ged", head, kModeAnsel, false, false, true, &host);
+  EXPECT_TRUE(r.failed);
+  EXPECT_EQ(host.messages, std::vector<std::string>{kErreur});
+  EXPECT_EQ(r.reason,
+            "Impossible de lire le fichier /nonexistent-folder/x.ged : No such file or directory.");
+  EXPECT_EQ(db.PersonCount, 1);
+  EXPECT_EQ(db.GetSurname(1), "GARDE");
+}
+
+TEST(TopLevel, ProgressStatusAndDispatchEvery182Records) {
+  std::vector<std::string> lines = {"0 HEAD"};
+  for (int i = 1; i <= 200; ++i) lines.push_back("0 @I" + std::to_string(i) + "@ INDI");
+  lines.push_back("0 TRLR");
+  std::string bytes = test::gedLines(lines);
+  auto im = importBytes(bytes);
+  const std::string count = "Nombre de personnes et d'unions : ";
+  EXPECT_EQ(im->host.statuses,
+            (std::vector<std::string>{"Appuyez sur Echap pour abandonner.", count + "0 / 0",
+                                      count + "0 / 0", count + "182 / 0"}));
+  EXPECT_EQ(im->host.processed, 3);
+  EXPECT_EQ(im->host.progressMax,
+            std::vector<long long>{static_cast<long long>(bytes.size()) / 128});
+  // Positions: at the header, at the first person, at person 183, then back to 0.
+  ASSERT_EQ(im->host.progressPos.size(), 4u);
+  EXPECT_EQ(im->host.progressPos[0], 0);
+  const std::string line183 = "0 @I183@ INDI\r\n";
+  EXPECT_EQ(im->host.progressPos[2],
+            static_cast<long long>(bytes.find(line183) + line183.size()) / 128);
+  EXPECT_EQ(im->host.progressPos[3], 0);
+  EXPECT_TRUE(im->host.messages.empty());
+}
+
+TEST(TopLevel, AbortThroughTheHostKeepsWhatWasRead) {
+  ImportOptions o;
+  o.writeLog = true;
+  o.abortAfter = 3;  // polled once per top-level record: HEAD, I1, then I2
+  auto im = importLines({"0 HEAD", "0 @I1@ INDI", "1 NAME Un /A/", "1 SOUR @S1@", "0 @I2@ INDI",
+                         "1 NAME Deux /B/", "0 TRLR"},
+                        o);
+  EXPECT_TRUE(im->result.aborted);
+  EXPECT_FALSE(im->result.failed);
+  EXPECT_EQ(im->db.PersonCount, 1);
+  EXPECT_EQ(im->db.GetSurname(1), "A");
+  EXPECT_TRUE(im->db.AppendMode);
+  EXPECT_EQ(im->db.SourceCount, 1);  // the cited source stays reachable
+  const std::string tail = "\r\nStopp\xE9 par touche ESCAPE \xE0 la Ligne 0 @I2@ INDI\r\n";
+  ASSERT_GE(im->log.size(), tail.size());
+  EXPECT_EQ(im->log.substr(im->log.size() - tail.size()), tail);
+}
+
+// ---- continued text
+
+TEST(ContinuedText, ConcAddsASpaceContAddsALineEnd) {
+  auto im = importLines({"0 @I1@ INDI", "1 NOTE xyz", "2 CONC abc", "2 CONT def", "2 FOO skipped",
+                         "3 CONT deeper", "1 NOTE", "2 CONT second", "1 NOTE", "0 TRLR"});
+  EXPECT_EQ(im->db.GetPersonField(1, 18), "xyz abc\r\ndef\r\ndeeper\r\n\r\nsecond\r\n");
+}
+
+// ---- individuals
+
+TEST(Individual, SexRules) {
+  auto im = importLines({"0 @I1@ INDI", "1 SEX F", "0 @I2@ INDI", "1 SEX U", "0 @I3@ INDI",
+                         "0 @I4@ INDI", "1 SEX m", "0 @I5@ INDI", "1 SEX", "0 TRLR"});
+  EXPECT_EQ(im->db.GetSex(1), 1);
+  EXPECT_EQ(im->db.GetSex(2), 1);
+  EXPECT_EQ(im->db.GetSex(3), 0);
+  EXPECT_EQ(im->db.GetSex(4), 0);
+  EXPECT_EQ(im->db.GetSex(5), 1);
+}
+
+TEST(Individual, NameExamples) {
+  struct Case {
+    std::string value, surname, given;
+  } cases[] = {
+      {"Jean Marie /Dupont/", "Dupont", "Jean Marie"},
+      {"/Dupont/ Jean", "Dupont", "Jean"},
+      {"Dupont", "Dupont", ""},
+      {"Jean //", "?", "Jean"},
+      {"", "?", ""},
+      {"/Dupont", "Dupont", ""},
+      {"Jean /Du/pont/", "pont", "Jean /Du"},
+      {"  Jean  /  de la Tour /", "de la Tour", "Jean"},
+  };
+  for (const Case& c : cases) {
+    std::string s, g;
+    SplitName(c.value, false, s, g);
+    EXPECT_EQ(s, c.surname) << c.value;
+    EXPECT_EQ(g, c.given) << c.value;
+  }
+  std::string s, g;
+  SplitName("jean-PIERRE \"jo\" /de la fontaine/", true, s, g);
+  EXPECT_EQ(s, "DE LA FONTAINE");
+  EXPECT_EQ(g, "Jean-Pierre \"Jo\"");
+  SplitName("\xE9lodie /lef\xE8vre/", true, s, g);
+  EXPECT_EQ(s, "LEF\xC8VRE");
+  EXPECT_EQ(g, "\xC9lodie");
+}
+
+TEST(Individual, NameLinesWithAndWithoutNameCase) {
+  std::vector<std::string> lines = {"0 @I1@ INDI", "1 NAME jean marie /dupont/", "2 GIVN x",
+                                    "0 TRLR"};
+  auto on = importLines(lines);
+  EXPECT_EQ(on->db.GetSurname(1), "DUPONT");
+  EXPECT_EQ(on->db.GetGivenNames(1), "Jean Marie");
+  ImportOptions o;
+  o.nameCase = false;
+  auto off = importLines(lines, o);
+  EXPECT_EQ(off->db.GetSurname(1), "dupont");
+  EXPECT_EQ(off->db.GetGivenNames(1), "jean marie");
+}
+
+TEST(Individual, FixedKindEventsKeepFileOrder) {
+  auto im = importLines({"0 @I1@ INDI", "1 BIRT", "2 DATE 12 MAY 1900", "2 PLAC France, Bretagne",
+                         "2 TYPE ignored", "1 CHR", "1 DEAT Y", "1 BURI", "1 CREM", "1 BAPM",
+                         "1 BARM", "1 BASM", "1 BLES", "1 FAMS @F1@", "1 FAMC @F2@", "0 TRLR"});
+  const TBD& db = im->db;
+  ASSERT_EQ(db.PersonEventCount(1), 9);
+  const std::string kinds[] = {kNaissance, kBapteme, kDeces,   kSepulture, kSepulture,
+                               kBapteme,   kBapteme, kBapteme, kBapteme};
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(ev(db, 1, i + 1, 1), kinds[i]) << i;
+  EXPECT_EQ(ev(db, 1, 1, 2), "12/5/1900");
+  EXPECT_EQ(ev(db, 1, 1, 4), "France, Bretagne");
+  EXPECT_EQ(ev(db, 1, 3, 5), "");  // the value of a fixed-kind line is not kept
+  EXPECT_EQ(db.GetBirthDate(1), "12/5/1900");
+}
+
+TEST(Individual, FirstReadLastWrittenEventOfAKind) {
+  auto im =
+      importLines({"0 @I1@ INDI", "1 BIRT", "2 DATE 1900", "1 BIRT", "2 DATE 1901", "0 TRLR"});
+  EXPECT_EQ(im->db.GetBirthDate(1), "1900");
+  im->db.SetPersonEvent(1, kNaissance, "1902", 2);
+  EXPECT_EQ(ev(im->db, 1, 1, 2), "1900");
+  EXPECT_EQ(ev(im->db, 1, 2, 2), "1902");
+}
+
+TEST(Individual, QualityFromQuay) {
+  auto im = importLines({"0 @I1@ INDI", "1 BIRT", "2 QUAY 2", "1 DEAT", "2 QUAY 0", "1 BURI",
+                         "2 QUAY x", "1 BAPM", "1 EVEN", "2 QUAY 5", "0 TRLR"});
+  EXPECT_EQ(ev(im->db, 1, 1, 6), "1");
+  EXPECT_EQ(ev(im->db, 1, 2, 6), "3");
+  EXPECT_EQ(ev(im->db, 1, 3, 6), "3");
+  EXPECT_EQ(ev(im->db, 1, 4, 6), "");  // no QUAY: empty, not the "0" of a fresh slot
+  EXPECT_EQ(ev(im->db, 1, 5, 6), "-2");
+}
+
+TEST(Individual, NoteAndSourceOrderInEvents) {
+  auto im = importLines({"0 @I1@ INDI", "1 DEAT", "2 NOTE mort", "3 CONT jeune", "2 SOUR @S1@",
+                         "3 PAGE 4", "2 TIME 10:15", "1 BURI", "2 SOUR @S1@", "2 NOTE la note",
+                         "0 TRLR"});
+  EXPECT_EQ(ev(im->db, 1, 1, 5), "mort\r\njeune\r\n\r\n@S1@\r\n");
+  EXPECT_EQ(ev(im->db, 1, 1, 3), "10:15");
+  EXPECT_EQ(ev(im->db, 1, 2, 5), "la note\r\n");
+}
+
+TEST(Individual, UnknownEventLinesGoToTheNoteAndTheLog) {
+  ImportOptions o;
+  o.writeLog = true;
+  auto im = importLines(
+      {"0 @I1@ INDI", "1 BIRT", "2 AGE 3", "3 TIME 9:00", "2 ADDR Ici", "3 CONT La", "0 TRLR"}, o);
+  EXPECT_EQ(ev(im->db, 1, 1, 5), "\r\n2 AGE 3\r\n2 ADDR Ici\r\n3 CONT La");
+  EXPECT_EQ(ev(im->db, 1, 1, 3), "9:00");  // a deeper TIME is still the time
+  EXPECT_NE(im->log.find("3 EVE : 2 AGE 3\r\n5 EVE : 2 ADDR Ici\r\n6 EVE : 3 CONT La\r\n"),
+            std::string::npos);
+}
+
+TEST(Individual, GenericAndEvenEvents) {
+  auto im = importLines({"0 @I1@ INDI", "1 GRAD", "2 TYPE Licence", "1 RESI Paris", "1 RESI Lyon",
+                         "2 NOTE rue", "1 EVEN", "2 TYPE Communion", "1 EVEN valeur perdue",
+                         "1 _UID 123", "0 TRLR"});
+  const TBD& db = im->db;
+  ASSERT_EQ(db.PersonEventCount(1), 6);
+  EXPECT_EQ(ev(db, 1, 1, 1), "GRAD Licence");
+  EXPECT_EQ(ev(db, 1, 1, 5), "");
+  EXPECT_EQ(ev(db, 1, 2, 1), "RESI");
+  EXPECT_EQ(ev(db, 1, 2, 5), "Paris");
+  EXPECT_EQ(ev(db, 1, 3, 5), "Lyon\r\nrue\r\n");
+  EXPECT_EQ(ev(db, 1, 4, 1), "Communion");
+  EXPECT_EQ(ev(db, 1, 5, 1), "");
+  EXPECT_EQ(ev(db, 1, 5, 5), "");
+  EXPECT_EQ(ev(db, 1, 6, 1), "_UID");
+  EXPECT_EQ(ev(db, 1, 6, 5), "123");
+}
+
+TEST(Individual, AttributesNotesAndChange) {
+  auto im =
+      importLines({"0 @I1@ INDI", "1 OCCU Tisserand", "1 TITL Comte", "1 OCCU Meunier", "1 NOTE un",
+                   "1 NOTE deux", "1 CHAN", "2 DATE 1 JAN 2001", "3 TIME 10:00", "0 TRLR"});
+  const TBD& db = im->db;
+  EXPECT_EQ(db.GetPersonField(1, 23), "t|Profession|Tisserand|t|Titre|Comte|t|Profession|Meunier|");
+  EXPECT_EQ(db.GetProfession(1), "Tisserand");
+  EXPECT_EQ(db.GetAttribute(1, "Titre"), "Comte");
+  EXPECT_EQ(db.GetPersonField(1, 18), "un\r\ndeux\r\n");
+  EXPECT_EQ(db.GetPersonField(1, 21), "1/1/2001");
+  EXPECT_EQ(db.GetPersonField(1, 22), "1/1/2001");
+  EXPECT_EQ(db.PersonEventCount(1), 0);
+  EXPECT_EQ(db.EventCount, 0);
+}
+
+TEST(Individual, DeeperLinesOfAPersonAreSkipped) {
+  auto im = importLines({"0 @I1@ INDI", "1 NAME A /B/", "2 SURN X", "5 NAME C /D/", "0 TRLR"});
+  EXPECT_EQ(im->db.GetSurname(1), "B");
+  EXPECT_EQ(im->db.EventCount, 0);
+}
+
+// ---- sources
+
+TEST(Sources, CitationsNumberSourcesInOrderOfFirstCitation) {
+  ImportOptions o;
+  o.writeLog = true;
+  auto im = importLines({"0 @I1@ INDI",
+                         "1 SOUR @S4@",
+                         "2 PAGE 12",
+                         "1 SOUR @S2@",
+                         "1 SOUR @S4@",
+                         "0 @I2@ INDI",
+                         "1 SOUR @S4@",
+                         "1 SOUR texte sans pointeur",
+                         "1 SOUR Registre 1789",
+                         "0 @S4@ SOUR",
+                         "1 AUTH Avant",
+                         "1 NOTE n1",
+                         "2 CONT n2",
+                         "1 TITL Registre",
+                         "2 CONC suite",
+                         "1 ABBR Reg",
+                         "1 AUTH Cur\xE9",
+                         "1 OBJE",
+                         "2 FORM jpg",
+                         "2 FILE image.jpg",
+                         "2 NOTE legende",
+                         "3 NOTE profond",
+                         "0 @S2@ SOUR",
+                         "1 NOTE @N1@",
+                         "2 NOTE dans la note",
+                         "1 FILE f.txt",
+                         "1 OBJE",
+                         "2 NOTE x",
+                         "0 @S9@ SOUR",
+                         "1 TITL Jamais",
+                         "2 DATA",
+                         "0 TRLR"},
+                        o);
+  const TBD& db = im->db;
+  EXPECT_EQ(db.SourceCount, 2);
+  EXPECT_EQ(db.Person(1)->SourceList, (NumList{1, 2}));
+  EXPECT_EQ(db.Person(2)->SourceList, (NumList{1}));
+  const TSrc* s4 = db.SourceRecord(1);
+  EXPECT_TRUE(s4->InUse);
+  EXPECT_EQ(s4->Title, "Registre");
+  EXPECT_EQ(s4->Abbrev, "Reg");
+  // A level-1 NOTE replaces the text gathered so far; other lines are added after it.
+  EXPECT_EQ(s4->Text, "n1\r\nn2\r\nCONC: suite\r\nAUTH: Cur\xE9\r\n");
+  EXPECT_EQ(s4->File, "image.jpg|legende");
+  const TSrc* s2 = db.SourceRecord(2);
+  EXPECT_EQ(s2->Text, "@N1@\r\n");
+  EXPECT_EQ(s2->File, "f.txt|x");
+  EXPECT_NE(
+      im->log.find("30 1 TITL Jamais Pointeur de source invalide.\r\n31 2 DATA\r\n32 0 TRLR\r\n"),
+      std::string::npos);
+}
+
+TEST(Sources, ARecordBeforeItsFirstCitationIsRejected) {
+  auto im =
+      importLines({"0 @S1@ SOUR", "1 TITL Trop t\xF4t", "0 @I1@ INDI", "1 SOUR @S1@", "0 TRLR"});
+  EXPECT_EQ(im->db.SourceCount, 1);
+  EXPECT_EQ(im->db.SourceRecord(1)->Title, "");
+  EXPECT_EQ(im->db.PersonCount, 1);  // the line after the rejected record is still read
+}
+
+TEST(Sources, CitationsBeyondTheTableStoreNothing) {
+  ImportOptions o;
+  o.capacity = 5;
+  auto im = importLines({"0 @I1@ INDI", "1 SOUR @S6@", "1 SOUR @S5@", "1 SOUR @S0@", "0 TRLR"}, o);
+  EXPECT_EQ(im->db.SourceCount, 1);
+  EXPECT_EQ(im->db.Person(1)->SourceList, (NumList{1}));
+}
+
+// ---- pointers and families
+
+TEST(Pointers, SplitIntoLettersAndNumber) {
+  struct Case {
+    std::string ptr, letters;
+    int64_t number;
+  } cases[] = {
+      {"@I12@", "I", 12},  {"@I007@", "I", 7}, {"@P7@", "P", 7},
+      {"@FAM@", "FAM", 0}, {"@@", "", 0},      {"", "", 0},
+      {"@12@", "", 12},    {"@I1X2@", "I", 1}, {"@I99999999999999999999@", "I", INT32_MAX}};
+  for (const Case& c : cases) {
+    GedPointer p = SplitPointer(c.ptr);
+    EXPECT_EQ(p.letters, c.letters) << c.ptr;
+    EXPECT_EQ(p.number, c.number) << c.ptr;
+  }
+}
+
+TEST(Pointers, MainTableAndExtraList) {
+  auto im =
+      importLines({"0 @I1@ INDI", "1 SEX F", "0 @I2@ INDI", "1 SEX F", "0 @I3@ INDI", "0 @P7@ INDI",
+                   "1 SEX M", "0 @I1001@ INDI", "0 @I99999999999999999999@ INDI", "0 @@ INDI",
+                   "0 @F1@ FAM", "1 HUSB @p7@", "1 WIFE @I2@", "1 CHIL @I3@", "1 CHIL @I9@",
+                   "1 CHIL @i1001@", "1 CHIL @I99999999999999999999@", "1 CHIL @@", "0 TRLR"});
+  const TBD& db = im->db;
+  ASSERT_EQ(db.UnionCount, 1);
+  EXPECT_EQ(db.GetHusband(1), 4);
+  EXPECT_EQ(db.GetWife(1), 2);
+  for (int32_t child : {3, 5, 6, 7}) {
+    EXPECT_EQ(db.GetFather(child), 4) << child;
+    EXPECT_EQ(db.GetMother(child), 2) << child;
+  }
+}
+
+TEST(Pointers, RepeatedPointers) {
+  // The main table keeps the last person of a number, the extra list the first of a pointer.
+  auto im = importLines({"0 @I1@ INDI", "1 SEX M", "0 @I1@ INDI", "1 SEX M", "0 @X1@ INDI",
+                         "0 @X1@ INDI", "0 @F1@ FAM", "1 HUSB @I1@", "1 CHIL @X1@", "0 TRLR"});
+  EXPECT_EQ(im->db.GetFather(3), 2);
+  EXPECT_EQ(im->db.GetFather(4), 0);
+}
+
+TEST(Families, SpousesMustHaveTheRightSex) {
+  auto im = importLines({"0 @I1@ INDI", "1 SEX F", "0 @I2@ INDI", "1 SEX F", "0 @I3@ INDI",
+                         "0 @F1@ FAM", "1 HUSB @I1@", "1 WIFE @I2@", "1 CHIL @I3@", "0 @F2@ FAM",
+                         "1 HUSB @I1@", "1 WIFE @I2@", "1 MARR", "2 DATE 1950", "0 TRLR"});
+  const TBD& db = im->db;
+  ASSERT_EQ(db.UnionCount, 1);  // F1: husband is a woman, no event, no union
+  EXPECT_EQ(db.Union(1)->NumH, 0);
+  EXPECT_EQ(db.Union(1)->NumF, 2);
+  EXPECT_EQ(db.GetFather(3), 0);
+  EXPECT_EQ(db.GetMother(3), 2);
+  EXPECT_EQ(db.GetUnionEvent(1, kMariage, 2), "1950");
+}
+
+TEST(Families, AUnionMadeEarlyKeepsItsSpouses) {
+  auto im = importLines({"0 @I1@ INDI", "1 SEX M", "0 @I2@ INDI", "1 SEX F", "0 @I3@ INDI",
+                         "0 @I4@ INDI", "0 @F1@ FAM", "1 CHIL @I3@", "1 HUSB @I1@", "1 MARR",
+                         "1 WIFE @I2@", "1 CHIL @I4@", "0 TRLR"});
+  const TBD& db = im->db;
+  ASSERT_EQ(db.UnionCount, 1);
+  EXPECT_EQ(db.Union(1)->NumH, 1);
+  EXPECT_EQ(db.Union(1)->NumF, 0);
+  EXPECT_EQ(db.GetFather(3), 0);  // listed before the parents
+  EXPECT_EQ(db.GetFather(4), 1);
+  EXPECT_EQ(db.GetMother(4), 2);
+}
+
+TEST(Families, NotesOfAUnionWithOneMarriageAccumulate) {
+  auto im =
+      importLines({"0 @I1@ INDI", "1 SEX M", "0 @I2@ INDI", "1 SEX F", "0 @F1@ FAM", "1 HUSB @I1@",
+                   "1 WIFE @I2@", "1 NOTE un", "2 CONC et", "1 NOTE deux", "0 TRLR"});
+  EXPECT_EQ(im->db.UnionEventCount(1), 1);  // the note makes the "Mariage" event
+  EXPECT_EQ(im->db.GetUnionField(1, 7), "un et\r\ndeux\r\n");
+  EXPECT_EQ(im->result.eventsDropped, 0);
+}
+
+TEST(Families, SingleParentWithoutEventMakesNoUnion) {
+  auto im = importLines({"0 @I1@ INDI", "1 SEX F", "0 @I2@ INDI", "0 @F1@ FAM", "1 WIFE @I1@",
+                         "1 CHIL @I2@", "1 NOTE perdue", "0 TRLR"});
+  EXPECT_EQ(im->db.UnionCount, 0);
+  EXPECT_EQ(im->db.GetMother(2), 1);
+}
+
+TEST(Families, EventsNotesAndKinds) {
+  ImportOptions o;
+  o.writeLog = true;
+  auto im = importLines({"0 @I1@ INDI",
+                         "1 SEX M",
+                         "0 @I2@ INDI",
+                         "1 SEX F",
+                         "0 @F1@ FAM",
+                         "1 RESI avant",
+                         "1 HUSB @I1@",
+                         "1 WIFE @I2@",
+                         "1 ENGA",
+                         "2 DATE 1949",
+                         "1 MARR",
+                         "2 DATE 12 JUN 1950",
+                         "2 PLAC France, Bretagne, 29, 200 Brest",
+                         "1 NOTE ma",
+                         "2 CONT note",
+                         "1 NOTE encore",
+                         "1 DIV",
+                         "2 DATE 1960",
+                         "1 CENS",
+                         "1 EVEN",
+                         "2 TYPE Contrat",
+                         "1 RESI Brest",
+                         "0 TRLR"},
+                        o);
+  const TBD& db = im->db;
+  ASSERT_EQ(db.UnionCount, 1);
+  ASSERT_EQ(db.UnionEventCount(1), 6);
+  EXPECT_EQ(db.GetUnionEventField(1, 1, 1), kMariage);
+  EXPECT_EQ(db.GetUnionEventField(1, 1, 2), "1949");
+  EXPECT_EQ(db.GetUnionEventField(1, 2, 1), kMariage);
+  EXPECT_EQ(db.GetUnionEventField(1, 3, 1), kDivorce);
+  EXPECT_EQ(db.GetUnionEventField(1, 4, 1), kDivorce);
+  EXPECT_EQ(db.GetUnionEventField(1, 5, 1), "Contrat");
+  EXPECT_EQ(db.GetUnionEventField(1, 6, 1), "RESI");
+  EXPECT_EQ(db.GetUnionEventField(1, 6, 5), "Brest");
+  // The family note is union code 7: read through the first "Mariage" event, written to the
+  // last one; with two such events the second note replaces the first.
+  EXPECT_EQ(db.GetUnionEventField(1, 1, 5), "");
+  EXPECT_EQ(db.GetUnionEventField(1, 2, 5), "encore\r\n");
+  EXPECT_EQ(db.GetUnionField(1, 4), "1960");
+  // A family event before any union has no slot: read, dropped, logged.
+  EXPECT_NE(im->log.find("6 FAM : 1 RESI avant\r\n"), std::string::npos);
+  EXPECT_EQ(db.EventCount, 6);
+}
+
+// ---- full pools
+
+TEST(FullPools, PersonsUnionsAndEventsBeyondCapacityAreCountedAndLogged) {
+  ImportOptions o;
+  o.capacity = 2;
+  o.writeLog = true;
+  auto im = importLines(
+      {"0 @I1@ INDI", "1 SEX M",     "1 BIRT",      "0 @I2@ INDI",        "1 SEX F", "1 BIRT",
+       "1 DEAT",      "2 DATE 1990", "0 @I3@ INDI", "1 NAME Trop /Tard/", "1 BIRT",  "0 @F1@ FAM",
+       "1 HUSB @I1@", "1 WIFE @I2@", "1 NOTE n",    "0 @F2@ FAM",         "1 MARR",  "0 @F3@ FAM",
+       "1 MARR",      "2 DATE 1950", "0 TRLR"},
+      o);
+  const TBD& db = im->db;
+  EXPECT_EQ(db.PersonCount, 2);
+  EXPECT_EQ(db.UnionCount, 2);
+  EXPECT_EQ(db.EventCount, 2);
+  EXPECT_EQ(im->result.personsDropped, 1);
+  EXPECT_EQ(im->result.unionsDropped, 1);
+  EXPECT_EQ(im->result.eventsDropped, 3);  // DEAT, the note's "Mariage", F2's MARR
+  std::string summary =
+      "Base pleine (capacit\xE9 2) : 1 personne, 1 union et 3 \xE9v\xE9nements "
+      "n'ont pas pu \xEAtre enregistr\xE9s.";
+  EXPECT_EQ(DroppedSummary(im->result, 2), summary);
+  EXPECT_EQ(im->host.statuses.back(), summary);
+  for (const char* entry : {"7 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 DEAT\r\n",
+                            "9 Base pleine, personne non enregistr\xE9"
+                            "e : 0 @I3@ INDI\r\n",
+                            "15 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 NOTE n\r\n",
+                            "17 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 MARR\r\n",
+                            "19 Base pleine, union non enregistr\xE9"
+                            "e : 1 MARR\r\n"})
+    EXPECT_NE(im->log.find(entry), std::string::npos) << entry;
+  EXPECT_EQ(im->log.substr(im->log.size() - summary.size() - 2), summary + "\r\n");
+  EXPECT_EQ(db.GetDeathDate(2), "");
+}
+
+TEST(FullPools, TheEventPoolAtOneThousand) {
+  std::vector<std::string> lines = {"0 @I1@ INDI"};
+  for (int i = 0; i < 1001; ++i) lines.push_back("1 BIRT");
+  lines.push_back("0 TRLR");
+  auto im = importLines(lines);
+  EXPECT_EQ(im->db.EventCount, 1000);
+  EXPECT_EQ(im->db.PersonEventCount(1), 1000);
+  EXPECT_EQ(im->result.eventsDropped, 1);
+  EXPECT_EQ(im->result.personsDropped, 0);
+}
+
+TEST(FullPools, NothingDroppedNoSummary) {
+  ImportResult r;
+  EXPECT_EQ(DroppedSummary(r, 1000), "");
+  EXPECT_FALSE(r.incomplete());
+}
+
+}  // namespace
+}  // namespace lignado
