@@ -1,13 +1,156 @@
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
 
 #include "cli/Commands.h"
+#include "cli/TerminalHost.h"
+#include "data/Base.h"
+#include "gedcom/GedcomIn.h"
+#include "pages/TemplateFiles.h"
+#include "pages/uParser.h"
+#include "util/Utf8.h"
 
 namespace lignado::cli {
+namespace {
 
-// Not built yet: says so instead of pretending to work.
-int cmdBuild(const Args&) {
-  std::fputs("La commande build n'est pas encore disponible.\n", stderr);
-  return 3;
+namespace fs = std::filesystem;
+
+// The importer's status texts are for a window label; the terminal has its progress bar.
+class QuietHost : public TerminalHost {
+ public:
+  void setStatus(const std::string&) override {}
+};
+
+const char kBuildUsage[] =
+    "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
+    "[--capacity N]\n";
+
+int usageError(const std::string& why) {
+  printCp1252(stderr, why + "\n");
+  std::fputs(kBuildUsage, stderr);
+  return 2;
+}
+
+// Arguments and paths are UTF-8; messages are Windows-1252 until printed.
+std::string shown(const fs::path& p) {
+  return Utf8ToCp1252(p.string());
+}
+
+fs::path programFolder() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::current_path(ec) : exe.parent_path();
+}
+
+// A name is a folder of "modele" beside the program; anything with a "/" is a folder path.
+std::optional<fs::path> templateFolder(const std::string& arg, fs::path& searched) {
+  std::error_code ec;
+  if (arg.find('/') == std::string::npos) {
+    searched = programFolder() / "modele";
+    if (auto found = FindNoCase(searched, Utf8ToCp1252(arg), true)) return found;
+  }
+  if (fs::is_directory(arg, ec)) return fs::path(arg);
+  return std::nullopt;
+}
+
+}  // namespace
+
+int cmdBuild(const Args& args) {
+  std::string file, templateArg = "classique", out = "site";
+  long capacity = 1000;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--template" || a == "--out" || a == "--capacity") {
+      if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
+      const std::string& v = args[i];
+      if (a == "--template") {
+        templateArg = v;
+      } else if (a == "--out") {
+        out = v;
+      } else {
+        char* end = nullptr;
+        capacity = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || capacity < 1 || capacity > 10000000)
+          return usageError("Capacit\xE9 invalide : " + Utf8ToCp1252(v) + " (de 1 \xE0 10000000).");
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      return usageError("Option inconnue : " + Utf8ToCp1252(a) + ".");
+    } else if (file.empty()) {
+      file = a;
+    } else {
+      return usageError("Un seul fichier GEDCOM \xE0 la fois.");
+    }
+  }
+  if (file.empty()) return usageError("Fichier GEDCOM manquant.");
+  if (templateArg.empty()) return usageError("Mod\xE8le manquant.");
+  if (out.empty()) return usageError("Dossier de destination manquant.");
+
+  fs::path searched;
+  std::optional<fs::path> tpl = templateFolder(templateArg, searched);
+  if (!tpl) {
+    std::string where = searched.empty() ? "" : " (ni dans " + shown(searched) + ")";
+    printCp1252(stderr, "Mod\xE8le introuvable : " + Utf8ToCp1252(templateArg) + where + ".\n");
+    return 2;
+  }
+  if (!FindNoCase(*tpl, "index.kshtml")) {
+    printCp1252(stderr, "Le mod\xE8le " + shown(*tpl) +
+                            " n'a pas de page d'accueil (index.kshtml) : aucune page.\n");
+    return 2;
+  }
+
+  TBD db(static_cast<int>(capacity));
+  THead head;
+  ImportResult r;
+  {
+    QuietHost host;
+    r = ImportGedcom(db, file, head, kModeAnsel, false, false, true, &host);
+  }
+  if (r.aborted) {
+    std::fputs("Import interrompu : aucun site construit.\n", stderr);
+    return 130;
+  }
+  if (r.failed) {
+    if (!r.reason.empty()) printCp1252(stderr, r.reason + "\n");
+    if (db.PersonCount + db.UnionCount == 0) return 1;
+  }
+  if (r.incomplete())
+    printCp1252(stderr, "Attention : " + DroppedSummary(r, db.Capacity()) +
+                            " Relancez avec une capacit\xE9 plus grande (--capacity N).\n");
+
+  fs::path dest(out);
+  std::error_code ec;
+  fs::create_directories(dest, ec);
+  if (!fs::is_directory(dest)) {
+    printCp1252(stderr,
+                "Impossible de cr\xE9"
+                "er le dossier " +
+                    shown(dest) + (ec ? " : " + Utf8ToCp1252(ec.message()) : std::string()) +
+                    ".\n");
+    return 1;
+  }
+
+  SiteResult site;
+  {
+    QuietHost host;
+    TKSParse parser(db, &host);
+    site = GenerateSite(parser, tpl->string() + "/", dest.string() + "/", &host);
+  }
+  printCp1252(stdout,
+              "Pages \xE9"
+              "crites : " +
+                  std::to_string(site.pagesWritten) + " dans " + shown(dest) + "\n");
+  std::fflush(stdout);
+  if (!site.failed.empty()) {
+    printCp1252(stderr, std::to_string(site.failed.size()) +
+                            " page(s) n'ont pas pu \xEAtre enregistr\xE9"
+                            "es.\n");
+    return 1;
+  }
+  return r.failed ? 1 : 0;
 }
 
 }  // namespace lignado::cli

@@ -163,15 +163,12 @@ std::string_view extensionOf(std::string_view name) {
   return name.substr(dot);
 }
 
-std::optional<std::vector<std::string>> loadTemplate(const fs::path& dir, const std::string& name) {
-  std::optional<fs::path> file = FindNoCase(dir, name);
-  if (!file) return std::nullopt;
-  std::optional<std::string> bytes = ReadWholeFile(*file);
-  if (!bytes) return std::nullopt;
-  return SplitLines(*bytes);
-}
-
 }  // namespace
+
+// A site runs the same few templates thousands of times: each is looked up and read once.
+struct TemplateCache {
+  std::unordered_map<std::string, std::optional<std::vector<std::string>>> files;
+};
 
 void SetTimeForTests(int hour, int minute, int second) {
   gFixedHour = hour;
@@ -196,7 +193,23 @@ std::string ErrorMarker(const std::string& errorText) {
   return "<p>*** " + errorText + " ***<p>";
 }
 
-TKSParse::TKSParse(const TBD& db, Host* host) : db_(db), host_(host) {}
+TKSParse::TKSParse(const TBD& db, Host* host)
+    : db_(db), host_(host), cache_(std::make_shared<TemplateCache>()) {}
+
+const std::vector<std::string>* TKSParse::loadTemplate(const std::string& dir,
+                                                       const std::string& name) {
+  std::string key = dir;
+  key += '\0';
+  key += name;
+  auto it = cache_->files.find(key);
+  if (it == cache_->files.end()) {
+    std::optional<std::vector<std::string>> lines;
+    if (std::optional<fs::path> file = FindNoCase(dir, name))
+      if (std::optional<std::string> bytes = ReadWholeFile(*file)) lines = SplitLines(*bytes);
+    it = cache_->files.emplace(std::move(key), std::move(lines)).first;
+  }
+  return it->second ? &*it->second : nullptr;
+}
 
 std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& lines,
                                                const std::string& templateDir) {
@@ -327,7 +340,7 @@ std::string TKSParse::evalInclude(const std::string& e) {
   if (extensionOf(name).empty()) name += ".kshtml";
   // A name with folders is taken below the template folder too: anything else would read
   // files from wherever the program happens to run.
-  std::optional<std::vector<std::string>> lines = loadTemplate(TemplateDir, name);
+  const std::vector<std::string>* lines = loadTemplate(TemplateDir, name);
   if (!lines) return {};
   if (includeDepth_ >= kMaxIncludeDepth) {
     ErrorText = kTooManyIncludes;
@@ -397,9 +410,10 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   std::size_t bar = pageReference.find('|');
   std::string fileName = pageReference.substr(0, bar);
   std::string parameters = bar == std::string::npos ? std::string() : pageReference.substr(bar + 1);
-  std::optional<std::vector<std::string>> lines = loadTemplate(templateDir, fileName + ".kshtml");
+  const std::vector<std::string>* lines = loadTemplate(templateDir, fileName + ".kshtml");
   if (!lines) return std::nullopt;
   TKSParse page(db_, host_);
+  page.cache_ = cache_;
   page.SetParameters(parameters);
   return joinLines(page.RunTemplate(*lines, templateDir));
 }

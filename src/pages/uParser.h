@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -11,6 +12,7 @@ namespace lignado {
 
 class TBD;
 class Host;
+struct TemplateCache;
 
 // Runs template files (".kshtml") of the page language and makes the text of one HTML page.
 // All texts are Windows-1252. Folders given in (templateDir) are file-system paths as they
@@ -41,12 +43,15 @@ class TKSParse {
   std::string evalInclude(const std::string& expr);
   std::string evalNombre(const std::string& expr);
   std::string evalLiteral(const std::string& expr);
+  const std::vector<std::string>* loadTemplate(const std::string& dir, const std::string& name);
 
   const TBD& db_;
   Host* host_;
   std::unordered_map<std::string, std::string> variables_;  // lower-cased name -> value
   int includeDepth_ = 0;
   int evalDepth_ = 0;
+  // Template files read so far, shared with the pages this object runs.
+  std::shared_ptr<TemplateCache> cache_;
 };
 
 // Splits a text into lines at every CR LF, CR or LF; a final line break ends the last line.
