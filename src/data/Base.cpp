@@ -178,7 +178,7 @@ void TBD::resetEvent(TEve& e) {
   e.Place.clear();
   e.Note.clear();
   e.Spare.clear();
-  e.Quality.assign(1, '0');  // not = "0": GCC 12 warns falsely (-Wrestrict) on that form
+  e.Quality = "0";
 }
 
 int32_t TBD::addEvent(NumList& list) {
