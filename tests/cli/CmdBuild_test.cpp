@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "TestSupport.h"
+
+using lignado::test::readFile;
+using lignado::test::TempDir;
+using lignado::test::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kGedcom[] =
+    "0 HEAD\r\n1 SOUR TEST\r\n1 GEDC\r\n2 VERS 5.5\r\n1 CHAR ASCII\r\n"
+    "0 @I1@ INDI\r\n1 NAME Jean /DUPONT/\r\n1 SEX M\r\n1 BIRT\r\n2 DATE 12 MAY 1850\r\n"
+    "2 PLAC Paris\r\n1 FAMS @F1@\r\n"
+    "0 @I2@ INDI\r\n1 NAME Marie /MARTIN/\r\n1 SEX F\r\n1 FAMS @F1@\r\n"
+    "0 @I3@ INDI\r\n1 NAME Pierre /DUPONT/\r\n1 SEX M\r\n1 FAMC @F1@\r\n"
+    "0 @F1@ FAM\r\n1 HUSB @I1@\r\n1 WIFE @I2@\r\n1 CHIL @I3@\r\n0 TRLR\r\n";
+
+struct CliRun {
+  int code = -1;
+  std::string out, err;
+};
+
+class CmdBuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    writeFile(dir.path() / "famille.ged", kGedcom);
+    fs::create_directory(tpl);
+    writeFile(tpl / "index.kshtml",
+              "<ul>\n#\n$t = liste_tous()\necho evalue($t, include(\"ligne\"))\n#\n</ul>\n");
+    writeFile(tpl / "ligne.kshtml", "#\necho \"<li><a href=\"p|id=$1\">$1</a></li>\"\n#\n");
+    writeFile(tpl / "p.kshtml", "#\necho champ($id, \"<nom> <ddn> <ldn>\")\n#\n");
+  }
+
+  // Runs the program in the temp folder with the given arguments.
+  CliRun cli(const std::string& args) {
+    CliRun r;
+    std::string cmd = "cd '" + dir.path().string() + "' && '" + LIGNADO_CLI + "' " + args +
+                      " >out.txt 2>err.txt </dev/null";
+    int status = std::system(cmd.c_str());
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(dir.path() / "out.txt");
+    r.err = readFile(dir.path() / "err.txt");
+    return r;
+  }
+
+  TempDir dir;
+  fs::path tpl = dir.path() / "modele-test";
+};
+
+}  // namespace
+
+TEST_F(CmdBuild, BuildsTheSiteIntoANewNestedFolder) {
+  CliRun r = cli("build famille.ged --template ./modele-test --out a/b/site");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Pages \xC3\xA9"
+            "crites : 4 dans a/b/site\n");
+  fs::path site = dir.path() / "a/b/site";
+  EXPECT_EQ(readFile(site / "index.html"),
+            "<ul>\r\n<li><a href=\"p_id_1.html\">1</a></li>\r\n"
+            "<li><a href=\"p_id_2.html\">2</a></li>\r\n"
+            "<li><a href=\"p_id_3.html\">3</a></li>\r\n\r\n</ul>\r\n\r\n");
+  EXPECT_EQ(readFile(site / "p_id_1.html"), "DUPONT 12/5/1850 Paris\r\n\r\n");
+  EXPECT_EQ(readFile(site / "p_id_2.html"), "MARTIN  \r\n\r\n");
+  EXPECT_EQ(readFile(site / "p_id_3.html"), "DUPONT  \r\n\r\n");
+}
+
+TEST_F(CmdBuild, ATemplateFolderGivenByAbsolutePath) {
+  CliRun r = cli("build famille.ged --out sortie --template '" + tpl.string() + "'");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "sortie/p_id_3.html"));
+}
+
+TEST_F(CmdBuild, DefaultsToTheShippedTemplateAndSiteFolder) {
+  fs::path shipped = fs::path(LIGNADO_BINARY_DIR) / "modele" / "classique" / "index.kshtml";
+  if (!fs::exists(shipped)) GTEST_SKIP() << "no shipped template beside the program";
+  CliRun r = cli("build famille.ged");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Pages \xC3\xA9"
+                        "crites : ",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_TRUE(fs::exists(dir.path() / "site/index.html"));
+  // A name is looked up without regard to case.
+  r = cli("build famille.ged --template CLASSIQUE --out autre");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "autre/index.html"));
+}
+
+TEST_F(CmdBuild, APageThatCannotBeWrittenFailsAfterTheOthers) {
+  fs::create_directory(tpl / "sous");
+  writeFile(tpl / "index.kshtml", "<a href=\"sous/p\">p</a> <a href=\"q\">q</a>\n");
+  writeFile(tpl / "sous" / "p.kshtml", "p\n");
+  writeFile(tpl / "q.kshtml", "q\n");
+  CliRun r = cli("build famille.ged --template modele-test --out site");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out,
+            "Pages \xC3\xA9"
+            "crites : 2 dans site\n");
+  EXPECT_NE(r.err.find("Impossible d'enregistrer le fichier \"sous/p\""), std::string::npos)
+      << r.err;
+  EXPECT_EQ(readFile(dir.path() / "site/q.html"), "q\r\n\r\n");
+  EXPECT_TRUE(fs::exists(dir.path() / "site/index.html"));
+}
+
+TEST_F(CmdBuild, RefusesWhatItCannotUse) {
+  CliRun r = cli("build famille.ged --template inconnu-xyz");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("Mod\xC3\xA8le introuvable : inconnu-xyz"), std::string::npos) << r.err;
+
+  fs::create_directory(dir.path() / "sans-index");
+  writeFile(dir.path() / "sans-index" / "autre.kshtml", "x\n");
+  r = cli("build famille.ged --template ./sans-index");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("index.kshtml"), std::string::npos) << r.err;
+
+  r = cli("build absent.ged --template ./modele-test");
+  EXPECT_NE(r.code, 0);
+  EXPECT_FALSE(fs::exists(dir.path() / "site"));
+
+  writeFile(dir.path() / "fichier", "x");
+  r = cli("build famille.ged --template ./modele-test --out fichier/site");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Impossible de cr\xC3\xA9"
+                       "er le dossier fichier/site"),
+            std::string::npos)
+      << r.err;
+
+  EXPECT_EQ(cli("build").code, 2);
+  EXPECT_EQ(cli("build famille.ged --bizarre").code, 2);
+  EXPECT_EQ(cli("build famille.ged --out").code, 2);
+  EXPECT_EQ(cli("build famille.ged --capacity 0").code, 2);
+  EXPECT_FALSE(fs::exists(dir.path() / "site"));
+}
