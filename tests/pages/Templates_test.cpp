@@ -1,0 +1,412 @@
+// The shipped templates: every site they make is complete (no broken local link, no error
+// marker, a page for every person), well formed, and shows the family as it is.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FamilleModele.h"
+#include "TestSupport.h"
+#include "data/Base.h"
+#include "gedcom/GedcomIn.h"
+#include "genealogy/DateLieu.h"
+#include "pages/uParser.h"
+#include "util/Utf8.h"
+
+namespace lignado {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+const std::vector<std::string> kTemplates = {"classique", "parchemin"};
+
+std::string templateDir(const std::string& name) {
+  return std::string(LIGNADO_SOURCE_DIR) + "/modele/" + name + "/";
+}
+
+struct Site {
+  SiteResult result;
+  std::map<std::string, std::string> pages;  // file name -> bytes
+  std::vector<std::string> messages;
+};
+
+Site generate(const TBD& db, const std::string& tmpl) {
+  TempDir dest;
+  TKSParse parser(db);
+  test::RecordingHost host;
+  Site site;
+  site.result = GenerateSite(parser, templateDir(tmpl), dest.str(), &host);
+  site.messages = host.messages;
+  for (const auto& e : fs::recursive_directory_iterator(dest.path()))
+    if (e.is_regular_file())
+      site.pages[fs::relative(e.path(), dest.path()).string()] = test::readFile(e.path());
+  return site;
+}
+
+// The values of the href and src attributes of a page.
+std::vector<std::string> links(const std::string& html) {
+  std::vector<std::string> out;
+  for (const char* attr : {"href=\"", "src=\""}) {
+    std::string a = attr;
+    for (std::size_t at = html.find(a); at != std::string::npos; at = html.find(a, at + 1)) {
+      std::size_t start = at + a.size();
+      std::size_t end = html.find('"', start);
+      if (end == std::string::npos) break;
+      out.push_back(html.substr(start, end - start));
+    }
+  }
+  return out;
+}
+
+bool isLocal(const std::string& link) {
+  std::size_t colon = link.find(':');
+  return colon == std::string::npos || link.find('/') < colon;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// Test texts are UTF-8; pages are Windows-1252.
+std::string cp(const std::string& utf8) {
+  return Utf8ToCp1252(utf8);
+}
+
+bool isBlankText(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\r' || c == '\n'; });
+}
+
+// A small structural check of the markup the templates write: every element closed in order,
+// lists holding only items, no block inside a paragraph, no link inside a link, a non-blank
+// title. Returns the first fault, or the empty text.
+std::string structureFault(const std::string& html) {
+  static const std::set<std::string> voids = {"meta", "br", "hr", "img", "link", "input", "wbr"};
+  static const std::set<std::string> blocks = {"div",    "ul",   "ol", "table",      "p",
+                                               "h1",     "h2",   "h3", "blockquote", "header",
+                                               "footer", "main", "nav"};
+  static const std::set<std::string> listLike = {"ul", "ol", "table", "thead", "tbody", "tr"};
+  if (html.rfind("<!DOCTYPE html>\r\n<html lang=\"fr\">", 0) != 0) return "no doctype";
+  if (html.find("<meta charset=\"windows-1252\">") == std::string::npos) return "no charset";
+  if (html.find("<meta name=\"viewport\"") == std::string::npos) return "no viewport";
+  std::size_t t = html.find("<title>");
+  std::size_t te = html.find("</title>");
+  if (t == std::string::npos || te == std::string::npos ||
+      isBlankText(html.substr(t + 7, te - t - 7)))
+    return "no title";
+
+  std::vector<std::string> stack;
+  std::size_t i = html.find("<html");
+  while (i < html.size()) {
+    std::size_t lt = html.find('<', i);
+    std::string text = html.substr(i, lt == std::string::npos ? std::string::npos : lt - i);
+    if (!stack.empty() && listLike.count(stack.back()) && !isBlankText(text))
+      return "text directly in <" + stack.back() + ">: " + text.substr(0, 40);
+    if (lt == std::string::npos) break;
+    bool closing = lt + 1 < html.size() && html[lt + 1] == '/';
+    std::size_t n = lt + (closing ? 2 : 1);
+    std::size_t e = n;
+    while (e < html.size() && std::isalnum(static_cast<unsigned char>(html[e]))) ++e;
+    if (e == n) {  // a "<" that opens no tag
+      i = lt + 1;
+      continue;
+    }
+    std::string name = lower(html.substr(n, e - n));
+    std::size_t gt = html.find('>', e);
+    if (gt == std::string::npos) return "unclosed tag <" + name;
+    i = gt + 1;
+    if (closing) {
+      if (stack.empty() || stack.back() != name)
+        return "</" + name + "> closes <" + (stack.empty() ? "" : stack.back()) + ">";
+      stack.pop_back();
+      continue;
+    }
+    if (voids.count(name)) continue;
+    if (!stack.empty() && (stack.back() == "ul" || stack.back() == "ol") && name != "li")
+      return "<" + name + "> in a list";
+    if (name == "li" && (stack.empty() || (stack.back() != "ul" && stack.back() != "ol")))
+      return "<li> outside a list";
+    if (blocks.count(name) && std::find(stack.begin(), stack.end(), "p") != stack.end())
+      return "<" + name + "> inside <p>";
+    if (name == "a" && std::find(stack.begin(), stack.end(), "a") != stack.end())
+      return "<a> inside <a>";
+    if (name == "style") {
+      std::size_t end = html.find("</style>", i);
+      if (end == std::string::npos) return "unclosed style";
+      i = end + 8;
+      continue;
+    }
+    stack.push_back(name);
+  }
+  if (!stack.empty()) return "<" + stack.back() + "> never closed";
+  return "";
+}
+
+// Every check on one site of db: written without failure, every local link names a page of
+// the site, no error marker, sound markup, a page for every person.
+void checkSite(const TBD& db, const std::string& tmpl, const std::string& what) {
+  SCOPED_TRACE(what + " / " + tmpl);
+  Site site = generate(db, tmpl);
+  EXPECT_TRUE(site.result.failed.empty());
+  EXPECT_TRUE(site.messages.empty());
+  ASSERT_EQ(site.pages.count("index.html"), 1u);
+  EXPECT_EQ(static_cast<std::size_t>(site.result.pagesWritten), site.pages.size());
+  int faults = 0;
+  for (const auto& [name, html] : site.pages) {
+    if (faults > 10) break;  // one broken template would repeat on every page
+    if (html.find("<p>*** ") != std::string::npos) {
+      ADD_FAILURE() << name << " holds the error marker";
+      ++faults;
+    }
+    for (const std::string& link : links(html)) {
+      if (isLocal(link) && !site.pages.count(link)) {
+        ADD_FAILURE() << name << " links to the missing " << link;
+        ++faults;
+      }
+    }
+    std::string fault = structureFault(html);
+    if (!fault.empty()) {
+      ADD_FAILURE() << name << ": " << fault;
+      ++faults;
+    }
+  }
+  int persons = 0;
+  for (int32_t p = 1; p <= db.PersonCount; ++p) {
+    if (!db.IsPersonUsed(p)) continue;
+    ++persons;
+    std::string page = "personne_n_" + std::to_string(p) + ".html";
+    if (!site.pages.count(page)) {
+      ADD_FAILURE() << "no page for person " << p;
+      if (++faults > 10) break;
+    }
+  }
+  EXPECT_EQ(persons, db.UsedPersonCount());
+}
+
+// --- Imported GEDCOM files: the example family and the corpus ---------------------------------
+
+std::vector<std::string> gedcomFiles() {
+  std::vector<std::string> files = {std::string(LIGNADO_SOURCE_DIR) +
+                                    "/examples/famille-exemple.ged"};
+  fs::path corpus = test::corpusDir();
+  if (!corpus.empty()) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(corpus))
+      if (e.is_regular_file() && lower(e.path().extension().string()) == ".ged")
+        found.push_back(e.path().string());
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
+  }
+  return files;
+}
+
+class ShippedTemplates : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ShippedTemplates, MakeCompleteSites) {
+  const std::string& file = GetParam();
+  if (!fs::exists(file)) GTEST_SKIP() << file << " is absent";
+  TBD db;
+  THead head;
+  ImportResult r = ImportGedcom(db, file, head, kModeAnsel, false, false, true, nullptr);
+  ASSERT_FALSE(r.failed) << r.reason;
+  ASSERT_GT(db.UsedPersonCount(), 0);
+  for (const std::string& tmpl : kTemplates) checkSite(db, tmpl, fs::path(file).filename());
+}
+
+std::string testName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = fs::path(info.param).stem().string();
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name + "_" + std::to_string(info.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gedcom, ShippedTemplates, ::testing::ValuesIn(gedcomFiles()), testName);
+
+// --- A small fixed family: what the pages say -------------------------------------------------
+
+class FamilySite : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    SetTodayForTests(7, 12, 2024);
+    test::BuildFamilleModele(db);
+    site = generate(db, GetParam());
+  }
+  void TearDown() override { SetTodayForTests(0, 0, 0); }
+
+  const std::string& page(const std::string& name) {
+    static const std::string none;
+    auto it = site.pages.find(name);
+    EXPECT_NE(it, site.pages.end()) << name;
+    return it == site.pages.end() ? none : it->second;
+  }
+  // The person pages a page links to, in order, each once.
+  std::vector<int> persons(const std::string& html, std::size_t from = 0,
+                           std::size_t to = std::string::npos) {
+    std::vector<int> out;
+    const std::string key = "href=\"personne_n_";
+    for (std::size_t at = html.find(key, from); at < to; at = html.find(key, at + 1)) {
+      int p = std::atoi(html.c_str() + at + key.size());
+      if (std::find(out.begin(), out.end(), p) == out.end()) out.push_back(p);
+    }
+    return out;
+  }
+  std::size_t at(const std::string& html, const std::string& text) {
+    std::size_t k = html.find(Utf8ToCp1252(text));
+    EXPECT_NE(k, std::string::npos) << text;
+    return k;
+  }
+
+  TBD db;
+  Site site;
+};
+
+using test::kAnne;
+using test::kCorentin;
+using test::kJacques;
+using test::kJean;
+using test::kJeanne;
+using test::kLouis;
+using test::kMarie;
+using test::kPaul;
+using test::kPierre;
+using test::kYvonne;
+
+TEST_P(FamilySite, IsCompleteAndSound) {
+  checkSite(db, GetParam(), "famille");
+}
+
+TEST_P(FamilySite, HomePageCountsTheBase) {
+  const std::string& home = page("index.html");
+  bool classique = GetParam() == "classique";
+  if (classique) {
+    at(home, "<li><b>10</b> personnes</li><li><b>3</b> unions</li><li><b>5</b> patronymes</li>");
+    at(home, "<p>Site créé le 07/12/2024.</p>");
+  } else {
+    at(home, "Ce livre rassemble 10 personnes, 3 unions et 5 patronymes.");
+    at(home, "Il a été établi le 07/12/2024.");
+  }
+  EXPECT_NE(home.find("href=\"patronymes.html\""), std::string::npos);
+  EXPECT_NE(home.find("href=\"personnes.html\""), std::string::npos);
+  EXPECT_EQ(persons(home), std::vector<int>({kPierre}));
+}
+
+TEST_P(FamilySite, SurnamesAreListedAlphabeticallyAndNamedByTheirFirstBearer) {
+  const std::string& index = page("patronymes.html");
+  std::vector<std::string> order;
+  for (std::size_t k = index.find("href=\"nom_n_"); k != std::string::npos;
+       k = index.find("href=\"nom_n_", k + 1))
+    order.push_back(index.substr(k + 6, index.find('"', k + 6) - k - 6));
+  EXPECT_EQ(order, std::vector<std::string>({"nom_n_1.html", "nom_n_9.html", "nom_n_10.html",
+                                             "nom_n_2.html", "nom_n_3.html"}));
+  at(index, "<span class=\"nom\">L'HOSTIS</span>");
+  // The DUPONT page lists every DUPONT by given name, and nobody else.
+  EXPECT_EQ(persons(page("nom_n_1.html")),
+            std::vector<int>({kAnne, kJacques, kJean, kLouis, kPaul, kPierre}));
+  EXPECT_EQ(persons(page("nom_n_10.html")), std::vector<int>({kCorentin}));
+  EXPECT_EQ(site.pages.count("nom_n_4.html"), 0u);
+}
+
+TEST_P(FamilySite, ListOfPersonsIsSortedBySurnameThenGivenNames) {
+  EXPECT_EQ(persons(page("personnes.html")),
+            std::vector<int>({kAnne, kJacques, kJean, kLouis, kPaul, kPierre, kYvonne, kCorentin,
+                              kMarie, kJeanne}));
+}
+
+TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
+  const std::string& html = page("personne_n_1.html");
+  bool classique = GetParam() == "classique";
+  if (classique) {
+    at(html, "<h1>Pierre <span class=\"nom\">DUPONT</span></h1>");
+    at(html, "<tr><th>Sexe</th><td>homme</td></tr>");
+    at(html, "<tr><th>Profession</th><td>Cultivateur</td></tr>");
+    at(html, "<tr><th>Titre</th><td>Maire</td></tr>");
+    at(html, "<tr><th>Naissance</th><td>1/2/1850<span class=\"lieu\">Brest</span></td></tr>");
+    at(html, "<tr><th>Décès</th><td>3/4/1920<span class=\"lieu\">Quimper</span></td></tr>");
+    at(html, "<tr><th>Âge au décès</th><td>70 ans</td></tr>");
+  } else {
+    at(html, "<li><span class=\"quoi\">Profession</span><span>Cultivateur</span></li>");
+    at(html, "<li><span class=\"quoi\">Titre</span><span>Maire</span></li>");
+    at(html,
+       "<li><span class=\"quoi\">Naissance</span><span>1/2/1850<span "
+       "class=\"lieu\">Brest</span></span></li>");
+    at(html, "<li><span class=\"quoi\">Âge au décès</span><span>70 ans</span></li>");
+    at(html, "Fils de <a href=\"personne_n_8.html\">");
+  }
+  at(html, "Conseiller municipal puis maire.");
+  EXPECT_EQ(html.find(cp("Baptême")), std::string::npos);  // no baptism, no line for it
+
+  // Each union with its own marriage and its own children in order of birth; the child whose
+  // mother is unknown comes after the unions.
+  std::size_t u1 = at(html, "href=\"personne_n_2.html\"");
+  std::size_t m1 =
+      at(html, classique ? "<p>Mariage : 10/5/1874 <span class=\"lieu\">Brest</span></p>"
+                         : "<p>Mariage : 10/5/1874</p>");
+  std::size_t u2 = at(html, "href=\"personne_n_3.html\"");
+  std::size_t m2 = at(html, classique ? "<p>Mariage : 1890 <span class=\"lieu\">Quimper</span></p>"
+                                      : "<p>Lieu du mariage : <i>Quimper</i></p>");
+  std::size_t other = at(html, "<h2>Autres enfants</h2>");
+  EXPECT_LT(u1, m1);
+  EXPECT_LT(m1, u2);
+  EXPECT_LT(u2, m2);
+  EXPECT_LT(m2, other);
+  EXPECT_EQ(persons(html, m1, u2), std::vector<int>({kAnne, kJean}));
+  EXPECT_EQ(persons(html, m2, other), std::vector<int>({kLouis}));
+  EXPECT_EQ(persons(html, other), std::vector<int>({kPaul}));
+  EXPECT_NE(html.find("href=\"ascendants_n_1.html\""), std::string::npos);
+  EXPECT_NE(html.find("href=\"descendants_n_1.html\""), std::string::npos);
+  EXPECT_NE(html.find("href=\"nom_n_1.html\""), std::string::npos);
+
+  // The first wife sees the same marriage, and her own children only.
+  const std::string& marie = page("personne_n_2.html");
+  at(marie, classique ? "<p>Mariage : 10/5/1874 <span class=\"lieu\">Brest</span></p>"
+                      : "<p>Mariage : 10/5/1874</p>");
+  EXPECT_EQ(marie.find("Autres enfants"), std::string::npos);
+  EXPECT_EQ(persons(marie, marie.find("Mariage")), std::vector<int>({kAnne, kJean}));
+}
+
+TEST_P(FamilySite, ParentsAndHalfSiblingsAreLinked) {
+  const std::string& jean = page("personne_n_4.html");
+  std::size_t siblings = at(jean, "<h2>Frères et sœurs</h2>");
+  EXPECT_EQ(persons(jean, 0, siblings), std::vector<int>({kPierre, kMarie}));
+  EXPECT_EQ(persons(jean, siblings, jean.find("<h2>", siblings + 1)),
+            std::vector<int>({kAnne, kLouis, kPaul}));
+  const std::string& marie = page("personne_n_2.html");
+  EXPECT_EQ(marie.find(cp("Frères et sœurs")), std::string::npos);
+}
+
+TEST_P(FamilySite, AncestorsComeByGenerationWithTheChildTheyAreParentOf) {
+  const std::string& html = page("ascendants_n_4.html");
+  std::size_t g1 = at(html, GetParam() == "classique" ? "<h2>Parents</h2>" : "Les parents</h2>");
+  std::size_t g2 =
+      at(html, GetParam() == "classique" ? "<h2>Grands-parents</h2>" : "Les grands-parents</h2>");
+  EXPECT_EQ(persons(html, g1, g2), std::vector<int>({kPierre, kMarie}));
+  std::size_t end =
+      at(html, GetParam() == "classique" ? "<p class=\"actions\">" : "<p class=\"renvois\">");
+  EXPECT_EQ(persons(html, g2, end), std::vector<int>({kJacques, kYvonne}));
+  EXPECT_EQ(html.find(cp("rrière-grands-parents")), std::string::npos);
+  const std::string& top = page("ascendants_n_8.html");
+  EXPECT_EQ(persons(top, top.find("<h1>"), top.find("</main>")), std::vector<int>({kJacques}));
+}
+
+TEST_P(FamilySite, DescendantsFormATreeInBirthOrder) {
+  const std::string& html = page("descendants_n_8.html");
+  // Jacques, his wife, Pierre and Pierre's wives, then Pierre's children by birth year (a
+  // child with no birth date first), and Jean's son under Jean.
+  EXPECT_EQ(persons(html, html.find("<h1>"), html.find("</main>")),
+            std::vector<int>({kJacques, kYvonne, kPierre, kMarie, kJeanne, kPaul, kAnne, kJean,
+                              kCorentin, kLouis}));
+  const std::string& leaf = page("descendants_n_6.html");
+  at(leaf, "Aucun descendant");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modeles, FamilySite, ::testing::ValuesIn(kTemplates));
+
+}  // namespace
+}  // namespace lignado
