@@ -1,0 +1,166 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+extern char** environ;
+
+namespace lignado {
+namespace {
+
+struct CliRun {
+  int code = -1;
+  std::string out, err;
+};
+
+// lignado-cli import with these arguments, stdout and stderr caught in files.
+CliRun runImport(const std::vector<std::string>& args) {
+  test::TempDir dir;
+  std::string outPath = dir.str() + "out", errPath = dir.str() + "err";
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> all{LIGNADO_CLI, "import"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  CliRun r;
+  pid_t pid = 0;
+  if (posix_spawn(&pid, LIGNADO_CLI, &fa, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&fa);
+  r.out = test::readFile(outPath);
+  r.err = test::readFile(errPath);
+  return r;
+}
+
+const std::string kSmall =
+    "0 HEAD\r\n1 SOUR Essai\r\n1 CHAR ANSEL\r\n0 @I1@ INDI\r\n1 NAME Ren\xE2"
+    "e /Lef\xE1"
+    "evre/\r\n1 SEX F\r\n1 BIRT\r\n2 DATE 1900\r\n1 SOUR @S1@\r\n0 @I2@ INDI\r\n1 NAME jean "
+    "/durand/\r\n1 SEX M\r\n0 @I3@ INDI\r\n1 NAME /Sans Pr\xE2"
+    "enom/\r\n0 @F1@ FAM\r\n1 HUSB @I2@\r\n1 WIFE @I1@\r\n1 MARR\r\n0 TRLR\r\n";
+
+TEST(CliImport, PrintsHeaderCountsAndPersonsInUtf8) {
+  test::TempDir dir;
+  std::string file = dir.str() + "petit.ged";
+  test::writeFile(file, kSmall);
+  CliRun r = runImport({file});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "Fichier : " + file +
+                       "\n"
+                       "Logiciel : Essai\n"
+                       "Jeu de caract\xC3\xA8res : ANSEL\n"
+                       "Personnes : 3\n"
+                       "Unions : 1\n"
+                       "\xC3\x89v\xC3\xA9nements : 2\n"
+                       "Sources : 1\n"
+                       "\n"
+                       "LEF\xC3\x88VRE Ren\xC3\xA9\n"
+                       "DURAND Jean\n"
+                       "SANS PR\xC3\x89NOM \n");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "kestrane.log"));
+}
+
+TEST(CliImport, CharsetOptionIsTheDefaultForFilesWithoutCharLine) {
+  test::TempDir dir;
+  std::string file = dir.str() + "dos.ged";
+  test::writeFile(file, "0 @I1@ INDI\r\n1 NAME Fran\x87ois /B\x82rard/\r\n0 TRLR\r\n");
+  CliRun r = runImport({file, "--charset", "ibmpc"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("\nB\xC3\x89RARD Fran\xC3\xA7ois\n"), std::string::npos) << r.out;
+  r = runImport({file, "--charset", "none"});  // Windows-1252 bytes: double dagger, low quote
+  EXPECT_NE(r.out.find("\nB\xE2\x80\x9ARARD Fran\xE2\x80\xA1ois\n"), std::string::npos) << r.out;
+}
+
+TEST(CliImport, FullPoolWarnsOnStderr) {
+  test::TempDir dir;
+  std::string file = dir.str() + "petit.ged";
+  test::writeFile(file, kSmall);
+  CliRun r = runImport({file, "--capacity", "2", "--log"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err,
+            "Attention : Base pleine (capacit\xC3\xA9 2) : 1 personne, 0 union et 0 "
+            "\xC3\xA9v\xC3\xA9nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez avec "
+            "une capacit\xC3\xA9 plus grande (--capacity N).\n");
+  EXPECT_NE(r.out.find("Personnes : 2\n"), std::string::npos);
+  std::string log = test::readFile(dir.path() / "kestrane.log");
+  EXPECT_NE(log.find("13 Base pleine, personne non enregistr\xE9"
+                     "e : 0 @I3@ INDI\r\n"),
+            std::string::npos);
+}
+
+TEST(CliImport, UnreadableFileFails) {
+  CliRun r = runImport({"/nonexistent-folder/absent.ged"});
+  EXPECT_NE(r.code, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "Erreur \xC3\xA0 l'import\n"
+            "Impossible de lire le fichier /nonexistent-folder/absent.ged : No such file or "
+            "directory.\n");
+}
+
+TEST(CliImport, BadArguments) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                               {"a.ged", "--charset", "latin9"},
+                                               {"a.ged", "--capacity", "0"},
+                                               {"a.ged", "--capacity", "12x"},
+                                               {"a.ged", "--capacity"},
+                                               {"a.ged", "--verbose"},
+                                               {"a.ged", "b.ged"}}) {
+    CliRun r = runImport(args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Usage : lignado-cli import FICHIER.ged"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(CliImport, ListsTheFirstHundredPersons) {
+  test::TempDir dir;
+  std::string file = dir.str() + "grand.ged";
+  std::string ged = "0 HEAD\r\n";
+  for (int i = 1; i <= 150; ++i)
+    ged += "0 @I" + std::to_string(i) + "@ INDI\r\n1 NAME P" + std::to_string(i) + " /N/\r\n";
+  test::writeFile(file, ged);
+  CliRun r = runImport({file});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("Personnes : 150\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nN P100\n"), std::string::npos);
+  EXPECT_EQ(r.out.find("N P101"), std::string::npos);
+}
+
+TEST(CliImport, TheShippedExampleFamily) {
+  std::string file = std::string(LIGNADO_SOURCE_DIR) + "/examples/famille-exemple.ged";
+  std::string ged = test::readFile(file);
+  int indi = 0, fam = 0;
+  for (size_t p = 0; (p = ged.find("\r\n0 @", p)) != std::string::npos; ++p) {
+    size_t e = ged.find("\r\n", p + 2);
+    std::string line = ged.substr(p + 2, e - p - 2);
+    indi += line.ends_with("@ INDI");
+    fam += line.ends_with("@ FAM");
+  }
+  CliRun r = runImport({file});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_GE(indi, 60);
+  EXPECT_NE(r.out.find("Personnes : " + std::to_string(indi) + "\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Unions : " + std::to_string(fam) + "\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Jeu de caract\xC3\xA8res : UTF-8\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nLE GALL Fran\xC3\xA7oise\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nGU\xC3\x89GUEN Ma\xC3\xAF\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lignado
