@@ -118,6 +118,12 @@ struct Lookup {
 // 1 resolved, 0 time-out, -1 unknown name.
 int resolve(const std::string& host, uint16_t port, const Deadline& d, const FtpSession& s,
             addrinfo*& out) {
+  // An address needs no resolver.
+  addrinfo numeric{};
+  numeric.ai_family = AF_UNSPEC;
+  numeric.ai_socktype = SOCK_STREAM;
+  numeric.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &numeric, &out) == 0) return 1;
   auto* lk = new Lookup;
   lk->name = host;
   lk->service = std::to_string(port);

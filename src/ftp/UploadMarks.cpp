@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 #include "util/StrTools.h"
@@ -55,21 +56,19 @@ bool unescape(const std::string& s, std::string& out) {
 }
 
 bool parseNumber(const std::string& line, size_t& pos, int64_t& value) {
-  size_t start = pos;
-  bool negative = pos < line.size() && line[pos] == '-';
-  if (negative) ++pos;
-  int64_t v = 0;
+  size_t i = pos;
+  bool negative = i < line.size() && line[i] == '-';
+  if (negative) ++i;
+  uint64_t v = 0;
   size_t digits = 0;
-  while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && digits < 18) {
-    v = v * 10 + (line[pos++] - '0');
-    ++digits;
+  for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i, ++digits) {
+    auto d = static_cast<uint64_t>(line[i] - '0');
+    if (v > (static_cast<uint64_t>(INT64_MAX) - d) / 10) return false;
+    v = v * 10 + d;
   }
-  if (digits == 0 || pos >= line.size() || line[pos] != ' ') {
-    pos = start;
-    return false;
-  }
-  ++pos;
-  value = negative ? -v : v;
+  if (digits == 0 || i >= line.size() || line[i] != ' ') return false;
+  pos = i + 1;
+  value = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
   return true;
 }
 

@@ -35,12 +35,13 @@ struct FtpServerOptions {
   std::vector<std::string> refuse;  // folder names the server refuses to create
   bool noExtended = false;          // reject EPRT/EPSV
   std::string banner;
+  int port = 0;  // 0: a free one
 };
 
 class FtpTestServer {
  public:
   explicit FtpTestServer(std::filesystem::path root, FtpServerOptions options = {})
-      : root_(std::move(root)), options_(std::move(options)) {
+      : root_(std::move(root)), options_(std::move(options)), port_(options_.port) {
     start();
   }
   ~FtpTestServer() { stop(); }

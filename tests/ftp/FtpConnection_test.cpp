@@ -1,0 +1,228 @@
+#include "ftp/FtpConnection.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "TestSupport.h"
+#include "ftp/FtpTestServer.h"
+#include "ftp/SimpFTP.h"
+
+namespace lignado {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FtpServerOptions;
+using test::FtpTestServer;
+using test::TempDir;
+
+constexpr uint32_t kTimeoutMs = 1000;
+
+void configure(TSimpleFTP& ftp, const FtpTestServer& server,
+               const std::string& host = "127.0.0.1") {
+  ftp.HostName = host;
+  ftp.Port = server.port();
+  ftp.UserName = test::kFtpUser;
+  ftp.Password = test::kFtpPassword;
+  ftp.SetConnectTimeout(kTimeoutMs);
+  ftp.SetReceiveTimeout(kTimeoutMs);
+}
+
+// How long a call took, in seconds.
+template <typename F>
+double timed(F&& f) {
+  auto start = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string connectError(TSimpleFTP& ftp) {
+  ftp.SilentExceptions = false;
+  try {
+    ftp.Connect();
+  } catch (const EWinInetError& e) {
+    ftp.SilentExceptions = true;
+    return e.what();
+  }
+  ftp.SilentExceptions = true;
+  return "connected";
+}
+
+TEST(FtpBadServer, GarbageAndHangUpFailTheConnection) {
+  TempDir root;
+  for (const char* mode : {"garbage", "close"}) {
+    SCOPED_TRACE(mode);
+    FtpServerOptions o;
+    o.mode = mode;
+    FtpTestServer server(root.path(), o);
+    ASSERT_TRUE(server.running()) << server.error();
+    TSimpleFTP ftp;
+    configure(ftp, server);
+    EXPECT_FALSE(ftp.Connect());
+    EXPECT_EQ(ftp.State(), wsDisconnected);
+    EXPECT_EQ(ftp.SessionHandle(), nullptr);
+    EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
+    EXPECT_EQ(connectError(ftp), "General Connection Error to 127.0.0.1");
+  }
+}
+
+TEST(FtpBadServer, ServerThatStopsAnsweringTimesOutEveryCall) {
+  TempDir root, local;
+  test::putFile(local.path() / "f.bin", test::patterned(3 * 1024 * 1024, 3));
+  std::string file = (local.path() / "f.bin").string();
+  FtpTestServer server(root.path());
+  ASSERT_TRUE(server.running()) << server.error();
+
+  // Stopped before the greeting: the kernel accepts, nobody speaks.
+  server.pause();
+  TSimpleFTP ftp;
+  configure(ftp, server);
+  EXPECT_LT(timed([&] { EXPECT_EQ(connectError(ftp), "Connection to 127.0.0.1 timed out"); }),
+            10.0);
+  EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
+  server.resume();
+
+  // Stopped in the middle of a session: each call ends within its time-out.
+  for (int step = 0; step < 3; ++step) {
+    SCOPED_TRACE(step);
+    TSimpleFTP f;
+    configure(f, server);
+    ASSERT_TRUE(f.Connect());
+    server.pause();
+    bool result = true;
+    double took = timed([&] {
+      result = step == 0   ? f.ChangeDir("/")
+               : step == 1 ? f.ForceRemoteDir("/nouveau")
+                           : f.PutFileAs(file, "/f.bin");
+    });
+    EXPECT_FALSE(result);
+    EXPECT_LT(took, 10.0);
+    EXPECT_EQ(f.State(), wsDisconnected);
+    ASSERT_NE(f.ConnectionHandle(), nullptr);
+    EXPECT_FALSE(f.ConnectionHandle()->alive());
+    // Nothing reconnects on its own; further calls fail at once.
+    EXPECT_LT(timed([&] { EXPECT_FALSE(f.PutFileAs(file, "/f.bin")); }), 0.5);
+    server.resume();
+    // An explicit Connect opens a fresh link.
+    EXPECT_TRUE(f.Connect());
+    EXPECT_TRUE(f.ConnectionHandle()->alive());
+    EXPECT_EQ(f.RemoteDir(), "/");
+  }
+}
+
+TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
+  TempDir root, local;
+  test::putFile(local.path() / "f.bin", test::patterned(24 * 1024 * 1024, 4));
+  for (bool kill : {true, false}) {
+    SCOPED_TRACE(kill ? "killed" : "stopped");
+    FtpTestServer server(root.path());
+    ASSERT_TRUE(server.running()) << server.error();
+    TSimpleFTP ftp;
+    configure(ftp, server);
+    bool done = false;
+    ftp.OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
+      if (p.BytesSent < 1024 * 1024 || done) return;
+      done = true;
+      if (kill)
+        server.stop();
+      else
+        server.pause();
+    };
+    ASSERT_TRUE(ftp.Connect());
+    EXPECT_LT(
+        timed([&] { EXPECT_FALSE(ftp.PutFileAs((local.path() / "f.bin").string(), "/f.bin")); }),
+        10.0);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(ftp.State(), wsDisconnected);
+  }
+}
+
+TEST(FtpProtocol, LineBreaksInNamesNeverReachTheServer) {
+  TempDir root, local;
+  test::putFile(local.path() / "f.html", "x");
+  FtpTestServer server(root.path());
+  ASSERT_TRUE(server.running()) << server.error();
+  TSimpleFTP ftp;
+  configure(ftp, server);
+  ASSERT_TRUE(ftp.Connect());
+  EXPECT_FALSE(ftp.ChangeDir("/\r\nMKD /evil"));
+  EXPECT_FALSE(ftp.ForceRemoteDir("/ok\nMKD /evil2"));
+  EXPECT_FALSE(ftp.PutFileAs((local.path() / "f.html").string(), "/f\r\nDELE x"));
+  EXPECT_FALSE(fs::exists(root.path() / "evil"));
+  EXPECT_FALSE(fs::exists(root.path() / "evil2"));
+  // The link stays usable.
+  EXPECT_EQ(ftp.State(), wsConnected);
+  EXPECT_TRUE(ftp.PutFileAs((local.path() / "f.html").string(), "/f.html"));
+
+  // The same holds for the login.
+  TSimpleFTP bad;
+  configure(bad, server);
+  bad.Password = std::string(test::kFtpPassword) + "\r\nSITE x";
+  EXPECT_EQ(connectError(bad), "Bad password connecting to 127.0.0.1");
+}
+
+TEST(FtpProtocol, FallsBackToPortAndPasvAndReadsLongGreetings) {
+  TempDir root, local;
+  const std::string data = test::patterned(300000, 5);
+  test::putFile(local.path() / "f.bin", data);
+  FtpServerOptions o;
+  o.noExtended = true;
+  o.banner = std::string(80, '=') + "\nBienvenue sur le serveur de test\n" + std::string(80, '=');
+  FtpTestServer server(root.path(), o);
+  ASSERT_TRUE(server.running()) << server.error();
+  for (bool passive : {false, true}) {
+    SCOPED_TRACE(passive ? "PASV" : "PORT");
+    TSimpleFTP ftp;
+    configure(ftp, server);
+    ftp.SetPassive(passive);
+    ASSERT_TRUE(ftp.Connect());
+    std::string name = passive ? "pasv.bin" : "port.bin";
+    // Twice: the second transfer goes straight to the old form.
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_TRUE(ftp.PutFileAs((local.path() / "f.bin").string(), "/" + name));
+      EXPECT_TRUE(test::fileBytes(root.path() / name) == data);
+      fs::remove(root.path() / name);
+    }
+  }
+}
+
+TEST(FtpProtocol, Ipv6Loopback) {
+  TempDir root, local;
+  const std::string data = test::patterned(200000, 6);
+  test::putFile(local.path() / "f.bin", data);
+  FtpServerOptions o;
+  o.host = "::1";
+  FtpTestServer server(root.path(), o);
+  if (!server.running()) GTEST_SKIP() << "no IPv6 loopback here: " << server.error();
+  for (bool passive : {false, true}) {
+    SCOPED_TRACE(passive ? "EPSV" : "EPRT");
+    TSimpleFTP ftp;
+    configure(ftp, server, passive ? "[::1]" : "::1");
+    ftp.SetPassive(passive);
+    ASSERT_TRUE(ftp.Connect());
+    ASSERT_TRUE(ftp.PutFileAs((local.path() / "f.bin").string(), "/v6.bin"));
+    EXPECT_TRUE(test::fileBytes(root.path() / "v6.bin") == data);
+  }
+}
+
+TEST(FtpProtocol, ConnectionRetriesAndTimeOutReachTheSession) {
+  TempDir root;
+  FtpTestServer server(root.path());
+  ASSERT_TRUE(server.running()) << server.error();
+  TSimpleFTP ftp;
+  configure(ftp, server);
+  ftp.SetConnectRetries(5);
+  ASSERT_TRUE(ftp.Connect());
+  ASSERT_NE(ftp.SessionHandle(), nullptr);
+  EXPECT_EQ(ftp.SessionHandle()->connectRetries(), 5u);
+  EXPECT_EQ(ftp.SessionHandle()->connectTimeout(), kTimeoutMs);
+  ftp.SetConnectRetries(2);
+  ftp.SetConnectTimeout(0);
+  EXPECT_EQ(ftp.SessionHandle()->connectRetries(), 2u);
+  EXPECT_EQ(ftp.SessionHandle()->connectTimeout(), 300000u);
+  EXPECT_EQ(ftp.SessionHandle()->accessType(), 1);
+}
+
+}  // namespace
+}  // namespace lignado

@@ -1,0 +1,273 @@
+#include "ftp/qorvFTP.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+#include <thread>
+
+#include "TestSupport.h"
+#include "ftp/FtpTestServer.h"
+
+namespace lignado {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FtpServerOptions;
+using test::FtpTestServer;
+using test::TempDir;
+using Lines = std::vector<std::string>;
+
+class Upload : public ::testing::Test {
+ protected:
+  void SetUp() override { startServer({}); }
+  void startServer(const FtpServerOptions& o) {
+    server_ = std::make_unique<FtpTestServer>(served(), o);
+    ASSERT_TRUE(server_->running()) << server_->error();
+  }
+  // A connected uploader whose log goes to log_.
+  std::unique_ptr<TqorvFtp> uploader(Host* host = nullptr) {
+    auto ftp = std::make_unique<TqorvFtp>(host);
+    ftp->Port = server_->port();
+    ftp->SetConnectTimeout(3000);
+    ftp->SetReceiveTimeout(3000);
+    ftp->LogList = [this](const std::string& line) { log_.push_back(line); };
+    EXPECT_TRUE(ftp->ConnectTo("127.0.0.1", test::kFtpUser, test::kFtpPassword));
+    return ftp;
+  }
+  // Uploads with a fresh uploader and returns the log lines of the walk alone.
+  Lines upload(const std::string& remoteRoot, bool expected = true) {
+    auto ftp = uploader();
+    log_.clear();
+    EXPECT_EQ(ftp->UploadTree(remoteRoot, site()), expected);
+    return log_;
+  }
+  fs::path served() const { return served_.path(); }
+  std::string site() const { return local_.str(); }  // with its trailing "/", as the wizard's
+  fs::path sitePath() const { return local_.path(); }
+
+  TempDir served_, local_;
+  std::unique_ptr<FtpTestServer> server_;
+  Lines log_;
+};
+
+const Lines kFullSite = {
+    "OK: index.html",
+    "OK: liste.html",
+    "OK: personne-1.html",
+    "OK: top.html",
+    "OK: leaf.html",
+    "OK: deep.html",
+    "OK: site.css",
+    "OK: fond.png",
+    "OK: photo.jpg",
+    "OK: rien.txt",
+    "Envoi de 10 fichiers termin\xE9",
+};
+
+TEST_F(Upload, SendsTheWholeTreeThenNothing) {
+  test::makeSite(sitePath());
+  auto ftp = uploader();
+  EXPECT_EQ(log_, (Lines{"Connexion...", "Connect\xE9"}));
+  log_.clear();
+  ASSERT_TRUE(ftp->UploadTree("/www/lignado", site()));
+  EXPECT_EQ(log_, kFullSite);
+  EXPECT_EQ(ftp->FilesSent, 10);
+  EXPECT_TRUE(ftp->Stopped);  // the upload is over
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www/lignado"), "");
+  EXPECT_TRUE(fs::is_directory(served() / "www/lignado/tout-vide"));
+
+  // Nothing changed: nothing to send.
+  ASSERT_TRUE(ftp->UploadTree("/www/lignado", site()));
+  EXPECT_EQ(ftp->FilesSent, 0);
+  EXPECT_EQ(upload("/www/lignado"), (Lines{"Envoi de 0 fichiers termin\xE9"}));
+
+  // One page written again: only that one goes.
+  test::putFile(sitePath() / "a/b/leaf.html", "nouvelle version");
+  EXPECT_EQ(upload("/www/lignado"), (Lines{"OK: leaf.html", "Envoi de 1 fichiers termin\xE9"}));
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www/lignado"), "");
+
+  // Another destination has received nothing yet.
+  EXPECT_EQ(upload("//autre"), kFullSite);
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "autre"), "");
+}
+
+TEST_F(Upload, EmptyFolderAndMissingFolder) {
+  fs::create_directories(served() / "www");
+  EXPECT_EQ(upload("/www"), (Lines{"Envoi de 0 fichiers termin\xE9"}));
+  fs::remove_all(sitePath());
+  EXPECT_EQ(upload("/www", false),
+            (Lines{"Erreur: Impossible de lire le dossier \"" + site() + "\"",
+                   "Envoi de 0 fichiers termin\xE9"}));
+}
+
+TEST_F(Upload, RemoteRootThatCannotBeMadeEndsAtOnce) {
+  FtpServerOptions o;
+  o.refuse = {"interdit"};
+  startServer(o);
+  test::makeSite(sitePath());
+  EXPECT_EQ(upload("/interdit", false),
+            (Lines{"Erreur: Impossible de se placer dans le dossier \"/interdit\""}));
+  EXPECT_FALSE(fs::exists(sitePath() / UploadMarks::kFileName));
+}
+
+TEST_F(Upload, RefusedSubFolderKeepsItsFilesMarkedAndSiblingsGo) {
+  FtpServerOptions o;
+  o.refuse = {"b"};
+  startServer(o);
+  test::makeSite(sitePath());
+  EXPECT_EQ(upload("/www", false),
+            (Lines{"OK: index.html", "OK: liste.html", "OK: personne-1.html", "OK: top.html",
+                   "Erreur: Impossible de cr\xE9"
+                   "er le dossier \"/www/a/b\"",
+                   "OK: site.css", "OK: fond.png", "OK: photo.jpg", "OK: rien.txt",
+                   "Envoi de 8 fichiers termin\xE9"}));
+  EXPECT_FALSE(fs::exists(served() / "www/a/b"));
+  EXPECT_EQ(test::fileBytes(served() / "www/css/site.css"),
+            test::fileBytes(sitePath() / "css/site.css"));
+
+  // The server now accepts it: exactly the two files left behind are sent.
+  FtpServerOptions same;
+  same.port = server_->port();
+  server_.reset();
+  startServer(same);
+  EXPECT_EQ(upload("/www"),
+            (Lines{"OK: leaf.html", "OK: deep.html", "Envoi de 2 fichiers termin\xE9"}));
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+}
+
+TEST_F(Upload, StopDuringAFileLetsItFinish) {
+  test::makeSite(sitePath());
+  test::putFile(sitePath() / "liste.html", test::patterned(3 * 1024 * 1024, 9));
+  auto ftp = uploader();
+  log_.clear();
+  ftp->OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
+    if (p.FileName == "liste.html" && p.BytesSent < p.FileSize) ftp->Stopped = true;
+  };
+  EXPECT_FALSE(ftp->UploadTree("/www", site()));
+  EXPECT_EQ(log_, (Lines{"OK: index.html", "OK: liste.html", "Envoi de 2 fichiers termin\xE9",
+                         "Envoi stopp\xE9"}));
+  EXPECT_TRUE(ftp->Stopped);
+  EXPECT_EQ(test::fileBytes(served() / "www/liste.html"),
+            test::fileBytes(sitePath() / "liste.html"));
+  EXPECT_EQ(upload("/www").size(), 9u);  // the other 8 and the count line
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+}
+
+TEST_F(Upload, HostStopRequestEndsBetweenFiles) {
+  test::makeSite(sitePath());
+  test::RecordingHost host;
+  host.abortAfter = 2;  // asked before the walk, then after the first file
+  auto ftp = uploader(&host);
+  log_.clear();
+  EXPECT_FALSE(ftp->UploadTree("/www", site()));
+  EXPECT_EQ(log_, (Lines{"OK: index.html", "Envoi de 1 fichiers termin\xE9", "Envoi stopp\xE9"}));
+  EXPECT_GT(host.processed, 0);
+}
+
+TEST_F(Upload, ServerKilledMidUploadThenResumed) {
+  test::makeSite(sitePath());
+  for (int i = 1; i <= 3; ++i)
+    test::putFile(sitePath() / ("gros/g" + std::to_string(i) + ".bin"),
+                  test::patterned(4 * 1024 * 1024, 20 + i));
+  auto ftp = uploader();
+  log_.clear();
+  ftp->OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
+    if (p.FileName == "g2.bin" && p.BytesSent > 1024 * 1024) server_->stop();
+  };
+  EXPECT_FALSE(ftp->UploadTree("/www", site()));
+  // Once the link is gone, every later folder fails at its first file.
+  EXPECT_EQ(
+      log_,
+      (Lines{"OK: index.html", "OK: liste.html", "OK: personne-1.html", "OK: top.html",
+             "OK: leaf.html", "OK: deep.html", "OK: site.css", "OK: g1.bin",
+             "Erreur: Envoi de \"g2.bin\" a echou\xE9", "Erreur: Envoi de \"fond.png\" a echou\xE9",
+             "Erreur: Envoi de \"rien.txt\" a echou\xE9", "Envoi de 8 fichiers termin\xE9"}));
+
+  // Every file recorded as sent arrived whole.
+  UploadMarks marks;
+  marks.Open(site(), UploadMarks::Destination("127.0.0.1", server_->port(), "/www"));
+  int recorded = 0;
+  for (auto& e : fs::recursive_directory_iterator(sitePath())) {
+    if (!e.is_regular_file() || e.path().filename().string()[0] == '.') continue;
+    std::string rel = fs::relative(e.path(), sitePath()).string();
+    FileStamp s;
+    ASSERT_TRUE(UploadMarks::StampOf(e.path().string(), s));
+    if (marks.IsMarked(rel, s)) continue;
+    ++recorded;
+    EXPECT_EQ(test::fileBytes(served() / "www" / rel), test::fileBytes(e.path())) << rel;
+  }
+  EXPECT_EQ(recorded, 8);
+
+  // The server is back on the same port: exactly the other 5 files go.
+  ASSERT_TRUE(server_->start()) << server_->error();
+  EXPECT_EQ(upload("/www"), (Lines{"OK: g2.bin", "OK: g3.bin", "OK: fond.png", "OK: photo.jpg",
+                                   "OK: rien.txt", "Envoi de 5 fichiers termin\xE9"}));
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+}
+
+TEST_F(Upload, UploaderKilledMidUploadResumes) {
+  auto files = test::makeSite(sitePath());
+  test::putFile(sitePath() / "zz-gros.bin", test::patterned(2 * 1024 * 1024, 31));
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The uploader: it tells the test when it is inside the fourth file, then waits to die.
+    ::close(pipeFds[0]);
+    TqorvFtp ftp;
+    ftp.Port = server_->port();
+    ftp.SetConnectTimeout(5000);
+    ftp.SetReceiveTimeout(5000);
+    ftp.OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo&) {
+      if (ftp.FilesSent == 3) {
+        (void)!::write(pipeFds[1], "k", 1);
+        ::sleep(60);
+      }
+    };
+    if (ftp.ConnectTo("127.0.0.1", test::kFtpUser, test::kFtpPassword))
+      ftp.UploadTree("/www", site());
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  pollfd p{pipeFds[0], POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 30000), 1);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(pipeFds[0]);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  // The manifest is whole and holds the three files that were accepted.
+  std::string manifest = test::fileBytes(sitePath() / UploadMarks::kFileName);
+  EXPECT_EQ(std::count(manifest.begin(), manifest.end(), '\n'), 5);
+  Lines rest = upload("/www");
+  EXPECT_EQ(rest.size(), 9u);  // 8 files and the count line
+  EXPECT_EQ(rest.back(), "Envoi de 8 fichiers termin\xE9");
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+}
+
+TEST_F(Upload, OddEntriesNeitherHangNorLoop) {
+  test::putFile(sitePath() / "page.html", "p");
+  test::putFile(sitePath() / "sous/page2.html", "q");
+  ASSERT_EQ(::mkfifo((sitePath() / "tube").c_str(), 0600), 0);
+  fs::create_directory_symlink(sitePath(), sitePath() / "sous/boucle");
+  fs::create_symlink(sitePath() / "page.html", sitePath() / "lien.html");
+  EXPECT_EQ(upload("/www"), (Lines{"OK: lien.html", "OK: page.html", "OK: page2.html",
+                                   "Envoi de 3 fichiers termin\xE9"}));
+  EXPECT_EQ(test::fileBytes(served() / "www/lien.html"), "p");
+  EXPECT_FALSE(fs::exists(served() / "www/tube"));
+  EXPECT_FALSE(fs::exists(served() / "www/sous/boucle"));
+
+  // A name FTP cannot carry fails that folder and nothing else.
+  test::putFile(sitePath() / "mal\nnom.html", "x");
+  test::putFile(sitePath() / "z/ok.html", "y");
+  EXPECT_EQ(upload("/www", false), (Lines{"Erreur: Envoi de \"mal\nnom.html\" a echou\xE9",
+                                          "Envoi de 0 fichiers termin\xE9"}));
+}
+
+}  // namespace
+}  // namespace lignado
