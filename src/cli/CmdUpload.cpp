@@ -1,13 +1,131 @@
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
 
 #include "cli/Commands.h"
+#include "cli/TerminalHost.h"
+#include "ftp/qorvFTP.h"
 
 namespace lignado::cli {
+namespace {
 
-// Not built yet: says so instead of pretending to work.
-int cmdUpload(const Args&) {
-  std::fputs("La commande upload n'est pas encore disponible.\n", stderr);
-  return 3;
+const char kUploadUsage[] =
+    "Usage : lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
+    "                     [--passive] [--port N]\n"
+    "Le mot de passe vient de la variable LIGNADO_FTP_PASSWORD ou, sur un terminal, d'une "
+    "saisie masqu\xE9"
+    "e.\n";
+
+int usage(const std::string& why) {
+  if (!why.empty()) {
+    printCp1252(stderr, why);
+    std::fputc('\n', stderr);
+  }
+  printCp1252(stderr, kUploadUsage);
+  return 2;
+}
+
+termios gSavedTerminal;
+
+// Ctrl-C during the masked prompt must not leave the terminal without echo.
+extern "C" void restoreTerminal(int sig) {
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+bool promptPassword(std::string& password) {
+  if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0) return false;
+  std::fputs("Mot de passe FTP : ", stderr);
+  std::fflush(stderr);
+  termios quiet = gSavedTerminal;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  auto previous = std::signal(SIGINT, restoreTerminal);
+  ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  bool ok = static_cast<bool>(std::getline(std::cin, password));
+  ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSavedTerminal);
+  std::signal(SIGINT, previous);
+  std::fputc('\n', stderr);
+  return ok;
+}
+
+}  // namespace
+
+int cmdUpload(const Args& args) {
+  std::string dir, host, user, base, folder;
+  bool passive = false;
+  int port = 21;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    bool hasValue = i + 1 < args.size();
+    if (a == "--passive") {
+      passive = true;
+    } else if (a == "--host" || a == "--user" || a == "--path" || a == "--folder" ||
+               a == "--port") {
+      if (!hasValue) return usage("Valeur manquante apr\xE8s " + a + ".");
+      const std::string& v = args[++i];
+      if (a == "--host") host = v;
+      if (a == "--user") user = v;
+      if (a == "--path") base = v;
+      if (a == "--folder") folder = v;
+      if (a == "--port") {
+        char* end = nullptr;
+        long n = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || n < 1 || n > 65535)
+          return usage("Port invalide : " + v + ".");
+        port = static_cast<int>(n);
+      }
+    } else if (a.rfind("--", 0) == 0 || !dir.empty()) {
+      return usage("Argument inattendu : " + a + ".");
+    } else {
+      dir = a;
+    }
+  }
+  if (dir.empty() || host.empty() || user.empty())
+    return usage("Il faut un dossier, --host et --user.");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) {
+    printCp1252(stderr, "Dossier introuvable : " + dir + "\n");
+    return 2;
+  }
+
+  std::string password;
+  if (const char* env = std::getenv("LIGNADO_FTP_PASSWORD")) {
+    password = env;
+  } else if (!promptPassword(password)) {
+    printCp1252(stderr,
+                "Mot de passe manquant : d\xE9"
+                "finissez LIGNADO_FTP_PASSWORD ou lancez la "
+                "commande depuis un terminal.\n");
+    return 2;
+  }
+
+  // The remote root as the wizard builds it, texts used as typed.
+  std::string remoteRoot = "/" + base;
+  if (!folder.empty()) remoteRoot += "/" + folder;
+
+  TerminalHost terminal;  // Ctrl-C asks the uploader to stop between two files
+  TqorvFtp ftp(&terminal);
+  ftp.Port = port;
+  ftp.SetPassive(passive);
+  ftp.LogList = [](const std::string& line) {
+    printCp1252(stdout, line);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  };
+  if (!ftp.ConnectTo(host, user, password)) return 1;
+  bool ok = ftp.UploadTree(remoteRoot, dir);
+  ftp.Disconnect();
+  ftp.Log(
+      "Transfert termin\xE9"
+      "e");
+  return ok ? 0 : 1;
 }
 
 }  // namespace lignado::cli
