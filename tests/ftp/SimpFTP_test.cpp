@@ -206,6 +206,15 @@ TEST_F(SimpFtp, PutFileNamesTheRemoteFileInTheCurrentDirectory) {
   EXPECT_TRUE(ftp.PutFile("page.html"));
   EXPECT_EQ(test::fileBytes(served() / "www/index.html"), "<html>accueil</html>");
   EXPECT_EQ(test::fileBytes(served() / "www/page.html"), "<html>page</html>");
+
+  // Text mode: the server gets CR LF line ends and stores its own (LF here).
+  test::putFile(local() / "texte.txt", "un\ndeux\r\ntrois\n");
+  ftp.SetTransferType(ttAscii);
+  EXPECT_TRUE(ftp.PutFile("texte.txt"));
+  EXPECT_EQ(test::fileBytes(served() / "www/texte.txt"), "un\ndeux\ntrois\n");
+  ftp.SetTransferType(ttBinary);
+  EXPECT_TRUE(ftp.PutFile("texte.txt"));
+  EXPECT_EQ(test::fileBytes(served() / "www/texte.txt"), "un\ndeux\r\ntrois\n");
 }
 
 TEST_F(SimpFtp, PutFileAsFailures) {
