@@ -39,7 +39,7 @@ bool isBlank(char c) {
 }
 
 bool startsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
+  return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
 
 std::string_view trimLeft(std::string_view s) {
@@ -54,48 +54,58 @@ std::string_view trimRight(std::string_view s) {
   return s.substr(0, n);
 }
 
-std::string trim(std::string_view s) {
-  return std::string(trimRight(trimLeft(s)));
+std::string_view trim(std::string_view s) {
+  return trimRight(trimLeft(s));
 }
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
+bool hasUpper(std::string_view s) {
+  for (char c : s)
+    if (c >= 'A' && c <= 'Z') return true;
+  return false;
+}
+
+std::string lowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
+  return out;
 }
 
-std::vector<std::string> splitAt(std::string_view s, char sep) {
-  std::vector<std::string> parts;
+// s with its ASCII capitals lowered, in store only when there are any.
+std::string_view lowered(std::string_view s, std::string& store) {
+  if (!hasUpper(s)) return s;
+  store = lowerAscii(s);
+  return store;
+}
+
+// Piece i of s cut at every sep; a missing piece is empty.
+std::string_view piece(std::string_view s, char sep, std::size_t i) {
   std::size_t start = 0;
-  for (;;) {
+  for (; i > 0; --i) {
     std::size_t k = s.find(sep, start);
-    if (k == std::string_view::npos) break;
-    parts.emplace_back(s.substr(start, k - start));
+    if (k == std::string_view::npos) return {};
     start = k + 1;
   }
-  parts.emplace_back(s.substr(start));
-  return parts;
+  return s.substr(start, s.find(sep, start) - start);
 }
 
-// The item count of a split list: up to its last non-empty piece.
-std::size_t itemCount(const std::vector<std::string>& pieces) {
-  std::size_t n = pieces.size();
-  while (n > 0 && pieces[n - 1].empty()) --n;
-  return n;
+// The item count of a list: up to its last non-empty piece.
+std::size_t itemCount(std::string_view list) {
+  std::size_t count = 0, index = 0, start = 0;
+  for (;;) {
+    std::size_t k = list.find('|', start);
+    std::size_t end = k == std::string_view::npos ? list.size() : k;
+    ++index;
+    if (end > start) count = index;
+    if (k == std::string_view::npos) return count;
+    start = k + 1;
+  }
 }
 
-// The arguments of "name(...)": the text after the prefix without its last character, cut at
-// every comma.
-std::vector<std::string> arguments(const std::string& expr, std::size_t prefixLength) {
-  std::string_view inner;
-  if (expr.size() > prefixLength)
-    inner = std::string_view(expr).substr(prefixLength, expr.size() - prefixLength - 1);
-  return splitAt(inner, ',');
-}
-
-const std::string& argument(const std::vector<std::string>& args, std::size_t i) {
-  static const std::string empty;
-  return i < args.size() ? args[i] : empty;
+// The argument text of "name(...)": after the prefix, without the last character.
+std::string_view argumentText(std::string_view expr, std::size_t prefixLength) {
+  if (expr.size() <= prefixLength) return {};
+  return expr.substr(prefixLength, expr.size() - prefixLength - 1);
 }
 
 // A decimal integer with leading blanks allowed; anything else is 0.
@@ -128,7 +138,7 @@ std::string joinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-bool needsSecondArgument(const std::string& kind) {
+bool needsSecondArgument(std::string_view kind) {
   return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie";
 }
 
@@ -165,10 +175,81 @@ std::string_view extensionOf(std::string_view name) {
 
 }  // namespace
 
+// A template line, classified once: a page runs the same lines thousands of times.
+struct CompiledLine {
+  enum Kind : uint8_t { kSwitch, kIgnored, kAssign, kAssignError, kEcho, kIf, kIfError, kElse };
+  Kind kind = kIgnored;
+  std::string trimmed;  // the line without its leading blanks, as HTML mode writes it
+  std::string a, b;     // assignment: name, expression; echo: expression; if: both sides
+  bool equal = true;    // if: "==" rather than "<>"
+  // Where a failed condition's skip and an else's skip end: the next raw "else" or "endif",
+  // the next raw "endif" (the number of lines when there is none).
+  std::size_t skipIf = 0, skipElse = 0;
+};
+
+struct CompiledTemplate {
+  std::vector<CompiledLine> lines;
+};
+
 // A site runs the same few templates thousands of times: each is looked up and read once.
 struct TemplateCache {
-  std::unordered_map<std::string, std::optional<std::vector<std::string>>> files;
+  std::unordered_map<std::string, std::optional<CompiledTemplate>> files;
 };
+
+namespace {
+
+CompiledTemplate compile(const std::vector<std::string>& raw) {
+  CompiledTemplate t;
+  t.lines.resize(raw.size());
+  std::size_t nextElseOrEndif = raw.size(), nextEndif = raw.size();
+  for (std::size_t i = raw.size(); i-- > 0;) {
+    CompiledLine& l = t.lines[i];
+    l.skipIf = nextElseOrEndif;
+    l.skipElse = nextEndif;
+    if (raw[i] == "endif") nextElseOrEndif = nextEndif = i;
+    if (raw[i] == "else") nextElseOrEndif = i;
+
+    std::string_view line = trimLeft(raw[i]);
+    l.trimmed = line;
+    if (line == "#") {
+      l.kind = CompiledLine::kSwitch;
+    } else if (trimRight(line).empty() || startsWith(line, "//")) {
+      l.kind = CompiledLine::kIgnored;
+    } else if (startsWith(line, "$")) {
+      std::size_t eq = line.find('=');
+      if (eq == std::string_view::npos) {
+        l.kind = CompiledLine::kAssignError;
+      } else {
+        l.kind = CompiledLine::kAssign;
+        l.a = lowerAscii(trim(line.substr(0, eq)));
+        l.b = trim(line.substr(eq + 1));
+      }
+    } else if (startsWith(line, "echo")) {
+      l.kind = CompiledLine::kEcho;
+      l.a = trim(line.substr(4));
+    } else if (startsWith(line, "if")) {
+      // Exactly one character separates "if" from its condition.
+      std::string_view cond = line.size() > 3 ? line.substr(3) : std::string_view();
+      std::size_t op = cond.find("==");
+      if (op == std::string_view::npos) {
+        op = cond.find("<>");
+        l.equal = false;
+      }
+      if (op == std::string_view::npos) {
+        l.kind = CompiledLine::kIfError;
+      } else {
+        l.kind = CompiledLine::kIf;
+        l.a = trim(cond.substr(0, op));
+        l.b = trim(cond.substr(op + 2));
+      }
+    } else if (startsWith(line, "else")) {
+      l.kind = CompiledLine::kElse;
+    }
+  }
+  return t;
+}
+
+}  // namespace
 
 void SetTimeForTests(int hour, int minute, int second) {
   gFixedHour = hour;
@@ -196,17 +277,17 @@ std::string ErrorMarker(const std::string& errorText) {
 TKSParse::TKSParse(const TBD& db, Host* host)
     : db_(db), host_(host), cache_(std::make_shared<TemplateCache>()) {}
 
-const std::vector<std::string>* TKSParse::loadTemplate(const std::string& dir,
-                                                       const std::string& name) {
+const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std::string& name) {
   std::string key = dir;
   key += '\0';
   key += name;
   auto it = cache_->files.find(key);
   if (it == cache_->files.end()) {
-    std::optional<std::vector<std::string>> lines;
+    std::optional<CompiledTemplate> tpl;
     if (std::optional<fs::path> file = FindNoCase(dir, name))
-      if (std::optional<std::string> bytes = ReadWholeFile(*file)) lines = SplitLines(*bytes);
-    it = cache_->files.emplace(std::move(key), std::move(lines)).first;
+      if (std::optional<std::string> bytes = ReadWholeFile(*file))
+        tpl = compile(SplitLines(*bytes));
+    it = cache_->files.emplace(std::move(key), std::move(tpl)).first;
   }
   return it->second ? &*it->second : nullptr;
 }
@@ -214,51 +295,49 @@ const std::vector<std::string>* TKSParse::loadTemplate(const std::string& dir,
 std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& lines,
                                                const std::string& templateDir) {
   TemplateDir = templateDir;
+  return run(compile(lines));
+}
+
+std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
   ErrorText.clear();
   std::vector<std::string> out;
   bool script = false;
-  const std::size_t n = lines.size();
-  // A failed condition or an "else" passes over lines up to one that stands alone, unindented.
-  auto skipTo = [&](std::size_t from, bool elseEnds) {
-    std::size_t j = from + 1;
-    while (j < n && lines[j] != "endif" && !(elseEnds && lines[j] == "else")) ++j;
-    return j;
-  };
+  const std::size_t n = tpl.lines.size();
   for (std::size_t i = 0; i < n; ++i) {
-    std::string_view line = trimLeft(lines[i]);
-    if (line == "#") {
+    const CompiledLine& l = tpl.lines[i];
+    if (l.kind == CompiledLine::kSwitch) {
       script = !script;
       continue;
     }
     if (!script) {
-      out.emplace_back(line);
-    } else if (trimRight(line).empty() || startsWith(line, "//")) {
-      // blank line or comment
-    } else if (startsWith(line, "$")) {
-      std::size_t eq = line.find('=');
-      if (eq == std::string_view::npos)
+      out.push_back(l.trimmed);
+      continue;
+    }
+    switch (l.kind) {
+      case CompiledLine::kAssign:
+        setVariable(l.a, eval(l.b));
+        break;
+      case CompiledLine::kAssignError:
         ErrorText = "Syntax Error";
-      else
-        SetVariable(trim(line.substr(0, eq)), Evaluate(trim(line.substr(eq + 1))));
-    } else if (startsWith(line, "echo")) {
-      out.push_back(Evaluate(trim(line.substr(4))));
-    } else if (startsWith(line, "if")) {
-      std::string_view cond = line.size() > 3 ? line.substr(3) : std::string_view();
-      std::size_t op = cond.find("==");
-      bool equal = true;
-      if (op == std::string_view::npos) {
-        op = cond.find("<>");
-        equal = false;
+        break;
+      case CompiledLine::kEcho:
+        out.push_back(eval(l.a));
+        break;
+      case CompiledLine::kIf: {
+        std::string left = eval(l.a);
+        std::string right = eval(l.b);
+        // A failed condition passes over lines up to a raw "else" or "endif".
+        if ((left == right) != l.equal) i = l.skipIf;
+        break;
       }
-      if (op == std::string_view::npos) {
+      case CompiledLine::kIfError:
         ErrorText = kNoComparator;
-      } else {
-        std::string left = Evaluate(trim(cond.substr(0, op)));
-        std::string right = Evaluate(trim(cond.substr(op + 2)));
-        if ((left == right) != equal) i = skipTo(i, true);
-      }
-    } else if (startsWith(line, "else")) {
-      i = skipTo(i, false);
+        break;
+      case CompiledLine::kElse:
+        i = l.skipElse;
+        break;
+      default:
+        break;
     }
     if (!ErrorText.empty()) {
       out.push_back(ErrorMarker(ErrorText));
@@ -268,7 +347,11 @@ std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& l
   return out;
 }
 
-std::string TKSParse::Evaluate(const std::string& e) {
+std::string TKSParse::Evaluate(const std::string& expression) {
+  return eval(expression);
+}
+
+std::string TKSParse::eval(std::string_view e) {
   if (evalDepth_ >= kMaxEvalDepth) {
     ErrorText = kTooDeep;
     return {};
@@ -279,129 +362,189 @@ std::string TKSParse::Evaluate(const std::string& e) {
     ~Depth() { --d; }
   } depth(evalDepth_);
 
-  if (startsWith(e, "champ(")) return evalChamp(e);
-  if (startsWith(e, "liste_")) return evalListe(e);
-  if (startsWith(e, "nombre_")) return evalNombreMotCle(e);
-  if (e == "date()") return todayText();
-  if (e == "heure()") return timeText();
-  if (startsWith(e, "evalue(")) return evalEvalue(e);
-  if (startsWith(e, "$")) return GetVariable(e);
-  if (startsWith(e, "include(")) return evalInclude(e);
-  if (startsWith(e, "nombre(")) return evalNombre(e);
-  if (startsWith(e, "\"")) return evalLiteral(e);
-  return e;
+  // The table's tests, sorted by first character; none of them shares its beginning with
+  // another but "nombre_" and "nombre(", which differ further on.
+  switch (e.empty() ? '\0' : e[0]) {
+    case 'c':
+      if (startsWith(e, "champ(")) return evalChamp(e);
+      break;
+    case 'l':
+      if (startsWith(e, "liste_")) return evalListe(e);
+      break;
+    case 'n':
+      if (startsWith(e, "nombre_")) return evalNombreMotCle(e);
+      if (startsWith(e, "nombre(")) return evalNombre(e);
+      break;
+    case 'd':
+      if (e == "date()") return todayText();
+      break;
+    case 'h':
+      if (e == "heure()") return timeText();
+      break;
+    case 'e':
+      if (startsWith(e, "evalue(")) return evalEvalue(e);
+      break;
+    case '$': {
+      const std::string* v = variable(e);
+      return v ? *v : std::string();
+    }
+    case 'i':
+      if (startsWith(e, "include(")) return evalInclude(e);
+      break;
+    case '"':
+      return evalLiteral(e);
+    default:
+      break;
+  }
+  return std::string(e);
 }
 
-std::string TKSParse::evalChamp(const std::string& e) {
-  std::vector<std::string> args = arguments(e, 6);
-  int32_t person = toNumber(Evaluate(argument(args, 0)));
-  std::string tags = trim(argument(args, 1));
-  tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string();
-  return ExpandTags(db_, person, tags);
+std::string TKSParse::evalChamp(std::string_view e) {
+  std::string_view args = argumentText(e, 6);
+  int32_t person = toNumber(eval(piece(args, ',', 0)));
+  std::string_view tags = trim(piece(args, ',', 1));
+  tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
+  return ExpandTags(db_, person, std::string(tags));
 }
 
-std::string TKSParse::evalListe(const std::string& e) {
+std::string TKSParse::evalListe(std::string_view e) {
   std::size_t open = e.find('(');
   std::size_t close = e.find(')');
-  if (open == std::string::npos || close == std::string::npos || close < open) return {};
-  std::string kind = e.substr(6, open - 6);
-  std::vector<std::string> args =
-      splitAt(std::string_view(e).substr(open + 1, close - open - 1), ',');
-  std::string a = Evaluate(argument(args, 0));
-  std::string b = needsSecondArgument(kind) ? Evaluate(argument(args, 1)) : std::string();
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return {};
+  std::string kind(e.substr(6, open - 6));
+  std::string_view args = e.substr(open + 1, close - open - 1);
+  std::string a = eval(piece(args, ',', 0));
+  std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
   return ListeMotCle(db_, kind, a, b, host_);
 }
 
-std::string TKSParse::evalNombreMotCle(const std::string& e) {
+std::string TKSParse::evalNombreMotCle(std::string_view e) {
   std::size_t open = e.find('(');
-  if (open == std::string::npos) return {};
-  return NombreMotCle(db_, e.substr(7, open - 7));
+  if (open == std::string_view::npos) return {};
+  return NombreMotCle(db_, std::string(e.substr(7, open - 7)));
 }
 
-std::string TKSParse::evalEvalue(const std::string& e) {
-  std::vector<std::string> args = arguments(e, 7);
-  std::string listExpr = lowerAscii(trim(argument(args, 0)));
-  std::string itemExpr = lowerAscii(trim(argument(args, 1)));
-  std::string sepExpr = trim(argument(args, 2));
-  std::vector<std::string> items = splitAt(Evaluate(listExpr), '|');
-  std::size_t count = itemCount(items);
+std::string TKSParse::evalEvalue(std::string_view e) {
+  std::string_view args = argumentText(e, 7);
+  std::string listStore, itemStore;
+  std::string_view listExpr = lowered(trim(piece(args, ',', 0)), listStore);
+  std::string_view itemExpr = lowered(trim(piece(args, ',', 1)), itemStore);
+  std::string_view sepExpr = trim(piece(args, ',', 2));
+  const std::string list = eval(listExpr);
+  const std::size_t count = itemCount(list);
   std::string value;
+  std::size_t start = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    SetVariable("$1", items[i]);
-    value += Evaluate(itemExpr);
-    if (i + 1 < count) value += Evaluate(sepExpr);
+    std::size_t bar = list.find('|', start);
+    if (bar == std::string::npos) bar = list.size();
+    setVariable("$1", list.substr(start, bar - start));
+    start = bar + 1;
+    value += eval(itemExpr);
+    if (i + 1 < count) value += eval(sepExpr);
   }
   return value;
 }
 
-std::string TKSParse::evalInclude(const std::string& e) {
-  std::vector<std::string> args = arguments(e, 8);
-  std::string name = Evaluate(argument(args, 0));
+std::string TKSParse::evalInclude(std::string_view e) {
+  std::string name = eval(piece(argumentText(e, 8), ',', 0));
   if (extensionOf(name).empty()) name += ".kshtml";
   // A name with folders is taken below the template folder too: anything else would read
   // files from wherever the program happens to run.
-  const std::vector<std::string>* lines = loadTemplate(TemplateDir, name);
-  if (!lines) return {};
+  const CompiledTemplate* tpl = loadTemplate(TemplateDir, name);
+  if (!tpl) return {};
   if (includeDepth_ >= kMaxIncludeDepth) {
     ErrorText = kTooManyIncludes;
     return {};
   }
   ++includeDepth_;
-  std::vector<std::string> out = RunTemplate(*lines, TemplateDir);
+  std::vector<std::string> out = run(*tpl);
   --includeDepth_;
   return joinLines(out);
 }
 
-std::string TKSParse::evalNombre(const std::string& e) {
-  std::vector<std::string> args = arguments(e, 7);
-  std::string value = Evaluate(argument(args, 0));
+std::string TKSParse::evalNombre(std::string_view e) {
+  std::string value = eval(piece(argumentText(e, 7), ',', 0));
   if (value.empty()) return "0";
-  return std::to_string(itemCount(splitAt(value, '|')));
+  return std::to_string(itemCount(value));
 }
 
-std::string TKSParse::evalLiteral(const std::string& e) {
-  std::string s = e;
-  // Every search would start again from the beginning; the text before the last
-  // substitution holds no "$", so starting where it was made finds the same one.
-  std::size_t from = 0;
-  for (int done = 0; done < kMaxSubstitutions && s.size() <= kMaxLiteralSize; ++done) {
-    std::size_t dollar = s.find('$', from);
-    if (dollar == std::string::npos || dollar + 1 >= s.size()) break;  // a final "$" stays
-    std::size_t end = dollar + 2;
-    while (end < s.size() && s[end] >= 'a' && s[end] <= 'z') ++end;
-    s.replace(dollar, end - dollar, GetVariable(s.substr(dollar, end - dollar)));
-    from = dollar;
-  }
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == 'n') {
-      out += "\r\n";
-      ++i;
-    } else {
-      out += s[i];
+std::string TKSParse::evalLiteral(std::string_view e) {
+  std::string s;
+  std::string_view text = e;
+  if (e.find('$') != std::string_view::npos) {
+    s.assign(e);
+    // Every search would start again from the beginning; the text before the last
+    // substitution holds no "$", so starting where it was made finds the same one.
+    std::size_t from = 0;
+    for (int done = 0; done < kMaxSubstitutions && s.size() <= kMaxLiteralSize; ++done) {
+      std::size_t dollar = s.find('$', from);
+      if (dollar == std::string::npos || dollar + 1 >= s.size()) break;  // a final "$" stays
+      std::size_t end = dollar + 2;
+      while (end < s.size() && s[end] >= 'a' && s[end] <= 'z') ++end;
+      const std::string* value = variable(std::string_view(s).substr(dollar, end - dollar));
+      if (value)
+        s.replace(dollar, end - dollar, *value);
+      else
+        s.erase(dollar, end - dollar);
+      from = dollar;
     }
+    text = s;
   }
+  // "\n" becomes CR LF, then the first and last characters go.
+  std::size_t nl = text.find("\\n");
+  if (nl == std::string_view::npos)
+    return text.size() < 2 ? std::string() : std::string(text.substr(1, text.size() - 2));
+  std::string out;
+  out.reserve(text.size() + 8);
+  std::size_t pos = 0;
+  for (; nl != std::string_view::npos; nl = text.find("\\n", pos)) {
+    out += text.substr(pos, nl - pos);
+    out += "\r\n";
+    pos = nl + 2;
+  }
+  out += text.substr(pos);
   if (out.size() < 2) return {};
-  return out.substr(1, out.size() - 2);
+  out.pop_back();
+  out.erase(0, 1);
+  return out;
+}
+
+const std::string* TKSParse::variable(std::string_view name) const {
+  auto it = hasUpper(name) ? variables_.find(lowerAscii(name)) : variables_.find(name);
+  return it == variables_.end() ? nullptr : &it->second;
+}
+
+void TKSParse::setVariable(std::string_view name, std::string value) {
+  if (name.empty()) return;
+  std::string store;
+  name = lowered(name, store);
+  auto it = variables_.find(name);
+  if (it != variables_.end())
+    it->second = std::move(value);
+  else
+    variables_.emplace(std::string(name), std::move(value));
 }
 
 void TKSParse::SetVariable(const std::string& name, const std::string& value) {
-  if (name.empty()) return;
-  variables_[lowerAscii(name)] = value;
+  setVariable(name, value);
 }
 
 std::string TKSParse::GetVariable(const std::string& name) const {
-  auto it = variables_.find(lowerAscii(name));
-  return it == variables_.end() ? std::string() : it->second;
+  const std::string* v = variable(name);
+  return v ? *v : std::string();
 }
 
 void TKSParse::SetParameters(const std::string& parameterText) {
   if (parameterText.empty()) return;
   variables_.clear();
-  for (const std::string& piece : splitAt(parameterText, '&')) {
-    std::vector<std::string> parts = splitAt(piece, '=');
-    SetVariable("$" + parts[0], argument(parts, 1));
+  std::string_view text = parameterText;
+  for (std::size_t start = 0;;) {
+    std::size_t amp = text.find('&', start);
+    std::string_view assignment = text.substr(start, amp - start);
+    setVariable("$" + std::string(piece(assignment, '=', 0)),
+                std::string(piece(assignment, '=', 1)));
+    if (amp == std::string_view::npos) break;
+    start = amp + 1;
   }
 }
 
@@ -410,12 +553,13 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   std::size_t bar = pageReference.find('|');
   std::string fileName = pageReference.substr(0, bar);
   std::string parameters = bar == std::string::npos ? std::string() : pageReference.substr(bar + 1);
-  const std::vector<std::string>* lines = loadTemplate(templateDir, fileName + ".kshtml");
-  if (!lines) return std::nullopt;
+  const CompiledTemplate* tpl = loadTemplate(templateDir, fileName + ".kshtml");
+  if (!tpl) return std::nullopt;
   TKSParse page(db_, host_);
   page.cache_ = cache_;
   page.SetParameters(parameters);
-  return joinLines(page.RunTemplate(*lines, templateDir));
+  page.TemplateDir = templateDir;
+  return joinLines(page.run(*tpl));
 }
 
 TWorkList::TWorkList() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -13,11 +14,13 @@ namespace lignado {
 class TBD;
 class Host;
 struct TemplateCache;
+struct CompiledTemplate;
 
 // Runs template files (".kshtml") of the page language and makes the text of one HTML page.
 // All texts are Windows-1252. Folders given in (templateDir) are file-system paths as they
 // stand; names written by templates (page references, include names) are Windows-1252 and
-// may use "\" or "/" between folders.
+// may use "\" or "/" between folders. An object reads each template file once: run a page
+// after editing its template with a new object.
 class TKSParse {
  public:
   explicit TKSParse(const TBD& db, Host* host = nullptr);
@@ -36,18 +39,28 @@ class TKSParse {
                                      const std::string& templateDir);
 
  private:
-  std::string evalChamp(const std::string& expr);
-  std::string evalListe(const std::string& expr);
-  std::string evalNombreMotCle(const std::string& expr);
-  std::string evalEvalue(const std::string& expr);
-  std::string evalInclude(const std::string& expr);
-  std::string evalNombre(const std::string& expr);
-  std::string evalLiteral(const std::string& expr);
-  const std::vector<std::string>* loadTemplate(const std::string& dir, const std::string& name);
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+
+  std::vector<std::string> run(const CompiledTemplate& tpl);
+  std::string eval(std::string_view expr);
+  std::string evalChamp(std::string_view expr);
+  std::string evalListe(std::string_view expr);
+  std::string evalNombreMotCle(std::string_view expr);
+  std::string evalEvalue(std::string_view expr);
+  std::string evalInclude(std::string_view expr);
+  std::string evalNombre(std::string_view expr);
+  std::string evalLiteral(std::string_view expr);
+  const std::string* variable(std::string_view name) const;
+  void setVariable(std::string_view name, std::string value);
+  const CompiledTemplate* loadTemplate(const std::string& dir, const std::string& name);
 
   const TBD& db_;
   Host* host_;
-  std::unordered_map<std::string, std::string> variables_;  // lower-cased name -> value
+  // Lower-cased name ("$" included) -> value; no fixed table, so no limit on their number.
+  std::unordered_map<std::string, std::string, Hash, std::equal_to<>> variables_;
   int includeDepth_ = 0;
   int evalDepth_ = 0;
   // Template files read so far, shared with the pages this object runs.
