@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -34,16 +35,23 @@ void SplitGedLine(TGed& line) {
   line.level = -1;
   line.tag.clear();
   line.value.clear();
+  line.tagKey = line.valueKey = TagKey("", 0);
   const std::string& r = line.raw;
   const size_t n = r.size();
-  size_t sp = r.find(' ');
+  // Level and tag are short: a plain loop beats a library search here.
+  auto blank = [&](size_t from) {
+    while (from < n && r[from] != ' ') ++from;
+    return from < n ? from : std::string::npos;
+  };
+  size_t sp = blank(0);
   if (sp == std::string::npos) return;
   line.level = parseLevel(r, 0, sp);
   size_t t = sp + 1;
   while (t < n && r[t] == ' ') ++t;
-  size_t sp2 = r.find(' ', t);
+  size_t sp2 = blank(t);
   if (sp2 == std::string::npos) {
     line.tag.assign(r, t, std::string::npos);
+    line.tagKey = TagKey(line.tag.data(), line.tag.size());
     return;
   }
   line.tag.assign(r, t, sp2 - t);
@@ -52,6 +60,8 @@ void SplitGedLine(TGed& line) {
   size_t v = sp2 + 1;
   while (v < n && r[v] == ' ') ++v;
   line.value.assign(r, v, std::string::npos);
+  line.tagKey = TagKey(line.tag.data(), line.tag.size());
+  line.valueKey = TagKey(line.value.data(), line.value.size());
 }
 
 GedReader::GedReader() = default;
@@ -70,6 +80,8 @@ bool GedReader::open(const std::string& fileName, Charset defaultCharset, std::s
   utf16_.reset();
   buf_.clear();
   pos_ = 0;
+  lfNext_ = std::string::npos;
+  lfScanned_ = 0;
   eof_ = pastEnd_ = failed_ = fixed_ = false;
   charset_ = defaultCharset;
   lineNumber_ = 0;
@@ -154,8 +166,18 @@ bool GedReader::next(TGed& line) {
   size_t b = 0, e = 0;
   for (;;) {
     const char* d = buf_.data();
-    size_t n = buf_.size(), i = scan;
-    while (i < n && d[i] != '\n' && d[i] != '\r') ++i;
+    size_t n = buf_.size();
+    // The next LF is looked for once and remembered, so that files with CR ends alone do not
+    // rescan the block for every line; a CR before it ends the line first.
+    if (lfNext_ == std::string::npos || lfNext_ < scan) {
+      size_t from = std::max(scan, lfScanned_);
+      const void* lf = from < n ? std::memchr(d + from, '\n', n - from) : nullptr;
+      lfNext_ = lf ? static_cast<size_t>(static_cast<const char*>(lf) - d) : std::string::npos;
+      lfScanned_ = lf ? lfNext_ + 1 : n;
+    }
+    size_t limit = lfNext_ == std::string::npos ? n : lfNext_;
+    const void* cr = scan < limit ? std::memchr(d + scan, '\r', limit - scan) : nullptr;
+    size_t i = cr ? static_cast<size_t>(static_cast<const char*>(cr) - d) : limit;
     if (i < n && !(d[i] == '\r' && i + 1 == n && !eof_)) {
       b = pos_;
       e = i;
@@ -178,6 +200,9 @@ bool GedReader::next(TGed& line) {
     scan = i - pos_;
     if (pos_ > 0) {
       buf_.erase(0, pos_);
+      lfScanned_ = lfScanned_ > pos_ ? lfScanned_ - pos_ : 0;
+      lfNext_ =
+          lfNext_ != std::string::npos && lfNext_ >= pos_ ? lfNext_ - pos_ : std::string::npos;
       pos_ = 0;
     }
     if (!fill() && !eof_) eof_ = true;

@@ -9,12 +9,26 @@
 
 namespace lignado {
 
+// A text of at most four bytes as one number (its length included), so that tags compare as
+// integers; longer texts give 0, which no key equals.
+constexpr uint64_t TagKey(const char* s, size_t n) {
+  if (n > 4) return 0;
+  uint64_t k = static_cast<uint64_t>(n) << 32;
+  for (size_t i = 0; i < n; ++i)
+    k |= static_cast<uint64_t>(static_cast<unsigned char>(s[i])) << (8 * i);
+  return k;
+}
+constexpr uint64_t operator""_tag(const char* s, size_t n) {
+  return TagKey(s, n);
+}
+
 // The current GEDCOM line.
 struct TGed {
   std::string raw;    // whole line, trimmed and converted
   std::string tag;    // second token; upper-cased when a value follows
   std::string value;  // rest of the line after the tag
   int32_t level = -1;
+  uint64_t tagKey = 0, valueKey = 0;  // TagKey of tag and value
 };
 
 // Cuts one trimmed, converted line into level, tag and value.
@@ -57,6 +71,8 @@ class GedReader {
   std::string buf_;  // decoded bytes not yet cut into lines, from pos_
   std::string raw_;  // scratch for UTF-16 blocks
   size_t pos_ = 0;
+  size_t lfNext_ = std::string::npos;  // next LF in buf_; npos: none before lfScanned_
+  size_t lfScanned_ = 0;
   bool eof_ = false;
   bool pastEnd_ = false;
   bool failed_ = false;

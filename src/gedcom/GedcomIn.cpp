@@ -172,7 +172,7 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
   hostProgressMax(host_, reader_.fileSize() / 128);
 
   next();
-  while (cur_.tag != "TRLR" && !reader_.pastEnd()) {
+  while (cur_.tagKey != "TRLR"_tag && !reader_.pastEnd()) {
     if ((db_.PersonCount + db_.UnionCount) % 182 == 0) progress();
     if (hostAbort(host_)) {
       log("\r\nStopp\xE9 par touche ESCAPE \xE0 la Ligne " + cur_.raw);
@@ -180,19 +180,19 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
       result_.aborted = true;
       return result_;
     }
-    if (cur_.tag == "HEAD") {
+    if (cur_.tagKey == "HEAD"_tag) {
       readHeader();
-      if (cur_.value == "SUBM") readSubmitter();
+      if (cur_.valueKey == "SUBM"_tag) readSubmitter();
       if (headerOnly_) {
         log("\r\nFin de chargement de l'ent\xEAte.");
         keepSourceCount();
         return result_;
       }
-    } else if (cur_.value == "INDI") {
+    } else if (cur_.valueKey == "INDI"_tag) {
       readIndividual();
-    } else if (cur_.value == "FAM") {
+    } else if (cur_.valueKey == "FAM"_tag) {
       readFamily();
-    } else if (cur_.value == "SOUR") {
+    } else if (cur_.valueKey == "SOUR"_tag) {
       readSourceRecord();
     } else {
       logLine(" : ");
@@ -233,10 +233,10 @@ std::string Importer::readContinuedText(int base) {
   std::string text = cur_.value;
   next();
   while (cur_.level >= base + 1) {
-    if (cur_.tag == "CONT") {
+    if (cur_.tagKey == "CONT"_tag) {
       text += kCrLf;
       text += cur_.value;
-    } else if (cur_.tag == "CONC") {
+    } else if (cur_.tagKey == "CONC"_tag) {
       text += ' ';
       text += cur_.value;
     }
@@ -254,37 +254,37 @@ void Importer::readHeader() {
       next();
       continue;
     }
-    const std::string& tag = cur_.tag;
-    if (tag == "SOUR") {
+    const uint64_t tag = cur_.tagKey;
+    if (tag == "SOUR"_tag) {
       head_[0] = cur_.value;
       next();
       while (cur_.level > 1) {
-        if (cur_.tag == "VERS")
+        if (cur_.tagKey == "VERS"_tag)
           head_[1] = cur_.value;
-        else if (cur_.tag == "NAME")
+        else if (cur_.tagKey == "NAME"_tag)
           head_[2] = cur_.value;
-        else if (cur_.tag == "CORP")
+        else if (cur_.tagKey == "CORP"_tag)
           head_[3] = cur_.value;
         next();
       }
-    } else if (tag == "DATE") {
+    } else if (tag == "DATE"_tag) {
       head_[4] = cur_.value;
       next();
-    } else if (tag == "GEDC") {
+    } else if (tag == "GEDC"_tag) {
       next();
       while (cur_.level > 1) {
-        if (cur_.tag == "VERS") head_[5] = cur_.value;
+        if (cur_.tagKey == "VERS"_tag) head_[5] = cur_.value;
         next();
       }
-    } else if (tag == "CHAR") {
+    } else if (tag == "CHAR"_tag) {
       head_[6] = cur_.value;
       Charset cs;
       if (CharsetFromName(cur_.value, &cs)) reader_.selectCharset(cs);
       next();
-    } else if (tag == "LANG") {
+    } else if (tag == "LANG"_tag) {
       head_[7] = cur_.value;
       next();
-    } else if (tag == "NOTE") {
+    } else if (tag == "NOTE"_tag) {
       head_[8] = readContinuedText(1);
     } else {
       logLine(" HEAD : ");
@@ -298,10 +298,10 @@ void Importer::readSubmitter() {
   while (cur_.level > 0) {
     if (cur_.level > 1) {
       next();
-    } else if (cur_.tag == "NAME") {
+    } else if (cur_.tagKey == "NAME"_tag) {
       head_[8] += cur_.value;
       next();
-    } else if (cur_.tag == "ADDR") {
+    } else if (cur_.tagKey == "ADDR"_tag) {
       head_[8] += kCrLf;
       head_[8] += readContinuedText(1);
     } else {
@@ -320,25 +320,25 @@ void Importer::resetScratch() {
 void Importer::readEventDetails(TEve& ev) {
   next();
   while (cur_.level >= 2) {
-    const std::string& tag = cur_.tag;
-    if (tag == "DATE") {
-      ev.Date = DateGedcom(cur_.value);
+    const uint64_t tag = cur_.tagKey;
+    if (tag == "DATE"_tag) {
+      ev.Date = GedcomDateText(cur_.value);
       next();
-    } else if (tag == "PLAC") {
+    } else if (tag == "PLAC"_tag) {
       ev.Place = cur_.value;
       next();
-    } else if (tag == "NOTE") {
+    } else if (tag == "NOTE"_tag) {
       ev.Note = readContinuedText(2);
-    } else if (tag == "TYPE") {
+    } else if (tag == "TYPE"_tag) {
       ev.Kind = cur_.value;
       next();
-    } else if (tag == "SOUR") {
+    } else if (tag == "SOUR"_tag) {
       ev.Note += kCrLf;
       ev.Note += readContinuedText(2);
-    } else if (tag == "TIME") {
+    } else if (tag == "TIME"_tag) {
       ev.Time = cur_.value;
       next();
-    } else if (tag == "QUAY") {
+    } else if (tag == "QUAY"_tag) {
       ev.Quality = std::to_string(3 - static_cast<int64_t>(toInt(cur_.value, 0)));
       next();
     } else {
@@ -355,19 +355,25 @@ void Importer::readEventDetails(TEve& ev) {
 // ownerLost: the owner itself could not be stored (already counted).
 void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKind, bool generic,
                           bool ownerLost) {
-  std::string tag = cur_.tag, value = cur_.value, raw = cur_.raw;
-  std::string line = lineNo();
+  std::string tag, value, logged;
+  if (generic) {
+    tag = cur_.tag;
+    value = cur_.value;
+  }
+  if (log_) logged = lineNo() + "\x01" + cur_.raw;  // marker placed below, once known
   int32_t e = 0;
   if (owner > 0) e = kind == Owner::Person ? db_.AddPersonEvent(owner) : db_.AddUnionEvent(owner);
   resetScratch();
   readEventDetails(scratch_);
   if (e == 0) {
+    const char* marker = nullptr;
     if (owner > 0) {
       ++result_.eventsDropped;
-      log(line + " Base pleine, \xE9v\xE9nement non enregistr\xE9 : " + raw);
+      marker = " Base pleine, \xE9v\xE9nement non enregistr\xE9 : ";
     } else if (kind == Owner::Union && !ownerLost) {
-      log(line + " FAM : " + raw);  // no union to hold it yet
+      marker = " FAM : ";  // no union to hold it yet
     }
+    if (marker && log_) log(logged.replace(logged.find('\x01'), 1, marker));
     return;
   }
   TEve& stored = *db_.EventRecord(e);
@@ -441,42 +447,43 @@ void Importer::readIndividual() {
       next();
       continue;
     }
-    const std::string& tag = cur_.tag;
-    if (tag == "NAME") {
+    const uint64_t tag = cur_.tagKey;
+    if (tag == "NAME"_tag) {
       splitName(p);
       next();
-    } else if (tag == "SEX") {
+    } else if (tag == "SEX"_tag) {
       db_.SetSex(p, upperAscii(cur_.value) == "M" ? 0 : 1);
       next();
-    } else if (tag == "BIRT") {
+    } else if (tag == "BIRT"_tag) {
       storeEvent(Owner::Person, p, &kNaissance, false);
-    } else if (tag == "DEAT") {
+    } else if (tag == "DEAT"_tag) {
       storeEvent(Owner::Person, p, &kDeces, false);
-    } else if (tag == "BURI" || tag == "CREM") {
+    } else if (tag == "BURI"_tag || tag == "CREM"_tag) {
       storeEvent(Owner::Person, p, &kSepulture, false);
-    } else if (tag == "BAPM" || tag == "CHR" || tag == "BARM" || tag == "BASM" || tag == "BLES") {
+    } else if (tag == "BAPM"_tag || tag == "CHR"_tag || tag == "BARM"_tag || tag == "BASM"_tag ||
+               tag == "BLES"_tag) {
       storeEvent(Owner::Person, p, &kBapteme, false);
-    } else if (tag == "EVEN") {
+    } else if (tag == "EVEN"_tag) {
       storeEvent(Owner::Person, p, nullptr, false);
-    } else if (tag == "FAMS" || tag == "FAMC") {
+    } else if (tag == "FAMS"_tag || tag == "FAMC"_tag) {
       next();
-    } else if (tag == "NOTE") {
+    } else if (tag == "NOTE"_tag) {
       std::string note = db_.GetPersonField(p, 18);
       note += readContinuedText(1);
       db_.SetPersonField(p, 18, note);
-    } else if (tag == "OCCU" || tag == "TITL") {
+    } else if (tag == "OCCU"_tag || tag == "TITL"_tag) {
       std::string attrs = db_.GetPersonField(p, 23);
-      attrs += tag == "OCCU" ? "t|Profession|" : "t|Titre|";
+      attrs += tag == "OCCU"_tag ? "t|Profession|" : "t|Titre|";
       attrs += cur_.value;
       attrs += '|';
       db_.SetPersonField(p, 23, attrs);
       next();
-    } else if (tag == "CHAN") {
+    } else if (tag == "CHAN"_tag) {
       resetScratch();
       readEventDetails(scratch_);
       db_.SetPersonField(p, 21, scratch_.Date);
       db_.SetPersonField(p, 22, scratch_.Date);
-    } else if (tag == "SOUR") {
+    } else if (tag == "SOUR"_tag) {
       citeSource(p);
       next();
     } else {
@@ -509,30 +516,30 @@ void Importer::readFamily() {
       next();
       continue;
     }
-    const std::string& tag = cur_.tag;
-    if (tag == "HUSB") {
+    const uint64_t tag = cur_.tagKey;
+    if (tag == "HUSB"_tag) {
       husband = findPerson(cur_.value);
       if (db_.GetSex(husband) != 0) husband = 0;
       if (husband > 0 && wife > 0) makeUnion();
       next();
-    } else if (tag == "WIFE") {
+    } else if (tag == "WIFE"_tag) {
       wife = findPerson(cur_.value);
       if (db_.GetSex(wife) != 1) wife = 0;
       if (husband > 0 && wife > 0) makeUnion();
       next();
-    } else if (tag == "CHIL") {
+    } else if (tag == "CHIL"_tag) {
       int32_t child = findPerson(cur_.value);
       if (husband > 0) db_.SetFather(child, husband);
       if (wife > 0) db_.SetMother(child, wife);
       if (husband > 0 && wife > 0) makeUnion();
       next();
-    } else if (tag == "ENGA" || tag == "MARR" || tag == "MARB" || tag == "MARC") {
+    } else if (tag == "ENGA"_tag || tag == "MARR"_tag || tag == "MARB"_tag || tag == "MARC"_tag) {
       makeUnion();
       storeEvent(Owner::Union, u, &kMariage, false, true);
-    } else if (tag == "ANUL" || tag == "CENS" || tag == "DIV" || tag == "DIVF") {
+    } else if (tag == "ANUL"_tag || tag == "CENS"_tag || tag == "DIV"_tag || tag == "DIVF"_tag) {
       makeUnion();
       storeEvent(Owner::Union, u, &kDivorce, false, true);
-    } else if (tag == "NOTE") {
+    } else if (tag == "NOTE"_tag) {
       std::string line = lineNo(), raw = cur_.raw;
       std::string text = readContinuedText(1);
       if (u > 0) {
@@ -548,7 +555,7 @@ void Importer::readFamily() {
           log(line + " Base pleine, \xE9v\xE9nement non enregistr\xE9 : " + raw);
         }
       }
-    } else if (tag == "EVEN") {
+    } else if (tag == "EVEN"_tag) {
       storeEvent(Owner::Union, u, nullptr, false, made);
     } else {
       storeEvent(Owner::Union, u, nullptr, true, made);
@@ -573,8 +580,8 @@ void Importer::readSourceRecord() {
   TSrc& src = *db_.SourceRecord(s);
   next();
   while (cur_.level >= 1) {
-    const std::string& tag = cur_.tag;
-    if (tag == "NOTE") {
+    const uint64_t tag = cur_.tagKey;
+    if (tag == "NOTE"_tag) {
       if (cur_.level == 1) {
         src.Text = readContinuedText(1);
         continue;
@@ -583,14 +590,14 @@ void Importer::readSourceRecord() {
         src.File += '|';
         src.File += cur_.value;
       }
-    } else if (tag == "TITL") {
+    } else if (tag == "TITL"_tag) {
       src.Title = cur_.value;
-    } else if (tag == "ABBR") {
+    } else if (tag == "ABBR"_tag) {
       src.Abbrev = cur_.value;
-    } else if (tag == "FILE") {
+    } else if (tag == "FILE"_tag) {
       src.File = cur_.value;
-    } else if (tag != "OBJE" && tag != "FORM") {
-      src.Text += tag;
+    } else if (tag != "OBJE"_tag && tag != "FORM"_tag) {
+      src.Text += cur_.tag;
       src.Text += ": ";
       src.Text += cur_.value;
       src.Text += kCrLf;
@@ -615,6 +622,65 @@ GedPointer SplitPointer(const std::string& pointer) {
     if (v > INT32_MAX) v = INT32_MAX;
   }
   r.number = v;
+  return r;
+}
+
+std::string GedcomDateText(const std::string& value) {
+  // Up to four words separated by single blanks: [qualifier] [[day] month] year.
+  const char* words[4];
+  size_t lens[4];
+  int n = 0;
+  size_t b = 0;
+  const size_t size = value.size();
+  while (b <= size && n < 4) {
+    size_t e = value.find(' ', b);
+    if (e == std::string::npos) e = size;
+    words[n] = value.data() + b;
+    lens[n++] = e - b;
+    b = e + 1;
+  }
+  if (b <= size || n == 0) return DateGedcom(value);
+  auto is = [&](int w, const char* three) {
+    return lens[w] == 3 && words[w][0] == three[0] && words[w][1] == three[1] &&
+           words[w][2] == three[2];
+  };
+  const char* qualifier = nullptr;
+  int first = 0;
+  if (is(0, "ABT") || is(0, "CAL") || is(0, "EST"))
+    qualifier = "vers ";
+  else if (is(0, "BEF"))
+    qualifier = "avant ";
+  else if (is(0, "AFT"))
+    qualifier = "apr\xE8s ";
+  if (qualifier) first = 1;
+  int count = n - first;
+  if (count < 1 || count > 3) return DateGedcom(value);
+  auto number = [&](int w, size_t maxLen) {
+    if (lens[w] == 0 || lens[w] > maxLen) return -1;
+    int v = 0;
+    for (size_t i = 0; i < lens[w]; ++i) {
+      if (words[w][i] < '0' || words[w][i] > '9') return -1;
+      v = v * 10 + (words[w][i] - '0');
+    }
+    return v;
+  };
+  static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                        "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  int year = number(n - 1, 4), mon = 0, day = 0;
+  if (count >= 2) {
+    mon = -1;
+    for (int m = 0; m < 12 && mon < 0; ++m)
+      if (is(n - 2, kMonths[m])) mon = m + 1;
+  }
+  if (count == 3) {
+    day = number(first, 2);
+    if (day < 1 || day > 31) day = -1;
+  }
+  if (year < 1 || mon < 0 || day < 0) return DateGedcom(value);
+  std::string r = qualifier ? qualifier : "";
+  if (day) r += std::to_string(day) + "/";
+  if (mon) r += std::to_string(mon) + "/";
+  r += std::to_string(year);
   return r;
 }
 

@@ -45,6 +45,10 @@ struct GedPointer {
 };
 GedPointer SplitPointer(const std::string& pointer);
 
+// The date text of a "DATE" value, exactly as DateGedcom gives it; the plain forms most files
+// use ("12 MAY 1900", "MAY 1900", "1900") are read without the general parser.
+std::string GedcomDateText(const std::string& value);
+
 // The value of a "NAME" line cut into surname and given names.
 void SplitName(const std::string& value, bool nameCase, std::string& surname,
                std::string& givenNames);

@@ -55,9 +55,9 @@ const Tables& tables() {
 }
 
 bool hasHighByte(const std::string& s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return true;
-  return false;
+  unsigned char any = 0;
+  for (unsigned char c : s) any |= c;
+  return any >= 0x80;
 }
 
 // Latin Extended-A letters (U+0100..U+017F) come in case pairs; these map one way.
@@ -147,11 +147,13 @@ bool CharsetFromName(const std::string& value, Charset* out) {
 }
 
 void IbmPcToAnsi(std::string& line) {
+  if (!hasHighByte(line)) return;
   const auto& t = tables().ibm;
   for (char& c : line) c = static_cast<char>(t[static_cast<unsigned char>(c)]);
 }
 
 void AnselToAnsi(std::string& line) {
+  if (!hasHighByte(line)) return;
   const Tables& t = tables();
   const size_t n = line.size();
   size_t w = 0;

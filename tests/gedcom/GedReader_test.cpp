@@ -73,6 +73,26 @@ TEST(LineSplitting, LinesAcrossBlockBoundaries) {
   EXPECT_EQ(r.raw, (Lines{first, "d"}));
 }
 
+TEST(LineSplitting, LineEndsChangingAcrossBlocks) {
+  // LF lines, then more than two blocks of CR lines, then CR LF lines.
+  std::string bytes;
+  Lines want;
+  for (int i = 0; i < 1000; ++i) {
+    bytes += "lf" + std::to_string(i) + "\n";
+    want.push_back("lf" + std::to_string(i));
+  }
+  for (int i = 0; i < 300000; ++i) {
+    bytes += "cr" + std::to_string(i) + "\r";
+    want.push_back("cr" + std::to_string(i));
+  }
+  for (int i = 0; i < 1000; ++i) {
+    bytes += "crlf" + std::to_string(i) + "\r\n";
+    want.push_back("crlf" + std::to_string(i));
+  }
+  ASSERT_GT(bytes.size(), 2u << 20);
+  EXPECT_EQ(readAll(bytes).raw, want);
+}
+
 TEST(LineSplitting, SpacesTrimmedAtBothEnds) {
   EXPECT_EQ(readAll("   1 NAME Jean   \n\t2 X\t\n").raw, (Lines{"1 NAME Jean", "\t2 X\t"}));
 }

@@ -230,6 +230,48 @@ TEST(TopLevel, AbortThroughTheHostKeepsWhatWasRead) {
   EXPECT_EQ(im->log.substr(im->log.size() - tail.size()), tail);
 }
 
+// ---- dates
+
+TEST(Dates, PlainFormsGiveWhatDateGedcomGives) {
+  std::vector<std::string> values = {"",
+                                     " ",
+                                     "1900 ",
+                                     "12  MAY 1900",
+                                     "12 MAY 1900 X",
+                                     "ABT 1900",
+                                     "BET 1900 AND 1910",
+                                     "FROM 1900 TO 1910",
+                                     "may 1900",
+                                     "12 may 1900",
+                                     "MAY",
+                                     "12 MAY",
+                                     "1 2 3",
+                                     "+1 MAY 1900",
+                                     "-5 MAY 1900",
+                                     "MAY -1900",
+                                     "X Y Z",
+                                     "INT 1900",
+                                     "AND 1900"};
+  const char* days[] = {"0", "00", "1", "01", "9", "31", "32", "99", "123"};
+  const char* months[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL",
+                          "AUG", "SEP", "OCT", "NOV", "DEC", "XYZ", "MA"};
+  const char* years[] = {"0", "1", "0900", "1900", "9999", "10000", "00000", "19a0"};
+  for (const char* y : years) {
+    values.push_back(y);
+    for (const char* m : months) {
+      values.push_back(std::string(m) + " " + y);
+      for (const char* d : days) values.push_back(std::string(d) + " " + m + " " + y);
+    }
+  }
+  size_t plain = values.size();
+  for (const char* q : {"ABT", "BEF", "AFT", "CAL", "EST", "INT", "BET", "FROM", "abt", "ABOUT"})
+    for (size_t i = 0; i < plain; ++i) values.push_back(std::string(q) + " " + values[i]);
+  for (const std::string& v : values) EXPECT_EQ(GedcomDateText(v), DateGedcom(v)) << v;
+  EXPECT_EQ(GedcomDateText("12 MAY 1900"), "12/5/1900");
+  EXPECT_EQ(GedcomDateText("01 DEC 0900"), "1/12/900");
+  EXPECT_EQ(GedcomDateText("AFT MAY 1900"), "apr\xE8s 5/1900");
+}
+
 // ---- continued text
 
 TEST(ContinuedText, ConcAddsASpaceContAddsALineEnd) {
