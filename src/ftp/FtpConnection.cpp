@@ -167,6 +167,7 @@ int resolve(const std::string& host, uint16_t port, const Deadline& d, const Ftp
   return 0;
 }
 
+// CR, LF or NUL would end a command early and smuggle in another one.
 bool hasLineBreak(const std::string& s) {
   return s.find_first_of("\r\n", 0, 3) != s.npos;
 }
