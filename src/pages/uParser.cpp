@@ -25,6 +25,7 @@ constexpr int kMaxEvalDepth = 512;
 // A value holding its own "$name" would be substituted without end.
 constexpr int kMaxSubstitutions = 100;
 constexpr std::size_t kMaxLiteralSize = std::size_t{16} << 20;
+constexpr std::size_t kMaxRemembered = 200000;
 
 const char kNoComparator[] = "Syntax Error : Il n'y a pas de comparateur dans le if";
 const char kTooManyIncludes[] = "Syntax Error : Trop d'include imbriqu\xE9s";
@@ -191,9 +192,22 @@ struct CompiledTemplate {
   std::vector<CompiledLine> lines;
 };
 
-// A site runs the same few templates thousands of times: each is looked up and read once.
+// A site runs the same few templates thousands of times and asks for the same relatives and
+// fields of a person on many pages. The database does not change while pages run, so each
+// template is read once and each list or field worked out once (sorts aside: the Escape key
+// can cut one short).
 struct TemplateCache {
   std::unordered_map<std::string, std::optional<CompiledTemplate>> files;
+  std::unordered_map<std::string, std::string> lists, fields;
+
+  template <class Make>
+  static const std::string& remember(std::unordered_map<std::string, std::string>& memo,
+                                     std::string key, Make make) {
+    auto it = memo.find(key);
+    if (it != memo.end()) return it->second;
+    if (memo.size() >= kMaxRemembered) memo.clear();  // keeps huge databases within bounds
+    return memo.emplace(std::move(key), make()).first->second;
+  }
 };
 
 namespace {
@@ -415,7 +429,10 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string_view args = e.substr(open + 1, close - open - 1);
   std::string a = eval(piece(args, ',', 0));
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
-  return ListeMotCle(db_, kind, a, b, host_);
+  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_);
+  std::string key = kind + '\0' + a + '\0' + b;
+  return TemplateCache::remember(cache_->lists, std::move(key),
+                                 [&] { return ListeMotCle(db_, kind, a, b, host_); });
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {

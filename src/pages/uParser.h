@@ -19,8 +19,8 @@ struct CompiledTemplate;
 // Runs template files (".kshtml") of the page language and makes the text of one HTML page.
 // All texts are Windows-1252. Folders given in (templateDir) are file-system paths as they
 // stand; names written by templates (page references, include names) are Windows-1252 and
-// may use "\" or "/" between folders. An object reads each template file once: run a page
-// after editing its template with a new object.
+// may use "\" or "/" between folders. An object reads each template file once and works out
+// each list and field once: after a change to a template or to the database, use a new object.
 class TKSParse {
  public:
   explicit TKSParse(const TBD& db, Host* host = nullptr);
@@ -39,9 +39,14 @@ class TKSParse {
                                      const std::string& templateDir);
 
  private:
+  // Names are short: FNV-1a hashes them faster than the library's hash.
   struct Hash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    std::size_t operator()(std::string_view s) const {
+      std::size_t h = 14695981039346656037ull;
+      for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+      return h;
+    }
   };
 
   std::vector<std::string> run(const CompiledTemplate& tpl);

@@ -1,0 +1,148 @@
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "data/Base.h"
+#include "gedcom/GedcomIn.h"
+#include "pages/uParser.h"
+
+namespace {
+
+using namespace lignado;
+namespace fs = std::filesystem;
+
+const char* const kSurnames[] = {"DUPONT", "MARTIN", "LE GALL", "BERNARD", "MOREAU",
+                                 "PETIT",  "DURAND", "LEROY",   "ROUX",    "FOURNIER",
+                                 "GIRARD", "BONNET", "LAMBERT", "FONTAINE"};
+const char* const kGivenNames[] = {"Jean", "Marie",  "Pierre", "Anne",   "Louis",   "Jeanne",
+                                   "Yves", "Sophie", "Paul",   "Claire", "Jacques", "Louise"};
+const char* const kPlaces[] = {
+    "Quimper, Finist\xE8re, Bretagne, France", "Lyon, Rh\xF4ne, Rh\xF4ne-Alpes, France",
+    "Rouen, Seine-Maritime, Normandie, France", "Tours, Indre-et-Loire, Centre, France"};
+const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                               "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+
+// 1000 persons: couples (2f-1, 2f) for f = 1..490, and every person from 101 on a child of
+// couple (i-101)/2+1, so ten generations with names, dates, places, jobs and notes.
+std::string familyFile() {
+  std::string g = "0 HEAD\n1 SOUR BENCH\n1 GEDC\n2 VERS 5.5\n1 CHAR ANSI\n";
+  auto date = [](int i, int year) {
+    return std::to_string(1 + i % 28) + " " + kMonths[i % 12] + " " + std::to_string(year);
+  };
+  for (int i = 1; i <= 1000; ++i) {
+    int year = 1700 + i / 4;
+    g += "0 @I" + std::to_string(i) + "@ INDI\n";
+    g += std::string("1 NAME ") + kGivenNames[i % 12] + " /" + kSurnames[(i * 7) % 14] + "/\n";
+    g += std::string("1 SEX ") + (i % 2 ? "M" : "F") + "\n";
+    g += "1 BIRT\n2 DATE " + date(i, year) + "\n2 PLAC " + kPlaces[i % 4] + "\n";
+    if (i % 3 != 0)
+      g += "1 DEAT\n2 DATE " + date(i + 5, year + 60) + "\n2 PLAC " + kPlaces[(i + 1) % 4] + "\n";
+    g += "1 OCCU Laboureur\n1 NOTE Une note sur la personne " + std::to_string(i) + ".\n";
+    if (i <= 980) g += "1 FAMS @F" + std::to_string((i + 1) / 2) + "@\n";
+    if (i >= 101) g += "1 FAMC @F" + std::to_string((i - 101) / 2 + 1) + "@\n";
+  }
+  for (int f = 1; f <= 490; ++f) {
+    g += "0 @F" + std::to_string(f) + "@ FAM\n1 HUSB @I" + std::to_string(2 * f - 1) +
+         "@\n1 WIFE @I" + std::to_string(2 * f) + "@\n";
+    g += "1 MARR\n2 DATE " + date(f, 1720 + f / 2) + "\n2 PLAC " + kPlaces[f % 4] + "\n";
+    for (int c = 101 + 2 * (f - 1); c <= 102 + 2 * (f - 1) && c <= 1000; ++c)
+      g += "1 CHIL @I" + std::to_string(c) + "@\n";
+  }
+  return g + "0 TRLR\n";
+}
+
+struct Fixture {
+  fs::path root, ged, dest;
+  std::string tpl;
+  Fixture() {
+    std::string t = (fs::temp_directory_path() / "lignado-bench-XXXXXX").string();
+    root = mkdtemp(t.data()) ? fs::path(t) : fs::path();
+    ged = root / "famille.ged";
+    dest = root / "site";
+    std::ofstream(ged, std::ios::binary) << familyFile();
+    tpl = std::string(LIGNADO_SOURCE_DIR) + "/modele/classique/";
+  }
+  ~Fixture() {
+    std::error_code ec;
+    if (!root.empty()) fs::remove_all(root, ec);
+  }
+  bool ready() const { return !root.empty() && fs::exists(tpl + "index.kshtml"); }
+  void freshDest() {
+    std::error_code ec;
+    fs::remove_all(dest, ec);
+    fs::create_directory(dest, ec);
+  }
+  long long bytesWritten() const {
+    long long n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dest))
+      if (e.is_regular_file()) n += static_cast<long long>(e.file_size());
+    return n;
+  }
+};
+
+bool import(TBD& db, const Fixture& fx) {
+  THead head;
+  ImportResult r = ImportGedcom(db, fx.ged.string(), head, kModeAnsel, false, false, true, nullptr);
+  return !r.failed && db.PersonCount == 1000;
+}
+
+void report(benchmark::State& state, long long pages, long long bytes) {
+  state.counters["pages/s"] =
+      benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
+  state.counters["MB/s"] =
+      benchmark::Counter(static_cast<double>(bytes) / 1e6, benchmark::Counter::kIsRate);
+  state.counters["pages"] =
+      benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kAvgIterations);
+}
+
+// The whole job of "lignado-cli build": import the file, then the classique site.
+void BM_ImportAndGenerateClassique1000(benchmark::State& state) {
+  Fixture fx;
+  if (!fx.ready()) return state.SkipWithError("no temp folder or no modele/classique");
+  long long pages = 0, bytes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fx.freshDest();
+    state.ResumeTiming();
+    TBD db(1000);
+    if (!import(db, fx)) return state.SkipWithError("import failed");
+    TKSParse parser(db);
+    SiteResult r = GenerateSite(parser, fx.tpl, fx.dest.string() + "/", nullptr);
+    state.PauseTiming();
+    pages += r.pagesWritten;
+    bytes += fx.bytesWritten();
+    state.ResumeTiming();
+  }
+  report(state, pages, bytes);
+}
+BENCHMARK(BM_ImportAndGenerateClassique1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The generation alone, on an imported database.
+void BM_GenerateClassique1000(benchmark::State& state) {
+  Fixture fx;
+  if (!fx.ready()) return state.SkipWithError("no temp folder or no modele/classique");
+  TBD db(1000);
+  if (!import(db, fx)) return state.SkipWithError("import failed");
+  long long pages = 0, bytes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fx.freshDest();
+    state.ResumeTiming();
+    TKSParse parser(db);
+    SiteResult r = GenerateSite(parser, fx.tpl, fx.dest.string() + "/", nullptr);
+    state.PauseTiming();
+    pages += r.pagesWritten;
+    bytes += fx.bytesWritten();
+    state.ResumeTiming();
+  }
+  report(state, pages, bytes);
+}
+BENCHMARK(BM_GenerateClassique1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
