@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string_view>
 #include <system_error>
 
@@ -192,21 +193,18 @@ struct CompiledTemplate {
   std::vector<CompiledLine> lines;
 };
 
-// A site runs the same few templates thousands of times and asks for the same relatives and
-// fields of a person on many pages. The database does not change while pages run, so each
-// template is read once and each list or field worked out once (sorts aside: the Escape key
-// can cut one short).
+// A site runs the same few templates thousands of times and asks for the same relatives on
+// many pages. The database does not change while pages run, so each template is read once
+// and each list worked out once (sorts aside: the Escape key can cut one short).
 struct TemplateCache {
   std::unordered_map<std::string, std::optional<CompiledTemplate>> files;
-  std::unordered_map<std::string, std::string> lists, fields;
+  std::unordered_map<std::string, std::string> lists;
 
-  template <class Make>
-  static const std::string& remember(std::unordered_map<std::string, std::string>& memo,
-                                     std::string key, Make make) {
-    auto it = memo.find(key);
-    if (it != memo.end()) return it->second;
-    if (memo.size() >= kMaxRemembered) memo.clear();  // keeps huge databases within bounds
-    return memo.emplace(std::move(key), make()).first->second;
+  const std::string& list(std::string key, const std::function<std::string()>& make) {
+    auto it = lists.find(key);
+    if (it != lists.end()) return it->second;
+    if (lists.size() >= kMaxRemembered) lists.clear();  // keeps huge databases within bounds
+    return lists.emplace(std::move(key), make()).first->second;
   }
 };
 
@@ -431,8 +429,7 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
   if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_);
   std::string key = kind + '\0' + a + '\0' + b;
-  return TemplateCache::remember(cache_->lists, std::move(key),
-                                 [&] { return ListeMotCle(db_, kind, a, b, host_); });
+  return cache_->list(std::move(key), [&] { return ListeMotCle(db_, kind, a, b, host_); });
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
