@@ -1,6 +1,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <new>
 #include <string>
 
 #include "cli/Commands.h"
@@ -17,6 +19,8 @@ class ImportHost : public TerminalHost {
  public:
   void setStatus(const std::string&) override {}
 };
+
+constexpr long kMaxCapacity = 2000000;
 
 const char kImportUsage[] =
     "Usage : lignado-cli import FICHIER.ged [--charset ansel|ibmpc|none] [--log] "
@@ -66,8 +70,9 @@ int cmdImport(const Args& args) {
       const std::string& v = args[i];
       char* end = nullptr;
       capacity = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || capacity < 1 || capacity > 10000000)
-        return usageError("Capacit\xE9 invalide : " + v + " (de 1 \xE0 10000000).");
+      if (v.empty() || *end != '\0' || capacity < 1 || capacity > kMaxCapacity)
+        return usageError("Capacit\xE9 invalide : " + v + " (de 1 \xE0 " +
+                          std::to_string(kMaxCapacity) + ").");
     } else if (a.size() > 1 && a[0] == '-') {
       return usageError("Option inconnue : " + a + ".");
     } else if (file.empty()) {
@@ -78,7 +83,16 @@ int cmdImport(const Args& args) {
   }
   if (file.empty()) return usageError("Fichier GEDCOM manquant.");
 
-  TBD db(static_cast<int>(capacity));
+  // The pools take their full size at once, close to 1 KB per record of capacity.
+  std::unique_ptr<TBD> pools;
+  try {
+    pools = std::make_unique<TBD>(static_cast<int>(capacity));
+  } catch (const std::bad_alloc&) {
+    printCp1252(stderr, "M\xE9moire insuffisante pour une capacit\xE9 de " +
+                            std::to_string(capacity) + ".\n");
+    return 1;
+  }
+  TBD& db = *pools;
   THead head;
   ImportResult r;
   {

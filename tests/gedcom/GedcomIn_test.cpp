@@ -62,6 +62,7 @@ TEST(Header, SlotsFromHeaderAndSubmitter) {
                       "75000 Paris\r\n"};
   EXPECT_EQ(im->head, want);
   EXPECT_FALSE(im->result.failed);
+  EXPECT_FALSE(std::filesystem::exists(im->logPath));  // no log unless asked
   EXPECT_EQ(im->db.PersonCount, 0);
 }
 
@@ -165,11 +166,6 @@ TEST(TopLevel, LogOfAFileNameWithoutFolderGoesToTheCurrentFolder) {
   ASSERT_EQ(chdir(old), 0);
   EXPECT_FALSE(r.failed);
   EXPECT_EQ(log.rfind("Import du fichier : seul.ged le ", 0), 0u);
-}
-
-TEST(TopLevel, NoLogFileUnlessAsked) {
-  auto im = importLines({"0 HEAD", "1 FOO", "0 TRLR"});
-  EXPECT_FALSE(std::filesystem::exists(im->logPath));
 }
 
 TEST(TopLevel, MissingFileIsAnErrorAndKeepsTheDatabase) {
@@ -346,15 +342,6 @@ TEST(Individual, FixedKindEventsKeepFileOrder) {
   EXPECT_EQ(ev(db, 1, 1, 4), "France, Bretagne");
   EXPECT_EQ(ev(db, 1, 3, 5), "");  // the value of a fixed-kind line is not kept
   EXPECT_EQ(db.GetBirthDate(1), "12/5/1900");
-}
-
-TEST(Individual, FirstReadLastWrittenEventOfAKind) {
-  auto im =
-      importLines({"0 @I1@ INDI", "1 BIRT", "2 DATE 1900", "1 BIRT", "2 DATE 1901", "0 TRLR"});
-  EXPECT_EQ(im->db.GetBirthDate(1), "1900");
-  im->db.SetPersonEvent(1, kNaissance, "1902", 2);
-  EXPECT_EQ(ev(im->db, 1, 1, 2), "1900");
-  EXPECT_EQ(ev(im->db, 1, 2, 2), "1902");
 }
 
 TEST(Individual, QualityFromQuay) {
@@ -653,6 +640,7 @@ TEST(FullPools, PersonsUnionsAndEventsBeyondCapacityAreCountedAndLogged) {
       "Base pleine (capacit\xE9 2) : 1 personne, 1 union et 3 \xE9v\xE9nements "
       "n'ont pas pu \xEAtre enregistr\xE9s.";
   EXPECT_EQ(DroppedSummary(im->result, 2), summary);
+  EXPECT_EQ(DroppedSummary(ImportResult{}, 2), "");
   EXPECT_EQ(im->host.statuses.back(), summary);
   for (const char* entry : {"7 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 DEAT\r\n",
                             "9 Base pleine, personne non enregistr\xE9"
@@ -675,12 +663,6 @@ TEST(FullPools, TheEventPoolAtOneThousand) {
   EXPECT_EQ(im->db.PersonEventCount(1), 1000);
   EXPECT_EQ(im->result.eventsDropped, 1);
   EXPECT_EQ(im->result.personsDropped, 0);
-}
-
-TEST(FullPools, NothingDroppedNoSummary) {
-  ImportResult r;
-  EXPECT_EQ(DroppedSummary(r, 1000), "");
-  EXPECT_FALSE(r.incomplete());
 }
 
 }  // namespace
