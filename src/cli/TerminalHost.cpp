@@ -34,11 +34,10 @@ void TerminalHost::showMessage(const std::string& text) {
 }
 
 void TerminalHost::setStatus(const std::string& text) {
-  if (!tty_) return;
-  if (drawn_) std::fputc('\n', stderr);
-  drawn_ = false;
-  printCp1252(stderr, text);
-  std::fputc('\n', stderr);
+  // Statuses come often (every few hundred records): they share the progress line.
+  status_ = text;
+  lastPercent_ = -1;
+  draw();
 }
 
 void TerminalHost::setProgressMax(long long max) {
@@ -54,14 +53,18 @@ void TerminalHost::setProgressPos(long long pos) {
 bool TerminalHost::abortRequested() { return gInterrupted != 0; }
 
 void TerminalHost::draw() {
-  if (!tty_ || max_ <= 0) return;
-  long long p = pos_ < 0 ? 0 : pos_ > max_ ? max_ : pos_;
-  int percent = static_cast<int>(p * 100 / max_);
-  if (percent == lastPercent_) return;
+  if (!tty_) return;
+  int percent = 0;
+  if (max_ > 0) {
+    long long p = pos_ < 0 ? 0 : pos_ > max_ ? max_ : pos_;
+    percent = static_cast<int>(p * 100 / max_);
+  }
+  if (percent == lastPercent_ || (max_ <= 0 && status_.empty())) return;
   lastPercent_ = percent;
   int filled = percent * 30 / 100;
-  std::fprintf(stderr, "\r[%.*s%*s] %3d %%", filled, "##############################",
+  std::fprintf(stderr, "\r\033[K[%.*s%*s] %3d %% ", filled, "##############################",
                30 - filled, "", percent);
+  printCp1252(stderr, status_);
   std::fflush(stderr);
   drawn_ = true;
 }

@@ -4,8 +4,8 @@
 
 namespace lignado::cli {
 
-// The terminal as host: messages and status on stderr, a progress bar on stderr only when
-// stderr is a terminal, Ctrl-C as the stop request (installed by the constructor).
+// The terminal as host: messages on stderr; a progress bar with the status text on stderr
+// only when stderr is a terminal; Ctrl-C as the stop request (installed by the constructor).
 class TerminalHost : public Host {
  public:
   TerminalHost();
@@ -20,6 +20,7 @@ class TerminalHost : public Host {
  private:
   void draw();
   bool tty_;
+  std::string status_;
   long long max_ = 0, pos_ = 0;
   int lastPercent_ = -1;
   bool drawn_ = false;
