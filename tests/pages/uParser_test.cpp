@@ -126,6 +126,7 @@ TEST_F(Interpreter, SkipsStopOnlyAtRawElseAndEndif) {
   EXPECT_EQ(run(indented), (Lines{"1", "3"}));
   // A failed condition with no raw "else"/"endif" after it passes over the rest.
   EXPECT_EQ(run("#\nif a == b\necho 1\n endif\nelse \necho 2"), Lines{});
+  EXPECT_EQ(run("#\nif a == b\necho 1\n  endif\necho 2\nendif\necho 3"), (Lines{"3"}));
   // Conditions do not nest: the first "endif" ends the skip.
   EXPECT_EQ(run("#\nif a == b\nif c == c\necho 1\nendif\necho 2\nendif\necho 3"),
             (Lines{"2", "3"}));
