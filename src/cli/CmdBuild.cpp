@@ -57,6 +57,15 @@ std::optional<fs::path> templateFolder(const std::string& arg, fs::path& searche
   return std::nullopt;
 }
 
+// The system's reason in French for the failures a user can fix.
+std::string reason(const std::error_code& ec) {
+  if (ec == std::errc::not_a_directory) return " : un \xE9l\xE9ment du chemin est un fichier";
+  if (ec == std::errc::permission_denied) return " : acc\xE8s refus\xE9";
+  if (ec == std::errc::read_only_file_system) return " : disque en lecture seule";
+  if (ec == std::errc::no_space_on_device) return " : disque plein";
+  return "";
+}
+
 }  // namespace
 
 int cmdBuild(const Args& args) {
@@ -124,12 +133,12 @@ int cmdBuild(const Args& args) {
   fs::path dest(out);
   std::error_code ec;
   fs::create_directories(dest, ec);
-  if (!fs::is_directory(dest)) {
+  std::error_code statError;
+  if (!fs::is_directory(dest, statError)) {
     printCp1252(stderr,
                 "Impossible de cr\xE9"
                 "er le dossier " +
-                    shown(dest) + (ec ? " : " + Utf8ToCp1252(ec.message()) : std::string()) +
-                    ".\n");
+                    shown(dest) + reason(ec) + ".\n");
     return 1;
   }
 

@@ -130,7 +130,8 @@ TEST_F(CmdBuild, RefusesWhatItCannotUse) {
   r = cli("build famille.ged --template ./modele-test --out fichier/site");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Impossible de cr\xC3\xA9"
-                       "er le dossier fichier/site"),
+                       "er le dossier fichier/site : un \xC3\xA9l\xC3\xA9ment du chemin est un "
+                       "fichier.\n"),
             std::string::npos)
       << r.err;
 
