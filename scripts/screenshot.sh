@@ -27,7 +27,8 @@ if ! command -v chromium >/dev/null 2>&1; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq chromium
 fi
 
-if [ ! -x "$build/lignado-cli" ]; then
+# An existing build folder keeps its own options.
+if [ ! -f "$build/CMakeCache.txt" ]; then
   scripts/setup.sh
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLIGNADO_TESTS=OFF -DLIGNADO_BENCH=OFF >/dev/null
 fi

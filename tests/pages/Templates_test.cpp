@@ -229,6 +229,38 @@ std::string testName(const ::testing::TestParamInfo<std::string>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Gedcom, ShippedTemplates, ::testing::ValuesIn(gedcomFiles()), testName);
 
+// --- Edge bases --------------------------------------------------------------------------------
+
+class EdgeBase : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EdgeBase, EmptyBaseGivesTheThreeListPagesOnly) {
+  TBD db;
+  checkSite(db, GetParam(), "vide");
+  Site site = generate(db, GetParam());
+  std::vector<std::string> names;
+  for (const auto& [name, html] : site.pages) names.push_back(name);
+  EXPECT_EQ(names, std::vector<std::string>({"index.html", "patronymes.html", "personnes.html"}));
+}
+
+TEST_P(EdgeBase, PersonWithoutNameIsCalledSo) {
+  TBD db;
+  db.SetSex(db.NewPerson(), 0);
+  int32_t named = db.NewPerson();
+  db.SetGivenNames(named, "Jean");
+  db.SetFather(named, 1);
+  checkSite(db, GetParam(), "sans nom");
+  Site site = generate(db, GetParam());
+  const std::string& page = site.pages["personne_n_1.html"];
+  EXPECT_NE(page.find("<h1>(sans nom)</h1>"), std::string::npos);
+  EXPECT_NE(page.find("<title>(sans nom) "), std::string::npos);
+  EXPECT_NE(site.pages["personne_n_2.html"].find("<a href=\"personne_n_1.html\">(sans nom)</a>"),
+            std::string::npos);
+  EXPECT_NE(site.pages["personne_n_2.html"].find("<h1>Jean</h1>"), std::string::npos);
+  EXPECT_NE(site.pages["personnes.html"].find(">(sans nom)</"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modeles, EdgeBase, ::testing::ValuesIn(kTemplates));
+
 // --- A small fixed family: what the pages say -------------------------------------------------
 
 class FamilySite : public ::testing::TestWithParam<std::string> {
