@@ -52,16 +52,3 @@ TEST(TemplateFilesTest, FindsFilesAndFoldersIgnoringCase) {
   EXPECT_EQ(FindNoCase(dir.path(), ""), std::nullopt);
   EXPECT_EQ(FindNoCase(dir.path() / "absent", "page.kshtml"), std::nullopt);
 }
-
-TEST(TemplateFilesTest, ReadsAndWritesWholeFiles) {
-  TempDir dir;
-  std::string bytes("a\r\n\0\xFF", 5);
-  EXPECT_TRUE(WriteWholeFile(dir.path() / "f", bytes));
-  EXPECT_EQ(ReadWholeFile(dir.path() / "f"), bytes);
-  EXPECT_TRUE(WriteWholeFile(dir.path() / "f", "court"));
-  EXPECT_EQ(ReadWholeFile(dir.path() / "f"), "court");
-  EXPECT_EQ(ReadWholeFile(dir.path() / "absent"), std::nullopt);
-  EXPECT_EQ(ReadWholeFile(dir.path()), std::nullopt);
-  EXPECT_FALSE(WriteWholeFile(dir.path() / "absent" / "f", "x"));
-  EXPECT_FALSE(WriteWholeFile(dir.path(), "x"));
-}
