@@ -9,7 +9,7 @@ namespace lignado::test {
 
 // The small family of the template tests and of the examples of docs/modeles.md.
 enum FamilleModele : int32_t {
-  kPierre = 1,     // married Marie (1874, Brest), then Jeanne (1890, Quimper)
+  kPierre = 1,     // married Marie (1874, Brest; divorced 1885, Rennes), then Jeanne (1890)
   kMarie = 2,      // Pierre's first wife
   kJeanne = 3,     // Pierre's second wife
   kJean = 4,       // son of Pierre and Marie, born 1880
@@ -72,6 +72,8 @@ inline void BuildFamilleModele(TBD& db) {
   event(kJacques, kNaissance, "1820", "");
 
   unite(kPierre, kMarie, "10/5/1874", "Brest");
+  db.SetUnionEvent(1, kDivorce, "1885", 2);
+  db.SetUnionEvent(1, kDivorce, "Rennes", 4);
   unite(kPierre, kJeanne, "1890", "Quimper");
   unite(kJacques, kYvonne, "", "");
 }

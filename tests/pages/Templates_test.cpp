@@ -395,6 +395,11 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
   EXPECT_NE(html.find("href=\"descendants_n_1.html\""), std::string::npos);
   EXPECT_NE(html.find("href=\"nom_n_1.html\""), std::string::npos);
 
+  std::size_t d1 = at(html, classique ? "<p>Divorce : 1885 <span class=\"lieu\">Rennes</span></p>"
+                                      : "<p>Lieu du divorce : <i>Rennes</i></p>");
+  EXPECT_LT(m1, d1);
+  EXPECT_LT(d1, u2);
+
   // The first wife sees the same marriage, and her own children only.
   const std::string& marie = page("personne_n_2.html");
   at(marie, classique ? "<p>Mariage : 10/5/1874 <span class=\"lieu\">Brest</span></p>"
