@@ -28,9 +28,45 @@ const char* const kPlaces[] = {
 const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
-// 1000 persons: couples (2f-1, 2f) for f = 1..490, and every person from 101 on a child of
-// couple (i-101)/2+1, so ten generations with names, dates, places, jobs and notes.
-std::string familyFile() {
+// The 1000-person file of the import benchmark: 400 couples, one child each, 600 births and
+// 300 marriages; it fits the default capacity.
+std::string importBenchFile() {
+  static const char* const given[] = {"Jean",     "Marie",        "Pierre",      "Anne",
+                                      "Yves",     "H\xE9l\xE8ne", "Fran\xE7ois", "Ma\xEF",
+                                      "Corentin", "Jos\xE9phine"};
+  static const char* const surname[] = {"Le Gall", "Morvan",     "Lef\xE8vre", "Qu\xE9m\xE9neur",
+                                        "Cadiou",  "Gu\xE9guen", "Kerbrat",    "Fontaine"};
+  static const char* const place[] = {
+      "France, Bretagne, 29, 200 Brest, Kerbonne", "France, Bretagne, 29, 000 Quimper, Locmaria",
+      "France, Normandie, 14, 400 Bayeux",
+      "France, Auvergne-Rh\xF4ne-Alpes, 69, 004 Lyon, Croix-Rousse"};
+  auto date = [](int i) {
+    return std::to_string(1 + i % 28) + " " + kMonths[i % 12] + " " +
+           std::to_string(1700 + i % 300);
+  };
+  std::string g = "0 HEAD\r\n1 SOUR BENCH\r\n1 CHAR ANSI\r\n1 GEDC\r\n2 VERS 5.5\r\n";
+  const int persons = 1000, families = 400;
+  for (int i = 1; i <= persons; ++i) {
+    std::string n = std::to_string(i);
+    g += "0 @I" + n + "@ INDI\r\n1 NAME " + given[i % 10] + " /" + surname[i % 8] + "/\r\n";
+    g += i % 2 ? "1 SEX M\r\n" : "1 SEX F\r\n";
+    if (i % 5 < 3) g += "1 BIRT\r\n2 DATE " + date(i) + "\r\n2 PLAC " + place[i % 4] + "\r\n";
+    g += "1 FAMS @F" + std::to_string(1 + i / 3) + "@\r\n";
+  }
+  for (int f = 1; f <= families; ++f) {
+    g += "0 @F" + std::to_string(f) + "@ FAM\r\n1 HUSB @I" + std::to_string(2 * f - 1) +
+         "@\r\n1 WIFE @I" + std::to_string(2 * f) + "@\r\n";
+    if (f % 4) g += "1 MARR\r\n2 DATE " + date(f) + "\r\n2 PLAC " + place[f % 4] + "\r\n";
+    int c = 2 * families + f;
+    if (c <= persons) g += "1 CHIL @I" + std::to_string(c) + "@\r\n";
+  }
+  return g + "0 @S1@ SOUR\r\n1 TITL Registres\r\n0 TRLR\r\n";
+}
+
+// A heavier family: 1000 persons, couples (2f-1, 2f) for f = 1..490, and every person from 101
+// on a child of couple (i-101)/2+1, so ten generations, each person with birth, most with
+// death, job and note (2,200 events: it needs a capacity of 3000).
+std::string tenGenerationsFile() {
   std::string g = "0 HEAD\n1 SOUR BENCH\n1 GEDC\n2 VERS 5.5\n1 CHAR ANSI\n";
   auto date = [](int i, int year) {
     return std::to_string(1 + i % 28) + " " + kMonths[i % 12] + " " + std::to_string(year);
@@ -60,12 +96,12 @@ std::string familyFile() {
 struct Fixture {
   fs::path root, ged, dest;
   std::string tpl;
-  Fixture() {
+  explicit Fixture(const std::string& gedcom) {
     std::string t = (fs::temp_directory_path() / "lignado-bench-XXXXXX").string();
     root = mkdtemp(t.data()) ? fs::path(t) : fs::path();
     ged = root / "famille.ged";
     dest = root / "site";
-    std::ofstream(ged, std::ios::binary) << familyFile();
+    std::ofstream(ged, std::ios::binary) << gedcom;
     tpl = std::string(LIGNADO_SOURCE_DIR) + "/modele/classique/";
   }
   ~Fixture() {
@@ -86,10 +122,11 @@ struct Fixture {
   }
 };
 
+// Every record read, nothing left out by a full pool.
 bool import(TBD& db, const Fixture& fx) {
   THead head;
   ImportResult r = ImportGedcom(db, fx.ged.string(), head, kModeAnsel, false, false, true, nullptr);
-  return !r.failed && db.PersonCount == 1000;
+  return !r.failed && !r.incomplete() && db.PersonCount == 1000;
 }
 
 void report(benchmark::State& state, long long pages, long long bytes) {
@@ -102,15 +139,15 @@ void report(benchmark::State& state, long long pages, long long bytes) {
 }
 
 // The whole job of "lignado-cli build": import the file, then the classique site.
-void BM_ImportAndGenerateClassique1000(benchmark::State& state) {
-  Fixture fx;
+void importAndGenerate(benchmark::State& state, const std::string& gedcom, int capacity) {
+  Fixture fx(gedcom);
   if (!fx.ready()) return state.SkipWithError("no temp folder or no modele/classique");
   long long pages = 0, bytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
     fx.freshDest();
     state.ResumeTiming();
-    TBD db(1000);
+    TBD db(capacity);
     if (!import(db, fx)) return state.SkipWithError("import failed");
     TKSParse parser(db);
     SiteResult r = GenerateSite(parser, fx.tpl, fx.dest.string() + "/", nullptr);
@@ -121,11 +158,15 @@ void BM_ImportAndGenerateClassique1000(benchmark::State& state) {
   }
   report(state, pages, bytes);
 }
+
+void BM_ImportAndGenerateClassique1000(benchmark::State& state) {
+  importAndGenerate(state, importBenchFile(), 1000);
+}
 BENCHMARK(BM_ImportAndGenerateClassique1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The generation alone, on an imported database.
+// The generation alone, on the same imported database.
 void BM_GenerateClassique1000(benchmark::State& state) {
-  Fixture fx;
+  Fixture fx(importBenchFile());
   if (!fx.ready()) return state.SkipWithError("no temp folder or no modele/classique");
   TBD db(1000);
   if (!import(db, fx)) return state.SkipWithError("import failed");
@@ -144,5 +185,13 @@ void BM_GenerateClassique1000(benchmark::State& state) {
   report(state, pages, bytes);
 }
 BENCHMARK(BM_GenerateClassique1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Ten generations make long ancestor and descendant pages: about 50 MB of HTML.
+void BM_ImportAndGenerateClassiqueTenGenerations(benchmark::State& state) {
+  importAndGenerate(state, tenGenerationsFile(), 3000);
+}
+BENCHMARK(BM_ImportAndGenerateClassiqueTenGenerations)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
