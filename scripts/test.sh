@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLIGNADO_WERROR=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLIGNADO_WERROR=ON -DLIGNADO_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
