@@ -8,6 +8,7 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
+#include "cli/WizardImport.h"
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
 #include "pages/TemplateFiles.h"
@@ -18,12 +19,6 @@ namespace lignado::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The importer's status texts are for a window label; the terminal has its progress bar.
-class QuietHost : public TerminalHost {
- public:
-  void setStatus(const std::string&) override {}
-};
 
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
@@ -81,10 +76,8 @@ int cmdBuild(const Args& args) {
       } else if (a == "--out") {
         out = v;
       } else {
-        char* end = nullptr;
-        capacity = std::strtol(v.c_str(), &end, 10);
-        if (v.empty() || *end != '\0' || capacity < 1 || capacity > 10000000)
-          return usageError("Capacit\xE9 invalide : " + Utf8ToCp1252(v) + " (de 1 \xE0 10000000).");
+        std::string complaint;
+        if (!ParseCapacity(v, capacity, complaint)) return usageError(complaint);
       }
     } else if (a.size() > 1 && a[0] == '-') {
       return usageError("Option inconnue : " + Utf8ToCp1252(a) + ".");
@@ -111,24 +104,17 @@ int cmdBuild(const Args& args) {
     return 2;
   }
 
-  TBD db(static_cast<int>(capacity));
-  THead head;
-  ImportResult r;
+  WizardImport w;
   {
-    QuietHost host;
-    r = ImportGedcom(db, file, head, kModeAnsel, false, false, true, &host);
+    TerminalHost host;
+    w = ImportAsWizard(file, capacity, &host);
   }
-  if (r.aborted) {
+  if (w.result.aborted) {
     std::fputs("Import interrompu : aucun site construit.\n", stderr);
     return 130;
   }
-  if (r.failed) {
-    if (!r.reason.empty()) printCp1252(stderr, r.reason + "\n");
-    if (db.PersonCount + db.UnionCount == 0) return 1;
-  }
-  if (r.incomplete())
-    printCp1252(stderr, "Attention : " + DroppedSummary(r, db.Capacity()) +
-                            " Relancez avec une capacit\xE9 plus grande (--capacity N).\n");
+  if (w.result.failed && w.nothingRead()) return 1;
+  const TBD& db = *w.db;
 
   fs::path dest(out);
   std::error_code ec;
@@ -144,7 +130,7 @@ int cmdBuild(const Args& args) {
 
   SiteResult site;
   {
-    QuietHost host;
+    TerminalHost host;
     TKSParse parser(db, &host);
     site = GenerateSite(parser, tpl->string() + "/", dest.string() + "/", &host);
   }
@@ -159,7 +145,7 @@ int cmdBuild(const Args& args) {
                             "es.\n");
     return 1;
   }
-  return r.failed ? 1 : 0;
+  return w.result.failed ? 1 : 0;
 }
 
 }  // namespace lignado::cli

@@ -7,20 +7,12 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
+#include "cli/WizardImport.h"
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
 
 namespace lignado::cli {
 namespace {
-
-// The importer's status texts are for a window label; the terminal shows the progress bar and
-// the summary printed below instead of a line per 182 records.
-class ImportHost : public TerminalHost {
- public:
-  void setStatus(const std::string&) override {}
-};
-
-constexpr long kMaxCapacity = 2000000;
 
 const char kImportUsage[] =
     "Usage : lignado-cli import FICHIER.ged [--charset ansel|ibmpc|none] [--log] "
@@ -67,12 +59,8 @@ int cmdImport(const Args& args) {
         return usageError("Jeu de caract\xE8res inconnu : " + v + ".");
     } else if (a == "--capacity") {
       if (++i >= args.size()) return usageError("Option --capacity sans valeur.");
-      const std::string& v = args[i];
-      char* end = nullptr;
-      capacity = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || capacity < 1 || capacity > kMaxCapacity)
-        return usageError("Capacit\xE9 invalide : " + v + " (de 1 \xE0 " +
-                          std::to_string(kMaxCapacity) + ").");
+      std::string complaint;
+      if (!ParseCapacity(args[i], capacity, complaint)) return usageError(complaint);
     } else if (a.size() > 1 && a[0] == '-') {
       return usageError("Option inconnue : " + a + ".");
     } else if (file.empty()) {
@@ -83,26 +71,15 @@ int cmdImport(const Args& args) {
   }
   if (file.empty()) return usageError("Fichier GEDCOM manquant.");
 
-  // The pools take their full size at once, close to 1 KB per record of capacity.
-  std::unique_ptr<TBD> pools;
-  try {
-    pools = std::make_unique<TBD>(static_cast<int>(capacity));
-  } catch (const std::bad_alloc&) {
-    printCp1252(stderr, "M\xE9moire insuffisante pour une capacit\xE9 de " +
-                            std::to_string(capacity) + ".\n");
-    return 1;
-  }
-  TBD& db = *pools;
-  THead head;
-  ImportResult r;
+  WizardImport w;
   {
-    ImportHost host;
-    r = ImportGedcom(db, file, head, mode, false, writeLog, true, &host);
+    TerminalHost host;
+    w = ImportAsWizard(file, capacity, &host, mode, writeLog);
   }
-  if (r.failed) {
-    if (!r.reason.empty()) printCp1252(stderr, r.reason + "\n");
-    if (db.PersonCount + db.UnionCount == 0) return 1;
-  }
+  if (w.result.failed && w.nothingRead()) return 1;
+  const TBD& db = *w.db;
+  const THead& head = w.head;
+  const ImportResult& r = w.result;
 
   static const char* const labels[9] = {
       "Logiciel",        "Version du logiciel", "Nom du logiciel",      "Soci\xE9t\xE9",
@@ -121,9 +98,6 @@ int cmdImport(const Args& args) {
   printCp1252(stdout, out);
   std::fflush(stdout);
 
-  if (r.incomplete())
-    printCp1252(stderr, "Attention : " + DroppedSummary(r, db.Capacity()) +
-                            " Relancez avec une capacit\xE9 plus grande (--capacity N).\n");
   if (r.aborted) {
     printCp1252(stderr,
                 "Import interrompu : seules les donn\xE9"

@@ -4,8 +4,8 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
+#include "cli/WizardImport.h"
 #include "data/Base.h"
-#include "gedcom/GedcomIn.h"
 #include "pages/Remplace.h"
 #include "util/Utf8.h"
 
@@ -23,21 +23,11 @@ bool readNumber(const std::string& s, long long& v) {
 // trying a tag text on one person without writing a page.
 int cmdTags(const Args& args) {
   Args pos;
-  long long capacity = 1000;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--capacity") {
-      if (++i >= args.size()) {
-        std::fputs("Option --capacity sans valeur.\n", stderr);
-        return 2;
-      }
-      if (!readNumber(args[i], capacity) || capacity < 1 || capacity > 10000000) {
-        printCp1252(stderr,
-                    "Capacit\xE9 invalide : " + Utf8ToCp1252(args[i]) + " (de 1 \xE0 10000000).\n");
-        return 2;
-      }
-    } else {
-      pos.push_back(args[i]);
-    }
+  long capacity = 1000;
+  std::string complaint;
+  if (!SplitCapacityOption(args, pos, capacity, complaint)) {
+    printCp1252(stderr, complaint + "\n");
+    return 2;
   }
   if (pos.size() != 3) {
     std::fputs("Usage : lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]\n", stderr);
@@ -49,24 +39,16 @@ int cmdTags(const Args& args) {
     return 2;
   }
 
-  TBD db(static_cast<int>(capacity));
-  THead head;
-  ImportResult r;
+  WizardImport w;
   {
     TerminalHost host;
-    // The wizard's import: ANSEL, whole file, no log, surnames in capitals.
-    r = ImportGedcom(db, pos[0], head, kModeAnsel, false, false, true, &host);
+    w = ImportAsWizard(pos[0], capacity, &host);
   }
-  if (r.failed || r.aborted) {
-    printCp1252(stderr, (r.reason.empty() ? std::string("Import interrompu.") : r.reason) + "\n");
+  if (w.result.failed || w.result.aborted) {
+    if (w.result.aborted) std::fputs("Import interrompu.\n", stderr);
     return 1;
   }
-  std::string dropped = DroppedSummary(r, db.Capacity());
-  if (!dropped.empty())
-    printCp1252(stderr, "Attention : " + dropped +
-                            " Relancez avec une capacit\xE9 plus grande (--capacity N).\n");
-
-  printCp1252(stdout, ExpandTags(db, static_cast<int32_t>(person), Utf8ToCp1252(pos[2])) + "\n");
+  printCp1252(stdout, ExpandTags(*w.db, static_cast<int32_t>(person), Utf8ToCp1252(pos[2])) + "\n");
   return 0;
 }
 

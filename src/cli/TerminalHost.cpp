@@ -12,7 +12,9 @@ namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
 
-extern "C" void onInterrupt(int) { gInterrupted = 1; }
+extern "C" void onInterrupt(int) {
+  gInterrupted = 1;
+}
 
 }  // namespace
 
@@ -50,7 +52,9 @@ void TerminalHost::setProgressPos(long long pos) {
   draw();
 }
 
-bool TerminalHost::abortRequested() { return gInterrupted != 0; }
+bool TerminalHost::abortRequested() {
+  return gInterrupted != 0;
+}
 
 void TerminalHost::draw() {
   if (!tty_) return;

@@ -19,8 +19,8 @@ const char kUsage[] =
     "Usage :\n"
     "  lignado-cli import FICHIER.ged [--charset ansel|ibmpc|none] [--log] [--capacity N]\n"
     "  lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] [--capacity N]\n"
-    "  lignado-cli tags FICHIER.ged PERSONNE 'TEXTE'\n"
-    "  lignado-cli list FICHIER.ged MOT-CLE A [B]\n"
+    "  lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]\n"
+    "  lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n"
     "  lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
     "                     [--passive] [--port N]\n";
 

@@ -102,7 +102,7 @@ TEST_F(CliTest, TagsRejectsBadArguments) {
 
   r = runCli({"tags", ged(), "1", "<nom>", "--capacity", "0"});
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err, "Capacit\xC3\xA9 invalide : 0 (de 1 \xC3\xA0 10000000).\n");
+  EXPECT_EQ(r.err, "Capacit\xC3\xA9 invalide : 0 (de 1 \xC3\xA0 2000000).\n");
 
   r = runCli({"tags", (dir.path() / "absent.ged").string(), "1", "<nom>"});
   EXPECT_EQ(r.code, 1);
