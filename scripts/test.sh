@@ -6,6 +6,13 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
 
+# The tree is formatted (root .clang-format).
+unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -c warning || true)
+if [ "$unformatted" != "0" ]; then
+  echo "clang-format: $unformatted places are not formatted (run clang-format -i)." >&2
+  exit 1
+fi
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLIGNADO_WERROR=ON -DLIGNADO_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"

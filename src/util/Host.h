@@ -34,6 +34,8 @@ inline void hostProgressPos(Host* h, long long v) {
 inline void hostProcess(Host* h) {
   if (h) h->processMessages();
 }
-inline bool hostAbort(Host* h) { return h && h->abortRequested(); }
+inline bool hostAbort(Host* h) {
+  return h && h->abortRequested();
+}
 
 }  // namespace lignado
