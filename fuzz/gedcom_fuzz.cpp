@@ -1,0 +1,42 @@
+// Any bytes as a GEDCOM file: import at a small capacity (so pools fill), then expand a line of
+// tags for every person and run the list keywords, as a site would.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "data/Base.h"
+#include "gedcom/GedcomIn.h"
+#include "genealogy/Rech.h"
+#include "pages/Remplace.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace lignado;
+  char path[] = "/tmp/lignado-fuzz-XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0) return 0;
+  if (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size)) {
+    close(fd);
+    unlink(path);
+    return 0;
+  }
+  close(fd);
+  for (uint8_t mode : {kModeAnsel, kModeIbmPc, kModeNone}) {
+    TBD db(50);
+    THead head;
+    ImportGedcom(db, path, head, mode, false, false, true, nullptr);
+    for (int32_t p = 1; p <= db.PersonCount; ++p) {
+      ExpandTags(db, p, "<nom> <pr\xE9nom> <ddn> <ldn> <o+x> <age> <note> <conjoint 0><nom>");
+      ExpandTags(db, p, "<eve:Naissance,adresse> <eve:D\xE9""c\xE8s,zodiaque> <union 1>"
+                        "<eve:Mariage,date>");
+    }
+    for (const char* kw : {"parent", "enfant", "fatrie", "conjoint", "asc", "des"})
+      ListeMotCle(db, kw, "1", "5");
+    ListeMotCle(db, "commencepar", "<nom>", "");
+    ListeMotCle(db, "trie", "<nom> <pr\xE9nom>", ListeMotCle(db, "tous", "", ""));
+    NombreMotCle(db, "patronyme");
+  }
+  unlink(path);
+  return 0;
+}
