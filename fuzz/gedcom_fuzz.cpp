@@ -28,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ImportGedcom(db, path, head, mode, false, false, true, nullptr);
     for (int32_t p = 1; p <= db.PersonCount; ++p) {
       ExpandTags(db, p, "<nom> <pr\xE9nom> <ddn> <ldn> <o+x> <age> <note> <conjoint 0><nom>");
-      ExpandTags(db, p, "<eve:Naissance,adresse> <eve:D\xE9""c\xE8s,zodiaque> <union 1>"
-                        "<eve:Mariage,date>");
+      ExpandTags(db, p,
+                 "<eve:Naissance,adresse> <eve:D\xE9"
+                 "c\xE8s,zodiaque> <union 1>"
+                 "<eve:Mariage,date>");
     }
     for (const char* kw : {"parent", "enfant", "fatrie", "conjoint", "asc", "des"})
       ListeMotCle(db, kw, "1", "5");
