@@ -172,9 +172,11 @@ bool TSimpleFTP::ForceRemoteDir(const std::string& dir) {
   }
   std::string trimmed = RemoveTrailingSlash(dir);
   if (connection_ && connection_->changeDir(trimmed)) return false;
-  // The parent of "/" is "/" and that of a bare name is empty: stop there instead of looping.
-  std::string parent = ParentPath(dir, '/');
-  if (!parent.empty() && parent != dir) ForceRemoteDir(parent);
+  // The parent of "/a/b/" is "/a", not "/a/b": taken from the trimmed path, or the recursion
+  // would make the directory itself and its own MKD would then fail. The parent of "/" is "/"
+  // and that of a bare name is empty: stop there instead of looping.
+  std::string parent = ParentPath(trimmed, '/');
+  if (!parent.empty() && parent != trimmed) ForceRemoteDir(parent);
   if (connection_ && connection_->makeDir(trimmed)) return true;
   if (SilentExceptions) return false;
   throw ESimpleFTPError("Error creating directory " + dir);

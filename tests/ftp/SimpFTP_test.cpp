@@ -171,6 +171,10 @@ TEST_F(SimpFtp, ForceRemoteDirAndRemoteDirExists) {
   EXPECT_EQ(ftp.RemoteDir(), "/a");
   EXPECT_TRUE(ftp.ForceRemoteDir("rel"));  // a bare name has no parent to make
   EXPECT_TRUE(fs::is_directory(served() / "a/rel"));
+  // A trailing separator names the same directory: made by this call, so true.
+  EXPECT_TRUE(ftp.ForceRemoteDir("/a/neuf/"));
+  EXPECT_TRUE(fs::is_directory(served() / "a/neuf"));
+  EXPECT_FALSE(ftp.ForceRemoteDir("/a/neuf/"));
 }
 
 TEST_F(SimpFtp, ForceRemoteDirRefusedByTheServer) {

@@ -92,6 +92,10 @@ TEST_F(Upload, SendsTheWholeTreeThenNothing) {
   // Another destination has received nothing yet.
   EXPECT_EQ(upload("//autre"), kFullSite);
   EXPECT_EQ(test::treeDifferences(sitePath(), served() / "autre"), "");
+
+  // A root typed with a trailing "/" that does not exist yet is made, not reported as failed.
+  EXPECT_EQ(upload("/neuf/"), kFullSite);
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "neuf"), "");
 }
 
 TEST_F(Upload, EmptyFolderAndMissingFolder) {
