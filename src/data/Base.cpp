@@ -26,7 +26,7 @@ int32_t toInt(const std::string& s) {
   while (i < s.size() && s[i] == ' ') ++i;
   const char* b = s.data() + i;
   const char* e = s.data() + s.size();
-  if (b != e && *b == '+') ++b;
+  if (b != e && *b == '+' && b + 1 != e && *(b + 1) != '-') ++b;  // "+-5" is no number
   int64_t v = 0;
   auto r = std::from_chars(b, e, v);
   if (r.ec != std::errc() || r.ptr != e || v < INT32_MIN || v > INT32_MAX) return 0;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace lignado {
 namespace {
 
@@ -66,6 +70,37 @@ TEST(Base, FieldCodesAndConversions) {
   EXPECT_EQ(db.GetSiblingLink(p), 0);
   EXPECT_EQ(db.GetChildLink(p), 0);
   EXPECT_EQ(db.GetUnionLink(p), 0);
+}
+
+TEST(Base, NumberFieldsReadOnlyDecimalText) {
+  TBD db;
+  int p = db.NewPerson();
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"12", "12"}, {" 12", "12"}, {"+12", "12"}, {"-12", "-12"},
+      {"12 ", "0"}, {"+-5", "0"},  {"++5", "0"},  {"-+5", "0"},
+      {"+", "0"},   {"", "0"},     {"0x10", "0"}, {"99999999999", "0"},
+  };
+  for (const auto& [in, out] : cases) {
+    db.SetPersonField(p, 4, in);
+    EXPECT_EQ(db.GetPersonField(p, 4), out) << in;
+  }
+}
+
+TEST(Base, AppendModeNeverReusesAFreeSlot) {
+  TBD db;
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_EQ(db.NewPerson(), i);
+    ASSERT_EQ(db.NewUnion(), i);
+  }
+  db.ClearPerson(2);
+  db.ClearUnion(1);
+  db.AppendMode = true;
+  EXPECT_EQ(db.NewPerson(), 4);
+  EXPECT_EQ(db.NewUnion(), 4);
+  db.AppendMode = false;
+  EXPECT_EQ(db.NewPerson(), 2);
+  EXPECT_EQ(db.NewUnion(), 1);
+  EXPECT_EQ(db.NewPerson(), 5);
 }
 
 TEST(Base, FirstReadLastWrittenEventOfAKind) {
