@@ -1,5 +1,7 @@
 #include "gedcom/GedcomIn.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -146,6 +148,18 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
     std::string logName =
         (slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1)) +
         "kestrane.log";
+    // Creating the log replaces any file of that name: never the file about to be read.
+    struct stat in {
+    }, out{};
+    if (stat(fileName.c_str(), &in) == 0 && stat(logName.c_str(), &out) == 0 &&
+        in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+      result_.failed = true;
+      result_.reason = "Le journal " + logName +
+                       " remplacerait le fichier GEDCOM : il n'est pas \xE9"
+                       "crit.";
+      hostMessage(host_, "Erreur \xE0 l'import");
+      return result_;
+    }
     log_ = std::fopen(logName.c_str(), "wb");
     if (!log_) {
       result_.failed = true;
@@ -355,27 +369,25 @@ void Importer::readEventDetails(TEve& ev) {
 // ownerLost: the owner itself could not be stored (already counted).
 void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKind, bool generic,
                           bool ownerLost) {
-  std::string tag, value, logged;
+  std::string tag, value;
   if (generic) {
     tag = cur_.tag;
     value = cur_.value;
   }
-  if (log_) logged = lineNo() + "\x01" + cur_.raw;  // marker placed below, once known
   int32_t e = 0;
   if (owner > 0) e = kind == Owner::Person ? db_.AddPersonEvent(owner) : db_.AddUnionEvent(owner);
-  resetScratch();
-  readEventDetails(scratch_);
   if (e == 0) {
-    const char* marker = nullptr;
+    // Logged before its sub-lines so that the log keeps file order.
     if (owner > 0) {
       ++result_.eventsDropped;
-      marker = " Base pleine, \xE9v\xE9nement non enregistr\xE9 : ";
+      logLine(" Base pleine, \xE9v\xE9nement non enregistr\xE9 : ");
     } else if (kind == Owner::Union && !ownerLost) {
-      marker = " FAM : ";  // no union to hold it yet
+      logLine(" FAM : ");  // no union to hold it yet
     }
-    if (marker && log_) log(logged.replace(logged.find('\x01'), 1, marker));
-    return;
   }
+  resetScratch();
+  readEventDetails(scratch_);
+  if (e == 0) return;
   TEve& stored = *db_.EventRecord(e);
   stored = std::move(scratch_);
   if (fixedKind) {

@@ -168,6 +168,23 @@ TEST(TopLevel, LogOfAFileNameWithoutFolderGoesToTheCurrentFolder) {
   EXPECT_EQ(log.rfind("Import du fichier : seul.ged le ", 0), 0u);
 }
 
+TEST(TopLevel, ALogThatWouldReplaceTheGedcomFileIsRefused) {
+  test::TempDir dir;
+  const std::string ged = "0 @I1@ INDI\r\n1 NAME A /B/\r\n0 TRLR\r\n";
+  test::writeFile(dir.str() + "kestrane.log", ged);
+  TBD db;
+  THead head;
+  test::RecordingHost host;
+  ImportResult r =
+      ImportGedcom(db, dir.str() + "kestrane.log", head, kModeAnsel, false, true, true, &host);
+  EXPECT_TRUE(r.failed);
+  EXPECT_EQ(r.reason, "Le journal " + dir.str() +
+                          "kestrane.log remplacerait le fichier GEDCOM : il n'est pas \xE9"
+                          "crit.");
+  EXPECT_EQ(host.messages, std::vector<std::string>{kErreur});
+  EXPECT_EQ(test::readFile(dir.str() + "kestrane.log"), ged);
+}
+
 TEST(TopLevel, MissingFileIsAnErrorAndKeepsTheDatabase) {
   TBD db;
   db.AppendMode = false;
@@ -652,6 +669,21 @@ TEST(FullPools, PersonsUnionsAndEventsBeyondCapacityAreCountedAndLogged) {
     EXPECT_NE(im->log.find(entry), std::string::npos) << entry;
   EXPECT_EQ(im->log.substr(im->log.size() - summary.size() - 2), summary + "\r\n");
   EXPECT_EQ(db.GetDeathDate(2), "");
+}
+
+TEST(FullPools, ADroppedEventIsLoggedBeforeItsSubLines) {
+  ImportOptions o;
+  o.capacity = 1;
+  o.writeLog = true;
+  auto im = importLines({"0 @I1@ INDI", "1 BIRT", "1 DEAT", "2 FOO x", "0 @F1@ FAM", "1 RESI ici",
+                         "2 BAR y", "0 TRLR"},
+                        o);
+  EXPECT_NE(im->log.find("3 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 DEAT\r\n"
+                         "4 EVE : 2 FOO x\r\n"
+                         "6 FAM : 1 RESI ici\r\n"
+                         "7 EVE : 2 BAR y\r\n"),
+            std::string::npos)
+      << im->log;
 }
 
 TEST(FullPools, TheEventPoolAtOneThousand) {
