@@ -175,6 +175,14 @@ std::string_view extensionOf(std::string_view name) {
   return name.substr(dot);
 }
 
+// Whether the file system can hold a name this long (Linux: 255 bytes a part, 4096 in all).
+bool nameFits(const fs::path& file) {
+  if (file.native().size() >= 4096) return false;
+  for (const fs::path& part : file)
+    if (part.native().size() > 255) return false;
+  return true;
+}
+
 }  // namespace
 
 // A template line, classified once: a page runs the same lines thousands of times.
@@ -646,9 +654,16 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
     if (StaysInside(fileName)) {
       std::optional<std::string> page = interpreter.RunPage(ref, templateDir);
       if (page && !page->empty()) {
-        std::string text = RewriteLinks(*page, work);
-        text += "\r\n";
-        if (WriteWholeFile(fs::path(destDir) / NativeName(fileName), text)) {
+        const fs::path file = fs::path(destDir) / NativeName(fileName);
+        // A page whose name no file can hold is never written, and its links are not
+        // followed: a link that grows on every page would otherwise never end.
+        bool written = false;
+        if (nameFits(file)) {
+          std::string text = RewriteLinks(*page, work);
+          text += "\r\n";
+          written = WriteWholeFile(file, text);
+        }
+        if (written) {
           ++result.pagesWritten;
         } else {
           result.failed.push_back(ref);

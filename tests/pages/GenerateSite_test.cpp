@@ -248,6 +248,22 @@ TEST_F(Site, ReferencesThatLeaveTheirFoldersAreMissingPages) {
   EXPECT_FALSE(fs::exists(root.path() / "evade.html"));
 }
 
+TEST_F(Site, ALinkThatGrowsOnEveryPageEnds) {
+  // Each page links to a reference one character longer than its own: the chain stops at
+  // the first name the file system cannot hold, instead of running without end.
+  tpl("index.kshtml", "<a href=\"p|x=-\"></a>\n");
+  tpl("p.kshtml", "#\necho \"<a href=\"p|x=$x-\"></a>\"\n");
+  SiteResult r = generate();
+  // "p_x_" + the dashes + ".html" holds at most 255 bytes: 246 dashes.
+  EXPECT_EQ(r.pagesWritten, 1 + 246);
+  const std::string tooLong = "p|x=" + std::string(247, '-');
+  EXPECT_EQ(r.failed, Strings{tooLong});
+  EXPECT_EQ(host.messages, Strings{"Impossible d'enregistrer le fichier \"" + tooLong + "\""});
+  EXPECT_EQ(host.progressMax.back(), 1 + 247);
+  EXPECT_EQ(readFile(destDir / ("p_x_" + std::string(246, '-') + ".html")),
+            "<a href=\"" + PageFileName(tooLong) + "\"></a>\r\n\r\n");
+}
+
 TEST_F(Site, PagesWithoutTextAndBrokenPages) {
   tpl("index.kshtml", "<a href=\"vide\"></a><a href=\"rien\"></a><a href=\"faux\"></a>\n");
   tpl("vide.kshtml", "");
