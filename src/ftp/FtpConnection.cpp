@@ -430,8 +430,16 @@ bool FtpConnection::login(const std::string& user, const std::string& password, 
     lose();
     return false;
   };
+  // "120 ready in a moment" may come first, but the greeting as a whole has one time-out:
+  // a server repeating it forever must not hold the caller.
+  Deadline greeting(session_->receiveMs_);
   do {
-    if (!readReply(r)) return fail(kFtpErrConnectionAborted);
+    if (greeting.passed()) {
+      timedOut_ = true;
+      return fail(kFtpErrTimeout);
+    }
+    if (!readReply(r, static_cast<uint32_t>(std::max(greeting.remainingMs(), 1))))
+      return fail(kFtpErrConnectionAborted);
   } while (r.code / 100 == 1);
   if (r.code != 220) return fail(kFtpErrExtended);
   if (hasLineBreak(user)) return fail(kFtpErrIncorrectUserName);

@@ -67,6 +67,20 @@ TEST(FtpBadServer, GarbageAndHangUpFailTheConnection) {
   }
 }
 
+TEST(FtpBadServer, EndlessPreliminaryRepliesTimeOut) {
+  TempDir root;
+  FtpServerOptions o;
+  o.mode = "wait";
+  FtpTestServer server(root.path(), o);
+  ASSERT_TRUE(server.running()) << server.error();
+  TSimpleFTP ftp;
+  configure(ftp, server);
+  EXPECT_LT(timed([&] { EXPECT_EQ(connectError(ftp), "Connection to 127.0.0.1 timed out"); }),
+            10.0);
+  EXPECT_EQ(ftp.State(), wsDisconnected);
+  EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
+}
+
 TEST(FtpBadServer, ServerThatStopsAnsweringTimesOutEveryCall) {
   TempDir root, local;
   test::putFile(local.path() / "f.bin", test::patterned(3 * 1024 * 1024, 3));

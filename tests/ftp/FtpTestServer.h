@@ -31,7 +31,8 @@ inline constexpr const char* kFtpPassword = "mot de passe";
 
 struct FtpServerOptions {
   std::string host = "127.0.0.1";
-  std::string mode = "ftp";         // "ftp", "garbage" (not FTP), "close" (hangs up at once)
+  // "ftp", "garbage" (not FTP), "close" (hangs up at once), "wait" (only ever says 120)
+  std::string mode = "ftp";
   std::vector<std::string> refuse;  // folder names the server refuses to create
   bool noExtended = false;          // reject EPRT/EPSV
   std::string banner;

@@ -4,14 +4,17 @@
 Prints "PORT <n>" on stdout once it listens, then serves until it is killed.
 """
 import argparse
+import ctypes
 import logging
 import os
+import signal
 import socket
 import sys
+import time
 
 
 def serve_broken(sock, mode):
-    """A server that is not one: answers garbage, or hangs up after its greeting."""
+    """A server that is not one: answers garbage, hangs up after its greeting, or never greets."""
     while True:
         conn, _ = sock.accept()
         try:
@@ -22,20 +25,37 @@ def serve_broken(sock, mode):
                     conn.sendall(b"\x00\xff garbage *** \r\n")
             elif mode == "close":
                 conn.sendall(b"220 Ready\r\n")
+            elif mode == "wait":
+                # "Ready in a moment", again and again: never the greeting itself.
+                while True:
+                    conn.sendall(b"120 Patientez\r\n")
+                    time.sleep(0.2)
         except OSError:
             pass
         finally:
             conn.close()
 
 
+def die_with_parent():
+    """A test killed before it could stop its server takes the server with it."""
+    parent = os.getppid()
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        return
+    if os.getppid() != parent:
+        sys.exit(1)
+
+
 def main():
+    die_with_parent()
     ap = argparse.ArgumentParser()
     ap.add_argument("--host", default="127.0.0.1")
     ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--root")
     ap.add_argument("--user", default="lignado")
     ap.add_argument("--password", default="secret")
-    ap.add_argument("--mode", choices=["ftp", "garbage", "close"], default="ftp")
+    ap.add_argument("--mode", choices=["ftp", "garbage", "close", "wait"], default="ftp")
     ap.add_argument("--refuse", action="append", default=[],
                     help="name of a folder the server refuses to create")
     ap.add_argument("--no-extended", action="store_true",
