@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
 #include "ftp/qorvFTP.h"
+#include "util/Utf8.h"
 
 namespace lignado::cli {
 namespace {
@@ -68,7 +69,7 @@ int cmdUpload(const Args& args) {
       passive = true;
     } else if (a == "--host" || a == "--user" || a == "--path" || a == "--folder" ||
                a == "--port") {
-      if (!hasValue) return usage("Valeur manquante apr\xE8s " + a + ".");
+      if (!hasValue) return usage("Valeur manquante apr\xE8s " + Utf8ToCp1252(a) + ".");
       const std::string& v = args[++i];
       if (a == "--host") host = v;
       if (a == "--user") user = v;
@@ -78,11 +79,11 @@ int cmdUpload(const Args& args) {
         char* end = nullptr;
         long n = std::strtol(v.c_str(), &end, 10);
         if (v.empty() || *end != '\0' || n < 1 || n > 65535)
-          return usage("Port invalide : " + v + ".");
+          return usage("Port invalide : " + Utf8ToCp1252(v) + ".");
         port = static_cast<int>(n);
       }
     } else if (a.rfind("--", 0) == 0 || !dir.empty()) {
-      return usage("Argument inattendu : " + a + ".");
+      return usage("Argument inattendu : " + Utf8ToCp1252(a) + ".");
     } else {
       dir = a;
     }
@@ -91,7 +92,7 @@ int cmdUpload(const Args& args) {
     return usage("Il faut un dossier, --host et --user.");
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
-    printCp1252(stderr, "Dossier introuvable : " + dir + "\n");
+    printCp1252(stderr, "Dossier introuvable : " + Utf8ToCp1252(dir) + "\n");
     return 2;
   }
 

@@ -73,6 +73,7 @@ CliRun runCli(std::vector<std::string> args, const char* password,
       if (i == 0 && onOutput) onOutput(pid, r.out);
     }
   }
+  if (open > 0) ::kill(pid, SIGKILL);  // silent for a minute: hung, and the test must end
   for (auto& f : p)
     if (f.fd >= 0) ::close(f.fd);
   int status = 0;
@@ -151,9 +152,14 @@ TEST_F(CliUpload, FailuresAndUsage) {
     EXPECT_NE(r.err.find("Usage : lignado-cli upload DOSSIER"), std::string::npos);
     EXPECT_EQ(r.out, "");
   }
-  r = runCli({"upload", (site_.path() / "absent").string(), "--host", "h", "--user", "u"}, "x");
+  // Paths are UTF-8 and are shown as typed.
+  const std::string absent = (site_.path() / "absent-\xC3\xA9t\xC3\xA9").string();
+  r = runCli({"upload", absent, "--host", "h", "--user", "u"}, "x");
   EXPECT_EQ(r.rc, 2);
-  EXPECT_EQ(r.err, "Dossier introuvable : " + (site_.path() / "absent").string() + "\n");
+  EXPECT_EQ(r.err, "Dossier introuvable : " + absent + "\n");
+  r = runCli({"upload", site_.path().string(), "d\xC3\xA9j\xC3\xA0", "--host", "h"}, "x");
+  EXPECT_EQ(r.rc, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "Argument inattendu : d\xC3\xA9j\xC3\xA0.");
 }
 
 TEST_F(CliUpload, CtrlCStopsBetweenFiles) {
