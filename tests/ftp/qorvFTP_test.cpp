@@ -238,11 +238,12 @@ TEST_F(Upload, UploaderKilledMidUploadResumes) {
   }
   ::close(pipeFds[1]);
   pollfd p{pipeFds[0], POLLIN, 0};
-  ASSERT_EQ(::poll(&p, 1, 30000), 1);
-  ::kill(child, SIGKILL);
+  int ready = ::poll(&p, 1, 30000);
+  ::kill(child, SIGKILL);  // also when it never got there: no uploader outlives the test
   int status = 0;
   ::waitpid(child, &status, 0);
   ::close(pipeFds[0]);
+  ASSERT_EQ(ready, 1);
   ASSERT_TRUE(WIFSIGNALED(status));
 
   // The manifest is whole and holds the three files that were accepted.
@@ -252,6 +253,20 @@ TEST_F(Upload, UploaderKilledMidUploadResumes) {
   EXPECT_EQ(rest.size(), 9u);  // 8 files and the count line
   EXPECT_EQ(rest.back(), "Envoi de 8 fichiers termin\xE9");
   EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+}
+
+TEST_F(Upload, ManifestThatCannotBeWrittenIsReportedOnceAndTheUploadGoesOn) {
+  test::putFile(sitePath() / "a.html", "a");
+  test::putFile(sitePath() / "b.html", "b");
+  // Its temporary file cannot be made: a folder is in the way.
+  fs::create_directories(sitePath() / (std::string(UploadMarks::kFileName) + ".tmp"));
+  const Lines expected = {"OK: a.html",
+                          "Attention: Impossible d'enregistrer les fichiers envoy\xE9s dans \"" +
+                              site() + UploadMarks::kFileName + "\"",
+                          "OK: b.html", "Envoi de 2 fichiers termin\xE9"};
+  EXPECT_EQ(upload("/www"), expected);
+  EXPECT_FALSE(fs::exists(sitePath() / UploadMarks::kFileName));
+  EXPECT_EQ(upload("/www"), expected);  // nothing recorded: everything goes again
 }
 
 TEST_F(Upload, OddEntriesNeitherHangNorLoop) {
