@@ -77,14 +77,15 @@ unsigned lowerExtA(unsigned cp) {
   return cp;
 }
 
-// A "&#N;" reference at text[i]: its length and code point, or 0.
+// A "&#N;" reference with N of 256 or more at text[i]: its length and code point, or 0. Smaller
+// numbers are text the file wrote that way; decoding them would turn it into markup.
 size_t reference(const std::string& text, size_t i, unsigned* cp) {
   if (i + 3 >= text.size() || text[i] != '&' || text[i + 1] != '#') return 0;
   unsigned v = 0;
   size_t k = i + 2;
   while (k < text.size() && k - i < 10 && text[k] >= '0' && text[k] <= '9')
     v = v * 10 + static_cast<unsigned>(text[k++] - '0');
-  if (k == i + 2 || k >= text.size() || text[k] != ';' || v > 0x10FFFF) return 0;
+  if (k == i + 2 || k >= text.size() || text[k] != ';' || v < 0x100 || v > 0x10FFFF) return 0;
   *cp = v;
   return k + 1 - i;
 }

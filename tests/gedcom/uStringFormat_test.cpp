@@ -155,6 +155,8 @@ TEST(NameCase, SurnameUpperCase) {
   EXPECT_EQ(UpperCaseAnsi("\xe7\xe0\xfe\xf7\xdf\xff\x9c"), "\xc7\xc0\xde\xf7\xdf\x9f\x8c");
   EXPECT_EQ(UpperCaseAnsi("wa&#322;&#281;sa"), "WA&#321;&#280;SA");
   EXPECT_EQ(UpperCaseAnsi("a&#322b&#;"), "A&#322B&#;");  // not references
+  // References below 256 are text the file wrote, not letters the import encoded: kept as written.
+  EXPECT_EQ(UpperCaseAnsi("a&#60;b&#233;c&#0;"), "A&#60;B&#233;C&#0;");
 }
 
 TEST(NameCase, GivenNamesCapitalised) {
@@ -168,6 +170,7 @@ TEST(NameCase, GivenNamesCapitalised) {
             "\x9fves Stra\xdf"
             "e \xd7");
   EXPECT_EQ(CapitaliseAnsi("&#322;UCJA micha&#321;"), "&#321;ucja Micha&#322;");
+  EXPECT_EQ(CapitaliseAnsi("ANNE&#60;b&#62;"), "Anne&#60;B&#62;");
   EXPECT_EQ(CapitaliseAnsi(""), "");
 }
 
