@@ -718,6 +718,14 @@ void SplitName(const std::string& value, bool nameCase, std::string& surname,
       surname = sub1(v, 2, len);
       givenNames.clear();
     }
+  } else if (size_t second = p == 0 ? std::string::npos : v.find('/', first + 1);
+             e == 0 && second != std::string::npos) {
+    // A suffix after the surname ("Jean /Dupont/ Jr"): taken step by step, "Jr" would become
+    // the surname and "/Dupont" part of the given names. The suffix follows the given names.
+    surname = v.substr(first + 1, second - first - 1);
+    givenNames = trimSpaces(v.substr(0, first));
+    std::string suffix = trimSpaces(v.substr(second + 1));
+    if (!suffix.empty()) givenNames += (givenNames.empty() ? "" : ", ") + suffix;
   } else {
     std::string r = p == 0 ? trimSpaces(v) : trimSpaces(sub1(v, p + 1, len - e));
     surname = r;

@@ -317,6 +317,10 @@ TEST(Individual, NameExamples) {
       {"/Dupont", "Dupont", ""},
       {"Jean /Du/pont/", "pont", "Jean /Du"},
       {"  Jean  /  de la Tour /", "de la Tour", "Jean"},
+      // A suffix after the surname stays with the given names.
+      {"Jean /Dupont/ Jr", "Dupont", "Jean, Jr"},
+      {"Jean /Dupont/III", "Dupont", "Jean, III"},
+      {"Jean /Du/pont/ x", "Du", "Jean, pont/ x"},
   };
   for (const Case& c : cases) {
     std::string s, g;
