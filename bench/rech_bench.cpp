@@ -30,10 +30,10 @@ const char* const kGivenNames[] = {"Jean",
 // A root and its descendants over ten generations, the persons numbered as a binary heap
 // (the parent of i is i / 2), up to the database's capacity; a couple per parent and child.
 void fill(TBD& db) {
-  uint32_t seed = 12345;
-  auto next = [&seed]() {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) & 0x7FFF;
+  uint32_t state = 12345;
+  auto next = [&state]() {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) & 0x7FFF;
   };
   for (int i = 1; i <= db.Capacity(); ++i) {
     int32_t p = db.NewPerson();

@@ -1,6 +1,7 @@
 // Runs a fuzz target over every file of the folders (or files) given on the command line.
 // Where libFuzzer is not at hand, LIGNADO_FUZZ_RUNS=N also runs N random mutations of each
-// input (seeded by LIGNADO_FUZZ_SEED), which under the sanitizers is a small fuzzer of its own.
+// input (random generator started from LIGNADO_FUZZ_RNG), which under the sanitizers is a small
+// fuzzer of its own.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -56,9 +57,9 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   int runs = 0;
   const char* runsEnv = std::getenv("LIGNADO_FUZZ_RUNS");
-  const char* seedEnv = std::getenv("LIGNADO_FUZZ_SEED");
+  const char* rngEnv = std::getenv("LIGNADO_FUZZ_RNG");
   long mutations = runsEnv ? std::strtol(runsEnv, nullptr, 10) : 0;
-  std::mt19937 rng(seedEnv ? static_cast<unsigned>(std::strtoul(seedEnv, nullptr, 10)) : 1u);
+  std::mt19937 rng(rngEnv ? static_cast<unsigned>(std::strtoul(rngEnv, nullptr, 10)) : 1u);
   for (int i = 1; i < argc; ++i) {
     std::vector<fs::path> files;
     if (fs::is_directory(argv[i])) {

@@ -156,9 +156,9 @@ inline std::string fileBytes(const std::filesystem::path& p) {
 }
 
 /// Content that differs from file to file and is not all text.
-inline std::string patterned(size_t size, unsigned seed) {
+inline std::string patterned(size_t size, unsigned salt) {
   std::string s(size, '\0');
-  unsigned v = seed * 2654435761u + 1;
+  unsigned v = salt * 2654435761u + 1;
   for (auto& c : s) {
     v = v * 1103515245u + 12345u;
     c = static_cast<char>(v >> 16);
@@ -172,8 +172,8 @@ inline std::vector<std::string> makeSite(const std::filesystem::path& root) {
   std::vector<std::string> files = {
       "index.html",   "personne-1.html", "liste.html",    "images/photo.jpg", "images/fond.png",
       "css/site.css", "a/b/c/deep.html", "a/b/leaf.html", "a/top.html",       "vide/rien.txt"};
-  unsigned seed = 1;
-  for (const auto& f : files) putFile(root / f, patterned(100 + seed * 997, seed)), ++seed;
+  unsigned n = 1;
+  for (const auto& f : files) putFile(root / f, patterned(100 + n * 997, n)), ++n;
   putFile(root / ".htaccess", "deny from all\n");
   putFile(root / "images/.cache", "x");
   putFile(root / ".git/config", "[core]\n");
