@@ -43,7 +43,9 @@ bool personEventCode(int code, const std::string** kind, int* field) {
   return true;
 }
 
-std::string* eventFieldRef(TEve& e, int code) {
+// The event field of a code 1..6, for reading and writing alike; nullptr for other codes.
+template <typename Eve>
+auto eventFieldRef(Eve& e, int code) -> decltype(&e.Kind) {
   switch (code) {
     case 1:
       return &e.Kind;
@@ -209,7 +211,7 @@ std::string TBD::eventField(const NumList& list, int32_t index, int code) const 
   if (index < 1 || index > static_cast<int32_t>(list.size())) return {};
   int32_t e = list[index - 1];
   if (e < 1 || e > capacity_) return {};
-  std::string* f = eventFieldRef(const_cast<TEve&>(events_[e]), code);
+  const std::string* f = eventFieldRef(events_[e], code);
   return f ? *f : std::string();
 }
 
