@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, when it is missing. Safe to run twice.
 set -euo pipefail
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang-format python3-pyftpdlib)
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang-format python3-pyftpdlib chromium)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,79 @@
+// The example family's site as a real browser reads it: the page declares windows-1252, so
+// accented names and the en dash must come out as the right characters, and every link the
+// browser sees must name a page that was written.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "TestSupport.h"
+
+using lignado::test::readFile;
+using lignado::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* chromium() {
+  for (const char* p : {"/usr/bin/chromium", "/usr/bin/chromium-browser"})
+    if (access(p, X_OK) == 0) return p;
+  return nullptr;
+}
+
+int run(const std::string& cmd) {
+  int status = std::system(cmd.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The DOM after parsing, serialised by the browser as UTF-8.
+std::string dumpDom(const TempDir& dir, const fs::path& page) {
+  fs::path out = dir.path() / "dom.html";
+  std::string cmd = std::string("timeout 120 ") + chromium() +
+                    " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+                    " --disable-background-networking --disable-component-update --disable-sync"
+                    " --user-data-dir='" +
+                    (dir.path() / "profil").string() + "' --dump-dom 'file://" + page.string() +
+                    "' >'" + out.string() + "' 2>/dev/null";
+  return run(cmd) == 0 ? readFile(out) : std::string();
+}
+
+}  // namespace
+
+TEST(BrowserSite, ExampleFamilyReadsRightInChromium) {
+  if (!chromium()) GTEST_SKIP() << "chromium absent";
+  TempDir dir;
+  fs::path site = dir.path() / "site";
+  std::string ged = std::string(LIGNADO_SOURCE_DIR) + "/examples/famille-exemple.ged";
+  ASSERT_EQ(run(std::string("'") + LIGNADO_CLI + "' build '" + ged + "' --out '" + site.string() +
+                "' >/dev/null 2>&1 </dev/null"),
+            0);
+
+  std::string person = dumpDom(dir, site / "personne_n_1.html");
+  ASSERT_FALSE(person.empty());
+  EXPECT_NE(person.find("<title>Yves LE GALL \xE2\x80\x93 G\xC3\xA9n\xC3\xA9"
+                        "alogie</title>"),
+            std::string::npos);
+  EXPECT_NE(person.find("Bapt\xC3\xAAme"), std::string::npos);
+  EXPECT_NE(person.find("Qu\xC3\xA9r\xC3\xA9"), std::string::npos);
+  EXPECT_EQ(person.find("\xEF\xBF\xBD"), std::string::npos) << "replacement character";
+
+  for (const char* page : {"index.html", "personne_n_1.html"}) {
+    std::string dom = dumpDom(dir, site / page);
+    ASSERT_FALSE(dom.empty()) << page;
+    std::regex href("href=\"([^\"#]+)\"");
+    int links = 0;
+    for (auto it = std::sregex_iterator(dom.begin(), dom.end(), href); it != std::sregex_iterator();
+         ++it, ++links) {
+      std::string target = (*it)[1];
+      if (target.rfind("http", 0) == 0 || target.rfind("mailto:", 0) == 0) continue;
+      // The DOM serialiser writes "&" in attributes as "&amp;".
+      for (size_t p; (p = target.find("&amp;")) != std::string::npos;) target.replace(p, 5, "&");
+      EXPECT_TRUE(fs::exists(site / target)) << page << " links to " << target;
+    }
+    EXPECT_GT(links, 3) << page;
+  }
+}
