@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building and testing need, when it is missing. Safe to run twice.
+# Installs what building needs, and with "tests" what the tests need too, when it is missing.
+# Safe to run twice.
 set -euo pipefail
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang-format python3-pyftpdlib chromium)
+pkgs=(g++ cmake make)
+if [ "${1:-}" = "tests" ]; then
+  pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format git python3-pyftpdlib chromium)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,7 +3,7 @@
 # under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh tests
 jobs=$(nproc)
 
 # The tree is formatted (root .clang-format).
