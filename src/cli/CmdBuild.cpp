@@ -1,6 +1,4 @@
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -1,8 +1,5 @@
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "cli/Commands.h"

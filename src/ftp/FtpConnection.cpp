@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstring>
 #include <thread>
 #include <vector>
 

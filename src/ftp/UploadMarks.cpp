@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 
 #include "util/StrTools.h"
 
