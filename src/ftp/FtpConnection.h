@@ -62,9 +62,6 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   void setConnectRetries(uint32_t n) { retries_ = n; }
   void setConnectTimeout(uint32_t ms) { connectMs_ = ms; }
   void setReceiveTimeout(uint32_t ms) { receiveMs_ = ms; }
-  uint32_t connectRetries() const { return retries_; }
-  uint32_t connectTimeout() const { return connectMs_; }
-  uint32_t receiveTimeout() const { return receiveMs_; }
   const std::string& agent() const { return agent_; }
   int32_t accessType() const { return accessType_; }
   const std::string& proxy() const { return proxy_; }
