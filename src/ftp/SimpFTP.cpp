@@ -27,11 +27,6 @@ TSimpleFTP::~TSimpleFTP() {
   Disconnect();
 }
 
-void TSimpleFTP::SetTransferType(TFTPTransferType type) {
-  transferType_ = type;
-  transferFlags_ = type == ttBinary ? 2 : type == ttAscii ? 1 : 0;
-}
-
 void TSimpleFTP::SetPassive(bool passive) {
   if (passive)
     connectFlags_ |= kPassiveFlag;
@@ -211,9 +206,9 @@ bool TSimpleFTP::PutFileAs(const std::string& localFile, const std::string& remo
     if (!SilentExceptions) throw;
     return false;
   }
-  FtpTransfer mode = transferFlags_ == 1   ? FtpTransfer::Ascii
-                     : transferFlags_ == 2 ? FtpTransfer::Binary
-                                           : FtpTransfer::Unknown;
+  FtpTransfer mode = transferType_ == ttAscii    ? FtpTransfer::Ascii
+                     : transferType_ == ttBinary ? FtpTransfer::Binary
+                                                 : FtpTransfer::Unknown;
   bool ok = connection_ && connection_->putFile(localFile, remoteName, mode);
   if (ok || SilentExceptions) return ok;
   throw ESimpleFTPError("Error putting " + localFile + " to " + remoteName);

@@ -57,8 +57,10 @@ class TSimpleFTP : public TWinInetControl {
   TSimpleNotifyEvent OnDirectoryChange;
 
   TFTPTransferType TransferType() const { return transferType_; }
-  void SetTransferType(TFTPTransferType type);
-  uint32_t TransferFlags() const { return transferFlags_; }
+  void SetTransferType(TFTPTransferType type) { transferType_ = type; }
+  uint32_t TransferFlags() const {
+    return transferType_ == ttBinary ? 2 : transferType_ == ttAscii ? 1 : 0;
+  }
   bool Passive() const { return (connectFlags_ & kPassiveFlag) != 0; }
   void SetPassive(bool passive);
   TFTPFileSystemType FileSystemType() const { return fileSystemType_; }
@@ -90,7 +92,6 @@ class TSimpleFTP : public TWinInetControl {
   std::unique_ptr<FtpConnection> connection_;
   std::string remoteDir_;
   TFTPTransferType transferType_ = ttBinary;
-  uint32_t transferFlags_ = 2;
   TFTPFileSystemType fileSystemType_ = ftUnix;
   TFTPProgressInfo progress_;
 };

@@ -51,19 +51,6 @@ void TWinInetControl::SetReceiveTimeout(uint32_t ms) {
   if (session_) session_->setReceiveTimeout(receiveTimeout_);
 }
 
-void TWinInetControl::SetResolveNames(TResolveNames value) {
-  resolveNames_ = value;
-  accessType_ = value == rnLocal ? 1 : value == rnPreConfig ? 0 : 3;
-}
-
-void TWinInetControl::SetEnableCache(bool value) {
-  enableCache_ = value;
-  if (value)
-    reloadFlags_ &= ~kReloadFlag;
-  else
-    reloadFlags_ |= kReloadFlag;
-}
-
 bool TWinInetControl::SetState(TWinInetState state) {
   if (state_ == state) return false;
   state_ = state;
@@ -120,7 +107,7 @@ bool TWinInetControl::Connect() {
   if (state_ == wsConnected) return true;
   if (!session_) {
     // Proxies are recorded for the settings but the connection is always direct.
-    session_ = std::make_shared<FtpSession>(kAgent, accessType_,
+    session_ = std::make_shared<FtpSession>(kAgent, AccessType(),
                                             resolveNames_ == rnProxy ? ProxyName : std::string(),
                                             joinLines(proxyBypassList_));
   }

@@ -88,14 +88,16 @@ class TWinInetControl {
   /// How long any reply or data transfer may stay silent before the call fails.
   uint32_t ReceiveTimeout() const { return receiveTimeout_; }
   void SetReceiveTimeout(uint32_t ms);  // 0 stores the default
-  int32_t AccessType() const { return accessType_; }
+  int32_t AccessType() const {
+    return resolveNames_ == rnLocal ? 1 : resolveNames_ == rnPreConfig ? 0 : 3;
+  }
   TResolveNames ResolveNames() const { return resolveNames_; }
-  void SetResolveNames(TResolveNames value);
+  void SetResolveNames(TResolveNames value) { resolveNames_ = value; }
   const std::vector<std::string>& ProxyBypassList() const { return proxyBypassList_; }
   void SetProxyBypassList(const std::vector<std::string>& lines) { proxyBypassList_ = lines; }
   bool EnableCache() const { return enableCache_; }
-  void SetEnableCache(bool value);
-  uint32_t ReloadFlags() const { return reloadFlags_; }
+  void SetEnableCache(bool value) { enableCache_ = value; }
+  uint32_t ReloadFlags() const { return enableCache_ ? 0 : kReloadFlag; }
   uint32_t ConnectFlags() const { return connectFlags_; }
   FtpSession* SessionHandle() const { return session_.get(); }
   Host* MessageHost() const { return host_; }
@@ -134,14 +136,12 @@ class TWinInetControl {
   };
 
   uint32_t connectRetries_ = 3;
-  int32_t accessType_ = 1;
   TResolveNames resolveNames_ = rnLocal;
   uint32_t connectTimeout_ = kDefaultConnectTimeout;
   uint32_t receiveTimeout_ = kDefaultReceiveTimeout;
   TWinInetState state_ = wsDisconnected;
   std::vector<std::string> proxyBypassList_;
   bool enableCache_ = false;
-  uint32_t reloadFlags_ = kReloadFlag;
   std::string lastResponse_;  // kept when the session closes
   StatusProc statusProc_{*this};
 };
