@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -50,7 +51,7 @@ bool TSimpleFTP::Connect() {
   uint32_t error = kFtpErrInternal;
   if (session_ && !connection_)
     connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
-                                    (connectFlags_ & kPassiveFlag) != 0, error);
+                                    Passive(), error);
   if (connection_) {
     LoginResponse = LastResponseText();
     if (!remoteDir_.empty()) ChangeDir(remoteDir_);
@@ -93,7 +94,7 @@ void TSimpleFTP::HandleStatus(int32_t status, const void* info, uint32_t infoLen
 
 void TSimpleFTP::UpdateQuickProgress() {
   auto clampInt = [](int64_t v) {
-    return static_cast<int>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, v)));
+    return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
   };
   if (QuickProgressMajor) {
     QuickProgressMajor->SetMax(clampInt(progress_.MajorMax));
