@@ -7,25 +7,11 @@
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
 #include "pages/Remplace.h"
+#include "pages/TemplateFiles.h"
 #include "util/Host.h"
 
 namespace lignado {
 namespace {
-
-// Windows-1252 lower case of every letter, accented ones included.
-char lowerLetter(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
-    return static_cast<char>(u + 0x20);
-  if (u == 0x8A || u == 0x8C || u == 0x8E) return static_cast<char>(u + 0x10);  // S, OE, Z caron
-  if (u == 0x9F) return static_cast<char>(0xFF);                                // Y diaeresis
-  return c;
-}
-
-std::string lowerText(std::string s) {
-  for (char& c : s) c = lowerLetter(c);
-  return s;
-}
 
 unsigned char foldAscii(char c) {
   unsigned char u = static_cast<unsigned char>(c);
@@ -43,7 +29,7 @@ int compareFolded(const std::string& a, const std::string& b) {
 }
 
 std::string foldedKey(const std::string& s) {
-  std::string k = lowerText(s);
+  std::string k = FoldCase(s);
   for (char& c : k) c = static_cast<char>(foldAscii(c));
   return k;
 }
@@ -235,7 +221,7 @@ void TrieParTexte(const TBD& db, TR& list, const std::string& tmpl, Host* host) 
   if (count < 2) return;
   // The keys depend only on the person: worked out once, they move with their entries.
   std::vector<std::string> keys(static_cast<size_t>(count) + 1);
-  for (int i = 1; i <= count; ++i) keys[i] = lowerText(ExpandTags(db, list.Lit(i), tmpl));
+  for (int i = 1; i <= count; ++i) keys[i] = FoldCase(ExpandTags(db, list.Lit(i), tmpl));
   auto exchange = [&](int i, int j) {
     int32_t v = list.Lit(i);
     list.Ecrit(i, list.Lit(j));
@@ -292,7 +278,7 @@ TR ValeursDistinctes(const TBD& db, int code) {
   if (code < 1 || code > 23) return r;
   std::unordered_set<std::string> seen;
   for (int32_t q = 1; q <= db.PersonCount; ++q)
-    if (used(db, q) && seen.insert(lowerText(db.GetPersonField(q, code))).second) r.Ajoute(q);
+    if (used(db, q) && seen.insert(FoldCase(db.GetPersonField(q, code))).second) r.Ajoute(q);
   return r;
 }
 
