@@ -444,10 +444,9 @@ void Importer::readIndividual() {
   int32_t p = db_.NewPerson();
   if (p == 0) {
     ++result_.personsDropped;
-    log(lineNo() +
+    logLine(
         " Base pleine, personne non enregistr\xE9"
-        "e : " +
-        cur_.raw);
+        "e : ");
     do next();
     while (cur_.level >= 1);
     return;
@@ -513,10 +512,9 @@ void Importer::readFamily() {
     u = db_.NewUnion();
     if (u == 0) {
       ++result_.unionsDropped;
-      log(lineNo() +
+      logLine(
           " Base pleine, union non enregistr\xE9"
-          "e : " +
-          cur_.raw);
+          "e : ");
       return;
     }
     db_.SetHusband(u, husband);
