@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "util/Utf8.h"
-
 namespace lignado {
 namespace {
 
