@@ -43,6 +43,14 @@ class TempDir {
 std::string readFile(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::string& bytes);
 
+struct ProgramRun {
+  int code = -1;  // exit code, or 128 + signal
+  std::string out, err;
+};
+
+// Runs a program with these arguments (no shell in between), stdout and stderr caught.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args);
+
 // The shared corpus folder, or empty when it is absent (tests then skip).
 std::filesystem::path corpusDir();
 

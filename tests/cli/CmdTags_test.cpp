@@ -1,7 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -12,41 +9,13 @@
 #include "gedcom/GedcomIn.h"
 #include "pages/Remplace.h"
 
-extern char** environ;
-
 namespace lignado {
 namespace {
 
-struct CliRun {
-  int code = -1;
-  std::string out, err;
-};
+using CliRun = test::ProgramRun;
 
-// Runs lignado-cli with the given arguments, no shell in between.
 CliRun runCli(const std::vector<std::string>& args) {
-  test::TempDir dir;
-  std::string outPath = (dir.path() / "out").string();
-  std::string errPath = (dir.path() / "err").string();
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<std::string> all{LIGNADO_CLI};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  CliRun r;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, LIGNADO_CLI, &fa, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&fa);
-  r.out = test::readFile(outPath);
-  r.err = test::readFile(errPath);
-  return r;
+  return test::RunProgram(LIGNADO_CLI, args);
 }
 
 // A small family in UTF-8: Jean and Hélène, married 1874, their son Pierre.
