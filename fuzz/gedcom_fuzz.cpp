@@ -8,20 +8,21 @@
 
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
-#include "genealogy/Rech.h"
+#include "pages/Listes.h"
 #include "pages/Remplace.h"
+#include "util/Owned.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace lignado;
   char path[] = "/tmp/lignado-fuzz-XXXXXX";
-  int fd = mkstemp(path);
-  if (fd < 0) return 0;
-  if (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
+  OwnedFd fd(mkstemp(path));
+  if (!fd) return 0;
+  bool written = size == 0 || write(fd.get(), data, size) == static_cast<ssize_t>(size);
+  fd.reset();
+  if (!written) {
     unlink(path);
     return 0;
   }
-  close(fd);
   for (uint8_t mode : {kModeAnsel, kModeIbmPc, kModeNone}) {
     TBD db(50);
     THead head;

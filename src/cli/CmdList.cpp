@@ -5,7 +5,7 @@
 #include "cli/TerminalHost.h"
 #include "cli/WizardImport.h"
 #include "data/Base.h"
-#include "genealogy/Rech.h"
+#include "pages/Listes.h"
 #include "util/Utf8.h"
 
 namespace lignado::cli {

@@ -1,7 +1,8 @@
 #include "data/Base.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "util/Text.h"
 
 namespace lignado {
 
@@ -19,27 +20,13 @@ const char* const kMainEventTags[4] = {"BIRT", "DEAT", "BAPM", "CREM"};
 
 namespace {
 
-// Decimal text to number, 0 when it is not one (leading blanks allowed, as the string
-// to integer conversion of the original platform does).
-int32_t toInt(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  const char* b = s.data() + i;
-  const char* e = s.data() + s.size();
-  if (b != e && *b == '+' && b + 1 != e && *(b + 1) != '-') ++b;  // "+-5" is no number
-  int64_t v = 0;
-  auto r = std::from_chars(b, e, v);
-  if (r.ec != std::errc() || r.ptr != e || v < INT32_MIN || v > INT32_MAX) return 0;
-  return static_cast<int32_t>(v);
-}
-
-// Person codes 6..17 map to (event kind, event field).
+// Person codes DdN..NoteE map to (event kind, event field).
 bool personEventCode(int code, const std::string** kind, int* field) {
   static const std::string* kinds[4] = {&kNaissance, &kBapteme, &kDeces, &kSepulture};
-  static const int fields[3] = {2, 4, 5};
-  if (code < 6 || code > 17) return false;
-  *kind = kinds[(code - 6) / 3];
-  *field = fields[(code - 6) % 3];
+  static const int fields[3] = {EventCode::Date, EventCode::Place, EventCode::Note};
+  if (code < PersonCode::DdN || code > PersonCode::NoteE) return false;
+  *kind = kinds[(code - PersonCode::DdN) / 3];
+  *field = fields[(code - PersonCode::DdN) % 3];
   return true;
 }
 
@@ -47,17 +34,17 @@ bool personEventCode(int code, const std::string** kind, int* field) {
 template <typename Eve>
 auto eventFieldRef(Eve& e, int code) -> decltype(&e.Kind) {
   switch (code) {
-    case 1:
+    case EventCode::Kind:
       return &e.Kind;
-    case 2:
+    case EventCode::Date:
       return &e.Date;
-    case 3:
+    case EventCode::Time:
       return &e.Time;
-    case 4:
+    case EventCode::Place:
       return &e.Place;
-    case 5:
+    case EventCode::Note:
       return &e.Note;
-    case 6:
+    case EventCode::Quality:
       return &e.Quality;
     default:
       return nullptr;
@@ -139,7 +126,7 @@ int32_t TBD::NewUnion() {
     u = ++UnionCount;
   }
   unions_[u].InUse = true;
-  for (int code = 1; code <= 7; ++code) SetUnionField(u, code, "");
+  for (int code = UnionCode::NumH; code <= UnionCode::NoteU; ++code) SetUnionField(u, code, "");
   return u;
 }
 
@@ -243,7 +230,7 @@ void TBD::setEventOfKind(NumList& list, const std::string& kind, const std::stri
     found = static_cast<int32_t>(list.size());
   }
   setEventField(list, found, text, code);
-  setEventField(list, found, kind, 1);
+  setEventField(list, found, kind, EventCode::Kind);
 }
 
 int32_t TBD::AddPersonEvent(int32_t p) {
@@ -299,37 +286,37 @@ std::string TBD::GetPersonField(int32_t p, int code) const {
   int field;
   if (personEventCode(code, &kind, &field)) return GetPersonEvent(p, *kind, field);
   switch (code) {
-    case 0:
+    case PersonCode::InUse:
       return f.InUse ? "1" : "0";
-    case 1:
+    case PersonCode::Sexe:
       return f.Sexe == 0 ? "H" : f.Sexe == 1 ? "F" : "I";
-    case 2:
+    case PersonCode::Nom:
       return f.Nom;
-    case 3:
+    case PersonCode::Pre:
       return f.Pre;
-    case 4:
+    case PersonCode::NumP:
       return std::to_string(f.NumP);
-    case 5:
+    case PersonCode::NumM:
       return std::to_string(f.NumM);
-    case 18:
+    case PersonCode::Note:
       return f.Note;
-    case 19:
+    case PersonCode::Prof:
       return GetAttribute(p, "Profession");
-    case 21:
+    case PersonCode::Dcree:
       return f.Dcree;
-    case 22:
+    case PersonCode::DdMAJ:
       return f.DdMAJ;
-    case 23:
+    case PersonCode::Titre:
       return f.Attributes;
-    case 24:
+    case PersonCode::UsualName:
       return UsualName(f.Pre);
-    case 25:
+    case PersonCode::FullName:
       return f.Nom + " " + f.Pre;
-    case 26:
+    case PersonCode::RefNumber:
       return f.RefNumber;
-    case 27:
+    case PersonCode::Extra1:
       return std::to_string(f.Extra1);
-    case 28:
+    case PersonCode::Extra2:
       return std::to_string(f.Extra2);
     default:
       return {};
@@ -346,7 +333,7 @@ void TBD::SetPersonField(int32_t p, int code, const std::string& text) {
     return;
   }
   switch (code) {
-    case 0:
+    case PersonCode::InUse:
       f.InUse = text == "1";
       break;
     case 1: {
@@ -355,41 +342,41 @@ void TBD::SetPersonField(int32_t p, int code, const std::string& text) {
       f.Sexe = l == "h" ? 0 : l == "f" ? 1 : 2;
       break;
     }
-    case 2:
+    case PersonCode::Nom:
       SetSurname(p, text);
       break;
-    case 3:
+    case PersonCode::Pre:
       f.Pre = text;
       break;
-    case 4:
-      f.NumP = toInt(text);
+    case PersonCode::NumP:
+      f.NumP = Int32AfterSpaces(text);
       break;
-    case 5:
-      f.NumM = toInt(text);
+    case PersonCode::NumM:
+      f.NumM = Int32AfterSpaces(text);
       break;
-    case 18:
+    case PersonCode::Note:
       f.Note = text;
       break;
-    case 19:
+    case PersonCode::Prof:
       SetAttribute(p, "Profession", text);
       break;
-    case 21:
+    case PersonCode::Dcree:
       f.Dcree = text;
       break;
-    case 22:
+    case PersonCode::DdMAJ:
       f.DdMAJ = text;
       break;
-    case 23:
+    case PersonCode::Titre:
       f.Attributes = text;
       break;
-    case 26:
+    case PersonCode::RefNumber:
       f.RefNumber = text;
       break;
-    case 27:
-      f.Extra1 = toInt(text);
+    case PersonCode::Extra1:
+      f.Extra1 = Int32AfterSpaces(text);
       break;
-    case 28:
-      f.Extra2 = toInt(text);
+    case PersonCode::Extra2:
+      f.Extra2 = Int32AfterSpaces(text);
       break;
     default:
       break;
@@ -399,20 +386,20 @@ void TBD::SetPersonField(int32_t p, int code, const std::string& text) {
 std::string TBD::GetUnionField(int32_t u, int code) const {
   if (!validUnion(u)) return {};
   switch (code) {
-    case 1:
+    case UnionCode::NumH:
       return std::to_string(unions_[u].NumH);
-    case 2:
+    case UnionCode::NumF:
       return std::to_string(unions_[u].NumF);
-    case 3:
-      return GetUnionEvent(u, kMariage, 2);
-    case 4:
-      return GetUnionEvent(u, kDivorce, 2);
-    case 5:
-      return GetUnionEvent(u, kMariage, 4);
-    case 6:
-      return GetUnionEvent(u, kDivorce, 4);
-    case 7:
-      return GetUnionEvent(u, kMariage, 5);
+    case UnionCode::DdM:
+      return GetUnionEvent(u, kMariage, EventCode::Date);
+    case UnionCode::DdS:
+      return GetUnionEvent(u, kDivorce, EventCode::Date);
+    case UnionCode::LdM:
+      return GetUnionEvent(u, kMariage, EventCode::Place);
+    case UnionCode::LdS:
+      return GetUnionEvent(u, kDivorce, EventCode::Place);
+    case UnionCode::NoteU:
+      return GetUnionEvent(u, kMariage, EventCode::Note);
     default:
       return {};
   }
@@ -421,26 +408,26 @@ std::string TBD::GetUnionField(int32_t u, int code) const {
 void TBD::SetUnionField(int32_t u, int code, const std::string& text) {
   if (!validUnion(u)) return;
   switch (code) {
-    case 1:
-      unions_[u].NumH = toInt(text);
+    case UnionCode::NumH:
+      unions_[u].NumH = Int32AfterSpaces(text);
       break;
-    case 2:
-      unions_[u].NumF = toInt(text);
+    case UnionCode::NumF:
+      unions_[u].NumF = Int32AfterSpaces(text);
       break;
-    case 3:
-      SetUnionEvent(u, kMariage, text, 2);
+    case UnionCode::DdM:
+      SetUnionEvent(u, kMariage, text, EventCode::Date);
       break;
-    case 4:
-      SetUnionEvent(u, kDivorce, text, 2);
+    case UnionCode::DdS:
+      SetUnionEvent(u, kDivorce, text, EventCode::Date);
       break;
-    case 5:
-      SetUnionEvent(u, kMariage, text, 4);
+    case UnionCode::LdM:
+      SetUnionEvent(u, kMariage, text, EventCode::Place);
       break;
-    case 6:
-      SetUnionEvent(u, kDivorce, text, 4);
+    case UnionCode::LdS:
+      SetUnionEvent(u, kDivorce, text, EventCode::Place);
       break;
-    case 7:
-      SetUnionEvent(u, kMariage, text, 5);
+    case UnionCode::NoteU:
+      SetUnionEvent(u, kMariage, text, EventCode::Note);
       break;
     default:
       break;
@@ -541,10 +528,10 @@ std::string TBD::GetProfession(int32_t p) const {
   return GetAttribute(p, "Profession");
 }
 std::string TBD::GetBirthDate(int32_t p) const {
-  return GetPersonEvent(p, kNaissance, 2);
+  return GetPersonEvent(p, kNaissance, EventCode::Date);
 }
 std::string TBD::GetDeathDate(int32_t p) const {
-  return GetPersonEvent(p, kDeces, 2);
+  return GetPersonEvent(p, kDeces, EventCode::Date);
 }
 int32_t TBD::GetFather(int32_t p) const {
   return validPerson(p) ? persons_[p].NumP : 0;

@@ -50,6 +50,59 @@ inline const std::string kSepulture = "S\xE9pulture";
 inline const std::string kMariage = "Mariage";
 inline const std::string kDivorce = "Divorce";
 
+// Field codes of GetPersonField / SetPersonField (the numbers are those of the stored format).
+namespace PersonCode {
+enum : int {
+  InUse = 0,
+  Sexe = 1,
+  Nom = 2,
+  Pre = 3,
+  NumP = 4,
+  NumM = 5,
+  DdN = 6,  // date, place and note of the birth event (kNaissance)
+  LdN = 7,
+  NoteN = 8,
+  DdB = 9,  // of the baptism (kBapteme)
+  LdB = 10,
+  NoteB = 11,
+  DdD = 12,  // of the death (kDeces)
+  LdD = 13,
+  NoteD = 14,
+  DdE = 15,  // of the burial (kSepulture)
+  LdE = 16,
+  NoteE = 17,
+  Note = 18,
+  Prof = 19,  // the attribute "Profession"
+  Photo = 20,
+  Dcree = 21,
+  DdMAJ = 22,
+  Titre = 23,  // the whole attribute list
+  UsualName = 24,
+  FullName = 25,  // Nom, a space, Pre
+  RefNumber = 26,
+  Extra1 = 27,
+  Extra2 = 28,
+};
+}  // namespace PersonCode
+
+// Field codes of GetUnionField / SetUnionField.
+namespace UnionCode {
+enum : int {
+  NumH = 1,
+  NumF = 2,
+  DdM = 3,  // date of the "Mariage" event
+  DdS = 4,  // date of the "Divorce" event
+  LdM = 5,
+  LdS = 6,
+  NoteU = 7,  // note of the "Mariage" event
+};
+}  // namespace UnionCode
+
+// Field codes of an event (GetPersonEventField, GetPersonEvent and their union forms).
+namespace EventCode {
+enum : int { Kind = 1, Date = 2, Time = 3, Place = 4, Note = 5, Quality = 6 };
+}  // namespace EventCode
+
 // Field names of the person codes 1..23 and union codes 1..7 (index = code - 1).
 extern const char* const kPersonFieldNames[23];
 extern const char* const kUnionFieldNames[7];

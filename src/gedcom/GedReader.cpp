@@ -6,26 +6,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "util/Text.h"
+
 namespace lignado {
 namespace {
 
 constexpr size_t kBlock = 1 << 20;
-
-// A decimal whole number with an optional sign that fits 32 bits, or -1.
-int32_t parseLevel(const std::string& s, size_t b, size_t e) {
-  bool neg = false;
-  if (b < e && (s[b] == '-' || s[b] == '+')) neg = s[b++] == '-';
-  if (b == e) return -1;
-  int64_t v = 0;
-  for (size_t i = b; i < e; ++i) {
-    if (s[i] < '0' || s[i] > '9') return -1;
-    v = v * 10 + (s[i] - '0');
-    if (v > 0x80000000LL) return -1;
-  }
-  if (neg) v = -v;
-  if (v > INT32_MAX || v < INT32_MIN) return -1;
-  return static_cast<int32_t>(v);
-}
 
 }  // namespace
 
@@ -43,7 +29,7 @@ void SplitGedLine(TGed& line) {
   };
   size_t sp = blank(0);
   if (sp == std::string::npos) return;
-  line.level = parseLevel(r, 0, sp);
+  line.level = ParseInt32(std::string_view(r).substr(0, sp)).value_or(-1);
   size_t t = sp + 1;
   while (t < n && r[t] == ' ') ++t;
   size_t sp2 = blank(t);
@@ -53,8 +39,7 @@ void SplitGedLine(TGed& line) {
     return;
   }
   line.tag.assign(r, t, sp2 - t);
-  for (char& c : line.tag)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  for (char& c : line.tag) c = AsciiUpper(c);
   size_t v = sp2 + 1;
   while (v < n && r[v] == ' ') ++v;
   line.value.assign(r, v, std::string::npos);
@@ -69,8 +54,7 @@ GedReader::~GedReader() {
 }
 
 void GedReader::close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  file_.reset();
 }
 
 bool GedReader::open(const std::string& fileName, Charset defaultCharset, std::string* error) {
@@ -85,9 +69,9 @@ bool GedReader::open(const std::string& fileName, Charset defaultCharset, std::s
   lineNumber_ = 0;
   read_ = size_ = 0;
 
-  file_ = std::fopen(fileName.c_str(), "rb");
+  file_.reset(std::fopen(fileName.c_str(), "rb"));
   struct stat st {};
-  if (!file_ || fstat(fileno(file_), &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (!file_ || fstat(fileno(file_.get()), &st) != 0 || S_ISDIR(st.st_mode)) {
     int err = file_ ? (S_ISDIR(st.st_mode) ? EISDIR : errno) : errno;
     close();
     if (error)
@@ -137,17 +121,17 @@ bool GedReader::fill() {
   size_t got;
   if (utf16_) {
     raw_.resize(kBlock);
-    got = std::fread(raw_.data(), 1, kBlock, file_);
+    got = std::fread(raw_.data(), 1, kBlock, file_.get());
     utf16_->feed(raw_.data(), got, buf_);
   } else {
     size_t old = buf_.size();
     buf_.resize(old + kBlock);
-    got = std::fread(buf_.data() + old, 1, kBlock, file_);
+    got = std::fread(buf_.data() + old, 1, kBlock, file_.get());
     buf_.resize(old + got);
   }
   read_ += static_cast<long long>(got);
   if (got < kBlock) {
-    if (std::ferror(file_)) failed_ = true;
+    if (std::ferror(file_.get())) failed_ = true;
     eof_ = true;
     if (utf16_) utf16_->finish(buf_);
   }
@@ -206,9 +190,7 @@ bool GedReader::next(TGed& line) {
     if (!fill() && !eof_) eof_ = true;
   }
   ++lineNumber_;
-  while (b < e && buf_[b] == ' ') ++b;
-  while (e > b && buf_[e - 1] == ' ') --e;
-  line.raw.assign(buf_, b, e - b);
+  line.raw.assign(TrimSpaces(std::string_view(buf_).substr(b, e - b)));
   convert(line.raw);
   SplitGedLine(line);
   return true;

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "gedcom/uStringFormat.h"
+#include "util/Owned.h"
 
 namespace lignado {
 
@@ -66,7 +66,7 @@ class GedReader {
   bool fill();  // appends a block to buf_; false at end of file or on error
   void convert(std::string& line) const;
 
-  std::FILE* file_ = nullptr;
+  OwnedFile file_;
   std::unique_ptr<Utf16Decoder> utf16_;
   std::string buf_;  // decoded bytes not yet cut into lines, from pos_
   std::string raw_;  // scratch for UTF-16 blocks

@@ -12,6 +12,8 @@
 #include "gedcom/GedReader.h"
 #include "genealogy/DateLieu.h"
 #include "util/Host.h"
+#include "util/Owned.h"
+#include "util/Text.h"
 
 namespace lignado {
 namespace {
@@ -27,37 +29,6 @@ std::string sub1(const std::string& v, long from, long to) {
   return v.substr(from - 1, to - from + 1);
 }
 
-std::string trimSpaces(const std::string& s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(' ');
-  return s.substr(b, e - b + 1);
-}
-
-// A whole number as the original platform's string-to-integer reads it; `fallback` when the
-// text is not one or does not fit 32 bits.
-int32_t toInt(const std::string& s, int32_t fallback) {
-  size_t i = 0;
-  bool neg = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
-  if (i == s.size()) return fallback;
-  int64_t v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return fallback;
-    v = v * 10 + (s[i] - '0');
-    if (v > 0x80000000LL) return fallback;
-  }
-  if (neg) v = -v;
-  if (v > INT32_MAX || v < INT32_MIN) return fallback;
-  return static_cast<int32_t>(v);
-}
-
-std::string upperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
-}
-
 std::string twoDigits(int v) {
   char b[8];
   std::snprintf(b, sizeof b, "%02d", v);
@@ -66,18 +37,19 @@ std::string twoDigits(int v) {
 
 class Importer {
  public:
-  Importer(TBD& db, THead& head, bool headerOnly, bool nameCase, Host* host)
-      : db_(db), head_(head), headerOnly_(headerOnly), nameCase_(nameCase), host_(host) {
+  Importer(TBD& db, THead& head, bool headerOnly, bool nameCase, Host* host, const Clock& clock)
+      : db_(db),
+        head_(head),
+        headerOnly_(headerOnly),
+        nameCase_(nameCase),
+        host_(host),
+        clock_(clock) {
     int cap = db.Capacity();
     mainTable_.assign(cap + 1, 0);
     citations_.assign(cap + 1, 0);
     scratch_.InUse = true;
     scratch_.Quality.clear();
   }
-  ~Importer() {
-    if (log_) std::fclose(log_);
-  }
-
   ImportResult run(const std::string& fileName, uint8_t charMode, bool writeLog);
   // After an unexpected failure: what was read stays, with its sources counted.
   ImportResult failedResult(const std::string& reason) {
@@ -119,9 +91,10 @@ class Importer {
   THead& head_;
   bool headerOnly_, nameCase_;
   Host* host_;
+  const Clock& clock_;
   GedReader reader_;
   TGed cur_;
-  std::FILE* log_ = nullptr;
+  OwnedFile log_;
   TEve scratch_;
   ImportResult result_;
 
@@ -135,8 +108,8 @@ class Importer {
 
 void Importer::log(const std::string& text) {
   if (!log_) return;
-  std::fwrite(text.data(), 1, text.size(), log_);
-  std::fwrite("\r\n", 1, 2, log_);
+  std::fwrite(text.data(), 1, text.size(), log_.get());
+  std::fwrite("\r\n", 1, 2, log_.get());
 }
 
 ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool writeLog) {
@@ -160,7 +133,7 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
       hostMessage(host_, "Erreur \xE0 l'import");
       return result_;
     }
-    log_ = std::fopen(logName.c_str(), "wb");
+    log_.reset(std::fopen(logName.c_str(), "wb"));
     if (!log_) {
       result_.failed = true;
       result_.reason =
@@ -170,7 +143,7 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
       hostMessage(host_, "Erreur \xE0 l'import");
       return result_;
     }
-    Today t = CurrentDay();
+    LocalTime t = clock_.now();
     log("Import du fichier : " + fileName + " le " + twoDigits(t.day) + "/" + twoDigits(t.month) +
         "/" + std::to_string(t.year) + "?" + kCrLf +
         "Les lignes suivantes n'ont pas \xE9t\xE9 trait\xE9.");
@@ -353,7 +326,7 @@ void Importer::readEventDetails(TEve& ev) {
       ev.Time = cur_.value;
       next();
     } else if (tag == "QUAY"_tag) {
-      ev.Quality = std::to_string(3 - static_cast<int64_t>(toInt(cur_.value, 0)));
+      ev.Quality = std::to_string(3 - static_cast<int64_t>(ParseInt32(cur_.value).value_or(0)));
       next();
     } else {
       ev.Note += kCrLf;
@@ -406,7 +379,7 @@ void Importer::registerPerson(const std::string& pointer, int32_t person) {
     mainTable_[p.number] = person;
     return;
   }
-  if (++extraCount_ <= mainTable_.size() - 1) extra_.emplace(upperAscii(pointer), person);
+  if (++extraCount_ <= mainTable_.size() - 1) extra_.emplace(UpperAscii(pointer), person);
 }
 
 int32_t Importer::findPerson(const std::string& pointer) const {
@@ -414,7 +387,7 @@ int32_t Importer::findPerson(const std::string& pointer) const {
   if (p.letters == defaultLetters_ && p.number >= 1 &&
       p.number < static_cast<int64_t>(mainTable_.size()))
     return mainTable_[p.number];
-  auto it = extra_.find(upperAscii(pointer));
+  auto it = extra_.find(UpperAscii(pointer));
   return it == extra_.end() ? 0 : it->second;
 }
 
@@ -463,7 +436,7 @@ void Importer::readIndividual() {
       splitName(p);
       next();
     } else if (tag == "SEX"_tag) {
-      db_.SetSex(p, upperAscii(cur_.value) == "M" ? 0 : 1);
+      db_.SetSex(p, UpperAscii(cur_.value) == "M" ? 0 : 1);
       next();
     } else if (tag == "BIRT"_tag) {
       storeEvent(Owner::Person, p, &kNaissance, false);
@@ -479,21 +452,21 @@ void Importer::readIndividual() {
     } else if (tag == "FAMS"_tag || tag == "FAMC"_tag) {
       next();
     } else if (tag == "NOTE"_tag) {
-      std::string note = db_.GetPersonField(p, 18);
+      std::string note = db_.GetPersonField(p, PersonCode::Note);
       note += readContinuedText(1);
-      db_.SetPersonField(p, 18, note);
+      db_.SetPersonField(p, PersonCode::Note, note);
     } else if (tag == "OCCU"_tag || tag == "TITL"_tag) {
-      std::string attrs = db_.GetPersonField(p, 23);
+      std::string attrs = db_.GetPersonField(p, PersonCode::Titre);
       attrs += tag == "OCCU"_tag ? "t|Profession|" : "t|Titre|";
       attrs += cur_.value;
       attrs += '|';
-      db_.SetPersonField(p, 23, attrs);
+      db_.SetPersonField(p, PersonCode::Titre, attrs);
       next();
     } else if (tag == "CHAN"_tag) {
       resetScratch();
       readEventDetails(scratch_);
-      db_.SetPersonField(p, 21, scratch_.Date);
-      db_.SetPersonField(p, 22, scratch_.Date);
+      db_.SetPersonField(p, PersonCode::Dcree, scratch_.Date);
+      db_.SetPersonField(p, PersonCode::DdMAJ, scratch_.Date);
     } else if (tag == "SOUR"_tag) {
       citeSource(p);
       next();
@@ -553,13 +526,13 @@ void Importer::readFamily() {
       std::string line = lineNo(), raw = cur_.raw;
       std::string text = readContinuedText(1);
       if (u > 0) {
-        // Read through the first "Mariage" event, written to the last one (union code 7).
+        // Read through the first "Mariage" event, written to the last one (NoteU).
         bool hasMariage = false;
         int32_t before = db_.UnionEventCount(u);
         for (int32_t i = 1; i <= before && !hasMariage; ++i)
-          hasMariage = db_.GetUnionEventField(u, i, 1) == kMariage;
-        std::string note = db_.GetUnionField(u, 7) + text;
-        db_.SetUnionField(u, 7, note);
+          hasMariage = db_.GetUnionEventField(u, i, EventCode::Kind) == kMariage;
+        std::string note = db_.GetUnionField(u, UnionCode::NoteU) + text;
+        db_.SetUnionField(u, UnionCode::NoteU, note);
         if (!hasMariage && !note.empty() && db_.UnionEventCount(u) == before) {
           ++result_.eventsDropped;  // no event slot left to hold the note
           log(line + " Base pleine, \xE9v\xE9nement non enregistr\xE9 : " + raw);
@@ -666,13 +639,7 @@ std::string GedcomDateText(const std::string& value) {
   int count = n - first;
   if (count < 1 || count > 3) return DateGedcom(value);
   auto number = [&](int w, size_t maxLen) {
-    if (lens[w] == 0 || lens[w] > maxLen) return -1;
-    int v = 0;
-    for (size_t i = 0; i < lens[w]; ++i) {
-      if (words[w][i] < '0' || words[w][i] > '9') return -1;
-      v = v * 10 + (words[w][i] - '0');
-    }
-    return v;
+    return DigitsValue(std::string_view(words[w], lens[w]), maxLen);
   };
   static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
@@ -721,11 +688,14 @@ void SplitName(const std::string& value, bool nameCase, std::string& surname,
     // A suffix after the surname ("Jean /Dupont/ Jr"): taken step by step, "Jr" would become
     // the surname and "/Dupont" part of the given names. The suffix follows the given names.
     surname = v.substr(first + 1, second - first - 1);
-    givenNames = trimSpaces(v.substr(0, first));
-    std::string suffix = trimSpaces(v.substr(second + 1));
-    if (!suffix.empty()) givenNames += (givenNames.empty() ? "" : ", ") + suffix;
+    givenNames = TrimSpaces(std::string_view(v).substr(0, first));
+    std::string_view suffix = TrimSpaces(std::string_view(v).substr(second + 1));
+    if (!suffix.empty()) {
+      if (!givenNames.empty()) givenNames += ", ";
+      givenNames += suffix;
+    }
   } else {
-    std::string r = p == 0 ? trimSpaces(v) : trimSpaces(sub1(v, p + 1, len - e));
+    std::string r(p == 0 ? TrimSpaces(v) : TrimSpaces(sub1(v, p + 1, len - e)));
     surname = r;
     size_t last = r.rfind('/');
     if (last != std::string::npos) {
@@ -734,8 +704,8 @@ void SplitName(const std::string& value, bool nameCase, std::string& surname,
     }
     givenNames = p == 0 ? std::string() : sub1(v, 1, p - 1);
   }
-  surname = trimSpaces(surname);
-  givenNames = trimSpaces(givenNames);
+  surname = std::string(TrimSpaces(surname));
+  givenNames = std::string(TrimSpaces(givenNames));
   if (surname.empty()) surname = "?";
   if (nameCase) {
     surname = UpperCaseAnsi(surname);
@@ -756,10 +726,11 @@ std::string DroppedSummary(const ImportResult& r, int capacity) {
 }
 
 ImportResult ImportGedcom(TBD& db, const std::string& fileName, THead& head, uint8_t charMode,
-                          bool headerOnly, bool writeLog, bool nameCase, Host* host) {
+                          bool headerOnly, bool writeLog, bool nameCase, Host* host,
+                          const Clock& clock) {
   std::unique_ptr<Importer> imp;
   try {
-    imp = std::make_unique<Importer>(db, head, headerOnly, nameCase, host);
+    imp = std::make_unique<Importer>(db, head, headerOnly, nameCase, host, clock);
     return imp->run(fileName, charMode, writeLog);
   } catch (const std::exception& ex) {
     std::string reason = std::string("Erreur interne : ") + ex.what();

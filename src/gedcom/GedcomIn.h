@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/Clock.h"
+
 namespace lignado {
 
 class TBD;
@@ -30,9 +32,10 @@ struct ImportResult {
 };
 
 // Reads a GEDCOM file into db, which the caller has emptied. The log "kestrane.log" goes into
-// the file's folder (the current folder when the name has none).
+// the file's folder (the current folder when the name has none), dated by the clock.
 ImportResult ImportGedcom(TBD& db, const std::string& fileName, THead& head, uint8_t charMode,
-                          bool headerOnly, bool writeLog, bool nameCase, Host* host);
+                          bool headerOnly, bool writeLog, bool nameCase, Host* host,
+                          const Clock& clock = SystemClock());
 
 // What a full pool kept out, as one French sentence; empty when nothing was.
 std::string DroppedSummary(const ImportResult& r, int capacity);

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "util/Text.h"
 #include "util/Utf8.h"
 
 namespace lignado {
@@ -81,37 +82,23 @@ unsigned lowerExtA(unsigned cp) {
 // numbers are text the file wrote that way; decoding them would turn it into markup.
 size_t reference(const std::string& text, size_t i, unsigned* cp) {
   if (i + 3 >= text.size() || text[i] != '&' || text[i + 1] != '#') return 0;
-  unsigned v = 0;
-  size_t k = i + 2;
-  while (k < text.size() && k - i < 10 && text[k] >= '0' && text[k] <= '9')
-    v = v * 10 + static_cast<unsigned>(text[k++] - '0');
-  if (k == i + 2 || k >= text.size() || text[k] != ';' || v < 0x100 || v > 0x10FFFF) return 0;
-  *cp = v;
-  return k + 1 - i;
-}
-
-unsigned char upperByte(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
-  switch (c) {
-    case 0xFF:
-      return 0x9F;  // y diaeresis
-    case 0x9A:
-    case 0x9C:
-    case 0x9E:
-      return c - 0x10;  // s caron, oe, z caron
-    default:
-      return c;
-  }
+  size_t semicolon = text.find_first_not_of("0123456789", i + 2);
+  if (semicolon == std::string::npos || text[semicolon] != ';') return 0;
+  int v = DigitsValue(std::string_view(text).substr(i + 2, semicolon - i - 2), 8);
+  if (v < 0x100 || v > 0x10FFFF) return 0;
+  *cp = static_cast<unsigned>(v);
+  return semicolon + 1 - i;
 }
 
 // The given-name rule: a to z and the accented small letters; y diaeresis has its capital
-// at 0x9F, not at 0xDF (sharp s).
+// at 0x9F, not at 0xDF (sharp s). Unlike UpperCp1252, s caron, oe and z caron stay small.
 unsigned char raiseByte(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
   return c == 0xFF ? 0x9F : c;
 }
 
-// Multiplication sign and sharp s have no small letter 32 bytes further.
+// A to Z and the accented capitals; multiplication sign and sharp s have no small letter 32
+// bytes further. Unlike LowerCp1252, S caron, OE, Z caron and Y diaeresis stay capitals.
 unsigned char lowerByte(unsigned char c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
   return c;
@@ -124,10 +111,7 @@ Charset CharsetFromMode(uint8_t mode) {
 }
 
 bool CharsetFromName(const std::string& value, Charset* out) {
-  std::string v;
-  for (char c : value)
-    if (c != ' ' || !v.empty()) v += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  while (!v.empty() && v.back() == ' ') v.pop_back();
+  std::string v = UpperAscii(TrimSpaces(value));
   static const struct {
     const char* name;
     Charset cs;
@@ -236,7 +220,7 @@ std::string UpperCaseAnsi(const std::string& text) {
       i += len;
       continue;
     }
-    out += static_cast<char>(upperByte(static_cast<unsigned char>(text[i++])));
+    out += static_cast<char>(UpperCp1252(static_cast<unsigned char>(text[i++])));
   }
   return out;
 }

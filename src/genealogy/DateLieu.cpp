@@ -1,9 +1,9 @@
 #include "genealogy/DateLieu.h"
 
 #include <algorithm>
-#include <climits>
-#include <ctime>
 #include <utility>
+
+#include "util/Text.h"
 
 namespace lignado {
 namespace {
@@ -42,39 +42,8 @@ const std::string kFetes[12][31] = {};
 
 const int kAgeMax = 120;
 
-bool testToday = false;
-Today fixedToday{0, 0, 0};
-
-bool isBlank(char c) {
-  return static_cast<unsigned char>(c) <= ' ';
-}
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-std::string trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && isBlank(s[b])) ++b;
-  while (e > b && isBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-std::string trimLeft(const std::string& s) {
-  size_t b = 0;
-  while (b < s.size() && isBlank(s[b])) ++b;
-  return s.substr(b);
-}
-
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-std::string upperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
 }
 
 // Takes the words of `rest` from the front until one begins with a digit: non-digit words
@@ -120,14 +89,14 @@ void shiftByQualifier(DateComponents& d) {
 
 // One GEDCOM date part, "12 MAY 1900", "MAY 1900" or "1900", to a date text.
 std::string gedcomPart(const std::string& value) {
-  std::string text = trim(value);
+  std::string text(TrimBlanks(value));
   std::string dayText = "0", monthText = "0", yearText = "0";
   size_t blank = text.find(' ');
   if (blank == std::string::npos) {
     yearText = text;
   } else {
     monthText = text.substr(0, blank);
-    std::string rest = trimLeft(text.substr(blank + 1));
+    std::string rest(TrimLeftBlanks(std::string_view(text).substr(blank + 1)));
     size_t next = rest.find(' ');
     if (next == std::string::npos) {
       yearText = rest;
@@ -137,7 +106,7 @@ std::string gedcomPart(const std::string& value) {
       yearText = rest.substr(next + 1);
     }
   }
-  int day = LitEntier(dayText), year = LitEntier(yearText), month = 0;
+  int day = Int32AfterBlanks(dayText), year = Int32AfterBlanks(yearText), month = 0;
   for (int i = 0; i < 12; ++i)
     if (monthText == kGedcomMonths[i]) month = i + 1;
   if (day < 1 || day > 31) day = 0;
@@ -168,28 +137,11 @@ DateComponents birthDate(const std::string& text) {
 
 }  // namespace
 
-int LitEntier(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && isBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i >= text.size()) return 0;
-  long long value = 0;
-  for (; i < text.size(); ++i) {
-    if (!isDigit(text[i])) return 0;
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) return 0;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX || value < INT_MIN) return 0;
-  return static_cast<int>(value);
-}
-
 DateParts DecoupeDate(const std::string& text) {
   DateParts r;
   r.d1 = text;
   if (text.find(' ') == std::string::npos) return r;
-  std::string rest = lowerAscii(text) + " ";
+  std::string rest = LowerAscii(text) + " ";
   if (rest[0] == ' ') return r;
   bool found = false;
   std::string date;
@@ -204,19 +156,19 @@ DateComponents LitDate(const std::string& text) {
   DateParts parts = DecoupeDate(text);
   DateComponents c;
   c.qualifier = parts.q1;
-  const std::string& d = parts.d1;
+  const std::string_view d = parts.d1;
   size_t s1 = d.find('/');
-  if (s1 == std::string::npos) {
-    c.year = LitEntier(d);
+  if (s1 == std::string_view::npos) {
+    c.year = Int32AfterBlanks(d);
   } else {
     size_t s2 = d.find('/', s1 + 1);
-    if (s2 == std::string::npos) {
-      c.month = LitEntier(d.substr(0, s1));
-      c.year = LitEntier(d.substr(s1 + 1));
+    if (s2 == std::string_view::npos) {
+      c.month = Int32AfterBlanks(d.substr(0, s1));
+      c.year = Int32AfterBlanks(d.substr(s1 + 1));
     } else {
-      c.day = LitEntier(d.substr(0, s1));
-      c.month = LitEntier(d.substr(s1 + 1, s2 - s1 - 1));
-      c.year = LitEntier(d.substr(s2 + 1));
+      c.day = Int32AfterBlanks(d.substr(0, s1));
+      c.month = Int32AfterBlanks(d.substr(s1 + 1, s2 - s1 - 1));
+      c.year = Int32AfterBlanks(d.substr(s2 + 1));
     }
   }
   if (c.day < 1 || c.day > 31) c.day = 0;
@@ -257,7 +209,7 @@ std::string FormeDate(int day, int month, int year) {
 }
 
 std::string NormaliseDate(const std::string& text) {
-  DateParts p = DecoupeDate(trim(text));
+  DateParts p = DecoupeDate(std::string(TrimBlanks(text)));
   DateComponents c1 = LitDate(p.d1), c2 = LitDate(p.d2);
   if (!p.d2.empty()) {
     // Bounds ordered by their plain dates: their qualifiers would shift them apart.
@@ -276,9 +228,9 @@ std::string NormaliseDate(const std::string& text) {
 }
 
 std::string DateGedcom(const std::string& gedcomValue) {
-  std::string text = upperAscii(gedcomValue);
+  std::string text = UpperAscii(gedcomValue);
   if (text.empty()) return "";
-  text = trim(text) + " ";
+  text = std::string(TrimBlanks(text)) + " ";
   size_t blank = text.find(' ');
   std::string firstWord = text.substr(0, blank);
   std::string q, datePart = text;
@@ -287,7 +239,7 @@ std::string DateGedcom(const std::string& gedcomValue) {
     for (const GedcomKeyword& k : kGedcomKeywords)
       if (prefix == k.prefix) {
         q = *k.qualifier;
-        datePart = trimLeft(text.substr(blank + 1));
+        datePart = TrimLeftBlanks(std::string_view(text).substr(blank + 1));
         break;
       }
   }
@@ -325,28 +277,15 @@ int CompareDate(const std::string& a, const std::string& b) {
   return compareParts(ca, cb, !qualified);
 }
 
-Today CurrentDay() {
-  if (testToday) return fixedToday;
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return Today{local.tm_mday, local.tm_mon + 1, local.tm_year + 1900};
-}
-
-void SetTodayForTests(int day, int month, int year) {
-  testToday = year != 0;
-  fixedToday = Today{day, month, year};
-}
-
-std::string DateDuJour() {
-  Today t = CurrentDay();
+std::string DateDuJour(const Clock& clock) {
+  LocalTime t = clock.now();
   return FormeDate(t.day, t.month, t.year);
 }
 
-int AgeActuel(const std::string& birth) {
+int AgeActuel(const std::string& birth, const Clock& clock) {
   DateComponents b = birthDate(birth);
   if (b.year <= 0) return 0;
-  Today t = CurrentDay();
+  LocalTime t = clock.now();
   int age = t.year - b.year;
   if (age > 0) age = yearsBetween(b, t.day, t.month, t.year);
   return age < 0 || age > kAgeMax ? 0 : age;
@@ -385,7 +324,7 @@ std::array<std::string, 6> DecoupeLieu(const std::string& place) {
   for (std::string& part : parts) {
     size_t comma = text.find(',');
     if (comma == std::string::npos) continue;
-    part = trim(text.substr(0, comma));
+    part = TrimBlanks(std::string_view(text).substr(0, comma));
     text.erase(0, comma + 1);
   }
   return parts;

@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+#include "util/Clock.h"
+
 namespace lignado {
 
 // Date texts: "12/5/1900", "5/1900", "1900", "vers 1900", "après 1900 avant 1910", "".
@@ -28,22 +30,11 @@ std::string FormeDate(int day, int month, int year);
 std::string NormaliseDate(const std::string& text);
 std::string DateGedcom(const std::string& gedcomValue);
 int CompareDate(const std::string& a, const std::string& b);  // 0 equal, 1 a later, 2 a earlier
-std::string DateDuJour();
-int AgeActuel(const std::string& birth);
+std::string DateDuJour(const Clock& clock = SystemClock());
+int AgeActuel(const std::string& birth, const Clock& clock = SystemClock());
 int AgeEntre(const std::string& first, const std::string& second);
 std::string Zodiaque(const std::string& text);
 std::string Fete(const std::string& text);
-
-// Today's date, from the system clock unless a test has fixed it.
-struct Today {
-  int day, month, year;
-};
-Today CurrentDay();
-void SetTodayForTests(int day, int month, int year);  // year 0 restores the clock
-
-// A decimal whole number with optional leading blanks and sign; 0 when the text is not one
-// or does not fit in 32 bits.
-int LitEntier(const std::string& text);
 
 // Place text cut at commas: positions 1..6 in [0..5].
 std::array<std::string, 6> DecoupeLieu(const std::string& place);

@@ -6,16 +6,14 @@
 
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
-#include "pages/Remplace.h"
-#include "pages/TemplateFiles.h"
 #include "util/Host.h"
+#include "util/Text.h"
 
 namespace lignado {
 namespace {
 
 unsigned char foldAscii(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+  return static_cast<unsigned char>(AsciiUpper(c));
 }
 
 // Byte order with a-z folded to upper case; a beginning sorts before the longer text.
@@ -30,7 +28,7 @@ int compareFolded(const std::string& a, const std::string& b) {
 
 std::string foldedKey(const std::string& s) {
   std::string k = FoldCase(s);
-  for (char& c : k) c = static_cast<char>(foldAscii(c));
+  for (char& c : k) c = AsciiUpper(c);
   return k;
 }
 
@@ -204,7 +202,8 @@ TR DescendantNum(const TBD& db, int32_t p, int32_t n) {
 
 void TrieParDate(const TBD& db, TR& list, const std::string& kind) {
   std::vector<std::string> dates(static_cast<size_t>(std::max(list.Nb, 0)) + 1);
-  for (int i = 1; i <= list.Nb; ++i) dates[i] = db.GetUnionEvent(list.Lit(i), kind, 2);
+  for (int i = 1; i <= list.Nb; ++i)
+    dates[i] = db.GetUnionEvent(list.Lit(i), kind, EventCode::Date);
   for (int a = 1; a <= list.Nb - 1; ++a) {
     for (int i = list.Nb; i >= a + 1; --i) {
       if (dates[i].empty() || CompareDate(dates[i], dates[a]) != 2) continue;
@@ -216,12 +215,12 @@ void TrieParDate(const TBD& db, TR& list, const std::string& kind) {
   }
 }
 
-void TrieParTexte(const TBD& db, TR& list, const std::string& tmpl, Host* host) {
+void TrieParTexte(TR& list, const PersonText& key, Host* host) {
   int count = std::min<int>(list.Nb, list.Capacity());
   if (count < 2) return;
   // The keys depend only on the person: worked out once, they move with their entries.
   std::vector<std::string> keys(static_cast<size_t>(count) + 1);
-  for (int i = 1; i <= count; ++i) keys[i] = FoldCase(ExpandTags(db, list.Lit(i), tmpl));
+  for (int i = 1; i <= count; ++i) keys[i] = FoldCase(key(list.Lit(i)));
   auto exchange = [&](int i, int j) {
     int32_t v = list.Lit(i);
     list.Ecrit(i, list.Lit(j));
@@ -260,13 +259,13 @@ void TrieParTexte(const TBD& db, TR& list, const std::string& tmpl, Host* host) 
   sort(sort, 1, count);
 }
 
-TR CommencePar(const TBD& db, const std::string& tmpl, const std::string& prefix) {
+TR CommencePar(const TBD& db, const PersonText& personText, const std::string& prefix) {
   TR r(db.Capacity());
   std::string wanted = foldedKey(prefix);
   std::unordered_set<std::string> kept;
   for (int32_t q = 1; q <= db.PersonCount; ++q) {
     if (!used(db, q)) continue;
-    std::string text = ExpandTags(db, q, tmpl);
+    std::string text = personText(q);
     if (foldedKey(text.substr(0, prefix.size())) != wanted) continue;
     if (kept.insert(foldedKey(text)).second) r.Ajoute(q);
   }
@@ -275,7 +274,7 @@ TR CommencePar(const TBD& db, const std::string& tmpl, const std::string& prefix
 
 TR ValeursDistinctes(const TBD& db, int code) {
   TR r(db.Capacity());
-  if (code < 1 || code > 23) return r;
+  if (code < PersonCode::Sexe || code > PersonCode::Titre) return r;
   std::unordered_set<std::string> seen;
   for (int32_t q = 1; q <= db.PersonCount; ++q)
     if (used(db, q) && seen.insert(FoldCase(db.GetPersonField(q, code))).second) r.Ajoute(q);
@@ -301,36 +300,12 @@ TR TexteVersListe(const std::string& text, int capacity) {
   size_t start = 0;
   for (;;) {
     size_t bar = text.find('|', start);
-    r.Ajoute(LitEntier(text.substr(start, bar == std::string::npos ? bar : bar - start)));
+    r.Ajoute(Int32AfterBlanks(
+        std::string_view(text).substr(start, bar == std::string::npos ? bar : bar - start)));
     if (bar == std::string::npos || r.Nb >= r.Capacity()) break;
     start = bar + 1;
   }
   return r;
-}
-
-std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
-                        const std::string& b, Host* host) {
-  if (kind == "parent") return ListeVersTexte(ParentNum(db, LitEntier(a)));
-  if (kind == "enfant") return ListeVersTexte(EnfantNum(db, LitEntier(a)));
-  if (kind == "fatrie") return ListeVersTexte(FratrieNum(db, LitEntier(a)));
-  if (kind == "conjoint") return ListeVersTexte(ConjointNum(db, LitEntier(a)));
-  if (kind == "tous") return ListeVersTexte(TousNum(db));
-  if (kind == "asc") return ListeVersTexte(AscendantNum(db, LitEntier(a), LitEntier(b)));
-  if (kind == "des") return ListeVersTexte(DescendantNum(db, LitEntier(a), LitEntier(b)));
-  if (kind == "commencepar") return ListeVersTexte(CommencePar(db, a, b));
-  if (kind == "trie") {
-    TR list = TexteVersListe(b, db.Capacity());
-    TrieParTexte(db, list, a, host);
-    return ListeVersTexte(list);
-  }
-  return "";
-}
-
-std::string NombreMotCle(const TBD& db, const std::string& kind) {
-  if (kind == "individu") return std::to_string(db.UsedPersonCount());
-  if (kind == "union") return std::to_string(db.ValidUnionCount());
-  if (kind == "patronyme") return std::to_string(ValeursDistinctes(db, 2).Nb);
-  return "";
 }
 
 }  // namespace lignado

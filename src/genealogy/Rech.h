@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,19 +42,17 @@ TRR ConjointNumR(const TBD& db, int32_t p);
 TR TousNum(const TBD& db);
 TR AscendantNum(const TBD& db, int32_t p, int32_t n);
 TR DescendantNum(const TBD& db, int32_t p, int32_t n);
-TR CommencePar(const TBD& db, const std::string& tmpl, const std::string& prefix);
-void TrieParTexte(const TBD& db, TR& list, const std::string& tmpl, Host* host = nullptr);
+// The text of a person that the text sort and the prefix search compare (the pages give the
+// expansion of a tag template).
+using PersonText = std::function<std::string(int32_t person)>;
+
+TR CommencePar(const TBD& db, const PersonText& text, const std::string& prefix);
+void TrieParTexte(TR& list, const PersonText& key, Host* host = nullptr);
 void TrieParDate(const TBD& db, TR& list, const std::string& kind);
 TR ValeursDistinctes(const TBD& db, int code);
 int32_t DerniereUnion(const TBD& db, int32_t p);
 
 std::string ListeVersTexte(const TR& list);
 TR TexteVersListe(const std::string& text, int capacity = 1000);
-
-// The template language's "liste_" KIND (a, b) with evaluated argument texts; unknown KIND
-// gives the empty text. And "nombre_" KIND: "individu", "union", "patronyme", else empty.
-std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
-                        const std::string& b, Host* host = nullptr);
-std::string NombreMotCle(const TBD& db, const std::string& kind);
 
 }  // namespace lignado

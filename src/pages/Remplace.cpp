@@ -1,12 +1,11 @@
 #include "pages/Remplace.h"
 
 #include <array>
-#include <charconv>
-#include <optional>
 
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
 #include "genealogy/Rech.h"
+#include "util/Text.h"
 
 namespace lignado {
 namespace {
@@ -31,27 +30,9 @@ bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
-// A whole decimal integer, optional sign; nothing else.
-std::optional<int64_t> readInteger(const std::string& s) {
-  const char* b = s.data();
-  const char* e = b + s.size();
-  if (b != e && *b == '+') ++b;
-  if (b == e || (*b == '-' && b != s.data())) return std::nullopt;
-  int64_t v = 0;
-  auto [ptr, ec] = std::from_chars(b, e, v);
-  if (ec != std::errc() || ptr != e) return std::nullopt;
-  return v;
-}
-
 std::string crlfToBlank(std::string s) {
   size_t pos = 0;
   while ((pos = s.find("\r\n", pos)) != std::string::npos) s.replace(pos, 2, " ");
-  return s;
-}
-
-std::string asciiLower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
 }
 
@@ -59,11 +40,10 @@ std::string asciiLower(std::string s) {
 // anything else outside 1..Nb (or not a number) is none.
 int32_t pickEntry(const TR& list, const std::string& rest) {
   if (rest.empty()) return 0;  // the bare keyword closed at once
-  auto n = readInteger(rest.substr(1));
-  int64_t v = n ? *n : -1;
+  int32_t v = ParseInt32(std::string_view(rest).substr(1)).value_or(-1);
   if (v == 0) return list.Lit(list.Nb);
   if (v < 1 || v > list.Nb) return 0;
-  return list.Lit(static_cast<int>(v));
+  return list.Lit(v);
 }
 
 // Place parts 1..6 in [0..5], with a leading three-digit number of the commune moved onto the
@@ -71,8 +51,7 @@ int32_t pickEntry(const TR& list, const std::string& rest) {
 std::array<std::string, 6> placeParts(const std::string& place) {
   auto parts = DecoupeLieu(place);
   std::string head = parts[3].substr(0, 3);
-  auto n = readInteger(head);
-  if (n && *n >= 0) {
+  if (ParseInt32(head).value_or(-1) >= 0) {
     parts[2] += head;
     parts[3] = parts[3].size() > 4 ? parts[3].substr(4) : std::string();
   }
@@ -81,8 +60,7 @@ std::array<std::string, 6> placeParts(const std::string& place) {
 
 // Characters 1 to 5 of the (trimmed) departement; below 100 it is a departement number alone.
 std::string postalCode(const std::array<std::string, 6>& parts) {
-  auto n = readInteger(parts[2].substr(0, 5));
-  int64_t v = n ? *n : 0;
+  int32_t v = ParseInt32(std::string_view(parts[2]).substr(0, 5)).value_or(0);
   if (v < 100) v *= 1000;
   return v > 0 ? std::to_string(v) : std::string();
 }
@@ -91,6 +69,7 @@ enum class Field { None, Date, Time, Place, Note };
 
 struct Expansion {
   const TBD& db;
+  const Clock& clock;
   int32_t start;
   int32_t person;
   int32_t uni = 0;
@@ -146,45 +125,51 @@ struct Expansion {
     const int32_t p = person;
     if (tag == "<nom>") return db.GetSurname(p);
     if (tag == "<pre>" || tag == "<pr\xE9nom>" || tag == "<pr\xE9noms>") return db.GetGivenNames(p);
-    if (tag == "<pr\xE9nom principal>") return db.GetPersonField(p, 24);
+    if (tag == "<pr\xE9nom principal>") return db.GetPersonField(p, PersonCode::UsualName);
     if (tag == "<profession>") return db.GetProfession(p);
     if (startsWith(tag, "<chp:")) {
       std::string name = inner(tag, 5);
       return name.empty() ? std::string() : db.GetAttribute(p, name);
     }
-    if (tag == "<note>") return crlfToBlank(db.GetPersonField(p, 18));
+    if (tag == "<note>") return crlfToBlank(db.GetPersonField(p, PersonCode::Note));
     if (tag == "<num\xE9ro>" || tag == "<Sosa>" || tag == "<Aboville>")
-      return db.GetPersonField(p, 26);
+      return db.GetPersonField(p, PersonCode::RefNumber);
     if (tag == "<ks-num>") return std::to_string(p);
     if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
     if (tag == "<age>") {
       std::string death = db.GetDeathDate(p);
       std::string birth = db.GetBirthDate(p);
-      return std::to_string(death.empty() ? AgeActuel(birth) : AgeEntre(birth, death));
+      return std::to_string(death.empty() ? AgeActuel(birth, clock) : AgeEntre(birth, death));
     }
     if (tag == "<o+x>") return summary();
     if (startsWith(tag, "<ddn ")) return birthPattern(inner(tag, 5));
-    if (tag == "<ddn>" || tag == "<date de naissance>") return db.GetPersonField(p, 6);
-    if (tag == "<ddb>" || tag == "<date de bapt\xEAme>") return db.GetPersonField(p, 9);
-    if (tag == "<ddd>" || tag == kDateDeDeces) return db.GetPersonField(p, 12);
-    if (tag == "<dds>" || tag == "<date de s\xE9pulture>") return db.GetPersonField(p, 15);
+    if (tag == "<ddn>" || tag == "<date de naissance>")
+      return db.GetPersonField(p, PersonCode::DdN);
+    if (tag == "<ddb>" || tag == "<date de bapt\xEAme>")
+      return db.GetPersonField(p, PersonCode::DdB);
+    if (tag == "<ddd>" || tag == kDateDeDeces) return db.GetPersonField(p, PersonCode::DdD);
+    if (tag == "<dds>" || tag == "<date de s\xE9pulture>")
+      return db.GetPersonField(p, PersonCode::DdE);
     if (tag == "<ddm>" || tag == "<date de mariage>")
-      return db.GetUnionField(DerniereUnion(db, p), 3);
-    if (tag == "<date de divorce>") return db.GetUnionField(DerniereUnion(db, p), 4);
-    if (tag == "<date cr\xE9\xE9>") return db.GetPersonField(p, 21);
-    if (tag == "<date maj>") return db.GetPersonField(p, 22);
-    if (tag == "<ldn>" || tag == "<lieu de naissance>") return db.GetPersonField(p, 7);
-    if (tag == "<ldb>" || tag == "<lieu de bapt\xEAme>") return db.GetPersonField(p, 10);
-    if (tag == "<ldd>" || tag == kLieuDeDeces) return db.GetPersonField(p, 13);
-    if (tag == "<lds>" || tag == "<lieu de s\xE9pulture>") return db.GetPersonField(p, 16);
+      return db.GetUnionField(DerniereUnion(db, p), UnionCode::DdM);
+    if (tag == "<date de divorce>") return db.GetUnionField(DerniereUnion(db, p), UnionCode::DdS);
+    if (tag == "<date cr\xE9\xE9>") return db.GetPersonField(p, PersonCode::Dcree);
+    if (tag == "<date maj>") return db.GetPersonField(p, PersonCode::DdMAJ);
+    if (tag == "<ldn>" || tag == "<lieu de naissance>")
+      return db.GetPersonField(p, PersonCode::LdN);
+    if (tag == "<ldb>" || tag == "<lieu de bapt\xEAme>")
+      return db.GetPersonField(p, PersonCode::LdB);
+    if (tag == "<ldd>" || tag == kLieuDeDeces) return db.GetPersonField(p, PersonCode::LdD);
+    if (tag == "<lds>" || tag == "<lieu de s\xE9pulture>")
+      return db.GetPersonField(p, PersonCode::LdE);
     if (tag == "<ldm>" || tag == "<lieu de mariage>")
-      return db.GetUnionField(DerniereUnion(db, p), 5);
-    if (tag == "<lieu de divorce>") return db.GetUnionField(DerniereUnion(db, p), 6);
+      return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdM);
+    if (tag == "<lieu de divorce>") return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdS);
     return {};  // "<h>", "<f>" and every unknown tag
   }
 
   std::string birthPattern(std::string pattern) {
-    DateComponents c = LitDate(db.GetPersonField(person, 6));
+    DateComponents c = LitDate(db.GetPersonField(person, PersonCode::DdN));
     auto put = [&pattern](const char* key, int v) {
       size_t pos = pattern.find(key);
       if (pos != std::string::npos) pattern.replace(pos, 2, std::to_string(v));
@@ -206,12 +191,15 @@ struct Expansion {
       out += symbol;
       if (d != l) out += d ? 'd' : 'l';
     };
-    item('o', db.GetPersonEvent(person, kNaissance, 2), db.GetPersonEvent(person, kNaissance, 4));
-    item('+', db.GetPersonEvent(person, kDeces, 2), db.GetPersonEvent(person, kDeces, 4));
+    item('o', db.GetPersonEvent(person, kNaissance, EventCode::Date),
+         db.GetPersonEvent(person, kNaissance, EventCode::Place));
+    item('+', db.GetPersonEvent(person, kDeces, EventCode::Date),
+         db.GetPersonEvent(person, kDeces, EventCode::Place));
     TRR unions = UnionNumR(db, person);
     for (int i = 1; i <= unions.Nb; ++i) {
       int32_t u = unions.Lit(i);
-      item('x', db.GetUnionEvent(u, kMariage, 2), db.GetUnionEvent(u, kMariage, 4));
+      item('x', db.GetUnionEvent(u, kMariage, EventCode::Date),
+           db.GetUnionEvent(u, kMariage, EventCode::Place));
     }
     return out;
   }
@@ -225,7 +213,7 @@ struct Expansion {
     size_t comma = tag.find(',');
     if (comma == std::string::npos || comma < 6) return {};
     std::string kind = tag.substr(5, comma - 5);
-    std::string sub = asciiLower(tag.substr(comma + 1, tag.size() - comma - 2));
+    std::string sub = LowerAscii(std::string_view(tag).substr(comma + 1, tag.size() - comma - 2));
     if (!startsWith(sub, "code postal")) sub = sub.substr(0, sub.find(' '));
 
     Field field = Field::None;
@@ -242,10 +230,10 @@ struct Expansion {
       field = Field::Note;
     if (field == Field::None) return {};
 
-    const int code = field == Field::Date    ? 2
-                     : field == Field::Time  ? 3
-                     : field == Field::Place ? 4
-                                             : 5;
+    const int code = field == Field::Date    ? EventCode::Date
+                     : field == Field::Time  ? EventCode::Time
+                     : field == Field::Place ? EventCode::Place
+                                             : EventCode::Note;
     std::string raw;
     if (uni != 0)
       raw = db.GetUnionEvent(uni, kind, code);
@@ -288,9 +276,9 @@ struct Expansion {
 
 }  // namespace
 
-std::string ExpandTags(const TBD& db, int32_t person, const std::string& text) {
+std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, const Clock& clock) {
   if (text.empty() || person <= 0) return {};
-  Expansion ex{db, person, person};
+  Expansion ex{db, clock, person, person};
 
   // The working text is `done` followed by `rest` read backwards: its front is rest.back().
   // Nothing in `done` is a "<" or ">", so it never needs scanning again, and replacing the

@@ -3,12 +3,16 @@
 #include <cstdint>
 #include <string>
 
+#include "util/Clock.h"
+
 namespace lignado {
 
 class TBD;
 
 // The expansion of a tag text ("<nom> <prénom>", "<eve:Naissance,lieu>" ...) for one person.
-// Windows-1252 in and out. An empty text or a person <= 0 gives the empty text.
-std::string ExpandTags(const TBD& db, int32_t person, const std::string& text);
+// Windows-1252 in and out. An empty text or a person <= 0 gives the empty text. Ages are
+// counted to the clock's date.
+std::string ExpandTags(const TBD& db, int32_t person, const std::string& text,
+                       const Clock& clock = SystemClock());
 
 }  // namespace lignado

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "util/Text.h"
 #include "util/Utf8.h"
 
 namespace lignado {
@@ -36,21 +37,6 @@ bool hasKind(const fs::path& p, bool folder) {
 }
 
 }  // namespace
-
-std::string FoldCase(const std::string& text) {
-  std::string out = text;
-  for (char& ch : out) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-      c = static_cast<unsigned char>(c + 0x20);
-    else if (c == 0x8A || c == 0x8C || c == 0x8E)  // S caron, OE, Z caron
-      c = static_cast<unsigned char>(c + 0x10);
-    else if (c == 0x9F)  // Y diaeresis
-      c = 0xFF;
-    ch = static_cast<char>(c);
-  }
-  return out;
-}
 
 bool StaysInside(const std::string& name) {
   if (name.find('\0') != std::string::npos) return false;

@@ -7,10 +7,6 @@
 
 namespace lignado {
 
-// Windows-1252 text with its letters (accented ones included) in lower case, for names that
-// compare without regard to case.
-std::string FoldCase(const std::string& text);
-
 // True when a name written by a template stays below its folder: not absolute, no drive, no
 // ".." part, no NUL. "\" and "/" both separate folders.
 bool StaysInside(const std::string& name);

@@ -1,18 +1,16 @@
 #include "pages/uParser.h"
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <string_view>
 #include <system_error>
 
 #include "data/Base.h"
-#include "genealogy/DateLieu.h"
-#include "genealogy/Rech.h"
+#include "pages/Listes.h"
 #include "pages/Remplace.h"
 #include "pages/TemplateFiles.h"
 #include "util/Host.h"
+#include "util/Text.h"
 
 namespace lignado {
 namespace fs = std::filesystem;
@@ -34,49 +32,14 @@ const char kTooDeep[] =
     "Syntax Error : Expression trop imbriqu\xE9"
     "e";
 
-int gFixedHour = -1, gFixedMinute = 0, gFixedSecond = 0;
-
-bool isBlank(char c) {
-  return static_cast<unsigned char>(c) < 33;
-}
-
 bool startsWith(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
 
-std::string_view trimLeft(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && isBlank(s[i])) ++i;
-  return s.substr(i);
-}
-
-std::string_view trimRight(std::string_view s) {
-  std::size_t n = s.size();
-  while (n > 0 && isBlank(s[n - 1])) --n;
-  return s.substr(0, n);
-}
-
-std::string_view trim(std::string_view s) {
-  return trimRight(trimLeft(s));
-}
-
-bool hasUpper(std::string_view s) {
-  for (char c : s)
-    if (c >= 'A' && c <= 'Z') return true;
-  return false;
-}
-
-std::string lowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 // s with its ASCII capitals lowered, in store only when there are any.
 std::string_view lowered(std::string_view s, std::string& store) {
-  if (!hasUpper(s)) return s;
-  store = lowerAscii(s);
+  if (!HasUpperAscii(s)) return s;
+  store = LowerAscii(s);
   return store;
 }
 
@@ -110,24 +73,6 @@ std::string_view argumentText(std::string_view expr, std::size_t prefixLength) {
   return expr.substr(prefixLength, expr.size() - prefixLength - 1);
 }
 
-// A decimal integer with leading blanks allowed; anything else is 0.
-int32_t toNumber(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && isBlank(s[i])) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  if (i == s.size()) return 0;
-  long long v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return 0;
-    v = v * 10 + (s[i] - '0');
-    if (v > 2147483648LL) return 0;
-  }
-  if (negative) v = -v;
-  if (v > 2147483647LL) return 0;
-  return static_cast<int32_t>(v);
-}
-
 std::string joinLines(const std::vector<std::string>& lines) {
   std::size_t size = 0;
   for (const std::string& l : lines) size += l.size() + 2;
@@ -150,20 +95,16 @@ std::string twoDigits(int v) {
   return buf;
 }
 
-std::string todayText() {
-  Today t = CurrentDay();
+std::string todayText(const Clock& clock) {
+  LocalTime t = clock.now();
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", t.day, t.month, t.year);
   return buf;
 }
 
-std::string timeText() {
-  if (gFixedHour >= 0)
-    return twoDigits(gFixedHour) + ":" + twoDigits(gFixedMinute) + ":" + twoDigits(gFixedSecond);
-  std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm local{};
-  localtime_r(&now, &local);
-  return twoDigits(local.tm_hour) + ":" + twoDigits(local.tm_min) + ":" + twoDigits(local.tm_sec);
+std::string timeText(const Clock& clock) {
+  LocalTime t = clock.now();
+  return twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
 }
 
 // The extension of the last path component, from its last ".".
@@ -229,11 +170,11 @@ CompiledTemplate compile(const std::vector<std::string>& raw) {
     if (raw[i] == "endif") nextElseOrEndif = nextEndif = i;
     if (raw[i] == "else") nextElseOrEndif = i;
 
-    std::string_view line = trimLeft(raw[i]);
+    std::string_view line = TrimLeftBlanks(raw[i]);
     l.trimmed = line;
     if (line == "#") {
       l.kind = CompiledLine::kSwitch;
-    } else if (trimRight(line).empty() || startsWith(line, "//")) {
+    } else if (TrimRightBlanks(line).empty() || startsWith(line, "//")) {
       l.kind = CompiledLine::kIgnored;
     } else if (startsWith(line, "$")) {
       std::size_t eq = line.find('=');
@@ -241,12 +182,12 @@ CompiledTemplate compile(const std::vector<std::string>& raw) {
         l.kind = CompiledLine::kAssignError;
       } else {
         l.kind = CompiledLine::kAssign;
-        l.a = lowerAscii(trim(line.substr(0, eq)));
-        l.b = trim(line.substr(eq + 1));
+        l.a = LowerAscii(TrimBlanks(line.substr(0, eq)));
+        l.b = TrimBlanks(line.substr(eq + 1));
       }
     } else if (startsWith(line, "echo")) {
       l.kind = CompiledLine::kEcho;
-      l.a = trim(line.substr(4));
+      l.a = TrimBlanks(line.substr(4));
     } else if (startsWith(line, "if")) {
       // Exactly one character separates "if" from its condition.
       std::string_view cond = line.size() > 3 ? line.substr(3) : std::string_view();
@@ -259,8 +200,8 @@ CompiledTemplate compile(const std::vector<std::string>& raw) {
         l.kind = CompiledLine::kIfError;
       } else {
         l.kind = CompiledLine::kIf;
-        l.a = trim(cond.substr(0, op));
-        l.b = trim(cond.substr(op + 2));
+        l.a = TrimBlanks(cond.substr(0, op));
+        l.b = TrimBlanks(cond.substr(op + 2));
       }
     } else if (startsWith(line, "else")) {
       l.kind = CompiledLine::kElse;
@@ -270,12 +211,6 @@ CompiledTemplate compile(const std::vector<std::string>& raw) {
 }
 
 }  // namespace
-
-void SetTimeForTests(int hour, int minute, int second) {
-  gFixedHour = hour;
-  gFixedMinute = minute;
-  gFixedSecond = second;
-}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -294,8 +229,8 @@ std::string ErrorMarker(const std::string& errorText) {
   return "<p>*** " + errorText + " ***<p>";
 }
 
-TKSParse::TKSParse(const TBD& db, Host* host)
-    : db_(db), host_(host), cache_(std::make_shared<TemplateCache>()) {}
+TKSParse::TKSParse(const TBD& db, Host* host, const Clock& clock)
+    : db_(db), host_(host), clock_(&clock), cache_(std::make_shared<TemplateCache>()) {}
 
 const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std::string& name) {
   std::string key = dir;
@@ -396,10 +331,10 @@ std::string TKSParse::eval(std::string_view e) {
       if (startsWith(e, "nombre(")) return evalNombre(e);
       break;
     case 'd':
-      if (e == "date()") return todayText();
+      if (e == "date()") return todayText(*clock_);
       break;
     case 'h':
-      if (e == "heure()") return timeText();
+      if (e == "heure()") return timeText(*clock_);
       break;
     case 'e':
       if (startsWith(e, "evalue(")) return evalEvalue(e);
@@ -421,10 +356,10 @@ std::string TKSParse::eval(std::string_view e) {
 
 std::string TKSParse::evalChamp(std::string_view e) {
   std::string_view args = argumentText(e, 6);
-  int32_t person = toNumber(eval(piece(args, ',', 0)));
-  std::string_view tags = trim(piece(args, ',', 1));
+  int32_t person = Int32AfterBlanks(eval(piece(args, ',', 0)));
+  std::string_view tags = TrimBlanks(piece(args, ',', 1));
   tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
-  return ExpandTags(db_, person, std::string(tags));
+  return ExpandTags(db_, person, std::string(tags), *clock_);
 }
 
 std::string TKSParse::evalListe(std::string_view e) {
@@ -435,9 +370,9 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string_view args = e.substr(open + 1, close - open - 1);
   std::string a = eval(piece(args, ',', 0));
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
-  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_);
+  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_, *clock_);
   std::string key = kind + '\0' + a + '\0' + b;
-  return cache_->list(std::move(key), [&] { return ListeMotCle(db_, kind, a, b, host_); });
+  return cache_->list(std::move(key), [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_); });
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
@@ -449,9 +384,9 @@ std::string TKSParse::evalNombreMotCle(std::string_view e) {
 std::string TKSParse::evalEvalue(std::string_view e) {
   std::string_view args = argumentText(e, 7);
   std::string listStore, itemStore;
-  std::string_view listExpr = lowered(trim(piece(args, ',', 0)), listStore);
-  std::string_view itemExpr = lowered(trim(piece(args, ',', 1)), itemStore);
-  std::string_view sepExpr = trim(piece(args, ',', 2));
+  std::string_view listExpr = lowered(TrimBlanks(piece(args, ',', 0)), listStore);
+  std::string_view itemExpr = lowered(TrimBlanks(piece(args, ',', 1)), itemStore);
+  std::string_view sepExpr = TrimBlanks(piece(args, ',', 2));
   const std::string list = eval(listExpr);
   const std::size_t count = itemCount(list);
   std::string value;
@@ -532,7 +467,7 @@ std::string TKSParse::evalLiteral(std::string_view e) {
 }
 
 const std::string* TKSParse::variable(std::string_view name) const {
-  auto it = hasUpper(name) ? variables_.find(lowerAscii(name)) : variables_.find(name);
+  auto it = HasUpperAscii(name) ? variables_.find(LowerAscii(name)) : variables_.find(name);
   return it == variables_.end() ? nullptr : &it->second;
 }
 
@@ -577,7 +512,7 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   std::string parameters = bar == std::string::npos ? std::string() : pageReference.substr(bar + 1);
   const CompiledTemplate* tpl = loadTemplate(templateDir, fileName + ".kshtml");
   if (!tpl) return std::nullopt;
-  TKSParse page(db_, host_);
+  TKSParse page(db_, host_, *clock_);
   page.cache_ = cache_;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;

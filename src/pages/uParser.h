@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "util/Clock.h"
+
 namespace lignado {
 
 class TBD;
@@ -20,9 +22,10 @@ struct CompiledTemplate;
 // stand; names written by templates (page references, include names) are Windows-1252 and
 // may use "\" or "/" between folders. An object reads each template file once and works out
 // each list and field once: after a change to a template or to the database, use a new object.
+// "date()", "heure()" and ages read the clock handed in.
 class TKSParse {
  public:
-  explicit TKSParse(const TBD& db, Host* host = nullptr);
+  explicit TKSParse(const TBD& db, Host* host = nullptr, const Clock& clock = SystemClock());
 
   std::string ErrorText;    // the error that ended the current run
   std::string TemplateDir;  // the template folder, ending with a separator
@@ -63,6 +66,7 @@ class TKSParse {
 
   const TBD& db_;
   Host* host_;
+  const Clock* clock_;
   // Lower-cased name ("$" included) -> value; no fixed table, so no limit on their number.
   std::unordered_map<std::string, std::string, Hash, std::equal_to<>> variables_;
   int includeDepth_ = 0;
@@ -105,8 +109,5 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
                         const std::string& destDir, Host* host);
 std::string RewriteLinks(const std::string& pageText, TWorkList& workList);
 std::string PageFileName(const std::string& reference);
-
-// Fixes the clock of "heure()" for tests; a negative hour restores the system clock.
-void SetTimeForTests(int hour, int minute, int second);
 
 }  // namespace lignado

@@ -92,11 +92,11 @@ TEST(Header, HeaderOnlyStopsAfterHeaderAndSubmitter) {
   ImportOptions o;
   o.headerOnly = true;
   o.writeLog = true;
-  SetTodayForTests(5, 3, 2024);
+  const FixedClock day({2024, 3, 5});
+  o.clock = &day;
   auto im = importLines({"0 HEAD", "1 SOUR P", "1 XYZ 1", "0 @U1@ SUBM", "1 NAME Paul",
                          "0 @I1@ INDI", "1 NAME A /B/", "0 TRLR"},
                         o);
-  SetTodayForTests(0, 0, 0);
   EXPECT_EQ(im->db.PersonCount, 0);
   EXPECT_EQ(im->head[0], "P");
   EXPECT_EQ(im->head[8], "Paul");
@@ -133,12 +133,12 @@ TEST(TopLevel, AFileWithoutTrailerEndsAtItsEndAndKeepsTheLastLine) {
 TEST(TopLevel, LogFileByteForByte) {
   ImportOptions o;
   o.writeLog = true;
-  SetTodayForTests(5, 3, 2024);
+  const FixedClock day({2024, 3, 5});
+  o.clock = &day;
   auto im = importLines(
       {"0 HEAD", "1 SOUR Test", "1 FOO bar", "0 @I1@ INDI", "1 NAME Jean /Dupont/", "1 BIRT",
        "2 DATE 1 JAN 1900", "2 FOO x", "0 @N1@ NOTE hello", "0 @S9@ SOUR", "1 TITL t", "0 TRLR"},
       o);
-  SetTodayForTests(0, 0, 0);
   EXPECT_EQ(im->log, "Import du fichier : " + im->gedPath +
                          " le 05/03/2024?\r\n"
                          "Les lignes suivantes n'ont pas \xE9t\xE9 trait\xE9.\r\n"

@@ -36,6 +36,7 @@ struct ImportOptions {
   bool nameCase = true;
   int capacity = 1000;
   int abortAfter = 0;
+  const Clock* clock = &SystemClock();  // dates the log
 };
 
 inline std::unique_ptr<Imported> importBytes(const std::string& bytes, ImportOptions o = {}) {
@@ -46,7 +47,7 @@ inline std::unique_ptr<Imported> importBytes(const std::string& bytes, ImportOpt
   writeFile(im->gedPath, bytes);
   im->host.abortAfter = o.abortAfter;
   im->result = ImportGedcom(im->db, im->gedPath, im->head, o.mode, o.headerOnly, o.writeLog,
-                            o.nameCase, &im->host);
+                            o.nameCase, &im->host, *o.clock);
   if (o.writeLog) im->log = readFile(im->logPath);
   return im;
 }

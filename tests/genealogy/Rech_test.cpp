@@ -6,82 +6,25 @@
 
 #include "TestSupport.h"
 #include "data/Base.h"
+#include "genealogy/RechFamily.h"
 
 using namespace lignado;
 
 namespace {
 
-const std::string kNomPrenom = "<nom> <pr\xE9nom>";
+using test::addPerson;
+using test::addUnion;
+using test::entries;
+using test::Family;
+using test::V;
 
-std::vector<int32_t> entries(const TR& list) {
-  std::vector<int32_t> v;
-  for (int i = 1; i <= list.Nb; ++i) v.push_back(list.Lit(i));
-  return v;
+// What "<nom>" and "<nom> <pr\xE9nom>" expand to: the pages hand the expansion in.
+PersonText surname(const TBD& db) {
+  return [&db](int32_t p) { return db.GetSurname(p); };
 }
-
-using V = std::vector<int32_t>;
-
-int32_t addPerson(TBD& db, const std::string& nom, const std::string& pre, int sex,
-                  int32_t father = 0, int32_t mother = 0) {
-  int32_t p = db.NewPerson();
-  db.SetSurname(p, nom);
-  db.SetGivenNames(p, pre);
-  db.SetSex(p, sex);
-  db.SetFather(p, father);
-  db.SetMother(p, mother);
-  return p;
+PersonText nameAndGivenNames(const TBD& db) {
+  return [&db](int32_t p) { return db.GetSurname(p) + " " + db.GetGivenNames(p); };
 }
-
-int32_t addUnion(TBD& db, int32_t husband, int32_t wife, const std::string& date) {
-  int32_t u = db.NewUnion();
-  db.SetHusband(u, husband);
-  db.SetWife(u, wife);
-  if (!date.empty()) db.SetUnionEvent(u, kMariage, date, 2);
-  return u;
-}
-
-// Three generations and a fourth: Paul (5) married three times (1910, undated, 1900), Claire (7)
-// remarried, half-siblings on the father's side (9, 10 / 11) and the mother's (11 / 15), a
-// single mother (8), an unknown-sex person (13), and Theo (14) whose parents are cousins, so
-// Jean (1) and Marie (2) are reached along two lines.
-class Family : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(addPerson(db, "DUPONT", "Jean", 0), 1);
-    ASSERT_EQ(addPerson(db, "Martin", "Marie", 1), 2);
-    ASSERT_EQ(addPerson(db, "Durand", "Pierre", 0), 3);
-    ASSERT_EQ(addPerson(db, "Leroy", "Anne", 1), 4);
-    ASSERT_EQ(addPerson(db, "Dupont", "Paul", 0, 1, 2), 5);
-    ASSERT_EQ(addPerson(db, "Durand", "Louise", 1, 3, 4), 6);
-    ASSERT_EQ(addPerson(db, "Bernard", "Claire", 1), 7);
-    ASSERT_EQ(addPerson(db, "Dupont", "Sophie", 1, 1, 2), 8);
-    ASSERT_EQ(addPerson(db, "Dupont", "Luc", 0, 5, 6), 9);
-    ASSERT_EQ(addPerson(db, "Dupont", "Emma", 1, 5, 6), 10);
-    ASSERT_EQ(addPerson(db, "Dupont", "Hugo", 0, 5, 7), 11);
-    ASSERT_EQ(addPerson(db, "Dupont",
-                        "L\xE9"
-                        "a",
-                        1, 0, 8),
-              12);
-    ASSERT_EQ(addPerson(db, "Moreau", "Dominique", 2), 13);
-    ASSERT_EQ(addPerson(db, "Dupont", "Th\xE9o", 0, 9, 12), 14);
-    ASSERT_EQ(addPerson(db, "Bernard", "Jules", 0, 16, 7), 15);
-    ASSERT_EQ(addPerson(db, "Bernard", "Marc", 0), 16);
-    ASSERT_EQ(addPerson(db, "Petit", "Jeanne", 1), 17);
-    ASSERT_EQ(addPerson(db, "Oubli", "Slot", 0, 5, 6), 18);
-    db.SetPersonField(18, 0, "0");  // freed but its parent links stay: it is nobody
-
-    ASSERT_EQ(addUnion(db, 5, 6, "1910"), 1);
-    ASSERT_EQ(addUnion(db, 5, 7, ""), 2);
-    ASSERT_EQ(addUnion(db, 5, 17, "1900"), 3);
-    ASSERT_EQ(addUnion(db, 16, 7, "12/5/1890"), 4);
-    ASSERT_EQ(addUnion(db, 9, 12, "3/6/1950"), 5);
-    ASSERT_EQ(addUnion(db, 11, 13, "1960"), 6);
-    ASSERT_EQ(addUnion(db, 13, 10, ""), 7);  // the unknown-sex person as husband
-    ASSERT_EQ(addUnion(db, 16, 0, ""), 8);   // a union without a wife
-  }
-  TBD db;
-};
 
 }  // namespace
 
@@ -239,7 +182,7 @@ TEST(Rech, TextSortFoldsCaseAndOrdersBytes) {
                                           "ab",  "\xE9va", "Martin-Roux", ""};
   for (const std::string& n : names) addPerson(db, n, "", 0);
   TR list = TousNum(db);
-  TrieParTexte(db, list, "<nom>");
+  TrieParTexte(list, surname(db));
   // "" first; a-z fold to upper case so "_" (after "Z") follows the letters; accented
   // letters are lowered and compare by their byte after every ASCII letter.
   EXPECT_EQ(entries(list), (V{12, 2, 9, 5, 1, 6, 11, 7, 8, 3, 4, 10}));
@@ -250,20 +193,20 @@ TEST(Rech, TextSortFollowsTheQuicksortAndStopsOnEscape) {
   TBD db;
   for (const char* n : {"d", "B", "e", "a", "C"}) addPerson(db, n, "", 0);
   TR list = TousNum(db);
-  TrieParTexte(db, list, "<nom>");
+  TrieParTexte(list, surname(db));
   EXPECT_EQ(entries(list), (V{4, 2, 5, 1, 3}));
 
   test::RecordingHost host;
   host.abortAfter = 1;  // Escape is down at the first look: one partition only
   TR partly = TousNum(db);
-  TrieParTexte(db, partly, "<nom>", &host);
+  TrieParTexte(partly, surname(db), &host);
   EXPECT_EQ(entries(partly), (V{1, 2, 5, 4, 3}));
   EXPECT_EQ(host.abortCalls, 1);
 
   test::RecordingHost idle;
   idle.abortAfter = 1000;  // never reached: asked once per partition
   TR whole = TousNum(db);
-  TrieParTexte(db, whole, "<nom>", &idle);
+  TrieParTexte(whole, surname(db), &idle);
   EXPECT_EQ(entries(whole), (V{4, 2, 5, 1, 3}));
   EXPECT_EQ(idle.abortCalls, 3);
 
@@ -272,24 +215,24 @@ TEST(Rech, TextSortFollowsTheQuicksortAndStopsOnEscape) {
   addPerson(twins, "Dupont", "", 0);
   addPerson(twins, "DUPONT", "", 0);
   TR pair = TousNum(twins);
-  TrieParTexte(twins, pair, "<nom>");
+  TrieParTexte(pair, surname(twins));
   EXPECT_EQ(entries(pair), (V{2, 1}));
 }
 
 TEST_F(Family, TextSortByNameAndGivenName) {
   TR list = TousNum(db);
-  TrieParTexte(db, list, kNomPrenom);
+  TrieParTexte(list, nameAndGivenNames(db));
   EXPECT_EQ(ListeVersTexte(list), "7|15|16|10|11|1|9|12|5|8|14|6|3|4|2|13|17");
 }
 
 TEST_F(Family, PrefixSearchKeepsOnePersonPerText) {
-  EXPECT_EQ(entries(CommencePar(db, "<nom>", "du")), (V{1, 3}));
-  EXPECT_EQ(entries(CommencePar(db, "<nom>", "DUP")), (V{1}));
-  EXPECT_EQ(entries(CommencePar(db, "<nom>", "")), (V{1, 2, 3, 4, 7, 13, 17}));
-  EXPECT_EQ(entries(CommencePar(db, "<nom>", "dupontx")), V{});
-  EXPECT_EQ(entries(CommencePar(db, "<nom>", "x")), V{});
-  EXPECT_EQ(entries(CommencePar(db, kNomPrenom, "dupont l")), (V{9, 12}));
-  EXPECT_EQ(entries(CommencePar(db, kNomPrenom, "DUPONT L\xC9")), (V{12}));
+  EXPECT_EQ(entries(CommencePar(db, surname(db), "du")), (V{1, 3}));
+  EXPECT_EQ(entries(CommencePar(db, surname(db), "DUP")), (V{1}));
+  EXPECT_EQ(entries(CommencePar(db, surname(db), "")), (V{1, 2, 3, 4, 7, 13, 17}));
+  EXPECT_EQ(entries(CommencePar(db, surname(db), "dupontx")), V{});
+  EXPECT_EQ(entries(CommencePar(db, surname(db), "x")), V{});
+  EXPECT_EQ(entries(CommencePar(db, nameAndGivenNames(db), "dupont l")), (V{9, 12}));
+  EXPECT_EQ(entries(CommencePar(db, nameAndGivenNames(db), "DUPONT L\xC9")), (V{12}));
 }
 
 TEST_F(Family, DistinctValues) {
@@ -320,42 +263,4 @@ TEST(Rech, ListTextBothWays) {
   EXPECT_EQ(ListeVersTexte(TexteVersListe("3|x|5")), "3|0|5");
   EXPECT_EQ(ListeVersTexte(TexteVersListe("")), "0");
   EXPECT_EQ(ListeVersTexte(TexteVersListe("12|7|123456")), "12|7|123456");
-}
-
-TEST_F(Family, ListKeywords) {
-  struct Case {
-    std::string kind, a, b, result;
-  };
-  const std::vector<Case> cases = {
-      {"parent", "9", "", "5|6"},
-      {"enfant", " 5", "", "9|10|11"},
-      {"enfant", "abc", "", ""},
-      {"fatrie", "11", "", "9|10|15"},
-      {"conjoint", "5", "", "17|7|6"},
-      {"tous", "", "", "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17"},
-      {"asc", "14", " 1", "14|9|12"},
-      {"asc", "14", "", "14"},
-      {"des", "1", " 2", "5|9|10|11|8|12"},
-      {"commencepar", "<nom>", "du", "1|3"},
-      {"trie", "<nom>", "17|13|3|1", "1|3|13|17"},
-      {"trie", "<nom>", "", "0"},
-      {"fratrie", "11", "", ""},
-      {"", "1", "", ""},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(ListeMotCle(db, c.kind, c.a, c.b), c.result) << c.kind << "(" << c.a << ")";
-
-  EXPECT_EQ(NombreMotCle(db, "individu"), "17");
-  EXPECT_EQ(NombreMotCle(db, "union"), "7");  // union 8 has no wife
-  EXPECT_EQ(NombreMotCle(db, "patronyme"), "7");
-  EXPECT_EQ(NombreMotCle(db, "source"), "");
-}
-
-TEST(Rech, TrieKeywordStopsOnEscapeThroughTheHost) {
-  TBD db;
-  for (const char* n : {"d", "B", "e", "a", "C"}) addPerson(db, n, "", 0);
-  test::RecordingHost host;
-  host.abortAfter = 1;
-  EXPECT_EQ(ListeMotCle(db, "trie", "<nom>", "1|2|3|4|5", &host), "1|2|5|4|3");
-  EXPECT_EQ(ListeMotCle(db, "trie", "<nom>", "1|2|3|4|5"), "4|2|5|1|3");
 }

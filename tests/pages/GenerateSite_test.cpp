@@ -313,13 +313,10 @@ TEST(GoldenSites, MatchByteForByte) {
     SCOPED_TRACE(c.path().filename().string());
     TBD db;
     fillFamily(db);
-    SetTodayForTests(15, 6, 2024);
-    SetTimeForTests(10, 20, 30);
+    const FixedClock clock({2024, 6, 15, 10, 20, 30});
     TempDir out;
-    TKSParse parser(db);
+    TKSParse parser(db, nullptr, clock);
     SiteResult r = GenerateSite(parser, (c.path() / "input").string() + "/", out.str(), nullptr);
-    SetTodayForTests(0, 0, 0);
-    SetTimeForTests(-1, 0, 0);
     EXPECT_TRUE(r.failed.empty());
     auto got = tree(out.path());
     auto want = tree(c.path() / "expected");

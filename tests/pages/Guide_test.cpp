@@ -135,15 +135,8 @@ TEST(Guide, ReferencesNameTheirFiles) {
 
 class GuideExample : public ::testing::TestWithParam<Example> {
  protected:
-  void SetUp() override {
-    SetTodayForTests(7, 12, 2024);
-    SetTimeForTests(14, 30, 0);
-    test::BuildFamilleModele(db);
-  }
-  void TearDown() override {
-    SetTodayForTests(0, 0, 0);
-    SetTimeForTests(-1, 0, 0);
-  }
+  void SetUp() override { test::BuildFamilleModele(db); }
+  const FixedClock clock{{2024, 12, 7, 14, 30, 0}};
   TBD db;
   test::TempDir dir;
 };
@@ -151,7 +144,7 @@ class GuideExample : public ::testing::TestWithParam<Example> {
 TEST_P(GuideExample, GivesTheResultShown) {
   const Example& ex = GetParam();
   for (const auto& [name, text] : ex.files) test::writeFile(dir.path() / name, Utf8ToCp1252(text));
-  TKSParse parser(db);
+  TKSParse parser(db, nullptr, clock);
   parser.SetParameters(Utf8ToCp1252(ex.parameters));
   std::vector<std::string> out = parser.RunTemplate(SplitLines(Utf8ToCp1252(ex.code)), dir.str());
   std::string page;

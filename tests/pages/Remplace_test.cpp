@@ -30,7 +30,6 @@ const std::string kQuimper = "France, Bretagne, 29, Quimper";
 class RemplaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetTodayForTests(1, 1, 1950);
     person("DUPONT", "Jacques", 0);
     person("LEGRAND", "Catherine", 1);
     person("DUPONT", "Jean Marie", 0, kJacques, kCatherine);
@@ -79,7 +78,6 @@ class RemplaceTest : public ::testing::Test {
     unite(kMarc, kJeanne);
     unite(kPaul, kClaude);
   }
-  void TearDown() override { SetTodayForTests(0, 0, 0); }
 
   void person(const char* nom, const char* pre, int sex, int32_t father = 0, int32_t mother = 0) {
     int32_t p = db.NewPerson();
@@ -103,8 +101,9 @@ class RemplaceTest : public ::testing::Test {
     db.SetWife(u, f);
     return u;
   }
-  std::string x(int32_t p, const std::string& text) { return ExpandTags(db, p, text); }
+  std::string x(int32_t p, const std::string& text) { return ExpandTags(db, p, text, today); }
 
+  const FixedClock today{{1950, 1, 1}};
   TBD db;
 };
 

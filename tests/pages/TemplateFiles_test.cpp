@@ -11,13 +11,6 @@ using lignado::test::TempDir;
 using lignado::test::writeFile;
 namespace fs = std::filesystem;
 
-TEST(TemplateFilesTest, FoldCaseLowersWindows1252Letters) {
-  EXPECT_EQ(FoldCase("Personne|ID=12"), "personne|id=12");
-  EXPECT_EQ(FoldCase("\xC9T\xC9 \xC0 \xD6\xDE"), "\xE9t\xE9 \xE0 \xF6\xFE");
-  EXPECT_EQ(FoldCase("\x8A\x8C\x8E\x9F"), "\x9A\x9C\x9E\xFF");
-  EXPECT_EQ(FoldCase("\xD7\xDF\xF7"), "\xD7\xDF\xF7");  // multiplication sign, sharp s, division
-}
-
 TEST(TemplateFilesTest, NamesThatLeaveTheirFolder) {
   for (const char* inside : {"index", "sous/page", "sous\\page", "a..b", "./x", "", "ab:c"})
     EXPECT_TRUE(StaysInside(inside)) << inside;

@@ -36,9 +36,9 @@ struct Site {
   std::vector<std::string> messages;
 };
 
-Site generate(const TBD& db, const std::string& tmpl) {
+Site generate(const TBD& db, const std::string& tmpl, const Clock& clock = SystemClock()) {
   TempDir dest;
-  TKSParse parser(db);
+  TKSParse parser(db, nullptr, clock);
   test::RecordingHost host;
   Site site;
   site.result = GenerateSite(parser, templateDir(tmpl), dest.str(), &host);
@@ -266,11 +266,10 @@ INSTANTIATE_TEST_SUITE_P(Modeles, EdgeBase, ::testing::ValuesIn(kTemplates));
 class FamilySite : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    SetTodayForTests(7, 12, 2024);
     test::BuildFamilleModele(db);
-    site = generate(db, GetParam());
+    site = generate(db, GetParam(), clock);
   }
-  void TearDown() override { SetTodayForTests(0, 0, 0); }
+  const FixedClock clock{{2024, 12, 7}};
 
   const std::string& page(const std::string& name) {
     static const std::string none;

@@ -263,13 +263,11 @@ TEST_F(Interpreter, Counters) {
 }
 
 TEST_F(Interpreter, DateAndTime) {
-  SetTodayForTests(5, 3, 2024);
-  SetTimeForTests(7, 8, 9);
-  EXPECT_EQ(eval("date()"), "05/03/2024");
-  EXPECT_EQ(eval("heure()"), "07:08:09");
-  EXPECT_EQ(eval("date( )"), "date( )");
-  SetTodayForTests(0, 0, 0);
-  SetTimeForTests(-1, 0, 0);
+  const FixedClock clock({2024, 3, 5, 7, 8, 9});
+  TKSParse timed(db, nullptr, clock);
+  EXPECT_EQ(timed.Evaluate("date()"), "05/03/2024");
+  EXPECT_EQ(timed.Evaluate("heure()"), "07:08:09");
+  EXPECT_EQ(timed.Evaluate("date( )"), "date( )");
 }
 
 TEST_F(Interpreter, EvalueMapsAListThroughAnInclude) {
