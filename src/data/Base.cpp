@@ -336,9 +336,8 @@ void TBD::SetPersonField(int32_t p, int code, const std::string& text) {
     case PersonCode::InUse:
       f.InUse = text == "1";
       break;
-    case 1: {
-      std::string l = text;
-      for (char& c : l) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    case PersonCode::Sexe: {
+      std::string l = LowerAscii(text);
       f.Sexe = l == "h" ? 0 : l == "f" ? 1 : 2;
       break;
     }

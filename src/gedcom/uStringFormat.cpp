@@ -90,18 +90,16 @@ size_t reference(const std::string& text, size_t i, unsigned* cp) {
   return semicolon + 1 - i;
 }
 
-// The given-name rule: a to z and the accented small letters; y diaeresis has its capital
-// at 0x9F, not at 0xDF (sharp s). Unlike UpperCp1252, s caron, oe and z caron stay small.
+// The given-name rule raises the small letters of the Windows-1252 case pairs (y diaeresis
+// to 0x9F, not to sharp s) but leaves s caron, oe and z caron small.
 unsigned char raiseByte(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
-  return c == 0xFF ? 0x9F : c;
+  return c == 0x9A || c == 0x9C || c == 0x9E ? c : UpperCp1252(c);
 }
 
-// A to Z and the accented capitals; multiplication sign and sharp s have no small letter 32
-// bytes further. Unlike LowerCp1252, S caron, OE, Z caron and Y diaeresis stay capitals.
+// And it lowers A to Z and the accented capitals only: S caron, OE, Z caron and Y diaeresis
+// stay capitals.
 unsigned char lowerByte(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
-  return c;
+  return c == 0x8A || c == 0x8C || c == 0x8E || c == 0x9F ? c : LowerCp1252(c);
 }
 
 }  // namespace
