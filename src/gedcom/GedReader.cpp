@@ -30,7 +30,7 @@ void SplitGedLine(TGed& line) {
   };
   size_t sp = blank(0);
   if (sp == std::string::npos) return;
-  line.level = ParseInt32(std::string_view(r).substr(0, sp)).value_or(-1);
+  line.level = ParseInt32({r.data(), sp}).value_or(-1);
   size_t t = sp + 1;
   while (t < n && r[t] == ' ') ++t;
   size_t sp2 = blank(t);
@@ -40,7 +40,7 @@ void SplitGedLine(TGed& line) {
     return;
   }
   line.tag.assign(r, t, sp2 - t);
-  for (char& c : line.tag) c = AsciiUpper(c);
+  RaiseAscii(line.tag);
   size_t v = sp2 + 1;
   while (v < n && r[v] == ' ') ++v;
   line.value.assign(r, v, std::string::npos);
@@ -191,7 +191,8 @@ bool GedReader::next(TGed& line) {
     if (!fill() && !eof_) eof_ = true;
   }
   ++lineNumber_;
-  line.raw.assign(TrimSpaces(std::string_view(buf_).substr(b, e - b)));
+  std::string_view text = TrimSpaces({buf_.data() + b, e - b});
+  line.raw.assign(text.data(), text.size());
   convert(line.raw);
   SplitGedLine(line);
   return true;
