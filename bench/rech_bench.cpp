@@ -64,7 +64,8 @@ BENCHMARK(BM_DescendantNumTenGenerations);
 
 // The sorts and the search compare what the pages give them: a tag expansion.
 PersonText nameLine(const TBD& db) {
-  return [&db](int32_t p) { return ExpandTags(db, p, "<nom> <pr\xE9nom>"); };
+  static const std::string kLine = "<nom> <pr\xE9nom>";
+  return [&db](int32_t p) { return ExpandTags(db, p, kLine); };
 }
 
 void BM_TrieParTexteAllPersons(benchmark::State& state) {

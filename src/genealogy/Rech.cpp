@@ -26,10 +26,10 @@ int compareFolded(const std::string& a, const std::string& b) {
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-std::string foldedKey(const std::string& s) {
-  std::string k = FoldCase(s);
-  for (char& c : k) c = AsciiUpper(c);
-  return k;
+// Lowered, then a-z raised: the text as the prefix search compares it.
+std::string foldedKey(std::string s) {
+  for (char& c : s) c = AsciiUpper(static_cast<char>(LowerCp1252(static_cast<unsigned char>(c))));
+  return s;
 }
 
 bool used(const TBD& db, int32_t p) {
@@ -265,9 +265,10 @@ TR CommencePar(const TBD& db, const PersonText& personText, const std::string& p
   std::unordered_set<std::string> kept;
   for (int32_t q = 1; q <= db.PersonCount; ++q) {
     if (!used(db, q)) continue;
-    std::string text = personText(q);
-    if (foldedKey(text.substr(0, prefix.size())) != wanted) continue;
-    if (kept.insert(foldedKey(text)).second) r.Ajoute(q);
+    // Folding goes byte by byte: the start of the folded text is the folded start.
+    std::string key = foldedKey(personText(q));
+    if (key.compare(0, wanted.size(), wanted) != 0) continue;
+    if (kept.insert(std::move(key)).second) r.Ajoute(q);
   }
   return r;
 }

@@ -14,10 +14,9 @@ std::string UpperAscii(std::string_view text) {
   return out;
 }
 
-std::string FoldCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(LowerCp1252(static_cast<unsigned char>(c)));
-  return out;
+std::string FoldCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(LowerCp1252(static_cast<unsigned char>(c)));
+  return text;
 }
 
 }  // namespace lignado

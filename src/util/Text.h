@@ -147,6 +147,7 @@ inline unsigned char UpperCp1252(unsigned char c) {
   return text_detail::kUpper[c];
 }
 /// Every letter lowered by LowerCp1252, for names and keys compared without regard to case.
-std::string FoldCase(std::string_view text);
+/// Taken by value: a text made for the purpose is folded where it stands.
+std::string FoldCase(std::string text);
 
 }  // namespace lignado
