@@ -54,9 +54,10 @@ TEST_F(CliTest, TagsExpandsForOnePerson) {
               "<p\xC3\xA8re><pr\xC3\xA9nom> <individu><m\xC3\xA8re><nom> <conjoint 0><nom>"});
   EXPECT_EQ(r.out, "Jean MARTIN DUPONT\n");
 
-  r = runCli({"tags", ged(), "7", "[<nom>]<b>"});  // no such person: nothing stored
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "[]\n");
+  r = runCli({"tags", ged(), "7", "[<nom>]<b>"});  // no such person: said so
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Pas de personne num\xC3\xA9ro 7 dans " + ged() + ".\n");
 }
 
 TEST_F(CliTest, TagsRejectsBadArguments) {
@@ -85,9 +86,9 @@ TEST_F(CliTest, CapacityOptionLimitsTheImport) {
       "nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez avec une capacit\xC3\xA9 plus "
       "grande (--capacity N).\n";
   CliRun r = runCli({"tags", ged(), "--capacity", "2", "3", "[<nom>]"});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "[]\n");  // Pierre did not fit, and the command says so
-  EXPECT_EQ(r.err, warning);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");  // Pierre did not fit, and the command says so
+  EXPECT_EQ(r.err, warning + "Pas de personne num\xC3\xA9ro 3 dans " + ged() + ".\n");
   r = runCli({"list", ged(), "tous", "", "--capacity", "2"});
   EXPECT_EQ(r.out, "1|2\n");
   EXPECT_EQ(r.err, warning);
