@@ -125,6 +125,34 @@ TEST_F(CliTest, ListRejectsUnknownKeyword) {
   EXPECT_EQ(r.err, "Usage : lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n");
 }
 
+TEST_F(CliTest, ListRejectsMissingOrNonNumericArguments) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"parent"}, "Argument manquant : parent PERSONNE.\n"},
+      {{"asc"}, "Argument manquant : asc PERSONNE [G\xC3\x89N\xC3\x89RATIONS].\n"},
+      {{"trie", "<nom>"}, "Argument manquant : trie TEXTE LISTE.\n"},
+      {{"commencepar", "<nom>"},
+       "Argument manquant : commencepar TEXTE D\xC3\x89"
+       "BUT.\n"},
+      {{"enfant", "un"}, "Nombre entier attendu : un.\n"},
+      {{"conjoint", "1x"}, "Nombre entier attendu : 1x.\n"},
+      {{"des", "1", "deux"}, "Nombre entier attendu : deux.\n"},
+      {{"fatrie", ""}, "Nombre entier attendu : .\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"list", ged()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CliRun r = runCli(args);
+    EXPECT_EQ(r.code, 1) << c.args[0];
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+  }
+  // What needs no number takes any text, and an empty prefix matches every name.
+  EXPECT_EQ(runCli({"list", ged(), "commencepar", "<nom>", ""}).out, "1|2\n");
+}
+
 // Every person of every corpus file: no crash, no hang, and where no stored text carries
 // markup, the person line is exactly its fields.
 TEST(TagsCorpus, EveryPersonOfEveryFile) {
