@@ -37,7 +37,6 @@ TEST(CliHelp, HelpGoesToStandardOutputAndUnknownCommandsFail) {
       {{"list", "--help"}, 0, "Usage : lignado-cli list FICHIER.ged", ""},
       {{"upload", "--help"}, 0, "Usage : lignado-cli upload DOSSIER", ""},
       {{"publier", "x"}, 2, "", "Commande inconnue : publier\n" + general},
-      {{"--aide"}, 2, "", "Commande inconnue : --aide\n" + general},
       {{}, 2, "", general},
   };
   for (const Case& c : cases) {

@@ -86,18 +86,6 @@ TEST_F(Publication, ImportCountsPersonLinesAndWhatAFullPoolKeptOut) {
             "Impossible de lire le fichier " + dir.str() + "absent.ged : il n'existe pas.");
 }
 
-TEST_F(Publication, PersonLinesStopAtTheHundredth) {
-  std::string file = "0 HEAD\r\n";
-  for (int i = 1; i <= 250; ++i)
-    file += "0 @I" + std::to_string(i) + "@ INDI\r\n1 NAME P" + std::to_string(i) + " /N/\r\n";
-  writeFile(ged(), file);
-  ImportOutcome w = ImportForPublication(ged(), {}, nullptr);
-  std::vector<std::string> lines = PersonLines(*w.db);
-  ASSERT_EQ(lines.size(), 100u);
-  EXPECT_EQ(lines.front(), "N P1");
-  EXPECT_EQ(lines.back(), "N P100");
-}
-
 TEST_F(Publication, TemplatesAreListedOnceAndFoundWithoutRegardToCase) {
   fs::path a = dir.path() / "a", b = dir.path() / "b";
   for (fs::path p : {a / "classique", a / "Parchemin", a / ".cache", b / "CLASSIQUE",
