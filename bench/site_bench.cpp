@@ -201,8 +201,7 @@ void generateAgain(benchmark::State& state, bool workflow) {
   for (auto _ : state) {
     int written = 0;
     if (workflow) {
-      GenerateOutcome r =
-          GeneratePublication(db, fs::path(fx.tpl).parent_path(), fx.dest, nullptr);
+      GenerateOutcome r = GeneratePublication(db, fs::path(fx.tpl).parent_path(), fx.dest, nullptr);
       if (!r.done || r.staleRemoved != 0) return state.SkipWithError("generation failed");
       written = r.pagesWritten;
     } else {
