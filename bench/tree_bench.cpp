@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "TreeGen.h"
 #include "data/Base.h"

@@ -13,6 +13,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  # Quiet unless it fails: then the whole apt output explains why.
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  echo "Installation : ${missing[*]}"
+  if ! { $sudo apt-get update -qq &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "L'installation des paquets a échoué (voir ci-dessus)." >&2
+    exit 1
+  fi
 fi

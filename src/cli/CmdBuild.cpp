@@ -2,16 +2,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
-#include "cli/WizardImport.h"
-#include "data/Base.h"
-#include "gedcom/GedcomIn.h"
-#include "pages/TemplateFiles.h"
-#include "pages/uParser.h"
 #include "util/Utf8.h"
+#include "workflow/Publication.h"
 
 namespace lignado::cli {
 namespace {
@@ -21,6 +17,27 @@ namespace fs = std::filesystem;
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
     "[--capacity N]\n";
+
+const char kBuildHelp[] =
+    "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
+    "crit le site du mod\xE8le dans le dossier\n"
+    "de destination, cr\xE9\xE9 au besoin. Les pages qu'une g\xE9n\xE9ration pr\xE9"
+    "c\xE9"
+    "dente y avait\n"
+    "\xE9"
+    "crites et que celle-ci n'\xE9"
+    "crit plus sont supprim\xE9"
+    "es ; les autres fichiers du "
+    "dossier\nne sont jamais touch\xE9s.\n"
+    "\n"
+    "  --template NOM|DOSSIER  un mod\xE8le livr\xE9 (classique par d\xE9"
+    "faut, parchemin) ou le "
+    "dossier\n"
+    "                          d'un mod\xE8le\n"
+    "  --out DOSSIER           le dossier de destination (site par d\xE9"
+    "faut)\n"
+    "  --capacity N            nombre d'enregistrements par table (1000 par d\xE9"
+    "faut)\n";
 
 int usageError(const std::string& why) {
   printCp1252(stderr, why + "\n");
@@ -33,35 +50,26 @@ std::string shown(const fs::path& p) {
   return Utf8ToCp1252(p.string());
 }
 
-fs::path programFolder() {
-  std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::current_path(ec) : exe.parent_path();
-}
-
-// A name is a folder of "modele" beside the program; anything with a "/" is a folder path.
-std::optional<fs::path> templateFolder(const std::string& arg, fs::path& searched) {
-  std::error_code ec;
-  if (arg.find('/') == std::string::npos) {
-    searched = programFolder() / "modele";
-    if (auto found = FindNoCase(searched, Utf8ToCp1252(arg), true)) return found;
-  }
-  if (fs::is_directory(arg, ec)) return fs::path(arg);
+std::optional<fs::path> findTemplate(const std::string& typed) {
+  std::vector<fs::path> roots = TemplateRoots();
+  if (std::optional<fs::path> found = FindTemplate(typed, roots)) return found;
+  std::string where;
+  if (typed.find('/') == std::string::npos)
+    for (const fs::path& root : roots)
+      where += (where.empty() ? " (ni dans " : " ni dans ") + shown(root);
+  if (!where.empty()) where += ")";
+  std::vector<TemplateChoice> all = ListTemplates(roots);
+  printCp1252(stderr, "Mod\xE8le introuvable : " + Utf8ToCp1252(typed) + where + ".\n" +
+                          (all.empty() ? std::string("Aucun mod\xE8le disponible.")
+                                       : "Mod\xE8les disponibles : " + TemplateNames(all)) +
+                          "\n");
   return std::nullopt;
-}
-
-// The system's reason in French for the failures a user can fix.
-std::string reason(const std::error_code& ec) {
-  if (ec == std::errc::not_a_directory) return " : un \xE9l\xE9ment du chemin est un fichier";
-  if (ec == std::errc::permission_denied) return " : acc\xE8s refus\xE9";
-  if (ec == std::errc::read_only_file_system) return " : disque en lecture seule";
-  if (ec == std::errc::no_space_on_device) return " : disque plein";
-  return "";
 }
 
 }  // namespace
 
 int cmdBuild(const Args& args) {
+  if (WantsHelp(args)) return PrintHelp(kBuildUsage, kBuildHelp);
   std::string file, templateArg = "classique", out = "site";
   long capacity = 1000;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -89,54 +97,55 @@ int cmdBuild(const Args& args) {
   if (templateArg.empty()) return usageError("Mod\xE8le manquant.");
   if (out.empty()) return usageError("Dossier de destination manquant.");
 
-  fs::path searched;
-  std::optional<fs::path> tpl = templateFolder(templateArg, searched);
-  if (!tpl) {
-    std::string where = searched.empty() ? "" : " (ni dans " + shown(searched) + ")";
-    printCp1252(stderr, "Mod\xE8le introuvable : " + Utf8ToCp1252(templateArg) + where + ".\n");
-    return 2;
-  }
-  if (!FindNoCase(*tpl, "index.kshtml")) {
+  std::optional<fs::path> tpl = findTemplate(templateArg);
+  if (!tpl) return 2;
+  if (!HasHomePage(*tpl)) {
     printCp1252(stderr, "Le mod\xE8le " + shown(*tpl) +
                             " n'a pas de page d'accueil (index.kshtml) : aucune page.\n");
     return 2;
   }
 
-  WizardImport w;
+  ImportOutcome w;
   {
     TerminalHost host;
-    w = ImportAsWizard(file, capacity, &host);
+    ImportOptions options;
+    options.capacity = capacity;
+    w = ImportForPublication(file, options, &host);
   }
+  ReportImport(w);
   if (w.result.aborted) {
     std::fputs("Import interrompu : aucun site construit.\n", stderr);
     return 130;
   }
   if (w.result.failed && w.nothingRead()) return 1;
-  const TBD& db = *w.db;
 
-  fs::path dest(out);
-  std::error_code ec;
-  fs::create_directories(dest, ec);
-  std::error_code statError;
-  if (!fs::is_directory(dest, statError)) {
+  const fs::path dest(out);
+  FolderOutcome folder = MakeExportFolder(dest);
+  if (!folder.ok) {
     printCp1252(stderr,
                 "Impossible de cr\xE9"
                 "er le dossier " +
-                    shown(dest) + reason(ec) + ".\n");
+                    shown(dest) + (folder.reason.empty() ? "" : " : " + folder.reason) + ".\n");
     return 1;
   }
 
-  SiteResult site;
+  GenerateOutcome site;
   {
     TerminalHost host;
-    TKSParse parser(db, &host);
-    site = GenerateSite(parser, tpl->string() + "/", dest.string() + "/", &host);
+    site = GeneratePublication(*w.db, *tpl, dest, &host);
   }
-  printCp1252(stdout,
-              "Pages \xE9"
-              "crites : " +
-                  std::to_string(site.pagesWritten) + " dans " + shown(dest) + "\n");
+  if (!site.done) {
+    printCp1252(stderr, site.failure + "\n");
+    return 1;
+  }
+  std::string written =
+      "Pages \xE9"
+      "crites : " +
+      std::to_string(site.pagesWritten) + " dans " + shown(dest) + "\n";
+  if (site.staleRemoved > 0) written += site.StaleText() + "\n";
+  printCp1252(stdout, written);
   std::fflush(stdout);
+  if (!site.warning.empty()) printCp1252(stderr, "Attention : " + site.warning + "\n");
   if (!site.failed.empty()) {
     printCp1252(stderr, std::to_string(site.failed.size()) +
                             " page(s) n'ont pas pu \xEAtre enregistr\xE9"

@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
-#include "cli/WizardImport.h"
-#include "data/Base.h"
-#include "gedcom/GedcomIn.h"
+#include "util/Utf8.h"
+#include "workflow/Publication.h"
 
 namespace lignado::cli {
 namespace {
@@ -14,6 +14,18 @@ namespace {
 const char kImportUsage[] =
     "Usage : lignado-cli import FICHIER.ged [--charset ansel|ibmpc|none] [--log] "
     "[--capacity N]\n";
+
+const char kImportHelp[] =
+    "Lit le fichier GEDCOM comme l'assistant et affiche son en-t\xEAte, le nombre de personnes,\n"
+    "d'unions, d'\xE9v\xE9nements et de sources, puis les 100 premi\xE8res personnes.\n"
+    "\n"
+    "  --charset ansel|ibmpc|none  jeu de caract\xE8res d'un fichier sans ligne CHAR "
+    "(ansel par d\xE9"
+    "faut)\n"
+    "  --log                       \xE9"
+    "crit le journal kestrane.log \xE0 c\xF4t\xE9 du fichier\n"
+    "  --capacity N                nombre d'enregistrements par table (1000 par d\xE9"
+    "faut)\n";
 
 int usageError(const std::string& why) {
   printCp1252(stderr, why + "\n");
@@ -35,31 +47,30 @@ std::string terminalLines(std::string text) {
 }  // namespace
 
 int cmdImport(const Args& args) {
+  if (WantsHelp(args)) return PrintHelp(kImportUsage, kImportHelp);
   std::string file;
-  uint8_t mode = kModeAnsel;
-  bool writeLog = false;
-  long capacity = 1000;
+  ImportOptions options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--log") {
-      writeLog = true;
+      options.writeLog = true;
     } else if (a == "--charset") {
       if (++i >= args.size()) return usageError("Option --charset sans valeur.");
       const std::string& v = args[i];
       if (v == "ansel")
-        mode = kModeAnsel;
+        options.charMode = kModeAnsel;
       else if (v == "ibmpc")
-        mode = kModeIbmPc;
+        options.charMode = kModeIbmPc;
       else if (v == "none")
-        mode = kModeNone;
+        options.charMode = kModeNone;
       else
-        return usageError("Jeu de caract\xE8res inconnu : " + v + ".");
+        return usageError("Jeu de caract\xE8res inconnu : " + Utf8ToCp1252(v) + ".");
     } else if (a == "--capacity") {
       if (++i >= args.size()) return usageError("Option --capacity sans valeur.");
       std::string complaint;
-      if (!ParseCapacity(args[i], capacity, complaint)) return usageError(complaint);
+      if (!ParseCapacity(args[i], options.capacity, complaint)) return usageError(complaint);
     } else if (a.size() > 1 && a[0] == '-') {
-      return usageError("Option inconnue : " + a + ".");
+      return usageError("Option inconnue : " + Utf8ToCp1252(a) + ".");
     } else if (file.empty()) {
       file = a;
     } else {
@@ -68,34 +79,33 @@ int cmdImport(const Args& args) {
   }
   if (file.empty()) return usageError("Fichier GEDCOM manquant.");
 
-  WizardImport w;
+  ImportOutcome w;
   {
     TerminalHost host;
-    w = ImportAsWizard(file, capacity, &host, mode, writeLog);
+    w = ImportForPublication(file, options, &host);
   }
+  ReportImport(w);
   if (w.result.failed && w.nothingRead()) return 1;
-  const TBD& db = *w.db;
-  const THead& head = w.head;
-  const ImportResult& r = w.result;
 
   static const char* const labels[9] = {
       "Logiciel",        "Version du logiciel", "Nom du logiciel",      "Soci\xE9t\xE9",
       "Date du fichier", "Version GEDCOM",      "Jeu de caract\xE8res", "Langue",
       "Note et auteur"};
-  std::string out = "Fichier : " + file + "\n";
+  // Arguments are UTF-8; the text is Windows-1252 until printed.
+  std::string out = "Fichier : " + Utf8ToCp1252(file) + "\n";
   for (int i = 0; i < 9; ++i)
-    if (!head[i].empty()) out += std::string(labels[i]) + " : " + terminalLines(head[i]) + "\n";
-  out += "Personnes : " + std::to_string(db.PersonCount) + "\n";
-  out += "Unions : " + std::to_string(db.UnionCount) + "\n";
-  out += "\xC9v\xE9nements : " + std::to_string(db.EventCount) + "\n";
-  out += "Sources : " + std::to_string(db.SourceCount) + "\n";
-  if (db.PersonCount > 0) out += "\n";
-  for (int32_t p = 1; p <= db.PersonCount && p <= 100; ++p)
-    out += db.GetSurname(p) + " " + db.GetGivenNames(p) + "\n";
+    if (!w.head[i].empty()) out += std::string(labels[i]) + " : " + terminalLines(w.head[i]) + "\n";
+  out += "Personnes : " + std::to_string(w.persons) + "\n";
+  out += "Unions : " + std::to_string(w.unions) + "\n";
+  out += "\xC9v\xE9nements : " + std::to_string(w.events) + "\n";
+  out += "Sources : " + std::to_string(w.sources) + "\n";
+  std::vector<std::string> persons = PersonLines(*w.db);
+  if (!persons.empty()) out += "\n";
+  for (const std::string& line : persons) out += line + "\n";
   printCp1252(stdout, out);
   std::fflush(stdout);
 
-  if (r.aborted) {
+  if (w.result.aborted) {
     printCp1252(stderr,
                 "Import interrompu : seules les donn\xE9"
                 "es lues avant l'arr\xEAt "
@@ -103,7 +113,7 @@ int cmdImport(const Args& args) {
                 "es.\n");
     return 130;
   }
-  return r.failed ? 1 : 0;
+  return w.result.failed ? 1 : 0;
 }
 
 }  // namespace lignado::cli

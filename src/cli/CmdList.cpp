@@ -1,24 +1,72 @@
+#include <charconv>
 #include <cstdio>
 #include <string>
 
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
-#include "cli/WizardImport.h"
 #include "data/Base.h"
 #include "pages/Listes.h"
 #include "util/Utf8.h"
+#include "workflow/Publication.h"
 
 namespace lignado::cli {
 namespace {
 
-const char* const kKeywords[] = {"parent", "enfant", "fatrie", "conjoint",   "tous",
-                                 "asc",    "des",    "trie",   "commencepar"};
+const char kListUsage[] = "Usage : lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n";
+
+const char kListHelp[] =
+    "Affiche le texte de liste (num\xE9ros s\xE9par\xE9s par |) d'un mot-cl\xE9 \"liste_\", "
+    "tel qu'une\n"
+    "page de mod\xE8le le re\xE7oit :\n"
+    "\n"
+    "  parent|enfant|fatrie|conjoint PERSONNE\n"
+    "  tous\n"
+    "  asc|des PERSONNE [G\xC9N\xC9RATIONS]\n"
+    "  trie TEXTE LISTE          la liste tri\xE9"
+    "e selon le texte de balises\n"
+    "  commencepar TEXTE D\xC9"
+    "BUT   une personne par texte qui commence ainsi\n"
+    "\n"
+    "  --capacity N  nombre d'enregistrements par table (1000 par d\xE9"
+    "faut)\n";
+
+// What each keyword reads: its arguments as the help shows them, how many it needs, and
+// whether they are whole numbers.
+struct Keyword {
+  const char* name;
+  const char* arguments;
+  size_t needed;
+  bool numbers;
+};
+
+const Keyword kKeywords[] = {
+    {"parent", "PERSONNE", 1, true},
+    {"enfant", "PERSONNE", 1, true},
+    {"fatrie", "PERSONNE", 1, true},
+    {"conjoint", "PERSONNE", 1, true},
+    {"tous", "", 0, false},
+    {"asc", "PERSONNE [G\xC9N\xC9RATIONS]", 1, true},
+    {"des", "PERSONNE [G\xC9N\xC9RATIONS]", 1, true},
+    {"trie", "TEXTE LISTE", 2, false},
+    {"commencepar",
+     "TEXTE D\xC9"
+     "BUT",
+     2, false},
+};
+
+bool isWholeNumber(const std::string& s) {
+  int32_t v = 0;
+  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return !s.empty() && ec == std::errc() && ptr == s.data() + s.size();
+}
 
 }  // namespace
 
 // lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]: the list text of a "liste_"
 // keyword, as a template would get it.
 int cmdList(const Args& args) {
+  if (WantsHelp(args)) return PrintHelp(kListUsage, kListHelp);
   Args pos;
   long capacity = 1000;
   std::string complaint;
@@ -27,23 +75,38 @@ int cmdList(const Args& args) {
     return 2;
   }
   if (pos.size() < 2 || pos.size() > 4) {
-    std::fputs("Usage : lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n", stderr);
+    std::fputs(kListUsage, stderr);
     return 2;
   }
   std::string keyword = Utf8ToCp1252(pos[1]);
-  bool known = false;
-  for (const char* k : kKeywords) known = known || keyword == k;
+  const Keyword* known = nullptr;
+  for (const Keyword& k : kKeywords)
+    if (keyword == k.name) known = &k;
   if (!known) {
     std::string all;
-    for (const char* k : kKeywords) all += std::string(all.empty() ? "" : ", ") + k;
+    for (const Keyword& k : kKeywords) all += std::string(all.empty() ? "" : ", ") + k.name;
     printCp1252(stderr, "Mot-cl\xE9 inconnu : " + keyword + " (connus : " + all + ")\n");
     return 2;
+  }
+  const size_t given = pos.size() - 2;
+  if (given < known->needed) {
+    printCp1252(stderr, "Argument manquant : " + keyword + " " + known->arguments + ".\n");
+    return 1;
+  }
+  for (size_t i = 2; known->numbers && i < pos.size(); ++i) {
+    if (!isWholeNumber(pos[i])) {
+      printCp1252(stderr, "Nombre entier attendu : " + Utf8ToCp1252(pos[i]) + ".\n");
+      return 1;
+    }
   }
   std::string a = pos.size() > 2 ? Utf8ToCp1252(pos[2]) : std::string();
   std::string b = pos.size() > 3 ? Utf8ToCp1252(pos[3]) : std::string();
 
   TerminalHost host;  // also the stop request of the text sort
-  WizardImport w = ImportAsWizard(pos[0], capacity, &host);
+  ImportOptions options;
+  options.capacity = capacity;
+  ImportOutcome w = ImportForPublication(pos[0], options, &host);
+  ReportImport(w);
   if (w.result.failed || w.result.aborted) {
     if (w.result.aborted) std::fputs("Import interrompu.\n", stderr);
     return 1;

@@ -2,15 +2,27 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
-#include "cli/WizardImport.h"
 #include "data/Base.h"
 #include "pages/Remplace.h"
 #include "util/Utf8.h"
+#include "workflow/Publication.h"
 
 namespace lignado::cli {
 namespace {
+
+const char kTagsUsage[] = "Usage : lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]\n";
+
+const char kTagsHelp[] =
+    "Remplace les balises du texte (<nom>, <pr\xE9nom>, <ddn>...) pour la personne de ce "
+    "num\xE9ro,\n"
+    "comme le fait une page de mod\xE8le : pour essayer une balise sans \xE9"
+    "crire de page.\n"
+    "\n"
+    "  --capacity N  nombre d'enregistrements par table (1000 par d\xE9"
+    "faut)\n";
 
 bool readNumber(const std::string& s, long long& v) {
   auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -22,6 +34,7 @@ bool readNumber(const std::string& s, long long& v) {
 // lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]: a template author's way of
 // trying a tag text on one person without writing a page.
 int cmdTags(const Args& args) {
+  if (WantsHelp(args)) return PrintHelp(kTagsUsage, kTagsHelp);
   Args pos;
   long capacity = 1000;
   std::string complaint;
@@ -30,7 +43,7 @@ int cmdTags(const Args& args) {
     return 2;
   }
   if (pos.size() != 3) {
-    std::fputs("Usage : lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]\n", stderr);
+    std::fputs(kTagsUsage, stderr);
     return 2;
   }
   long long person = 0;
@@ -39,16 +52,25 @@ int cmdTags(const Args& args) {
     return 2;
   }
 
-  WizardImport w;
+  ImportOutcome w;
   {
     TerminalHost host;
-    w = ImportAsWizard(pos[0], capacity, &host);
+    ImportOptions options;
+    options.capacity = capacity;
+    w = ImportForPublication(pos[0], options, &host);
   }
+  ReportImport(w);
   if (w.result.failed || w.result.aborted) {
     if (w.result.aborted) std::fputs("Import interrompu.\n", stderr);
     return 1;
   }
-  printCp1252(stdout, ExpandTags(*w.db, static_cast<int32_t>(person), Utf8ToCp1252(pos[2])) + "\n");
+  const auto p = static_cast<int32_t>(person);
+  if (!w.db->IsPersonUsed(p)) {
+    printCp1252(stderr, "Pas de personne num\xE9ro " + std::to_string(person) + " dans " +
+                            Utf8ToCp1252(pos[0]) + ".\n");
+    return 1;
+  }
+  printCp1252(stdout, ExpandTags(*w.db, p, Utf8ToCp1252(pos[2])) + "\n");
   return 0;
 }
 

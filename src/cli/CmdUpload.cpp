@@ -8,10 +8,11 @@
 #include <iostream>
 #include <string>
 
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
-#include "ftp/qorvFTP.h"
 #include "util/Utf8.h"
+#include "workflow/Publication.h"
 
 namespace lignado::cli {
 namespace {
@@ -22,6 +23,21 @@ const char kUploadUsage[] =
     "Le mot de passe vient de la variable LIGNADO_FTP_PASSWORD ou, sur un terminal, d'une "
     "saisie masqu\xE9"
     "e.\n";
+
+const char kUploadHelp[] =
+    "Envoie le dossier par FTP dans BASE/SOUS-DOSSIER du serveur, comme l'assistant. Seuls les\n"
+    "fichiers pas encore envoy\xE9s \xE0 cette destination partent (le dossier garde la liste\n"
+    "des envois dans .lignado-upload) : un envoi interrompu reprend l\xE0 o\xF9 il s'est "
+    "arr\xEAt\xE9.\n"
+    "Ctrl-C arr\xEAte l'envoi entre deux fichiers.\n"
+    "\n"
+    "  --host H          le serveur FTP\n"
+    "  --user U          l'identifiant\n"
+    "  --path BASE       le r\xE9pertoire de base sur le serveur\n"
+    "  --folder SOUS     le sous-dossier sous la base\n"
+    "  --passive         mode passif (derri\xE8re un pare-feu)\n"
+    "  --port N          le port du serveur (21 par d\xE9"
+    "faut)\n";
 
 int usage(const std::string& why) {
   if (!why.empty()) {
@@ -59,6 +75,7 @@ bool promptPassword(std::string& password) {
 }  // namespace
 
 int cmdUpload(const Args& args) {
+  if (WantsHelp(args)) return PrintHelp(kUploadUsage, kUploadHelp);
   std::string dir, host, user, base, folder;
   bool passive = false;
   int port = 21;
@@ -92,7 +109,9 @@ int cmdUpload(const Args& args) {
     return usage("Il faut un dossier, --host et --user.");
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
-    printCp1252(stderr, "Dossier introuvable : " + Utf8ToCp1252(dir) + "\n");
+    bool exists = std::filesystem::exists(dir, ec);
+    printCp1252(stderr, (exists ? "Ce n'est pas un dossier : " : "Dossier introuvable : ") +
+                            Utf8ToCp1252(dir) + "\n");
     return 2;
   }
 
@@ -107,26 +126,21 @@ int cmdUpload(const Args& args) {
     return 2;
   }
 
-  // The remote root as the wizard builds it, texts used as typed.
-  std::string remoteRoot = "/" + base;
-  if (!folder.empty()) remoteRoot += "/" + folder;
-
+  UploadRequest request;
+  request.host = host;
+  request.user = user;
+  request.password = password;
+  request.port = port;
+  request.passive = passive;
+  request.remoteRoot = RemoteRoot(base, folder);
+  request.localFolder = dir;
   TerminalHost terminal;  // Ctrl-C asks the uploader to stop between two files
-  TqorvFtp ftp(&terminal);
-  ftp.Port = port;
-  ftp.SetPassive(passive);
-  ftp.LogList = [](const std::string& line) {
+  UploadOutcome sent = UploadPublication(request, &terminal, [](const std::string& line) {
     printCp1252(stdout, line);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-  };
-  if (!ftp.ConnectTo(host, user, password)) return 1;
-  bool ok = ftp.UploadTree(remoteRoot, dir);
-  ftp.Disconnect();
-  ftp.Log(
-      "Transfert termin\xE9"
-      "e");
-  return ok ? 0 : 1;
+  });
+  return sent.ok ? 0 : 1;
 }
 
 }  // namespace lignado::cli

@@ -24,6 +24,29 @@ const char kUsage[] =
     "  lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
     "                     [--passive] [--port N]\n";
 
+const char kHelp[] =
+    "\n"
+    "  import  lit un fichier GEDCOM et affiche ce qu'il contient\n"
+    "  build   construit le site d'un fichier GEDCOM avec un mod\xE8le de pages\n"
+    "  tags    essaie un texte de balises sur une personne\n"
+    "  list    affiche une liste de parent\xE9 ou de recherche\n"
+    "  upload  envoie le site par FTP, en reprenant un envoi interrompu\n"
+    "\n"
+    "lignado-cli COMMANDE --help : l'aide d'une commande.\n"
+    "lignado-cli --version : la version.\n";
+
+using Command = int (*)(const lignado::cli::Args&);
+
+Command commandNamed(const std::string& name) {
+  using namespace lignado::cli;
+  if (name == "import") return cmdImport;
+  if (name == "build") return cmdBuild;
+  if (name == "tags") return cmdTags;
+  if (name == "list") return cmdList;
+  if (name == "upload") return cmdUpload;
+  return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,11 +57,19 @@ int main(int argc, char** argv) {
   }
   std::string cmd = argv[1];
   Args args(argv + 2, argv + argc);
-  if (cmd == "import") return cmdImport(args);
-  if (cmd == "build") return cmdBuild(args);
-  if (cmd == "tags") return cmdTags(args);
-  if (cmd == "list") return cmdList(args);
-  if (cmd == "upload") return cmdUpload(args);
+  if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+    // "help COMMANDE" is that command's help.
+    if (Command c = args.empty() ? nullptr : commandNamed(args[0])) return c({"--help"});
+    std::fputs(kUsage, stdout);
+    printCp1252(stdout, kHelp);
+    return 0;
+  }
+  if (cmd == "--version") {
+    std::puts("lignado-cli " LIGNADO_VERSION);
+    return 0;
+  }
+  if (Command c = commandNamed(cmd)) return c(args);
+  printCp1252(stderr, "Commande inconnue : " + lignado::Utf8ToCp1252(cmd) + "\n");
   std::fputs(kUsage, stderr);
   return 2;
 }

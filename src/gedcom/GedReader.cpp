@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "util/SystemReason.h"
 #include "util/Text.h"
+#include "util/Utf8.h"
 
 namespace lignado {
 namespace {
@@ -76,7 +78,8 @@ bool GedReader::open(const std::string& fileName, Charset defaultCharset, std::s
     int err = file_ ? (S_ISDIR(st.st_mode) ? EISDIR : errno) : errno;
     close();
     if (error)
-      *error = "Impossible de lire le fichier " + fileName + " : " + std::strerror(err) + ".";
+      *error = "Impossible de lire le fichier " + Utf8ToCp1252(fileName) + " : " +
+               SystemReason(err) + ".";
     return false;
   }
   size_ = static_cast<long long>(st.st_size);
@@ -85,7 +88,7 @@ bool GedReader::open(const std::string& fileName, Charset defaultCharset, std::s
   while (buf_.size() < 4 && fill()) {
   }
   if (failed_) {
-    if (error) *error = "Erreur de lecture du fichier " + fileName + ".";
+    if (error) *error = "Erreur de lecture du fichier " + Utf8ToCp1252(fileName) + ".";
     close();
     return false;
   }

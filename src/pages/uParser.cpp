@@ -577,7 +577,10 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
                         const std::string& destDir, Host* host) {
   SiteResult result;
   std::error_code ec;
-  if (!fs::is_directory(fs::path(destDir), ec)) return result;
+  if (!fs::is_directory(fs::path(destDir), ec)) {
+    result.noDestination = true;
+    return result;
+  }
   hostProgressMax(host, 0);
   hostProgressPos(host, 0);
   TWorkList work;
@@ -600,6 +603,7 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
         }
         if (written) {
           ++result.pagesWritten;
+          result.written.push_back(fileName);
         } else {
           result.failed.push_back(ref);
           hostMessage(host, "Impossible d'enregistrer le fichier \"" + ref + "\"");

@@ -98,13 +98,15 @@ class TWorkList {
 };
 
 struct SiteResult {
+  bool noDestination = false;  // destDir is not a folder: nothing was run or written
   int pagesWritten = 0;
-  std::vector<std::string> failed;  // references whose file could not be written
+  std::vector<std::string> written;  // file names of the pages written, relative to destDir
+  std::vector<std::string> failed;   // references whose file could not be written
 };
 
 // Runs "index" and every page reference its pages link to, breadth first, and writes each page
-// into destDir (a folder that must exist). Progress goes to the host, failed writes to its
-// messages.
+// into destDir (a folder that must exist, or the result says noDestination). Progress goes to
+// the host, failed writes to its messages.
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
                         const std::string& destDir, Host* host);
 std::string RewriteLinks(const std::string& pageText, TWorkList& workList);

@@ -93,6 +93,50 @@ TEST_F(CmdBuild, DefaultsToTheShippedTemplateAndSiteFolder) {
   r = cli("build famille.ged --template CLASSIQUE --out autre");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.path() / "autre/index.html"));
+  // An unknown name lists the templates there are.
+  r = cli("build famille.ged --template inconnu-xyz");
+  std::string line = r.err.substr(r.err.find('\n') + 1);
+  EXPECT_EQ(line.rfind("Mod\xC3\xA8les disponibles : ", 0), 0u) << r.err;
+  EXPECT_NE(line.find("classique"), std::string::npos) << r.err;
+  EXPECT_NE(line.find("parchemin"), std::string::npos) << r.err;
+}
+
+TEST_F(CmdBuild, PagesOfAnEarlierBuildAreRemovedAndTheUsersFilesKept) {
+  ASSERT_EQ(cli("build famille.ged --template modele-test --out site").code, 0);
+  writeFile(dir.path() / "site/photo.jpg", "de l'utilisateur");
+  // Pierre left the tree: his page must not stay published.
+  writeFile(dir.path() / "famille.ged",
+            "0 HEAD\r\n0 @I1@ INDI\r\n1 NAME Jean /DUPONT/\r\n0 @I2@ INDI\r\n1 NAME Marie "
+            "/MARTIN/\r\n0 TRLR\r\n");
+  CliRun r = cli("build famille.ged --template modele-test --out site");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Pages \xC3\xA9"
+            "crites : 3 dans site\n"
+            "1 page d'une g\xC3\xA9n\xC3\xA9ration pr\xC3\xA9"
+            "c\xC3\xA9"
+            "dente supprim\xC3\xA9"
+            "e\n");
+  EXPECT_FALSE(fs::exists(dir.path() / "site/p_id_3.html"));
+  EXPECT_TRUE(fs::exists(dir.path() / "site/p_id_2.html"));
+  EXPECT_EQ(readFile(dir.path() / "site/photo.jpg"), "de l'utilisateur");
+}
+
+TEST_F(CmdBuild, AnInstalledProgramFindsItsTemplates) {
+  fs::path shipped = fs::path(LIGNADO_BINARY_DIR) / "modele" / "parchemin" / "index.kshtml";
+  if (!fs::exists(shipped)) GTEST_SKIP() << "no shipped template beside the program";
+  TempDir prefix;
+  lignado::test::ProgramRun install = lignado::test::RunProgram(
+      LIGNADO_CMAKE, {"--install", LIGNADO_BINARY_DIR, "--prefix", prefix.path().string()});
+  ASSERT_EQ(install.code, 0) << install.err;
+  const fs::path site = dir.path() / "installe";
+  lignado::test::ProgramRun r =
+      lignado::test::RunProgram((prefix.path() / "bin/lignado-cli").string(),
+                                {"build", (dir.path() / "famille.ged").string(), "--template",
+                                 "parchemin", "--out", site.string()});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(site / "index.html"));
+  EXPECT_TRUE(fs::exists(prefix.path() / "share/lignado/modele/classique/index.kshtml"));
 }
 
 TEST_F(CmdBuild, APageThatCannotBeWrittenFailsAfterTheOthers) {

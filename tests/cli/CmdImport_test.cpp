@@ -81,8 +81,7 @@ TEST(CliImport, UnreadableFileFails) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
             "Erreur \xC3\xA0 l'import\n"
-            "Impossible de lire le fichier /nonexistent-folder/absent.ged : No such file or "
-            "directory.\n");
+            "Impossible de lire le fichier /nonexistent-folder/absent.ged : il n'existe pas.\n");
 }
 
 TEST(CliImport, BadArguments) {

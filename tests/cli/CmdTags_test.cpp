@@ -54,9 +54,10 @@ TEST_F(CliTest, TagsExpandsForOnePerson) {
               "<p\xC3\xA8re><pr\xC3\xA9nom> <individu><m\xC3\xA8re><nom> <conjoint 0><nom>"});
   EXPECT_EQ(r.out, "Jean MARTIN DUPONT\n");
 
-  r = runCli({"tags", ged(), "7", "[<nom>]<b>"});  // no such person: nothing stored
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "[]\n");
+  r = runCli({"tags", ged(), "7", "[<nom>]<b>"});  // no such person: said so
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Pas de personne num\xC3\xA9ro 7 dans " + ged() + ".\n");
 }
 
 TEST_F(CliTest, TagsRejectsBadArguments) {
@@ -85,9 +86,9 @@ TEST_F(CliTest, CapacityOptionLimitsTheImport) {
       "nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez avec une capacit\xC3\xA9 plus "
       "grande (--capacity N).\n";
   CliRun r = runCli({"tags", ged(), "--capacity", "2", "3", "[<nom>]"});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(r.out, "[]\n");  // Pierre did not fit, and the command says so
-  EXPECT_EQ(r.err, warning);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");  // Pierre did not fit, and the command says so
+  EXPECT_EQ(r.err, warning + "Pas de personne num\xC3\xA9ro 3 dans " + ged() + ".\n");
   r = runCli({"list", ged(), "tous", "", "--capacity", "2"});
   EXPECT_EQ(r.out, "1|2\n");
   EXPECT_EQ(r.err, warning);
@@ -122,6 +123,34 @@ TEST_F(CliTest, ListRejectsUnknownKeyword) {
   r = runCli({"list", ged()});
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err, "Usage : lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n");
+}
+
+TEST_F(CliTest, ListRejectsMissingOrNonNumericArguments) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"parent"}, "Argument manquant : parent PERSONNE.\n"},
+      {{"asc"}, "Argument manquant : asc PERSONNE [G\xC3\x89N\xC3\x89RATIONS].\n"},
+      {{"trie", "<nom>"}, "Argument manquant : trie TEXTE LISTE.\n"},
+      {{"commencepar", "<nom>"},
+       "Argument manquant : commencepar TEXTE D\xC3\x89"
+       "BUT.\n"},
+      {{"enfant", "un"}, "Nombre entier attendu : un.\n"},
+      {{"conjoint", "1x"}, "Nombre entier attendu : 1x.\n"},
+      {{"des", "1", "deux"}, "Nombre entier attendu : deux.\n"},
+      {{"fatrie", ""}, "Nombre entier attendu : .\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"list", ged()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CliRun r = runCli(args);
+    EXPECT_EQ(r.code, 1) << c.args[0];
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+  }
+  // What needs no number takes any text, and an empty prefix matches every name.
+  EXPECT_EQ(runCli({"list", ged(), "commencepar", "<nom>", ""}).out, "1|2\n");
 }
 
 // Every person of every corpus file: no crash, no hang, and where no stored text carries

@@ -198,10 +198,9 @@ TEST(Opening, MissingFileAndFolderFail) {
   GedReader r;
   std::string err;
   EXPECT_FALSE(r.open(dir.str() + "absent.ged", Charset::None, &err));
-  EXPECT_EQ(err, "Impossible de lire le fichier " + dir.str() +
-                     "absent.ged : " + "No such file or directory.");
+  EXPECT_EQ(err, "Impossible de lire le fichier " + dir.str() + "absent.ged : il n'existe pas.");
   EXPECT_FALSE(r.open(dir.str(), Charset::None, &err));
-  EXPECT_EQ(err, "Impossible de lire le fichier " + dir.str() + " : Is a directory.");
+  EXPECT_EQ(err, "Impossible de lire le fichier " + dir.str() + " : c'est un dossier.");
 }
 
 TEST(Opening, OffsetFollowsTheLinesConsumed) {

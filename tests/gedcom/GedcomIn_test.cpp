@@ -196,8 +196,7 @@ TEST(TopLevel, MissingFileIsAnErrorAndKeepsTheDatabase) {
       ImportGedcom(db, "/nonexistent-folder/x.ged", head, kModeAnsel, false, false, true, &host);
   EXPECT_TRUE(r.failed);
   EXPECT_EQ(host.messages, std::vector<std::string>{kErreur});
-  EXPECT_EQ(r.reason,
-            "Impossible de lire le fichier /nonexistent-folder/x.ged : No such file or directory.");
+  EXPECT_EQ(r.reason, "Impossible de lire le fichier /nonexistent-folder/x.ged : il n'existe pas.");
   EXPECT_EQ(db.PersonCount, 1);
   EXPECT_EQ(db.GetSurname(1), "GARDE");
 }

@@ -1,11 +1,11 @@
-#include "cli/WizardImport.h"
+#include "cli/CommandSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include "cli/Commands.h"
 #include "util/Utf8.h"
+#include "workflow/Publication.h"
 
 namespace lignado::cli {
 
@@ -36,24 +36,22 @@ bool SplitCapacityOption(const std::vector<std::string>& args, std::vector<std::
   return true;
 }
 
-WizardImport ImportAsWizard(const std::string& file, long capacity, Host* host, uint8_t charMode,
-                            bool writeLog) {
-  WizardImport w;
-  // The pools take their full size at once, close to 1 KB per record of capacity.
-  try {
-    w.db = std::make_unique<TBD>(static_cast<int>(capacity));
-  } catch (const std::bad_alloc&) {
-    printCp1252(stderr, "M\xE9moire insuffisante pour une capacit\xE9 de " +
-                            std::to_string(capacity) + ".\n");
-    w.result.failed = true;
-    return w;
-  }
-  w.result = ImportGedcom(*w.db, file, w.head, charMode, false, writeLog, true, host);
-  if (w.result.failed && !w.result.reason.empty()) printCp1252(stderr, w.result.reason + "\n");
-  if (w.result.incomplete())
-    printCp1252(stderr, "Attention : " + DroppedSummary(w.result, w.db->Capacity()) +
+bool WantsHelp(const std::vector<std::string>& args) {
+  for (const std::string& a : args)
+    if (a == "--help" || a == "-h") return true;
+  return false;
+}
+
+int PrintHelp(const char* usage, const char* help) {
+  printCp1252(stdout, std::string(usage) + "\n" + help);
+  return 0;
+}
+
+void ReportImport(const ImportOutcome& import) {
+  if (!import.failure.empty()) printCp1252(stderr, import.failure + "\n");
+  if (!import.dropped.empty())
+    printCp1252(stderr, "Attention : " + import.dropped +
                             " Relancez avec une capacit\xE9 plus grande (--capacity N).\n");
-  return w;
 }
 
 }  // namespace lignado::cli

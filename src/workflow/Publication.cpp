@@ -1,0 +1,355 @@
+#include "workflow/Publication.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <map>
+#include <new>
+#include <system_error>
+
+#include "ftp/UploadMarks.h"
+#include "ftp/qorvFTP.h"
+#include "pages/TemplateFiles.h"
+#include "pages/uParser.h"
+#include "util/SystemReason.h"
+#include "util/Text.h"
+#include "util/Utf8.h"
+
+#ifndef LIGNADO_INSTALLED_MODELE
+#define LIGNADO_INSTALLED_MODELE "../share/lignado/modele"
+#endif
+
+namespace lignado {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path programFolder() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::current_path(ec) : exe.parent_path();
+}
+
+fs::path userTemplates() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return fs::path(xdg) / "lignado" / "modele";
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return fs::path(home) / ".local/share/lignado/modele";
+  return {};
+}
+
+// The stale list: one line per page written, "size mtime name", name relative to the
+// destination in file-system bytes.
+using PageList = std::map<std::string, FileStamp>;
+
+PageList readPageList(const fs::path& file) {
+  PageList list;
+  std::optional<std::string> bytes = ReadWholeFile(file);
+  if (!bytes) return list;
+  std::size_t pos = 0;
+  while (pos < bytes->size()) {
+    std::size_t end = bytes->find('\n', pos);
+    if (end == std::string::npos) break;  // an unfinished line is not trusted
+    const char* p = bytes->data() + pos;
+    const char* e = bytes->data() + end;
+    FileStamp stamp;
+    auto [a, ea] = std::from_chars(p, e, stamp.size);
+    if (ea == std::errc() && a < e && *a == ' ') {
+      auto [b, eb] = std::from_chars(a + 1, e, stamp.mtimeNs);
+      if (eb == std::errc() && b + 1 < e && *b == ' ') list[std::string(b + 1, e)] = stamp;
+    }
+    pos = end + 1;
+  }
+  return list;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Replaces the list at once (temporary file, then rename); the French reason on failure.
+std::string writePageList(const fs::path& file, const PageList& list) {
+  std::string text;
+  for (const auto& [name, stamp] : list)
+    text += std::to_string(stamp.size) + " " + std::to_string(stamp.mtimeNs) + " " + name + "\n";
+  const fs::path temp = file.string() + ".tmp";
+  int error = 0;
+  {
+    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(temp.c_str(), "wb"));
+    if (!out) return SystemReason(errno);
+    if (std::fwrite(text.data(), 1, text.size(), out.get()) != text.size()) error = errno;
+    if (std::fclose(out.release()) != 0 && error == 0) error = errno;
+  }
+  std::error_code ec;
+  if (error == 0) fs::rename(temp, file, ec);
+  if (error != 0 || ec) {
+    fs::remove(temp, ec);
+    return SystemReason(error != 0 ? error : ec.value());
+  }
+  return {};
+}
+
+// Removes the pages of the earlier list that this build did not write, when they are still
+// as the earlier build left them; gives the list of this build.
+PageList removeStalePages(const fs::path& destination, const PageList& earlier,
+                          const SiteResult& site, int& removed) {
+  PageList now;
+  for (const std::string& name : site.written) {
+    std::string native = NativeName(name).string();
+    FileStamp stamp;
+    if (native.find_first_of("\r\n") == std::string::npos &&
+        UploadMarks::StampOf((destination / native).string(), stamp))
+      now[native] = stamp;
+  }
+  // A page that failed now is still part of the site: what the earlier build wrote stays.
+  for (const std::string& ref : site.failed) {
+    auto it = earlier.find(NativeName(PageFileName(ref)).string());
+    if (it != earlier.end()) now.insert(*it);
+  }
+  for (const auto& [name, stamp] : earlier) {
+    if (now.count(name) || !StaysInside(name)) continue;
+    const fs::path file = destination / name;
+    std::error_code ec;
+    FileStamp current;
+    // A file changed since the earlier build is the user's now: kept, and no longer listed.
+    if (!fs::is_regular_file(fs::symlink_status(file, ec)) ||
+        !UploadMarks::StampOf(file.string(), current) || !(current == stamp))
+      continue;
+    if (fs::remove(file, ec))
+      ++removed;
+    else
+      now[name] = stamp;  // tried again by the next build
+  }
+  return now;
+}
+
+}  // namespace
+
+// 1. Import.
+
+ImportOutcome ImportForPublication(const std::string& gedcomFile, const ImportOptions& options,
+                                   Host* host, std::unique_ptr<TBD> previous) {
+  ImportOutcome out;
+  const long capacity = std::clamp<long>(options.capacity, 1, INT_MAX);
+  if (previous && previous->Capacity() == capacity) {
+    previous->Clear();
+    out.db = std::move(previous);
+  } else {
+    previous.reset();
+    // The pools take their full size at once, close to 1 KB per record of capacity.
+    try {
+      out.db = std::make_unique<TBD>(static_cast<int>(capacity));
+    } catch (const std::bad_alloc&) {
+      out.result.failed = true;
+      out.failure =
+          "M\xE9moire insuffisante pour une capacit\xE9 de " + std::to_string(capacity) + ".";
+      return out;
+    }
+  }
+  out.result = ImportGedcom(*out.db, gedcomFile, out.head, options.charMode, false,
+                            options.writeLog, true, host);
+  if (out.result.failed) out.failure = out.result.reason;
+  out.dropped = DroppedSummary(out.result, out.db->Capacity());
+  out.persons = out.db->PersonCount;
+  out.unions = out.db->UnionCount;
+  out.events = out.db->EventCount;
+  out.sources = out.db->SourceCount;
+  return out;
+}
+
+// 2. The person list.
+
+std::vector<std::string> PersonLines(const TBD& db) {
+  std::vector<std::string> lines;
+  for (int32_t p = 1; p <= db.PersonCount && p <= kListedPersons; ++p)
+    lines.push_back(db.GetSurname(p) + " " + db.GetGivenNames(p));
+  return lines;
+}
+
+// 3. Templates.
+
+std::vector<fs::path> TemplateRoots() {
+  const fs::path exe = programFolder();
+  const fs::path beside = exe / "modele";
+  const fs::path user = userTemplates();
+  const fs::path shared = (exe / LIGNADO_INSTALLED_MODELE).lexically_normal();
+  std::vector<fs::path> order;
+  if (::access(exe.c_str(), W_OK) == 0)
+    order = {beside, user, shared};
+  else
+    order = {user, beside, shared};
+  std::vector<fs::path> roots;
+  for (const fs::path& p : order) {
+    std::error_code ec;
+    if (p.empty() || !fs::is_directory(p, ec)) continue;
+    bool seen = false;
+    for (const fs::path& r : roots) seen = seen || fs::equivalent(r, p, ec);
+    if (!seen) roots.push_back(p);
+  }
+  return roots;
+}
+
+std::vector<TemplateChoice> ListTemplates(const std::vector<fs::path>& roots) {
+  std::vector<std::pair<std::string, TemplateChoice>> found;  // folded name first
+  for (const fs::path& root : roots) {
+    std::error_code ec;
+    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+      std::string name = Utf8ToCp1252(it->path().filename().string());
+      std::error_code kind;
+      if (name.empty() || name[0] == '.' || !it->is_directory(kind)) continue;
+      std::string folded = FoldCase(name);
+      bool seen =
+          std::any_of(found.begin(), found.end(), [&](const auto& f) { return f.first == folded; });
+      if (!seen) found.push_back({folded, {name, it->path()}});
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
+  });
+  std::vector<TemplateChoice> list;
+  for (auto& f : found) list.push_back(std::move(f.second));
+  return list;
+}
+
+std::string TemplateNames(const std::vector<TemplateChoice>& templates) {
+  std::string text;
+  for (const TemplateChoice& t : templates) text += (text.empty() ? "" : ", ") + t.name;
+  return text;
+}
+
+std::optional<fs::path> FindTemplate(const std::string& typed, const std::vector<fs::path>& roots) {
+  if (typed.find('/') == std::string::npos)
+    for (const fs::path& root : roots)
+      if (auto found = FindNoCase(root, Utf8ToCp1252(typed), true)) return found;
+  std::error_code ec;
+  if (!typed.empty() && fs::is_directory(typed, ec)) return fs::path(typed);
+  return std::nullopt;
+}
+
+bool HasHomePage(const fs::path& templateFolder) {
+  return FindNoCase(templateFolder, "index.kshtml").has_value();
+}
+
+// 4. Destination.
+
+std::string ExportSubFolder(Destine kind) {
+  switch (kind) {
+    case Destine::Web:
+      return "Internet/";
+    case Destine::CD:
+      return "A graver/";
+    case Destine::None:
+      break;
+  }
+  return {};
+}
+
+std::string ExportFolder(const std::string& base, Destine kind, bool subFolder) {
+  if (base.empty()) return {};
+  std::string folder = base.back() == '/' ? base : base + "/";
+  return subFolder ? folder + ExportSubFolder(kind) : folder;
+}
+
+FolderOutcome MakeExportFolder(const fs::path& folder) {
+  std::error_code made, kind;
+  fs::create_directories(folder, made);
+  if (fs::is_directory(folder, kind)) return {true, {}};
+  return {false, made ? SystemReason(made) : kind ? SystemReason(kind) : std::string()};
+}
+
+// 5. Generation.
+
+std::string GenerateOutcome::StaleText() const {
+  if (staleRemoved == 0) return {};
+  if (staleRemoved == 1)
+    return "1 page d'une g\xE9n\xE9ration pr\xE9"
+           "c\xE9"
+           "dente supprim\xE9"
+           "e";
+  return std::to_string(staleRemoved) +
+         " pages d'une g\xE9n\xE9ration pr\xE9"
+         "c\xE9"
+         "dente supprim\xE9"
+         "es";
+}
+
+GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolder,
+                                    const fs::path& destination, Host* host) {
+  GenerateOutcome out;
+  const fs::path listFile = destination / kStaleListName;
+  try {
+    PageList earlier = readPageList(listFile);
+    SiteResult site;
+    {
+      TKSParse parser(db, host);
+      site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host);
+    }
+    if (site.noDestination) {
+      out.failure = "La destination " + Utf8ToCp1252(destination.string()) +
+                    " n'est pas un dossier : aucune page.";
+      return out;
+    }
+    out.done = true;
+    out.pagesWritten = site.pagesWritten;
+    out.failed = site.failed;
+    PageList now = removeStalePages(destination, earlier, site, out.staleRemoved);
+    if (std::string why = writePageList(listFile, now); !why.empty())
+      out.warning =
+          "La liste des pages \xE9"
+          "crites " +
+          Utf8ToCp1252(listFile.string()) +
+          " n'a pas pu \xEAtre enregistr\xE9"
+          "e (" +
+          why + ") : la prochaine g\xE9n\xE9ration gardera les pages de celle-ci.";
+  } catch (const std::exception&) {
+    // The wizard's words for a generation that broke off.
+    out.done = false;
+    out.failure = "La sauvegarde n'a pas abouti";
+  }
+  return out;
+}
+
+// 6. Upload.
+
+std::string RemoteRoot(const std::string& base, const std::string& folder) {
+  std::string root = "/" + base;
+  if (!folder.empty()) root += "/" + folder;
+  return root;
+}
+
+std::string UploadOutcome::Message() const {
+  if (ok)
+    return "L'envoi est termin\xE9. Cette g\xE9n\xE9"
+           "alogie est maintenant visible sur internet.";
+  return "Il y a eu des erreurs durant le transfert.\r\nSi vous relancez le logiciel, vous "
+         "pourrez reprendre l\xE0 ou vous \xEAtes arret\xE9.";
+}
+
+UploadOutcome UploadPublication(const UploadRequest& request, Host* host,
+                                const std::function<void(const std::string&)>& onLine) {
+  UploadOutcome out;
+  TqorvFtp ftp(host);
+  ftp.Port = request.port;
+  ftp.SetPassive(request.passive);
+  ftp.LogList = [&](const std::string& line) {
+    out.lines.push_back(line);
+    if (onLine) onLine(line);
+  };
+  out.connected = ftp.ConnectTo(request.host, request.user, request.password);
+  if (!out.connected) return out;
+  out.ok = ftp.UploadTree(request.remoteRoot, request.localFolder.string());
+  out.filesSent = ftp.FilesSent;
+  ftp.Disconnect();
+  ftp.Log(
+      "Transfert termin\xE9"
+      "e");
+  return out;
+}
+
+}  // namespace lignado

@@ -1,0 +1,157 @@
+#pragma once
+
+// The road of one publication, as the wizard walks it and the command-line tool follows it.
+// Each step returns its result as a value (counts, French texts in Windows-1252, file lists) and
+// prints nothing; progress, status texts, messages and the stop request go through the Host
+// handed in (null: none).
+//
+//  1. ImportForPublication: an empty database of the given capacity, then the GEDCOM file read
+//     into it as the wizard reads it (whole file, surnames in capitals, ANSEL unless told).
+//  2. PersonLines: the first 100 persons, "surname given-names", as the wizard lists them.
+//  3. TemplateRoots, ListTemplates, FindTemplate: the "modele" folders and the templates in them.
+//  4. ExportFolder, MakeExportFolder: the destination, with the sub-folder "Internet/" or
+//     "A graver/" when asked, created with its parents.
+//  5. GeneratePublication: the site written into the destination; the pages an earlier build
+//     wrote there and this one did not are removed (a list of the pages written, kStaleListName,
+//     stays in the destination), files the user put there are never touched.
+//  6. RemoteRoot, UploadPublication: the remote root from base directory and sub-folder, then
+//     the upload of the destination with its log lines.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/Base.h"
+#include "gedcom/GedcomIn.h"
+
+namespace lignado {
+
+class Host;
+
+// 1. Import.
+
+struct ImportOptions {
+  long capacity = 1000;  // records per pool
+  uint8_t charMode = kModeAnsel;
+  bool writeLog = false;  // "kestrane.log" beside the file
+};
+
+struct ImportOutcome {
+  std::unique_ptr<TBD> db;  // null when the pools could not be allocated
+  THead head;
+  ImportResult result;
+  std::string failure;  // why the import failed, in French; empty when it did not
+  std::string dropped;  // what a full pool kept out (one sentence); empty when nothing
+  int32_t persons = 0, unions = 0, events = 0, sources = 0;
+  bool nothingRead() const { return persons + unions == 0; }
+};
+
+// previous, when given, is emptied and used again if it has the capacity asked for; otherwise
+// it is freed before the new database is made, so two never live at once.
+ImportOutcome ImportForPublication(const std::string& gedcomFile, const ImportOptions& options,
+                                   Host* host, std::unique_ptr<TBD> previous = nullptr);
+
+// 2. The person list.
+
+inline constexpr int kListedPersons = 100;
+
+// Persons 1 to the smaller of PersonCount and 100: surname, one blank, given names.
+std::vector<std::string> PersonLines(const TBD& db);
+
+// 3. Templates.
+
+struct TemplateChoice {
+  std::string name;  // the folder's name, Windows-1252
+  std::filesystem::path folder;
+};
+
+// The folders that hold templates, those that exist, in look-up order: "modele" beside the
+// program when that folder is writable (a build tree, a portable copy), then the user's
+// $XDG_DATA_HOME/lignado/modele, then "modele" beside the program when it is not writable, then
+// the installed share folder.
+std::vector<std::filesystem::path> TemplateRoots();
+
+// The template folders of these roots (names that begin with "." left out), ordered by name
+// without regard to case; a name found in two roots is listed once, from the first.
+std::vector<TemplateChoice> ListTemplates(const std::vector<std::filesystem::path>& roots);
+
+// "classique, parchemin": the names of a list, for a message.
+std::string TemplateNames(const std::vector<TemplateChoice>& templates);
+
+// A template named as typed (UTF-8): a name without "/" is looked up in the roots without
+// regard to case, then as a folder of the current one; anything else is a folder path.
+std::optional<std::filesystem::path> FindTemplate(const std::string& typed,
+                                                  const std::vector<std::filesystem::path>& roots);
+
+// The template has the home page "index" that generation starts from.
+bool HasHomePage(const std::filesystem::path& templateFolder);
+
+// 4. Destination.
+
+enum class Destine { None, Web, CD };
+
+// "Internet/" for the web, "A graver/" for a CD-ROM, empty when no kind is chosen.
+std::string ExportSubFolder(Destine kind);
+
+// The folder the pages go to: the base (a "/" added when missing) and, when subFolder is set,
+// the sub-folder of the kind. An empty base stays empty.
+std::string ExportFolder(const std::string& base, Destine kind, bool subFolder);
+
+struct FolderOutcome {
+  bool ok = false;
+  std::string reason;  // why it could not be made, in French; empty when ok
+};
+
+// Creates the folder with every missing parent; ok when it is a folder afterwards.
+FolderOutcome MakeExportFolder(const std::filesystem::path& folder);
+
+// 5. Generation.
+
+inline constexpr const char* kStaleListName = ".lignado-pages";
+
+struct GenerateOutcome {
+  bool done = false;    // false: nothing was generated, failure says why
+  std::string failure;  // French
+  int pagesWritten = 0;
+  std::vector<std::string> failed;  // page references whose file could not be written
+  int staleRemoved = 0;             // pages of an earlier build removed
+  std::string warning;              // French; the list of pages could not be kept
+  // The French line that counts the removed pages; empty when none was.
+  std::string StaleText() const;
+};
+
+GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& templateFolder,
+                                    const std::filesystem::path& destination, Host* host);
+
+// 6. Upload.
+
+// "/" + base, then "/" + folder when the folder is not empty; texts used as typed.
+std::string RemoteRoot(const std::string& base, const std::string& folder);
+
+struct UploadRequest {
+  std::string host, user, password;
+  int port = 21;
+  bool passive = false;
+  std::string remoteRoot;             // RemoteRoot(...)
+  std::filesystem::path localFolder;  // the destination of the generation
+};
+
+struct UploadOutcome {
+  bool connected = false;
+  bool ok = false;  // connected, and the whole tree walked without error or stop
+  int filesSent = 0;
+  std::vector<std::string> lines;  // the log lines, Windows-1252
+  // The wizard's closing message: all sent, or errors and how to resume.
+  std::string Message() const;
+};
+
+// Connects, sends what is not sent yet, disconnects. Each log line also goes to onLine as soon
+// as it is written; the host's stop request stops between two files.
+UploadOutcome UploadPublication(const UploadRequest& request, Host* host,
+                                const std::function<void(const std::string&)>& onLine = {});
+
+}  // namespace lignado
