@@ -56,6 +56,24 @@ bool promptPassword(std::string& password) {
   return ok;
 }
 
+// The terminal as the uploader's owner: log lines on stdout, Ctrl-C (through the terminal host)
+// as the stop request, seen between two files.
+class TerminalUpload : public TFtpObserver {
+ public:
+  TqorvFtp* uploader = nullptr;
+  void LogLine(const std::string& line) override {
+    printCp1252(stdout, line);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  }
+  void ProcessMessages() override {
+    if (uploader && terminal_.abortRequested()) uploader->Stopped = true;
+  }
+
+ private:
+  TerminalHost terminal_;
+};
+
 }  // namespace
 
 int cmdUpload(const Args& args) {
@@ -111,15 +129,11 @@ int cmdUpload(const Args& args) {
   std::string remoteRoot = "/" + base;
   if (!folder.empty()) remoteRoot += "/" + folder;
 
-  TerminalHost terminal;  // Ctrl-C asks the uploader to stop between two files
-  TqorvFtp ftp(&terminal);
+  TerminalUpload owner;
+  TqorvFtp ftp(&owner);
+  owner.uploader = &ftp;
   ftp.Port = port;
   ftp.SetPassive(passive);
-  ftp.LogList = [](const std::string& line) {
-    printCp1252(stdout, line);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  };
   if (!ftp.ConnectTo(host, user, password)) return 1;
   bool ok = ftp.UploadTree(remoteRoot, dir);
   ftp.Disconnect();

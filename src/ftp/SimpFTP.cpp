@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "util/FileTools.h"
-#include "util/Host.h"
 #include "util/StrTools.h"
 
 namespace lignado {
@@ -16,7 +15,7 @@ namespace {
 constexpr size_t kDirBuffer = 2048;
 }
 
-TSimpleFTP::TSimpleFTP(Host* host) : TWinInetControl(host) {
+TSimpleFTP::TSimpleFTP(TFtpObserver* owner) : TWinInetControl(owner) {
   Port = 21;
   QuickProgress = false;
 }
@@ -45,7 +44,7 @@ void TSimpleFTP::SetFileSystemType(TFTPFileSystemType type) {
 
 bool TSimpleFTP::Connect() {
   bool result = TWinInetControl::Connect();
-  if (OnLogin) OnLogin(this, UserName, Password);
+  Notify().OnLogin(*this, UserName, Password);
   // A link the server dropped is not a connection: a new Connect opens a fresh one.
   if (connection_ && !connection_->alive()) connection_.reset();
   uint32_t error = kFtpErrInternal;
@@ -55,7 +54,7 @@ bool TSimpleFTP::Connect() {
   if (connection_) {
     LoginResponse = LastResponseText();
     if (!remoteDir_.empty()) ChangeDir(remoteDir_);
-    if (OnConnected) OnConnected(this);
+    Notify().OnConnected(*this);
     return true;
   }
   CloseSession();
@@ -86,33 +85,27 @@ void TSimpleFTP::HandleStatus(int32_t status, const void* info, uint32_t infoLen
     progress_.BytesSent += count;
     if (progress_.BytesSent == before || progress_.BytesSent > progress_.FileSize)
       progress_.BytesSent = progress_.FileSize;
-    if (OnTransferProgress && !progress_.FileName.empty()) OnTransferProgress(this, progress_);
+    if (!progress_.FileName.empty()) Notify().OnTransferProgress(*this, progress_);
     if (QuickProgress) UpdateQuickProgress();
   }
-  hostProcess(host_);
+  Notify().ProcessMessages();
 }
 
 void TSimpleFTP::UpdateQuickProgress() {
   auto clampInt = [](int64_t v) {
     return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
   };
-  if (QuickProgressMajor) {
-    QuickProgressMajor->SetMax(clampInt(progress_.MajorMax));
-    QuickProgressMajor->SetPosition(clampInt(progress_.MajorPosition));
-  }
-  if (QuickProgressMinor) {
-    QuickProgressMinor->SetMax(100);
-    int percent = 0;
-    if (progress_.FileSize > 0)  // halves go to the even neighbour, as the original rounding
-      percent = static_cast<int>(std::nearbyint(static_cast<double>(progress_.BytesSent) /
-                                                static_cast<double>(progress_.FileSize) * 100.0));
-    QuickProgressMinor->SetPosition(percent);
-  }
-  if (QuickLabelMajor && progress_.MajorMax > 0)
-    QuickLabelMajor->SetCaption(std::to_string(progress_.MajorPosition) + " of " +
-                                std::to_string(progress_.MajorMax));
-  if (QuickLabelMinor && !progress_.FileName.empty())
-    QuickLabelMinor->SetCaption(progress_.FileName);
+  TFtpObserver& o = Notify();
+  o.QuickProgressMajor(clampInt(progress_.MajorMax), clampInt(progress_.MajorPosition));
+  int percent = 0;
+  if (progress_.FileSize > 0)  // halves go to the even neighbour, as the original rounding
+    percent = static_cast<int>(std::nearbyint(static_cast<double>(progress_.BytesSent) /
+                                              static_cast<double>(progress_.FileSize) * 100.0));
+  o.QuickProgressMinor(100, percent);
+  if (progress_.MajorMax > 0)
+    o.QuickLabelMajor(std::to_string(progress_.MajorPosition) + " of " +
+                      std::to_string(progress_.MajorMax));
+  if (!progress_.FileName.empty()) o.QuickLabelMinor(progress_.FileName);
 }
 
 void TSimpleFTP::SyncLostLink() {
@@ -140,7 +133,7 @@ bool TSimpleFTP::ChangeDir(const std::string& dir) {
   }
   if (connection_ && connection_->changeDir(RemoveTrailingSlash(dir))) {
     remoteDir_ = dir;
-    if (OnDirectoryChange) OnDirectoryChange(this);
+    Notify().OnDirectoryChange(*this);
     return true;
   }
   if (SilentExceptions || fileSystemType_ == ftUnknown) return false;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -36,25 +35,14 @@ struct TFindData {  // for directory listings, which this program does not perfo
 // use "/", local paths the platform's separator. Silent by default: failures are false results.
 class TSimpleFTP : public TWinInetControl {
  public:
-  using TLoginEvent =
-      std::function<void(TSimpleFTP* sender, std::string& userName, std::string& password)>;
-  using TTransferProgressEvent =
-      std::function<void(TSimpleFTP* sender, const TFTPProgressInfo& progress)>;
-  using TFindItemEvent = std::function<void(TSimpleFTP* sender, const TFindData& item)>;
-  using TSimpleNotifyEvent = std::function<void(TSimpleFTP* sender)>;
-
   static constexpr uint32_t kPassiveFlag = 0x08000000u;
 
-  explicit TSimpleFTP(Host* host = nullptr);
+  explicit TSimpleFTP(TFtpObserver* owner = nullptr);
   ~TSimpleFTP() override;
 
   std::string LocalDir;
   std::string LoginResponse;
   bool FailIfExistsOnGet = false;
-  TLoginEvent OnLogin;
-  TTransferProgressEvent OnTransferProgress;
-  TFindItemEvent OnFindItem;
-  TSimpleNotifyEvent OnDirectoryChange;
 
   TFTPTransferType TransferType() const { return transferType_; }
   void SetTransferType(TFTPTransferType type) { transferType_ = type; }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "util/Host.h"
 #include "util/Utf8.h"
 
 namespace lignado {
@@ -69,11 +68,13 @@ bool TqorvFtp::ConnectTo(const std::string& host, const std::string& user,
 }
 
 void TqorvFtp::Log(const std::string& line) {
-  if (LogList) LogList(line);
+  Notify().LogLine(line);
 }
 
-void TqorvFtp::CheckStop() {
-  if (hostAbort(host_)) Stopped = true;
+bool TqorvFtp::StopAsked() {
+  // A stop asked while no library call was waiting is seen here too.
+  Notify().ProcessMessages();
+  return Stopped;
 }
 
 bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& localRoot) {
@@ -97,8 +98,7 @@ bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& loca
 }
 
 bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string& remoteRelative) {
-  CheckStop();
-  if (Stopped) return false;
+  if (StopAsked()) return false;
   const std::string remote = remoteRoot_ + remoteRelative;
   if (!remoteRelative.empty() && !RemoteDirExists(remote) && !ForceRemoteDir(remote)) {
     Log("Erreur: Impossible de cr\xE9"
@@ -132,8 +132,7 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
       Log("Attention: Impossible d'enregistrer les fichiers envoy\xE9s dans " +
           quoted(marks_.Path()));
     }
-    CheckStop();
-    if (Stopped) break;
+    if (StopAsked()) break;
   }
 
   bool result = true;
@@ -141,9 +140,8 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
   bool known = ::stat(local.c_str(), &self) == 0;
   if (known) walking_.emplace_back(self.st_dev, self.st_ino);
   for (const Entry& e : entries) {
-    CheckStop();
-    if (Stopped) break;
     if (!e.folder) continue;
+    if (StopAsked()) break;
     // A link back to a folder being walked would never end.
     if (std::find(walking_.begin(), walking_.end(), std::make_pair(e.dev, e.ino)) != walking_.end())
       continue;

@@ -3,7 +3,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,19 +12,16 @@
 
 namespace lignado {
 
-// Sends a local folder tree to a remote directory, one French log line per step (Windows-1252),
-// only the files not sent yet (UploadMarks), and stops between two files when asked.
-// Paths are file-system bytes; names in log lines are converted for display.
+// Sends a local folder tree to a remote directory, one French log line per step (Windows-1252)
+// to the owner's LogLine, only the files not sent yet (UploadMarks), and stops between two files
+// when asked. Paths are file-system bytes; names in log lines are converted for display.
 class TqorvFtp : public TSimpleFTP {
  public:
-  using TLogList = std::function<void(const std::string& line)>;
-
-  /// A host whose abortRequested() answers true has the same effect as setting Stopped.
-  explicit TqorvFtp(Host* host = nullptr) : TSimpleFTP(host) {}
+  /// The owner asks for a stop by setting Stopped, typically from its ProcessMessages.
+  explicit TqorvFtp(TFtpObserver* owner = nullptr) : TSimpleFTP(owner) {}
 
   int32_t FilesSent = 0;
   bool Stopped = false;  // set by the owner to stop; set again when an upload ends
-  TLogList LogList;      // may be empty
 
   bool ConnectTo(const std::string& host, const std::string& user, const std::string& password);
   void Log(const std::string& line);
@@ -34,7 +30,7 @@ class TqorvFtp : public TSimpleFTP {
   bool UploadFolder(const std::string& localRelative, const std::string& remoteRelative);
 
  private:
-  void CheckStop();
+  bool StopAsked();
 
   std::string remoteRoot_, localRoot_;
   UploadMarks marks_;

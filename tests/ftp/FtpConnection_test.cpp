@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "TestSupport.h"
+#include "ftp/FtpRecorder.h"
 #include "ftp/FtpTestServer.h"
 #include "ftp/SimpFTP.h"
 
@@ -132,10 +133,11 @@ TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
     SCOPED_TRACE(kill ? "killed" : "stopped");
     FtpTestServer server(root.path());
     ASSERT_TRUE(server.running()) << server.error();
-    TSimpleFTP ftp;
+    test::FtpRecorder owner;
+    TSimpleFTP ftp(&owner);
     configure(ftp, server);
     bool done = false;
-    ftp.OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
+    owner.onProgress = [&](const TFTPProgressInfo& p) {
       if (p.BytesSent < 1024 * 1024 || done) return;
       done = true;
       if (kill)

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "ftp/FtpRecorder.h"
 #include "ftp/FtpTestServer.h"
 
 namespace lignado {
@@ -28,12 +29,11 @@ class Upload : public ::testing::Test {
     ASSERT_TRUE(server_->running()) << server_->error();
   }
   // A connected uploader whose log goes to log_.
-  std::unique_ptr<TqorvFtp> uploader(Host* host = nullptr) {
-    auto ftp = std::make_unique<TqorvFtp>(host);
+  std::unique_ptr<TqorvFtp> uploader() {
+    auto ftp = std::make_unique<TqorvFtp>(&owner_);
     ftp->Port = server_->port();
     ftp->SetConnectTimeout(3000);
     ftp->SetReceiveTimeout(3000);
-    ftp->LogList = [this](const std::string& line) { log_.push_back(line); };
     EXPECT_TRUE(ftp->ConnectTo("127.0.0.1", test::kFtpUser, test::kFtpPassword));
     return ftp;
   }
@@ -50,7 +50,8 @@ class Upload : public ::testing::Test {
 
   TempDir served_, local_;
   std::unique_ptr<FtpTestServer> server_;
-  Lines log_;
+  test::FtpRecorder owner_;
+  Lines& log_ = owner_.log;
 };
 
 const Lines kFullSite = {
@@ -147,7 +148,7 @@ TEST_F(Upload, StopDuringAFileLetsItFinish) {
   test::putFile(sitePath() / "liste.html", test::patterned(3 * 1024 * 1024, 9));
   auto ftp = uploader();
   log_.clear();
-  ftp->OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
+  owner_.onProgress = [&](const TFTPProgressInfo& p) {
     if (p.FileName == "liste.html" && p.BytesSent < p.FileSize) ftp->Stopped = true;
   };
   EXPECT_FALSE(ftp->UploadTree("/www", site()));
@@ -156,19 +157,23 @@ TEST_F(Upload, StopDuringAFileLetsItFinish) {
   EXPECT_TRUE(ftp->Stopped);
   EXPECT_EQ(test::fileBytes(served() / "www/liste.html"),
             test::fileBytes(sitePath() / "liste.html"));
+  owner_.onProgress = nullptr;
   EXPECT_EQ(upload("/www").size(), 9u);  // the other 8 and the count line
   EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
 }
 
-TEST_F(Upload, HostStopRequestEndsBetweenFiles) {
+TEST_F(Upload, StopAskedWhileMessagesAreProcessedEndsBetweenFiles) {
   test::makeSite(sitePath());
-  test::RecordingHost host;
-  host.abortAfter = 2;  // asked before the walk, then after the first file
-  auto ftp = uploader(&host);
+  auto ftp = uploader();
   log_.clear();
+  // The owner's stop button is seen the next time the uploader lets it process messages.
+  bool clicked = false;
+  owner_.onLog = [&](const std::string& line) { clicked = clicked || line == "OK: index.html"; };
+  owner_.onProcess = [&] {
+    if (clicked) ftp->Stopped = true;
+  };
   EXPECT_FALSE(ftp->UploadTree("/www", site()));
   EXPECT_EQ(log_, (Lines{"OK: index.html", "Envoi de 1 fichiers termin\xE9", "Envoi stopp\xE9"}));
-  EXPECT_GT(host.processed, 0);
 }
 
 TEST_F(Upload, ServerKilledMidUploadThenResumed) {
@@ -178,7 +183,7 @@ TEST_F(Upload, ServerKilledMidUploadThenResumed) {
                   test::patterned(4 * 1024 * 1024, 20 + i));
   auto ftp = uploader();
   log_.clear();
-  ftp->OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
+  owner_.onProgress = [&](const TFTPProgressInfo& p) {
     if (p.FileName == "g2.bin" && p.BytesSent > 1024 * 1024) server_->stop();
   };
   EXPECT_FALSE(ftp->UploadTree("/www", site()));
@@ -206,6 +211,7 @@ TEST_F(Upload, ServerKilledMidUploadThenResumed) {
   EXPECT_EQ(recorded, 8);
 
   // The server is back on the same port: exactly the other 5 files go.
+  owner_.onProgress = nullptr;
   ASSERT_TRUE(server_->start()) << server_->error();
   EXPECT_EQ(upload("/www"), (Lines{"OK: g2.bin", "OK: g3.bin", "OK: fond.png", "OK: photo.jpg",
                                    "OK: rien.txt", "Envoi de 5 fichiers termin\xE9"}));
@@ -222,11 +228,12 @@ TEST_F(Upload, UploaderKilledMidUploadResumes) {
   if (child == 0) {
     // The uploader: it tells the test when it is inside the fourth file, then waits to die.
     ::close(pipeFds[0]);
-    TqorvFtp ftp;
+    test::FtpRecorder owner;
+    TqorvFtp ftp(&owner);
     ftp.Port = server_->port();
     ftp.SetConnectTimeout(5000);
     ftp.SetReceiveTimeout(5000);
-    ftp.OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo&) {
+    owner.onProgress = [&](const TFTPProgressInfo&) {
       if (ftp.FilesSent == 3) {
         (void)!::write(pipeFds[1], "k", 1);
         ::sleep(60);
