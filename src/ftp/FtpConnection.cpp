@@ -14,7 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <thread>
+#include <csignal>
+#include <utility>
 #include <vector>
 
 namespace lignado {
@@ -66,23 +67,18 @@ int waitFor(int fd, short events, const Deadline& d, const FtpSession& s) {
 
 // 1 connected, 0 time-out, -1 refused or unreachable.
 int connectTo(const sockaddr* addr, socklen_t len, const Deadline& d, const FtpSession& s,
-              int& out) {
-  int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (::connect(fd, addr, len) != 0) {
-    if (errno != EINPROGRESS) {
-      ::close(fd);
-      return -1;
-    }
-    int w = waitFor(fd, POLLOUT, d, s);
+              OwnedFd& out) {
+  OwnedFd fd(::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) return -1;
+  if (::connect(fd.get(), addr, len) != 0) {
+    if (errno != EINPROGRESS) return -1;
+    int w = waitFor(fd.get(), POLLOUT, d, s);
     int err = 0;
     socklen_t errLen = sizeof err;
-    if (w <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0) {
-      ::close(fd);
+    if (w <= 0 || ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0)
       return w == 0 ? 0 : -1;
-    }
   }
-  out = fd;
+  out = std::move(fd);
   return 1;
 }
 
@@ -107,23 +103,42 @@ bool sendAll(int fd, const char* p, size_t len, uint32_t timeoutMs, const FtpSes
   return true;
 }
 
+struct AddrInfoFree {
+  void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
+};
+using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoFree>;
+
+// One name look-up, shared by the caller and the resolver's notice of completion, so that a
+// look-up abandoned at its deadline is freed by whichever of the two lets go last.
 struct Lookup {
   std::string name, service;
   addrinfo hints{};
   gaicb cb{};
+  ~Lookup() {
+    if (cb.ar_result) ::freeaddrinfo(cb.ar_result);
+  }
 };
+using LookupRef = std::shared_ptr<Lookup>;
 
-// The resolver runs in its own thread so that the wait can end at the deadline.
+extern "C" void lookupDone(sigval v) {
+  delete static_cast<LookupRef*>(v.sival_ptr);
+}
+
+// The resolver works in the background so that the wait can end at the deadline.
 // 1 resolved, 0 time-out, -1 unknown name.
 int resolve(const std::string& host, uint16_t port, const Deadline& d, const FtpSession& s,
-            addrinfo*& out) {
+            AddrInfoList& out) {
   // An address needs no resolver.
   addrinfo numeric{};
   numeric.ai_family = AF_UNSPEC;
   numeric.ai_socktype = SOCK_STREAM;
   numeric.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &numeric, &out) == 0) return 1;
-  auto* lk = new Lookup;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &numeric, &found) == 0) {
+    out.reset(found);
+    return 1;
+  }
+  auto lk = std::make_shared<Lookup>();
   lk->name = host;
   lk->service = std::to_string(port);
   lk->hints.ai_family = AF_UNSPEC;
@@ -131,17 +146,21 @@ int resolve(const std::string& host, uint16_t port, const Deadline& d, const Ftp
   lk->cb.ar_name = lk->name.c_str();
   lk->cb.ar_service = lk->service.c_str();
   lk->cb.ar_request = &lk->hints;
+  // The notice holds its own reference until the resolver has finished with the look-up.
+  auto notice = std::make_unique<LookupRef>(lk);
+  sigevent done{};
+  done.sigev_notify = SIGEV_THREAD;
+  done.sigev_notify_function = lookupDone;
+  done.sigev_value.sival_ptr = notice.get();
   gaicb* list[1] = {&lk->cb};
-  if (::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
-    delete lk;
-    return -1;
-  }
+  if (::getaddrinfo_a(GAI_NOWAIT, list, 1, &done) != 0) return -1;
+  LookupRef* pending = notice.release();
   for (;;) {
     int st = ::gai_error(&lk->cb);
     if (st != EAI_INPROGRESS) {
-      out = st == 0 ? lk->cb.ar_result : nullptr;
-      delete lk;
-      return out ? 1 : -1;
+      if (st != 0 || !lk->cb.ar_result) return -1;
+      out.reset(std::exchange(lk->cb.ar_result, nullptr));
+      return 1;
     }
     if (d.passed()) break;
     pump(s);
@@ -150,19 +169,8 @@ int resolve(const std::string& host, uint16_t port, const Deadline& d, const Ftp
     const gaicb* wait[1] = {&lk->cb};
     ::gai_suspend(wait, 1, &ts);
   }
-  ::gai_cancel(&lk->cb);
-  if (::gai_error(&lk->cb) != EAI_INPROGRESS) {
-    if (lk->cb.ar_result) ::freeaddrinfo(lk->cb.ar_result);
-    delete lk;
-    return 0;
-  }
-  // Still running inside the resolver: free it when it is done.
-  std::thread([lk] {
-    const gaicb* wait[1] = {&lk->cb};
-    while (::gai_error(&lk->cb) == EAI_INPROGRESS) ::gai_suspend(wait, 1, nullptr);
-    if (lk->cb.ar_result) ::freeaddrinfo(lk->cb.ar_result);
-    delete lk;
-  }).detach();
+  // A look-up taken off the queue before it ran sends no notice: its reference goes here.
+  if (::gai_cancel(&lk->cb) == EAI_CANCELED) delete pending;
   return 0;
 }
 
@@ -285,37 +293,36 @@ std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint
     name = name.substr(1, name.size() - 2);
   Deadline deadline(connectMs_);
   notify(kFtpResolving);
-  addrinfo* found = nullptr;
+  AddrInfoList found;
   int r = name.empty() ? -1 : resolve(name, port ? port : 21, deadline, *this, found);
   if (r <= 0) {
     error = r == 0 ? kFtpErrTimeout : kFtpErrNameNotResolved;
     return nullptr;
   }
   notify(kFtpResolved);
-  int fd = -1;
+  OwnedFd fd;
   bool timedOut = false;
   // Refused attempts are retried at once; the time-out covers every attempt together.
-  for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && fd < 0 && !timedOut; ++a) {
-    for (addrinfo* ai = found; ai && fd < 0 && !timedOut; ai = ai->ai_next) {
+  for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
+    for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut; ai = ai->ai_next) {
       notify(kFtpConnecting);
       timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd) == 0;
     }
   }
-  ::freeaddrinfo(found);
-  if (fd < 0) {
+  if (!fd.valid()) {
     error = timedOut ? kFtpErrTimeout : kFtpErrCannotConnect;
     return nullptr;
   }
   int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  std::unique_ptr<FtpConnection> c(new FtpConnection(shared_from_this(), fd, passive));
+  ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  std::unique_ptr<FtpConnection> c(new FtpConnection(shared_from_this(), std::move(fd), passive));
   c->notify(kFtpConnected);
   if (!c->login(user, password, error)) return nullptr;
   return c;
 }
 
-FtpConnection::FtpConnection(std::shared_ptr<FtpSession> session, int fd, bool passive)
-    : session_(std::move(session)), fd_(fd), passive_(passive) {}
+FtpConnection::FtpConnection(std::shared_ptr<FtpSession> session, OwnedFd fd, bool passive)
+    : session_(std::move(session)), fd_(std::move(fd)), passive_(passive) {}
 
 FtpConnection::~FtpConnection() {
   close();
@@ -326,31 +333,30 @@ void FtpConnection::notify(int32_t status, uint32_t count) {
 }
 
 void FtpConnection::lose() {
-  if (fd_ < 0) return;
+  if (!fd_.valid()) return;
   if (!closing_) notify(kFtpClosing);
-  ::close(fd_);
-  fd_ = -1;
+  fd_.reset();
   in_.clear();
   if (!closing_) notify(kFtpClosed);
 }
 
 void FtpConnection::close() {
-  if (fd_ < 0) return;
+  if (!fd_.valid()) return;
   notify(kFtpClosing);
   closing_ = true;
   Reply r;
   if (sendLine("QUIT")) readReply(r, std::min(session_->receiveMs_, kQuitMs));
   closing_ = false;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  fd_.reset();
   in_.clear();
 }
 
 bool FtpConnection::sendLine(const std::string& line) {
-  if (fd_ < 0 || hasLineBreak(line)) return false;
+  if (!fd_.valid() || hasLineBreak(line)) return false;
   std::string out = line + "\r\n";
   bool timedOut = false;
-  if (sendAll(fd_, out.data(), out.size(), session_->receiveMs_, *session_, timedOut)) return true;
+  if (sendAll(fd_.get(), out.data(), out.size(), session_->receiveMs_, *session_, timedOut))
+    return true;
   timedOut_ = timedOut;
   lose();
   return false;
@@ -369,10 +375,10 @@ bool FtpConnection::readLine(std::string& line, const Deadline& d) {
       lose();
       return false;
     }
-    int w = waitFor(fd_, POLLIN, d, *session_);
+    int w = waitFor(fd_.get(), POLLIN, d, *session_);
     if (w == 0) timedOut_ = true;
     char buf[4096];
-    ssize_t n = w > 0 ? ::recv(fd_, buf, sizeof buf, 0) : -1;
+    ssize_t n = w > 0 ? ::recv(fd_.get(), buf, sizeof buf, 0) : -1;
     if (n < 0 && w > 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (n <= 0) {
       lose();
@@ -387,7 +393,7 @@ bool FtpConnection::readReply(Reply& reply) {
 }
 
 bool FtpConnection::readReply(Reply& reply, uint32_t timeoutMs) {
-  if (fd_ < 0) return false;
+  if (!fd_.valid()) return false;
   timedOut_ = false;
   Deadline d(timeoutMs);
   std::string line;
@@ -475,47 +481,46 @@ bool FtpConnection::setType(FtpTransfer mode) {
   return true;
 }
 
-int FtpConnection::openPassive() {
+OwnedFd FtpConnection::openPassive() {
   sockaddr_storage peer{};
   socklen_t len = sizeof peer;
-  if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &len) != 0) return -1;
+  if (::getpeername(fd_.get(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) return {};
   Reply r;
   uint16_t port = 0;
   if (!noExtended_) {
-    if (!command("EPSV", r)) return -1;
+    if (!command("EPSV", r)) return {};
     if (r.code == 229)
       port = parseEpsv(r.text);
     else if (unsupported(r.code) && peer.ss_family == AF_INET)
       noExtended_ = true;
     else
-      return -1;
+      return {};
   }
   if (noExtended_) {
-    if (peer.ss_family != AF_INET || !command("PASV", r) || r.code != 227) return -1;
+    if (peer.ss_family != AF_INET || !command("PASV", r) || r.code != 227) return {};
     port = parsePasv(r.text);
   }
-  if (port == 0) return -1;
+  if (port == 0) return {};
   setPort(peer, port);
-  int fd = -1;
+  OwnedFd fd;
   Deadline d(session_->receiveMs_);
   int c = connectTo(reinterpret_cast<sockaddr*>(&peer), addrLen(peer), d, *session_, fd);
   if (c == 0) lose();  // the server offered a port and does not answer on it
-  return c > 0 ? fd : -1;
+  return fd;
 }
 
-int FtpConnection::openActive() {
+OwnedFd FtpConnection::openActive() {
   sockaddr_storage local{};
   socklen_t len = sizeof local;
-  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) return -1;
+  if (::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&local), &len) != 0) return {};
   setPort(local, 0);
-  int lfd = ::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (lfd < 0) return -1;
+  OwnedFd listening(::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!listening.valid()) return {};
+  const int lfd = listening.get();
   socklen_t boundLen = addrLen(local);
   if (::bind(lfd, reinterpret_cast<sockaddr*>(&local), boundLen) != 0 || ::listen(lfd, 1) != 0 ||
-      ::getsockname(lfd, reinterpret_cast<sockaddr*>(&local), &boundLen) != 0) {
-    ::close(lfd);
-    return -1;
-  }
+      ::getsockname(lfd, reinterpret_cast<sockaddr*>(&local), &boundLen) != 0)
+    return {};
   bool v4 = local.ss_family == AF_INET;
   char ip[INET6_ADDRSTRLEN] = {};
   const void* raw =
@@ -537,16 +542,13 @@ int FtpConnection::openActive() {
     ok = command("PORT " + hp + "," + std::to_string(p / 256) + "," + std::to_string(p % 256), r) &&
          r.code / 100 == 2;
   }
-  if (!ok) {
-    ::close(lfd);
-    return -1;
-  }
-  return lfd;
+  if (!ok) return {};
+  return listening;
 }
 
-int FtpConnection::acceptData(int listenFd) {
-  if (waitFor(listenFd, POLLIN, Deadline(session_->receiveMs_), *session_) <= 0) return -1;
-  return ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+OwnedFd FtpConnection::acceptData(const OwnedFd& listening) {
+  if (waitFor(listening.get(), POLLIN, Deadline(session_->receiveMs_), *session_) <= 0) return {};
+  return OwnedFd(::accept4(listening.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
 }
 
 FtpConnection::SendResult FtpConnection::sendFile(int dataFd, int fileFd, FtpTransfer mode) {
@@ -579,35 +581,29 @@ FtpConnection::SendResult FtpConnection::sendFile(int dataFd, int fileFd, FtpTra
 
 bool FtpConnection::putFile(const std::string& localFile, const std::string& remoteName,
                             FtpTransfer mode) {
-  if (fd_ < 0 || hasLineBreak(remoteName)) return false;
-  int file = ::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (file < 0) return false;
+  if (!fd_.valid() || hasLineBreak(remoteName)) return false;
+  OwnedFd file(::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) return false;
   struct stat st {};
-  if (::fstat(file, &st) != 0 || !S_ISREG(st.st_mode) || !setType(mode)) {
-    ::close(file);
-    return false;
-  }
-  int listenFd = -1, dataFd = -1;
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || !setType(mode)) return false;
+  OwnedFd listening, data;
   if (passive_)
-    dataFd = openPassive();
+    data = openPassive();
   else
-    listenFd = openActive();
-  if (dataFd < 0 && listenFd < 0) {
-    ::close(file);
-    return false;
-  }
+    listening = openActive();
+  if (!data.valid() && !listening.valid()) return false;
   Reply r;
   bool started = command("STOR " + remoteName, r) && r.code / 100 == 1;
-  if (started && listenFd >= 0) {
-    dataFd = acceptData(listenFd);
-    if (dataFd < 0) lose();  // the server said it would connect and did not
+  if (started && listening.valid()) {
+    data = acceptData(listening);
+    if (!data.valid()) lose();  // the server said it would connect and did not
   }
-  if (listenFd >= 0) ::close(listenFd);
-  SendResult sent = SendResult::Broken;
-  if (started && dataFd >= 0) sent = sendFile(dataFd, file, mode);
-  if (dataFd >= 0) ::close(dataFd);
-  ::close(file);
-  if (!started || dataFd < 0) return false;
+  listening.reset();
+  if (!started || !data.valid()) return false;
+  SendResult sent = sendFile(data.get(), file.get(), mode);
+  // Closing the data connection tells the server the file is complete.
+  data.reset();
+  file.reset();
   if (sent == SendResult::TimedOut) {  // the server stopped reading: nothing more to expect
     lose();
     return false;

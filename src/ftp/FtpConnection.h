@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "util/Owned.h"
+
 namespace lignado {
 
 // The FTP protocol under the client components: RFC 959 with the RFC 2428 EPRT/EPSV forms,
@@ -90,7 +92,7 @@ class FtpConnection {
   FtpConnection(const FtpConnection&) = delete;
   FtpConnection& operator=(const FtpConnection&) = delete;
 
-  bool alive() const { return fd_ >= 0; }
+  bool alive() const { return fd_.valid(); }
   bool changeDir(const std::string& dir);
   bool currentDir(std::string& dir);
   bool makeDir(const std::string& dir);
@@ -105,7 +107,7 @@ class FtpConnection {
     int code = 0;
     std::string text;
   };
-  FtpConnection(std::shared_ptr<FtpSession> session, int fd, bool passive);
+  FtpConnection(std::shared_ptr<FtpSession> session, OwnedFd fd, bool passive);
 
   enum class SendResult { Done, LocalError, Broken, TimedOut };
 
@@ -116,15 +118,15 @@ class FtpConnection {
   bool readLine(std::string& line, const FtpDeadline& deadline);
   bool command(const std::string& line, Reply& reply);
   bool setType(FtpTransfer mode);
-  int openPassive();
-  int openActive();
-  int acceptData(int listenFd);
+  OwnedFd openPassive();
+  OwnedFd openActive();
+  OwnedFd acceptData(const OwnedFd& listening);
   SendResult sendFile(int dataFd, int fileFd, FtpTransfer mode);
   void lose();  // the link is gone or out of step: close it without a word
   void notify(int32_t status, uint32_t count = 0);
 
   std::shared_ptr<FtpSession> session_;
-  int fd_;
+  OwnedFd fd_;
   bool passive_;
   bool noExtended_ = false;  // the server rejected EPRT/EPSV: use PORT/PASV
   char type_ = 0;            // TYPE last set: 'A', 'I' or none

@@ -113,17 +113,18 @@ void UploadMarks::Open(const std::string& localRoot, const std::string& destinat
   sent_.clear();
   destination_ = destination;
   path_ = AddTrailingBackslash(localRoot) + kFileName;
-  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return;
   std::string data;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    data.append(buf, static_cast<size_t>(n));
+  {
+    OwnedFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) return;
+    char buf[65536];
+    for (;;) {
+      ssize_t n = ::read(fd.get(), buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      data.append(buf, static_cast<size_t>(n));
+    }
   }
-  ::close(fd);
   // Only whole lines count: a line cut short by a killed writer is ignored.
   size_t pos = 0, lineNo = 0;
   std::string name;
@@ -156,18 +157,18 @@ bool UploadMarks::IsMarked(const std::string& relativePath, const FileStamp& sta
 
 bool UploadMarks::Rewrite() {
   std::string temp = path_ + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  OwnedFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!fd.valid()) return false;
   std::string data = std::string(kHeader) + '\n' + kDestinationTag + escape(destination_) + '\n';
   for (const auto& [name, stamp] : sent_) data += entryLine(name, stamp);
-  bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
+  bool ok = writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
+  ok = fd.close() && ok;
   if (!ok || ::rename(temp.c_str(), path_.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
   }
-  appendFd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  return appendFd_ >= 0;
+  append_.reset(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+  return append_.valid();
 }
 
 bool UploadMarks::Clear(const std::string& relativePath, const FileStamp& stamp) {
@@ -175,15 +176,14 @@ bool UploadMarks::Clear(const std::string& relativePath, const FileStamp& stamp)
   sent_[relativePath] = stamp;
   // The first record of an upload starts a clean manifest for this destination; the others
   // append one line each in a single write.
-  if (appendFd_ < 0) return Rewrite();
-  if (writeAll(appendFd_, entryLine(relativePath, stamp))) return true;
+  if (!append_.valid()) return Rewrite();
+  if (writeAll(append_.get(), entryLine(relativePath, stamp))) return true;
   Close();  // a torn line must not stay in front of later ones: the next record rewrites
   return false;
 }
 
 void UploadMarks::Close() {
-  if (appendFd_ >= 0) ::close(appendFd_);
-  appendFd_ = -1;
+  append_.reset();
 }
 
 }  // namespace lignado

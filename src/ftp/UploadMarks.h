@@ -4,6 +4,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "util/Owned.h"
+
 namespace lignado {
 
 struct FileStamp {
@@ -45,7 +47,7 @@ class UploadMarks {
 
   std::string path_, destination_;
   std::unordered_map<std::string, FileStamp> sent_;
-  int appendFd_ = -1;
+  OwnedFd append_;  // open after the first record of an upload
 };
 
 }  // namespace lignado

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 
+#include "util/Owned.h"
 #include "util/Utf8.h"
 
 namespace lignado {
@@ -23,9 +25,9 @@ struct Entry {
 // neither a regular file nor a folder (pipes, sockets, devices) is never sent.
 bool listFolder(const std::string& path, std::vector<Entry>& out) {
   out.clear();
-  DIR* dir = ::opendir(path.c_str());
+  OwnedDir dir(::opendir(path.c_str()));
   if (!dir) return false;
-  while (dirent* d = ::readdir(dir)) {
+  while (dirent* d = ::readdir(dir.get())) {
     Entry e;
     e.name = d->d_name;
     if (e.name.empty() || e.name[0] == '.') continue;
@@ -42,7 +44,6 @@ bool listFolder(const std::string& path, std::vector<Entry>& out) {
     e.ino = st.st_ino;
     out.push_back(std::move(e));
   }
-  ::closedir(dir);
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
   return true;
 }

@@ -38,6 +38,11 @@ double timed(F&& f) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Descriptors this process holds: a failed call must give back every one it opened.
+size_t openDescriptors() {
+  return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+
 std::string connectError(TSimpleFTP& ftp) {
   ftp.SilentExceptions = false;
   try {
@@ -52,6 +57,7 @@ std::string connectError(TSimpleFTP& ftp) {
 
 TEST(FtpBadServer, GarbageAndHangUpFailTheConnection) {
   TempDir root;
+  const size_t descriptors = openDescriptors();
   for (const char* mode : {"garbage", "close"}) {
     SCOPED_TRACE(mode);
     FtpServerOptions o;
@@ -66,6 +72,7 @@ TEST(FtpBadServer, GarbageAndHangUpFailTheConnection) {
     EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
     EXPECT_EQ(connectError(ftp), "General Connection Error to 127.0.0.1");
   }
+  EXPECT_EQ(openDescriptors(), descriptors);
 }
 
 TEST(FtpBadServer, EndlessPreliminaryRepliesTimeOut) {
@@ -129,6 +136,7 @@ TEST(FtpBadServer, ServerThatStopsAnsweringTimesOutEveryCall) {
 TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
   TempDir root, local;
   test::putFile(local.path() / "f.bin", test::patterned(24 * 1024 * 1024, 4));
+  const size_t descriptors = openDescriptors();
   for (bool kill : {true, false}) {
     SCOPED_TRACE(kill ? "killed" : "stopped");
     FtpTestServer server(root.path());
@@ -152,6 +160,7 @@ TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
     EXPECT_TRUE(done);
     EXPECT_EQ(ftp.State(), wsDisconnected);
   }
+  EXPECT_EQ(openDescriptors(), descriptors);
 }
 
 TEST(FtpProtocol, LineBreaksInNamesNeverReachTheServer) {

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "util/Owned.h"
+
 extern char** environ;
 
 namespace lignado::test {
@@ -60,6 +62,7 @@ class FtpTestServer {
     error_.clear();
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return fail("pipe");
+    OwnedFd readEnd(fds[0]), writeEnd(fds[1]);
     std::string script = std::string(LIGNADO_SOURCE_DIR) + "/tests/ftp/ftp_server.py";
     std::vector<std::string> args = {"/usr/bin/python3", script,        "--host",
                                      options_.host,      "--port",      std::to_string(port_),
@@ -74,27 +77,25 @@ class FtpTestServer {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 1);
     pid_t pid = 0;
     int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
+    writeEnd.reset();  // the server holds the only writer: its death ends the read below
     if (rc != 0) {
-      ::close(fds[0]);
       return fail("cannot run /usr/bin/python3 (scripts/setup.sh installs what the tests need)");
     }
     pid_ = pid;
     std::string out;
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (out.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
-      pollfd p{fds[0], POLLIN, 0};
+      pollfd p{readEnd.get(), POLLIN, 0};
       if (::poll(&p, 1, 200) <= 0) continue;
       char buf[256];
-      ssize_t n = ::read(fds[0], buf, sizeof buf);
+      ssize_t n = ::read(readEnd.get(), buf, sizeof buf);
       if (n <= 0) break;
       out.append(buf, static_cast<size_t>(n));
     }
-    ::close(fds[0]);
     if (out.rfind("PORT ", 0) != 0) {
       stop();
       return fail(
@@ -132,14 +133,13 @@ class FtpTestServer {
 
 /// A loopback port on which nothing listens.
 inline int freePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  OwnedFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
+  ::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&a), &len);
   return ntohs(a.sin_port);
 }
 

@@ -114,6 +114,11 @@ TEST_F(SimpFtp, RefusedAndUnresolvableHosts) {
   }
   EXPECT_EQ(ftp.State(), wsDisconnected);
   EXPECT_EQ(ftp.SessionHandle(), nullptr);
+
+  // A name goes through the resolver (and the loopback addresses it gives, in turn).
+  ftp.HostName = "localhost";
+  ftp.Port = server_->port();
+  EXPECT_TRUE(ftp.Connect());
 }
 
 TEST_F(SimpFtp, ChangeDirBeforeConnectIsAppliedByConnect) {

@@ -1,6 +1,8 @@
 #include "ftp/qorvFTP.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -222,12 +224,13 @@ TEST_F(Upload, UploaderKilledMidUploadResumes) {
   auto files = test::makeSite(sitePath());
   test::putFile(sitePath() / "zz-gros.bin", test::patterned(2 * 1024 * 1024, 31));
   int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
+  ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+  OwnedFd readEnd(pipeFds[0]), writeEnd(pipeFds[1]);
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     // The uploader: it tells the test when it is inside the fourth file, then waits to die.
-    ::close(pipeFds[0]);
+    readEnd.reset();
     test::FtpRecorder owner;
     TqorvFtp ftp(&owner);
     ftp.Port = server_->port();
@@ -235,7 +238,7 @@ TEST_F(Upload, UploaderKilledMidUploadResumes) {
     ftp.SetReceiveTimeout(5000);
     owner.onProgress = [&](const TFTPProgressInfo&) {
       if (ftp.FilesSent == 3) {
-        (void)!::write(pipeFds[1], "k", 1);
+        (void)!::write(writeEnd.get(), "k", 1);
         ::sleep(60);
       }
     };
@@ -243,13 +246,12 @@ TEST_F(Upload, UploaderKilledMidUploadResumes) {
       ftp.UploadTree("/www", site());
     ::_exit(0);
   }
-  ::close(pipeFds[1]);
-  pollfd p{pipeFds[0], POLLIN, 0};
+  writeEnd.reset();
+  pollfd p{readEnd.get(), POLLIN, 0};
   int ready = ::poll(&p, 1, 30000);
   ::kill(child, SIGKILL);  // also when it never got there: no uploader outlives the test
   int status = 0;
   ::waitpid(child, &status, 0);
-  ::close(pipeFds[0]);
   ASSERT_EQ(ready, 1);
   ASSERT_TRUE(WIFSIGNALED(status));
 
