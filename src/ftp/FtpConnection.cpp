@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,9 @@
 #include <csignal>
 #include <utility>
 #include <vector>
+
+#include "ftp/FtpTls.h"
+#include "util/Utf8.h"
 
 namespace lignado {
 
@@ -45,12 +49,54 @@ constexpr int kPumpMs = 100;         // the listener hears from a waiting call t
 constexpr uint32_t kQuitMs = 5000;   // a goodbye is not worth a long wait
 constexpr size_t kChunk = 64 * 1024;
 
+// Failure reasons, as the user reads them.
+const char kLost[] = "connexion perdue";
+const char kNotFtp[] = "le serveur ne r\xE9pond pas en FTP";
+const char kUnknownHost[] = "h\xF4te inconnu";
+const char kRefused[] =
+    "connexion refus\xE9"
+    "e";
+const char kUnreachable[] = "h\xF4te injoignable";
+const char kCannotConnect[] = "connexion impossible";
+const char kNoData[] =
+    "le serveur n'a pas ouvert la connexion de donn\xE9"
+    "es";
+const char kDataRefused[] =
+    "connexion de donn\xE9"
+    "es impossible";
+const char kLocalFile[] = "fichier local illisible";
+const char kAborted[] = "envoi interrompu";
+const char kLineBreak[] = "nom contenant un saut de ligne";
+const char kTlsFailed[] =
+    "\xE9"
+    "chec de la n\xE9gociation TLS";
+
+std::string timeoutText(uint32_t ms) {
+  unsigned tenths = (ms + 50) / 100;
+  std::string s = "d\xE9lai d\xE9pass\xE9 apr\xE8s " + std::to_string(tenths / 10);
+  if (tenths % 10) s += "," + std::to_string(tenths % 10);
+  return s + " s";
+}
+
+// A reply as one line: its lines joined, control characters dropped, UTF-8 converted.
+std::string replyText(const std::string& text) {
+  std::string out;
+  for (char c : Utf8ToCp1252(text)) {
+    if (c == '\n')
+      out += ' ';
+    else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
+      out += c;
+  }
+  return out;
+}
+
 void pump(const FtpSession& s) {
   if (FtpListener* l = s.listener()) l->ftpWaiting();
 }
 
-// 1 ready, 0 time-out, -1 error.
-int waitFor(int fd, short events, const Deadline& d, const FtpSession& s) {
+// 1 ready, 0 time-out, -1 error, -2 aborted (when `abort`, checked after each pump, is set).
+int waitFor(int fd, short events, const Deadline& d, const FtpSession& s,
+            const bool* abort = nullptr) {
   pollfd p{fd, events, 0};
   int r;
   do r = ::poll(&p, 1, 0);
@@ -58,6 +104,7 @@ int waitFor(int fd, short events, const Deadline& d, const FtpSession& s) {
   if (r != 0) return r > 0 ? 1 : -1;
   for (;;) {
     pump(s);
+    if (abort && *abort) return -2;
     if (d.passed()) return 0;
     r = ::poll(&p, 1, std::min(d.remainingMs(), kPumpMs));
     if (r > 0) return 1;
@@ -65,15 +112,16 @@ int waitFor(int fd, short events, const Deadline& d, const FtpSession& s) {
   }
 }
 
-// 1 connected, 0 time-out, -1 refused or unreachable.
+// 1 connected, 0 time-out, -1 refused or unreachable (the system's reason in `err`).
 int connectTo(const sockaddr* addr, socklen_t len, const Deadline& d, const FtpSession& s,
-              OwnedFd& out) {
+              OwnedFd& out, int& err) {
   OwnedFd fd(::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  err = errno;
   if (!fd.valid()) return -1;
   if (::connect(fd.get(), addr, len) != 0) {
-    if (errno != EINPROGRESS) return -1;
+    err = errno;
+    if (err != EINPROGRESS) return -1;
     int w = waitFor(fd.get(), POLLOUT, d, s);
-    int err = 0;
     socklen_t errLen = sizeof err;
     if (w <= 0 || ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0)
       return w == 0 ? 0 : -1;
@@ -82,26 +130,42 @@ int connectTo(const sockaddr* addr, socklen_t len, const Deadline& d, const FtpS
   return 1;
 }
 
-bool sendAll(int fd, const char* p, size_t len, uint32_t timeoutMs, const FtpSession& s,
-             bool& timedOut) {
-  while (len > 0) {
-    ssize_t n = ::send(fd, p, len, MSG_NOSIGNAL);
-    if (n > 0) {
-      p += n;
-      len -= static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      int w = waitFor(fd, POLLOUT, Deadline(timeoutMs), s);
-      if (w == 0) timedOut = true;
-      if (w <= 0) return false;
-      continue;
-    }
-    return false;
+const char* connectReason(int err) {
+  switch (err) {
+    case ECONNREFUSED:
+      return kRefused;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+      return kUnreachable;
+    default:
+      return kCannotConnect;
   }
-  return true;
 }
+
+// OpenSSL writes to sockets without MSG_NOSIGNAL: a peer that went away must give an error,
+// not end the process with SIGPIPE. Blocked for the calling thread while it lives.
+class SigpipeBlock {
+ public:
+  SigpipeBlock() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~SigpipeBlock() {
+    sigset_t pending;
+    if (!sigismember(&old_, SIGPIPE) && sigpending(&pending) == 0 &&
+        sigismember(&pending, SIGPIPE) == 1) {
+      timespec zero{0, 0};
+      sigtimedwait(&pipe_, nullptr, &zero);
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SigpipeBlock(const SigpipeBlock&) = delete;
+  SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+
+ private:
+  sigset_t pipe_, old_;
+};
 
 struct AddrInfoFree {
   void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
@@ -280,49 +344,70 @@ FtpSession::FtpSession(std::string agent, int32_t accessType, std::string proxy,
 
 FtpSession::~FtpSession() = default;
 
+void FtpSession::setTls(FtpTls mode, const std::string& trusted) {
+  tls_ = mode;
+  trusted_ = NormalizeFingerprint(trusted);
+}
+
 std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint16_t port,
                                                    const std::string& user,
                                                    const std::string& password, bool passive,
                                                    uint32_t& error) {
   error = 0;
+  failure_.clear();
+  refused_.clear();
   auto notify = [this](int32_t status) {
     if (listener_) listener_->ftpStatus(status, 0);
   };
   std::string name = host;
   if (name.size() > 2 && name.front() == '[' && name.back() == ']')
     name = name.substr(1, name.size() - 2);
+  // One deadline for everything up to the login: resolve, connect, greeting, TLS, login.
   Deadline deadline(connectMs_);
   notify(kFtpResolving);
   AddrInfoList found;
   int r = name.empty() ? -1 : resolve(name, port ? port : 21, deadline, *this, found);
   if (r <= 0) {
     error = r == 0 ? kFtpErrTimeout : kFtpErrNameNotResolved;
+    failure_ = r == 0 ? timeoutText(connectMs_) : kUnknownHost;
     return nullptr;
   }
   notify(kFtpResolved);
   OwnedFd fd;
   bool timedOut = false;
+  int err = 0;
   // Refused attempts are retried at once; the time-out covers every attempt together.
   for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
     for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut; ai = ai->ai_next) {
       notify(kFtpConnecting);
-      timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd) == 0;
+      timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err) == 0;
     }
   }
   if (!fd.valid()) {
     error = timedOut ? kFtpErrTimeout : kFtpErrCannotConnect;
+    failure_ = timedOut ? timeoutText(connectMs_) : connectReason(err);
     return nullptr;
   }
   int one = 1;
   ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  std::unique_ptr<FtpConnection> c(new FtpConnection(shared_from_this(), std::move(fd), passive));
+  if (tls_ != FtpTls::Off && !tlsContext_) tlsContext_ = std::make_unique<TlsContext>();
+  std::unique_ptr<FtpConnection> c(
+      new FtpConnection(shared_from_this(), std::move(fd), name, passive));
   c->notify(kFtpConnected);
-  if (!c->login(user, password, error)) return nullptr;
+  if (!c->login(user, password, deadline, error)) return nullptr;
   return c;
 }
 
-FtpConnection::FtpConnection(std::shared_ptr<FtpSession> session, OwnedFd fd, bool passive)
-    : session_(std::move(session)), fd_(std::move(fd)), passive_(passive) {}
+FtpConnection::Link::Link() = default;
+FtpConnection::Link::Link(Link&&) noexcept = default;
+FtpConnection::Link& FtpConnection::Link::operator=(Link&&) noexcept = default;
+FtpConnection::Link::~Link() = default;
+
+FtpConnection::FtpConnection(std::shared_ptr<FtpSession> session, OwnedFd fd, std::string host,
+                             bool passive)
+    : session_(std::move(session)), host_(std::move(host)), passive_(passive) {
+  link_.fd = std::move(fd);
+}
 
 FtpConnection::~FtpConnection() {
   close();
@@ -332,37 +417,152 @@ void FtpConnection::notify(int32_t status, uint32_t count) {
   if (FtpListener* l = session_->listener()) l->ftpStatus(status, count);
 }
 
+void FtpConnection::fail(const std::string& reason) {
+  session_->failure_ = reason;
+}
+
+void FtpConnection::failIo(Io io, uint32_t timeoutMs) {
+  fail(io == Io::TimedOut ? timeoutText(timeoutMs) : io == Io::Aborted ? kAborted : kLost);
+}
+
+void FtpConnection::failReply(const Reply& reply) {
+  fail(replyText(reply.text));
+}
+
 void FtpConnection::lose() {
-  if (!fd_.valid()) return;
+  if (!alive()) return;
   if (!closing_) notify(kFtpClosing);
-  fd_.reset();
+  link_ = Link();
   in_.clear();
   if (!closing_) notify(kFtpClosed);
 }
 
 void FtpConnection::close() {
-  if (!fd_.valid()) return;
+  if (!alive()) return;
   notify(kFtpClosing);
   closing_ = true;
   Reply r;
   if (sendLine("QUIT")) readReply(r, std::min(session_->receiveMs_, kQuitMs));
+  if (link_.tls && alive()) {
+    SigpipeBlock quiet;
+    link_.tls->Shutdown();  // our close notice; the server closes anyway
+  }
   closing_ = false;
-  fd_.reset();
+  link_ = Link();
   in_.clear();
 }
 
+FtpConnection::Io FtpConnection::write(Link& link, const char* p, size_t len, uint32_t timeoutMs,
+                                       bool abortable) {
+  const bool* abort = abortable ? &session_->abort_ : nullptr;
+  while (len > 0) {
+    if (abort && *abort) return Io::Aborted;
+    short wait = POLLOUT;
+    if (link.tls) {
+      SigpipeBlock quiet;
+      size_t n = 0;
+      TlsIo io = link.tls->Write(p, len, n);
+      if (io == TlsIo::Done) {
+        p += n;
+        len -= n;
+        continue;
+      }
+      if (io == TlsIo::Closed) return Io::Closed;
+      if (io == TlsIo::Failed) return Io::Failed;
+      if (io == TlsIo::WantRead) wait = POLLIN;
+    } else {
+      ssize_t n = ::send(link.fd.get(), p, len, MSG_NOSIGNAL);
+      if (n > 0) {
+        p += n;
+        len -= static_cast<size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return Io::Failed;
+    }
+    int w = waitFor(link.fd.get(), wait, Deadline(timeoutMs), *session_, abort);
+    if (w == 0) return Io::TimedOut;
+    if (w == -2) return Io::Aborted;
+    if (w < 0) return Io::Failed;
+  }
+  return Io::Done;
+}
+
+FtpConnection::Io FtpConnection::read(Link& link, char* buf, size_t cap, size_t& got,
+                                      const Deadline& deadline) {
+  for (;;) {
+    short wait = POLLIN;
+    if (link.tls) {
+      SigpipeBlock quiet;
+      TlsIo io = link.tls->Read(buf, cap, got);
+      if (io == TlsIo::Done) return Io::Done;
+      if (io == TlsIo::Closed) return Io::Closed;
+      if (io == TlsIo::Failed) return Io::Failed;
+      if (io == TlsIo::WantWrite) wait = POLLOUT;
+    } else {
+      ssize_t n = ::recv(link.fd.get(), buf, cap, 0);
+      if (n > 0) {
+        got = static_cast<size_t>(n);
+        return Io::Done;
+      }
+      if (n == 0) return Io::Closed;
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return Io::Failed;
+    }
+    int w = waitFor(link.fd.get(), wait, deadline, *session_);
+    if (w == 0) return Io::TimedOut;
+    if (w < 0) return Io::Failed;
+  }
+}
+
+FtpConnection::Io FtpConnection::handshake(Link& link, const Deadline& deadline) {
+  for (;;) {
+    TlsIo io;
+    {
+      SigpipeBlock quiet;
+      io = link.tls->Handshake();
+    }
+    if (io == TlsIo::Done) return Io::Done;
+    if (io == TlsIo::Closed) return Io::Closed;
+    if (io == TlsIo::Failed) return Io::Failed;
+    int w = waitFor(link.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, deadline, *session_);
+    if (w == 0) return Io::TimedOut;
+    if (w < 0) return Io::Failed;
+  }
+}
+
+void FtpConnection::shutdownTls(Link& link) {
+  Deadline d(std::min(session_->receiveMs_, kQuitMs));
+  for (;;) {
+    TlsIo io;
+    {
+      SigpipeBlock quiet;
+      io = link.tls->Shutdown();
+    }
+    if (io != TlsIo::WantRead && io != TlsIo::WantWrite) return;
+    if (waitFor(link.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, d, *session_) <= 0) return;
+  }
+}
+
 bool FtpConnection::sendLine(const std::string& line) {
-  if (!fd_.valid() || hasLineBreak(line)) return false;
+  if (!alive()) {
+    fail(kLost);
+    return false;
+  }
+  if (hasLineBreak(line)) {
+    fail(kLineBreak);
+    return false;
+  }
   std::string out = line + "\r\n";
-  bool timedOut = false;
-  if (sendAll(fd_.get(), out.data(), out.size(), session_->receiveMs_, *session_, timedOut))
-    return true;
-  timedOut_ = timedOut;
+  Io io = write(link_, out.data(), out.size(), session_->receiveMs_, false);
+  if (io == Io::Done) return true;
+  lastIo_ = io;
+  failIo(io, session_->receiveMs_);
   lose();
   return false;
 }
 
-bool FtpConnection::readLine(std::string& line, const Deadline& d) {
+bool FtpConnection::readLine(std::string& line, const Deadline& d, uint32_t timeoutMs) {
   for (;;) {
     auto nl = in_.find('\n');
     if (nl != in_.npos && nl <= kMaxLine) {
@@ -371,20 +571,21 @@ bool FtpConnection::readLine(std::string& line, const Deadline& d) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       return true;
     }
-    if (in_.size() > kMaxLine) {  // not an FTP server
+    if (in_.size() > kMaxLine) {
+      fail(kNotFtp);
       lose();
       return false;
     }
-    int w = waitFor(fd_.get(), POLLIN, d, *session_);
-    if (w == 0) timedOut_ = true;
     char buf[4096];
-    ssize_t n = w > 0 ? ::recv(fd_.get(), buf, sizeof buf, 0) : -1;
-    if (n < 0 && w > 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    if (n <= 0) {
+    size_t got = 0;
+    Io io = read(link_, buf, sizeof buf, got, d);
+    if (io != Io::Done) {
+      lastIo_ = io;
+      failIo(io, timeoutMs);
       lose();
       return false;
     }
-    in_.append(buf, static_cast<size_t>(n));
+    in_.append(buf, got);
   }
 }
 
@@ -393,13 +594,17 @@ bool FtpConnection::readReply(Reply& reply) {
 }
 
 bool FtpConnection::readReply(Reply& reply, uint32_t timeoutMs) {
-  if (!fd_.valid()) return false;
-  timedOut_ = false;
+  lastIo_ = Io::Done;
+  if (!alive()) {
+    fail(kLost);
+    return false;
+  }
   Deadline d(timeoutMs);
   std::string line;
   int code = 0;
-  if (!readLine(line, d)) return false;
+  if (!readLine(line, d, timeoutMs)) return false;
   if (!replyCode(line, code)) {
+    fail(kNotFtp);
     lose();
     return false;
   }
@@ -407,10 +612,11 @@ bool FtpConnection::readReply(Reply& reply, uint32_t timeoutMs) {
   if (line.size() > 3 && line[3] == '-') {
     const std::string last = line.substr(0, 3);
     for (;;) {
-      if (!readLine(line, d)) return false;
+      if (!readLine(line, d, timeoutMs)) return false;
       text += "\r\n";
       text += line;
       if (text.size() > kMaxReply) {
+        fail(kNotFtp);
         lose();
         return false;
       }
@@ -428,99 +634,239 @@ bool FtpConnection::command(const std::string& line, Reply& reply) {
   return sendLine(line) && readReply(reply);
 }
 
-bool FtpConnection::login(const std::string& user, const std::string& password, uint32_t& error) {
+bool FtpConnection::simple(const std::string& line) {
   Reply r;
-  auto fail = [&](uint32_t code) {
-    error = timedOut_ ? kFtpErrTimeout : code;
+  if (!command(line, r)) return false;
+  if (r.code / 100 == 2) return true;
+  failReply(r);
+  return false;
+}
+
+bool FtpConnection::login(const std::string& user, const std::string& password,
+                          const Deadline& deadline, uint32_t& error) {
+  const uint32_t receiveMs = session_->receiveMs_;
+  // While logging in, a wait ends at the connection's deadline as well; a time-out names the
+  // limit that ended it.
+  bool connectLimit = false;
+  auto waitMs = [&] {
+    connectLimit = deadline.remainingMs() <= static_cast<long long>(receiveMs);
+    return static_cast<uint32_t>(
+        std::clamp<long long>(deadline.remainingMs(), 1, static_cast<long long>(receiveMs)));
+  };
+  auto refuse = [&](uint32_t code) {
+    if (lastIo_ == Io::TimedOut) {
+      error = kFtpErrTimeout;
+      fail(timeoutText(connectLimit ? session_->connectMs_ : receiveMs));
+    } else {
+      error = code;
+    }
     lose();
     return false;
   };
+  Reply r;
+  auto ask = [&](const std::string& line) { return sendLine(line) && readReply(r, waitMs()); };
   // "120 ready in a moment" may come first, but the greeting as a whole has one time-out:
   // a server repeating it forever must not hold the caller.
-  Deadline greeting(session_->receiveMs_);
+  Deadline greeting(waitMs());
   do {
     if (greeting.passed()) {
-      timedOut_ = true;
-      return fail(kFtpErrTimeout);
+      lastIo_ = Io::TimedOut;
+      return refuse(kFtpErrTimeout);
     }
     if (!readReply(r, static_cast<uint32_t>(std::max(greeting.remainingMs(), 1))))
-      return fail(kFtpErrConnectionAborted);
+      return refuse(kFtpErrConnectionAborted);
   } while (r.code / 100 == 1);
-  if (r.code != 220) return fail(kFtpErrExtended);
-  if (hasLineBreak(user)) return fail(kFtpErrIncorrectUserName);
-  if (!command("USER " + user, r)) return fail(kFtpErrConnectionAborted);
-  if (r.code == 230) return true;
-  if (r.code != 331) return fail(r.code == 530 ? kFtpErrIncorrectUserName : kFtpErrLoginFailure);
-  if (hasLineBreak(password)) return fail(kFtpErrIncorrectPassword);
-  if (!command("PASS " + password, r)) return fail(kFtpErrConnectionAborted);
-  if (r.code == 230 || r.code == 202) return true;
-  return fail(r.code == 530 ? kFtpErrIncorrectPassword : kFtpErrLoginFailure);
+  if (r.code != 220) {
+    failReply(r);
+    return refuse(kFtpErrExtended);
+  }
+  if (session_->tls_ != FtpTls::Off) {
+    uint32_t replyMs = waitMs();
+    if (!startTls(deadline, replyMs, connectLimit ? session_->connectMs_ : receiveMs, error)) {
+      lose();
+      return false;
+    }
+  }
+  if (hasLineBreak(user)) {
+    fail(kLineBreak);
+    return refuse(kFtpErrIncorrectUserName);
+  }
+  if (!ask("USER " + user)) return refuse(kFtpErrConnectionAborted);
+  if (r.code != 230) {
+    if (r.code != 331) {
+      failReply(r);
+      return refuse(r.code == 530 ? kFtpErrIncorrectUserName : kFtpErrLoginFailure);
+    }
+    if (hasLineBreak(password)) {
+      fail(kLineBreak);
+      return refuse(kFtpErrIncorrectPassword);
+    }
+    if (!ask("PASS " + password)) return refuse(kFtpErrConnectionAborted);
+    if (r.code != 230 && r.code != 202) {
+      failReply(r);
+      return refuse(r.code == 530 ? kFtpErrIncorrectPassword : kFtpErrLoginFailure);
+    }
+  }
+  if (secure()) {
+    // Every data connection under TLS too (RFC 4217: PBSZ 0 then PROT P).
+    for (const char* line : {"PBSZ 0", "PROT P"}) {
+      if (!ask(line)) return refuse(kFtpErrConnectionAborted);
+      if (r.code / 100 != 2) {
+        fail(
+            "le serveur refuse de chiffrer les donn\xE9"
+            "es (" +
+            replyText(r.text) + ")");
+        return refuse(kFtpErrSecureChannel);
+      }
+    }
+  }
+  return true;
+}
+
+bool FtpConnection::startTls(const Deadline& deadline, uint32_t replyMs, uint32_t limitMs,
+                             uint32_t& error) {
+  Reply r;
+  error = kFtpErrConnectionAborted;
+  if (!sendLine("AUTH TLS") || !readReply(r, replyMs)) {
+    if (lastIo_ == Io::TimedOut) {
+      error = kFtpErrTimeout;
+      fail(timeoutText(limitMs));
+    }
+    return false;
+  }
+  if (r.code != 234) {
+    // Only a refusal lets an automatic choice go on in clear text.
+    if (session_->tls_ == FtpTls::Auto && r.code >= 400 && alive()) {
+      tlsRefused_ = true;
+      return true;
+    }
+    fail("le serveur refuse TLS (" + replyText(r.text) + ")");
+    error = kFtpErrSecureChannel;
+    return false;
+  }
+  error = kFtpErrSecureChannel;
+  const TlsContext* context = session_->tlsContext_.get();
+  if (context) link_.tls = TlsStream::Client(*context, link_.fd.get(), host_, nullptr);
+  if (!link_.tls) {
+    fail(kTlsFailed);
+    return false;
+  }
+  in_.clear();  // nothing sent in clear after the 234 may count
+  Io io = handshake(link_, deadline);
+  if (io != Io::Done) {
+    lastIo_ = io;
+    if (io == Io::TimedOut) error = kFtpErrTimeout;
+    fail(io == Io::TimedOut ? timeoutText(session_->connectMs_) : kTlsFailed);
+    return false;
+  }
+  std::string problem = link_.tls->CertificateProblem();
+  if (problem.empty()) return true;
+  std::string fingerprint = link_.tls->Fingerprint();
+  if (!session_->trusted_.empty() && NormalizeFingerprint(fingerprint) == session_->trusted_)
+    return true;
+  session_->refused_ = fingerprint;
+  fail("certificat refus\xE9 (" + problem + "), empreinte SHA-256 " + fingerprint);
+  error = kFtpErrInvalidCa;
+  return false;
 }
 
 bool FtpConnection::changeDir(const std::string& dir) {
-  Reply r;
-  return command("CWD " + dir, r) && r.code / 100 == 2;
+  return simple("CWD " + dir);
 }
 
 bool FtpConnection::currentDir(std::string& dir) {
   Reply r;
-  return command("PWD", r) && r.code == 257 && parse257(r.text, dir);
+  if (!command("PWD", r)) return false;
+  if (r.code == 257 && parse257(r.text, dir)) return true;
+  failReply(r);
+  return false;
 }
 
 bool FtpConnection::makeDir(const std::string& dir) {
-  Reply r;
-  return command("MKD " + dir, r) && r.code / 100 == 2;
+  return simple("MKD " + dir);
+}
+
+bool FtpConnection::removeDir(const std::string& dir) {
+  return simple("RMD " + dir);
+}
+
+bool FtpConnection::deleteFile(const std::string& remoteName) {
+  return simple("DELE " + remoteName);
 }
 
 bool FtpConnection::setType(FtpTransfer mode) {
   char t = mode == FtpTransfer::Ascii ? 'A' : 'I';
   if (type_ == t) return true;
-  Reply r;
-  if (!command(std::string("TYPE ") + t, r) || r.code / 100 != 2) return false;
+  if (!simple(std::string("TYPE ") + t)) return false;
   type_ = t;
   return true;
 }
 
-OwnedFd FtpConnection::openPassive() {
+FtpConnection::Link FtpConnection::openPassive() {
   sockaddr_storage peer{};
   socklen_t len = sizeof peer;
-  if (::getpeername(fd_.get(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) return {};
+  if (::getpeername(link_.fd.get(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
+    fail(kLost);
+    return {};
+  }
   Reply r;
   uint16_t port = 0;
   if (!noExtended_) {
     if (!command("EPSV", r)) return {};
-    if (r.code == 229)
+    if (r.code == 229) {
       port = parseEpsv(r.text);
-    else if (unsupported(r.code) && peer.ss_family == AF_INET)
+    } else if (unsupported(r.code) && peer.ss_family == AF_INET) {
       noExtended_ = true;
-    else
+    } else {
+      failReply(r);
       return {};
+    }
   }
   if (noExtended_) {
-    if (peer.ss_family != AF_INET || !command("PASV", r) || r.code != 227) return {};
+    if (peer.ss_family != AF_INET || !command("PASV", r)) return {};
+    if (r.code != 227) {
+      failReply(r);
+      return {};
+    }
     port = parsePasv(r.text);
   }
-  if (port == 0) return {};
+  if (port == 0) {
+    failReply(r);
+    return {};
+  }
   setPort(peer, port);
-  OwnedFd fd;
+  Link data;
+  int err = 0;
   Deadline d(session_->receiveMs_);
-  int c = connectTo(reinterpret_cast<sockaddr*>(&peer), addrLen(peer), d, *session_, fd);
-  if (c == 0) lose();  // the server offered a port and does not answer on it
-  return fd;
+  int c = connectTo(reinterpret_cast<sockaddr*>(&peer), addrLen(peer), d, *session_, data.fd, err);
+  if (c > 0) return data;
+  if (c == 0) {
+    fail(timeoutText(session_->receiveMs_));
+    lose();  // the server offered a port and does not answer on it
+  } else {
+    fail(kDataRefused);
+  }
+  return {};
 }
 
-OwnedFd FtpConnection::openActive() {
+FtpConnection::Link FtpConnection::openActive() {
   sockaddr_storage local{};
   socklen_t len = sizeof local;
-  if (::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&local), &len) != 0) return {};
-  setPort(local, 0);
-  OwnedFd listening(::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!listening.valid()) return {};
-  const int lfd = listening.get();
-  socklen_t boundLen = addrLen(local);
-  if (::bind(lfd, reinterpret_cast<sockaddr*>(&local), boundLen) != 0 || ::listen(lfd, 1) != 0 ||
-      ::getsockname(lfd, reinterpret_cast<sockaddr*>(&local), &boundLen) != 0)
+  if (::getsockname(link_.fd.get(), reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    fail(kLost);
     return {};
+  }
+  setPort(local, 0);
+  Link listening;
+  listening.fd.reset(::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  const int lfd = listening.fd.get();
+  socklen_t boundLen = addrLen(local);
+  if (lfd < 0 || ::bind(lfd, reinterpret_cast<sockaddr*>(&local), boundLen) != 0 ||
+      ::listen(lfd, 1) != 0 ||
+      ::getsockname(lfd, reinterpret_cast<sockaddr*>(&local), &boundLen) != 0) {
+    fail(kDataRefused);
+    return {};
+  }
   bool v4 = local.ss_family == AF_INET;
   char ip[INET6_ADDRSTRLEN] = {};
   const void* raw =
@@ -542,24 +888,48 @@ OwnedFd FtpConnection::openActive() {
     ok = command("PORT " + hp + "," + std::to_string(p / 256) + "," + std::to_string(p % 256), r) &&
          r.code / 100 == 2;
   }
-  if (!ok) return {};
-  return listening;
+  if (ok) return listening;
+  if (alive()) failReply(r);
+  return {};
 }
 
-OwnedFd FtpConnection::acceptData(const OwnedFd& listening) {
-  if (waitFor(listening.get(), POLLIN, Deadline(session_->receiveMs_), *session_) <= 0) return {};
-  return OwnedFd(::accept4(listening.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+FtpConnection::Link FtpConnection::acceptData(const Link& listening) {
+  Link data;
+  if (waitFor(listening.fd.get(), POLLIN, Deadline(session_->receiveMs_), *session_) > 0)
+    data.fd.reset(::accept4(listening.fd.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+  if (!data.fd.valid()) fail(kNoData);
+  return data;
 }
 
-FtpConnection::SendResult FtpConnection::sendFile(int dataFd, int fileFd, FtpTransfer mode) {
+bool FtpConnection::secureData(Link& data) {
+  if (!secure()) return true;
+  // The control connection's session is offered again: servers may require it, so that
+  // nobody else can slip into the data connection.
+  data.tls = TlsStream::Client(*session_->tlsContext_, data.fd.get(), host_, link_.tls.get());
+  Io io = data.tls ? handshake(data, Deadline(session_->receiveMs_)) : Io::Failed;
+  if (io == Io::Done &&
+      (data.tls->Resumed() || data.tls->Fingerprint() == link_.tls->Fingerprint()))
+    return true;
+  fail(io == Io::TimedOut ? timeoutText(session_->receiveMs_) : kTlsFailed);
+  return false;
+}
+
+FtpConnection::Io FtpConnection::sendFile(Link& data, int fileFd, FtpTransfer mode) {
   std::vector<char> buf(kChunk);
   std::string ascii;
   bool lastCr = false;
   for (;;) {
+    if (session_->abort_) {
+      fail(kAborted);
+      return Io::Aborted;
+    }
     ssize_t n = ::read(fileFd, buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return SendResult::LocalError;
-    if (n == 0) return SendResult::Done;
+    if (n < 0) {
+      fail(kLocalFile);
+      return Io::Failed;
+    }
+    if (n == 0) return Io::Done;
     const char* p = buf.data();
     size_t len = static_cast<size_t>(n);
     if (mode == FtpTransfer::Ascii) {  // lines end with CR LF on the wire
@@ -572,44 +942,86 @@ FtpConnection::SendResult FtpConnection::sendFile(int dataFd, int fileFd, FtpTra
       p = ascii.data();
       len = ascii.size();
     }
-    bool timedOut = false;
-    if (!sendAll(dataFd, p, len, session_->receiveMs_, *session_, timedOut))
-      return timedOut ? SendResult::TimedOut : SendResult::Broken;
+    Io io = write(data, p, len, session_->receiveMs_, true);
+    if (io != Io::Done) {
+      failIo(io, session_->receiveMs_);
+      return io;
+    }
     notify(kFtpRequestSent, static_cast<uint32_t>(n));
   }
 }
 
 bool FtpConnection::putFile(const std::string& localFile, const std::string& remoteName,
                             FtpTransfer mode) {
-  if (!fd_.valid() || hasLineBreak(remoteName)) return false;
+  if (!alive()) {
+    fail(kLost);
+    return false;
+  }
+  if (hasLineBreak(remoteName)) {
+    fail(kLineBreak);
+    return false;
+  }
   OwnedFd file(::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!file.valid()) return false;
   struct stat st {};
-  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || !setType(mode)) return false;
-  OwnedFd listening, data;
+  if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    fail(kLocalFile);
+    return false;
+  }
+  if (!setType(mode)) return false;
+  Link listening, data;
   if (passive_)
     data = openPassive();
   else
     listening = openActive();
-  if (!data.valid() && !listening.valid()) return false;
+  if (!data.fd.valid() && !listening.fd.valid()) return false;
   Reply r;
-  bool started = command("STOR " + remoteName, r) && r.code / 100 == 1;
-  if (started && listening.valid()) {
-    data = acceptData(listening);
-    if (!data.valid()) lose();  // the server said it would connect and did not
+  if (!command("STOR " + remoteName, r)) return false;
+  if (r.code / 100 != 1) {
+    failReply(r);
+    return false;
   }
-  listening.reset();
-  if (!started || !data.valid()) return false;
-  SendResult sent = sendFile(data.get(), file.get(), mode);
-  // Closing the data connection tells the server the file is complete.
-  data.reset();
+  if (listening.fd.valid()) {
+    data = acceptData(listening);
+    listening = Link();
+    if (!data.fd.valid()) {
+      lose();  // the server said it would connect and did not
+      return false;
+    }
+  }
+  // The owner may end this file at once from here on (abortTransfer).
+  struct Transfer {
+    FtpSession& s;
+    explicit Transfer(FtpSession& session) : s(session) {
+      s.transferring_ = true, s.abort_ = false;
+    }
+    ~Transfer() { s.transferring_ = false, s.abort_ = false; }
+  } transfer(*session_);
+  Io sent = secureData(data) ? sendFile(data, file.get(), mode) : Io::Failed;
+  // A clean end tells the server the file is whole; a failed one must not look like it.
+  if (sent == Io::Done && data.tls) shutdownTls(data);
+  data = Link();
   file.reset();
-  if (sent == SendResult::TimedOut) {  // the server stopped reading: nothing more to expect
+  if (sent == Io::TimedOut) {  // the server stopped reading: nothing more to expect
     lose();
     return false;
   }
-  // Even after a failure the server's reply is read, so that the link stays in step.
-  if (!readReply(r) || sent != SendResult::Done || r.code / 100 != 2) return false;
+  // Even after a failure the server's reply is read, so that the link stays in step; a refusal
+  // there (disk full, no right to write) says more than a broken data connection.
+  std::string why = session_->failure_;
+  uint32_t replyMs =
+      sent == Io::Done ? session_->receiveMs_ : std::min(session_->receiveMs_, kQuitMs);
+  if (!readReply(r, replyMs)) {
+    if (sent != Io::Done) fail(why);
+    return false;
+  }
+  if (r.code / 100 != 2) {
+    if (sent == Io::Aborted)
+      fail(why);
+    else
+      failReply(r);
+    return false;
+  }
+  if (sent != Io::Done) return false;
   notify(kFtpResponseReceived, 0);
   return true;
 }

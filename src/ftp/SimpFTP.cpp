@@ -13,7 +13,9 @@ namespace lignado {
 
 namespace {
 constexpr size_t kDirBuffer = 2048;
-}
+const char kNotConnected[] = "pas de connexion";
+const char kLocalFile[] = "fichier local illisible";
+}  // namespace
 
 TSimpleFTP::TSimpleFTP(TFtpObserver* owner) : TWinInetControl(owner) {
   Port = 21;
@@ -48,15 +50,19 @@ bool TSimpleFTP::Connect() {
   // A link the server dropped is not a connection: a new Connect opens a fresh one.
   if (connection_ && !connection_->alive()) connection_.reset();
   uint32_t error = kFtpErrInternal;
-  if (session_ && !connection_)
+  if (session_ && !connection_) {
+    session_->setTls(Tls, TlsFingerprint);
     connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
                                     Passive(), error);
+    refusedFingerprint_ = session_->refusedFingerprint();
+  }
   if (connection_) {
     LoginResponse = LastResponseText();
     if (!remoteDir_.empty()) ChangeDir(remoteDir_);
     Notify().OnConnected(*this);
     return true;
   }
+  Failed();
   CloseSession();
   RaiseConnectError(error);
   return result;
@@ -108,6 +114,29 @@ void TSimpleFTP::UpdateQuickProgress() {
   if (!progress_.FileName.empty()) o.QuickLabelMinor(progress_.FileName);
 }
 
+bool TSimpleFTP::Failed(const char* reason) {
+  failure_ = reason ? reason : session_ ? session_->failure() : kNotConnected;
+  return false;
+}
+
+void TSimpleFTP::AbortTransfer() {
+  if (session_) session_->abortTransfer();
+}
+
+bool TSimpleFTP::DeleteRemoteFile(const std::string& remoteName) {
+  if (!Connected() || !connection_) return Failed(kNotConnected);
+  bool ok = connection_->deleteFile(remoteName) || Failed();
+  SyncLostLink();
+  return ok;
+}
+
+bool TSimpleFTP::RemoveRemoteDir(const std::string& dir) {
+  if (!Connected() || !connection_) return Failed(kNotConnected);
+  bool ok = connection_->removeDir(RemoveTrailingSlash(dir)) || Failed();
+  SyncLostLink();
+  return ok;
+}
+
 void TSimpleFTP::SyncLostLink() {
   // The link died while nobody listened: report it now so that the state is true.
   if (connection_ && !connection_->alive() && Connected()) {
@@ -136,6 +165,7 @@ bool TSimpleFTP::ChangeDir(const std::string& dir) {
     Notify().OnDirectoryChange(*this);
     return true;
   }
+  Failed();
   if (SilentExceptions || fileSystemType_ == ftUnknown) return false;
   throw ESimpleFTPError("Couldn't change to directory " + dir);
 }
@@ -156,7 +186,7 @@ bool TSimpleFTP::RemoteDirExists(const std::string& dir) {
 
 bool TSimpleFTP::ForceRemoteDir(const std::string& dir) {
   if (!Connected()) {
-    if (SilentExceptions) return false;
+    if (SilentExceptions) return Failed(kNotConnected);
     throw ESimpleFTPError("Not connected!");
   }
   std::string trimmed = RemoveTrailingSlash(dir);
@@ -167,6 +197,7 @@ bool TSimpleFTP::ForceRemoteDir(const std::string& dir) {
   std::string parent = ParentPath(trimmed, '/');
   if (!parent.empty() && parent != trimmed) ForceRemoteDir(parent);
   if (connection_ && connection_->makeDir(trimmed)) return true;
+  Failed();
   if (SilentExceptions) return false;
   throw ESimpleFTPError("Error creating directory " + dir);
 }
@@ -197,6 +228,7 @@ bool TSimpleFTP::PutFileAs(const std::string& localFile, const std::string& remo
   try {
     progress_.FileSize = GetFileSize(localFile);
   } catch (const EFOpenError&) {
+    Failed(kLocalFile);
     if (!SilentExceptions) throw;
     return false;
   }
@@ -204,6 +236,7 @@ bool TSimpleFTP::PutFileAs(const std::string& localFile, const std::string& remo
                      : transferType_ == ttBinary ? FtpTransfer::Binary
                                                  : FtpTransfer::Unknown;
   bool ok = connection_ && connection_->putFile(localFile, remoteName, mode);
+  if (!ok) Failed(connection_ ? nullptr : kNotConnected);
   if (ok || SilentExceptions) return ok;
   throw ESimpleFTPError("Error putting " + localFile + " to " + remoteName);
 }

@@ -103,6 +103,9 @@ class TWinInetControl {
   bool SetState(TWinInetState state);
   std::string StateText() const;
   std::string LastResponseText() const;
+  /// Why the last failed operation failed, in French: the server's reply (code and text) or
+  /// the system's reason. Kept after the session closed.
+  const std::string& FailureText() const { return failure_; }
 
   virtual bool Connect();
   virtual bool Disconnect();
@@ -121,6 +124,7 @@ class TWinInetControl {
   TFtpObserver* owner_;
   std::shared_ptr<FtpSession> session_;
   uint32_t connectFlags_ = 0;
+  std::string failure_;
   bool destroying_ = false;
 
  private:

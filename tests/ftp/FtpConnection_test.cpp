@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "TestSupport.h"
@@ -159,8 +160,83 @@ TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
         10.0);
     EXPECT_TRUE(done);
     EXPECT_EQ(ftp.State(), wsDisconnected);
+    EXPECT_EQ(ftp.FailureText(), kill ? "connexion perdue" : "d\xE9lai d\xE9pass\xE9 apr\xE8s 1 s");
   }
   EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+TEST(FtpFailure, EveryFailureSaysWhy) {
+  TempDir root, local;
+  test::putFile(local.path() / "plein.html", "x");
+  FtpServerOptions o;
+  o.refuse = {"interdit"};
+  o.full = {"plein.html"};
+  FtpTestServer server(root.path(), o);
+  ASSERT_TRUE(server.running()) << server.error();
+  FtpServerOptions silent;
+  silent.mode = "silent";
+  FtpTestServer mute(root.path(), silent);
+  ASSERT_TRUE(mute.running()) << mute.error();
+
+  struct Case {
+    const char* what;
+    std::function<bool(TSimpleFTP&)> run;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"wrong password",
+       [](TSimpleFTP& f) {
+         f.Password = "faux";
+         return f.Connect();
+       },
+       "530 Authentication failed."},
+      {"nothing listens",
+       [](TSimpleFTP& f) {
+         f.Port = test::freePort();
+         return f.Connect();
+       },
+       "connexion refus\xE9"
+       "e"},
+      {"no host name",
+       [](TSimpleFTP& f) {
+         f.HostName = "";
+         return f.Connect();
+       },
+       "h\xF4te inconnu"},
+      // The connection's time-out covers the greeting, however long replies may take.
+      {"never greets",
+       [&](TSimpleFTP& f) {
+         f.Port = mute.port();
+         f.SetConnectTimeout(1500);
+         f.SetReceiveTimeout(60000);
+         return f.Connect();
+       },
+       "d\xE9lai d\xE9pass\xE9 apr\xE8s 1,5 s"},
+      {"disk full",
+       [&](TSimpleFTP& f) {
+         return f.Connect() && f.PutFileAs((local.path() / "plein.html").string(), "/plein.html");
+       },
+       "452 Espace disque insuffisant."},
+      {"folder refused", [](TSimpleFTP& f) { return f.Connect() && f.ForceRemoteDir("/interdit"); },
+       "550 Permission denied."},
+      {"local file gone",
+       [&](TSimpleFTP& f) {
+         return f.Connect() && f.PutFileAs((local.path() / "absent.html").string(), "/a.html");
+       },
+       "fichier local illisible"},
+      {"not connected",
+       [&](TSimpleFTP& f) {
+         return f.PutFileAs((local.path() / "plein.html").string(), "/plein.html");
+       },
+       "pas de connexion"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TSimpleFTP ftp;
+    configure(ftp, server);
+    EXPECT_LT(timed([&] { EXPECT_FALSE(c.run(ftp)); }), 10.0);
+    EXPECT_EQ(ftp.FailureText(), c.reason);
+  }
 }
 
 TEST(FtpProtocol, LineBreaksInNamesNeverReachTheServer) {

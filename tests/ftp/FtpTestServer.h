@@ -33,10 +33,16 @@ inline constexpr const char* kFtpPassword = "mot de passe";
 
 struct FtpServerOptions {
   std::string host = "127.0.0.1";
-  // "ftp", "garbage" (not FTP), "close" (hangs up at once), "wait" (only ever says 120)
+  // "ftp", "garbage" (not FTP), "close" (hangs up at once), "wait" (only ever says 120),
+  // "silent" (accepts and never speaks)
   std::string mode = "ftp";
   std::vector<std::string> refuse;  // folder names the server refuses to create
-  bool noExtended = false;          // reject EPRT/EPSV
+  std::vector<std::string> full;    // file names it refuses to store (452, disk full)
+  // "off", "offer" (AUTH TLS with a certificate made for the run) or "require" (no login and
+  // no data connection without TLS)
+  std::string tls = "off";
+  bool requireReuse = false;  // TLS data connections must resume the control session
+  bool noExtended = false;    // reject EPRT/EPSV
   std::string banner;
   int port = 0;  // 0: a free one
 };
@@ -55,6 +61,8 @@ class FtpTestServer {
   int port() const { return port_; }
   const std::string& error() const { return error_; }
   const std::filesystem::path& root() const { return root_; }
+  /// SHA-256 of the server's certificate, "AB:CD:..." (TLS only).
+  const std::string& fingerprint() const { return fingerprint_; }
 
   /// Starts the server; a restart listens on the port of the first start.
   bool start() {
@@ -70,6 +78,9 @@ class FtpTestServer {
                                      root_.string(),     "--user",      kFtpUser,
                                      "--password",       kFtpPassword};
     for (const auto& r : options_.refuse) args.insert(args.end(), {"--refuse", r});
+    for (const auto& f : options_.full) args.insert(args.end(), {"--full", f});
+    args.insert(args.end(), {"--tls", options_.tls});
+    if (options_.requireReuse) args.push_back("--require-reuse");
     if (options_.noExtended) args.push_back("--no-extended");
     if (!options_.banner.empty()) args.insert(args.end(), {"--banner", options_.banner});
     std::vector<char*> argv;
@@ -103,7 +114,8 @@ class FtpTestServer {
           "scripts/setup.sh): " +
           out);
     }
-    port_ = std::stoi(out.substr(5));
+    std::istringstream line(out.substr(5));
+    line >> port_ >> fingerprint_;
     return true;
   }
 
@@ -128,6 +140,7 @@ class FtpTestServer {
   FtpServerOptions options_;
   pid_t pid_ = 0;
   int port_ = 0;
+  std::string fingerprint_;
   std::string error_;
 };
 
