@@ -12,8 +12,10 @@ namespace lignado {
 
 class TSimpleFTP;
 class TWinInetControl;
+class TqorvFtp;
 struct TFTPProgressInfo;
 struct TFindData;
+struct TUploadProgress;
 
 enum TWinInetState : uint8_t {
   wsDisconnecting,
@@ -54,6 +56,8 @@ class TFtpObserver {
   virtual void QuickLabelMinor(const std::string&) {}
   /// The uploader's log list: one line per step.
   virtual void LogLine(const std::string&) {}
+  /// The uploader's count of what is to send and what is done (per file: OnTransferProgress).
+  virtual void OnUploadProgress(TqorvFtp&, const TUploadProgress&) {}
   /// Called on every notification and at least every 100 ms of a wait.
   virtual void ProcessMessages() {}
 };

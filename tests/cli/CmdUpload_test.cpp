@@ -131,7 +131,8 @@ TEST_F(CliUpload, FailuresAndUsage) {
   test::putFile(site_.path() / "index.html", "x");
   CliRun r = runCli(args({}), "mauvais");
   EXPECT_EQ(r.rc, 1);
-  EXPECT_EQ(r.out, "Connexion...\nErreur: Connexion impossible\n");
+  EXPECT_EQ(r.out,
+            "Connexion...\nErreur: Connexion impossible\nRaison: 530 Authentication failed.\n");
 
   r = runCli(args({}), nullptr);  // no variable and no terminal
   EXPECT_EQ(r.rc, 2);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ftp/SimpFTP.h"
+#include "ftp/qorvFTP.h"
 
 namespace lignado::test {
 
@@ -34,6 +34,7 @@ class FtpRecorder : public TFtpObserver {
     log.push_back(line);
     if (onLog) onLog(line);
   }
+  void OnUploadProgress(TqorvFtp&, const TUploadProgress& p) override { uploads.push_back(p); }
   void ProcessMessages() override {
     ++processed;
     if (onProcess) onProcess();
@@ -46,6 +47,7 @@ class FtpRecorder : public TFtpObserver {
   std::string quickStatus, labelMajor, labelMinor;
   std::pair<int, int> major{-1, -1}, minor{-1, -1};  // max, position
   std::vector<std::string> log;
+  std::vector<TUploadProgress> uploads;
 
   std::function<void(std::string& user, std::string& password)> onLogin;
   std::function<void(const TFTPProgressInfo&)> onProgress;
