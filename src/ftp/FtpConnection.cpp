@@ -130,6 +130,12 @@ int connectTo(const sockaddr* addr, socklen_t len, const Deadline& d, const FtpS
   return 1;
 }
 
+// Small writes (TLS handshakes, close notices) must not wait for the peer's delayed ACK.
+void noDelay(const OwnedFd& fd) {
+  int one = 1;
+  ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
 const char* connectReason(int err) {
   switch (err) {
     case ECONNREFUSED:
@@ -388,8 +394,7 @@ std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint
     failure_ = timedOut ? timeoutText(connectMs_) : connectReason(err);
     return nullptr;
   }
-  int one = 1;
-  ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  noDelay(fd);
   if (tls_ != FtpTls::Off && !tlsContext_) tlsContext_ = std::make_unique<TlsContext>();
   std::unique_ptr<FtpConnection> c(
       new FtpConnection(shared_from_this(), std::move(fd), name, passive));
@@ -445,7 +450,7 @@ void FtpConnection::close() {
   if (sendLine("QUIT")) readReply(r, std::min(session_->receiveMs_, kQuitMs));
   if (link_.tls && alive()) {
     SigpipeBlock quiet;
-    link_.tls->Shutdown();  // our close notice; the server closes anyway
+    link_.tls->SendClose();  // the server closes anyway
   }
   closing_ = false;
   link_ = Link();
@@ -531,17 +536,21 @@ FtpConnection::Io FtpConnection::handshake(Link& link, const Deadline& deadline)
   }
 }
 
-void FtpConnection::shutdownTls(Link& link) {
-  Deadline d(std::min(session_->receiveMs_, kQuitMs));
-  for (;;) {
-    TlsIo io;
-    {
-      SigpipeBlock quiet;
-      io = link.tls->Shutdown();
+void FtpConnection::endData(Link& data) {
+  if (data.tls) {
+    Deadline d(session_->receiveMs_);
+    for (;;) {
+      TlsIo io;
+      {
+        SigpipeBlock quiet;
+        io = data.tls->SendClose();
+      }
+      if (io != TlsIo::WantRead && io != TlsIo::WantWrite) break;
+      if (waitFor(data.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, d, *session_) <= 0)
+        break;
     }
-    if (io != TlsIo::WantRead && io != TlsIo::WantWrite) return;
-    if (waitFor(link.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, d, *session_) <= 0) return;
   }
+  ::shutdown(data.fd.get(), SHUT_WR);
 }
 
 bool FtpConnection::sendLine(const std::string& line) {
@@ -839,7 +848,10 @@ FtpConnection::Link FtpConnection::openPassive() {
   int err = 0;
   Deadline d(session_->receiveMs_);
   int c = connectTo(reinterpret_cast<sockaddr*>(&peer), addrLen(peer), d, *session_, data.fd, err);
-  if (c > 0) return data;
+  if (c > 0) {
+    noDelay(data.fd);
+    return data;
+  }
   if (c == 0) {
     fail(timeoutText(session_->receiveMs_));
     lose();  // the server offered a port and does not answer on it
@@ -897,7 +909,10 @@ FtpConnection::Link FtpConnection::acceptData(const Link& listening) {
   Link data;
   if (waitFor(listening.fd.get(), POLLIN, Deadline(session_->receiveMs_), *session_) > 0)
     data.fd.reset(::accept4(listening.fd.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-  if (!data.fd.valid()) fail(kNoData);
+  if (data.fd.valid())
+    noDelay(data.fd);
+  else
+    fail(kNoData);
   return data;
 }
 
@@ -997,10 +1012,18 @@ bool FtpConnection::putFile(const std::string& localFile, const std::string& rem
     ~Transfer() { s.transferring_ = false, s.abort_ = false; }
   } transfer(*session_);
   Io sent = secureData(data) ? sendFile(data, file.get(), mode) : Io::Failed;
-  // A clean end tells the server the file is whole; a failed one must not look like it.
-  if (sent == Io::Done && data.tls) shutdownTls(data);
-  data = Link();
   file.reset();
+  // A clean end (close notice, then end of stream) tells the server the file is whole. The
+  // socket itself is closed only once the server has replied: closed earlier, a late message of
+  // the server (a session ticket, its close notice) would reset the link under bytes it may not
+  // have read yet. A failed transfer is reset at once, so it cannot pass for a whole file.
+  if (sent == Io::Done) {
+    endData(data);
+  } else {
+    linger abort{1, 0};
+    ::setsockopt(data.fd.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    data = Link();
+  }
   if (sent == Io::TimedOut) {  // the server stopped reading: nothing more to expect
     lose();
     return false;
@@ -1022,6 +1045,7 @@ bool FtpConnection::putFile(const std::string& localFile, const std::string& rem
     return false;
   }
   if (sent != Io::Done) return false;
+  data = Link();
   notify(kFtpResponseReceived, 0);
   return true;
 }

@@ -166,8 +166,8 @@ class FtpConnection {
   Io write(Link& link, const char* p, size_t len, uint32_t timeoutMs, bool abortable);
   Io read(Link& link, char* buf, size_t cap, size_t& got, const FtpDeadline& deadline);
   Io handshake(Link& link, const FtpDeadline& deadline);
-  void shutdownTls(Link& link);
-  void lose();  // the link is gone or out of step: close it without a word
+  void endData(Link& data);  // close notice and end of stream; the socket stays open
+  void lose();               // the link is gone or out of step: close it without a word
   void notify(int32_t status, uint32_t count = 0);
   void fail(const std::string& reason);
   void failIo(Io io, uint32_t timeoutMs);

@@ -95,14 +95,20 @@ TlsIo TlsStream::Write(const char* data, size_t length, size_t& written) {
   return r == 1 ? TlsIo::Done : Result(r);
 }
 
-TlsIo TlsStream::Shutdown() {
+TlsIo TlsStream::SendClose() {
   ERR_clear_error();
   errno = 0;
+  if (sentClose_) return TlsIo::Done;
+  int r = SSL_shutdown(ssl_);
+  if (r < 0) return Result(r);
+  sentClose_ = true;
+  return TlsIo::Done;
+}
+
+TlsIo TlsStream::Shutdown() {
   if (!sentClose_) {
-    int r = SSL_shutdown(ssl_);
-    if (r == 1) return TlsIo::Done;
-    if (r < 0) return Result(r);
-    sentClose_ = true;
+    TlsIo io = SendClose();
+    if (io != TlsIo::Done) return io;
   }
   // What the peer still sends (session tickets, its own close notice) is read and dropped:
   // closing a socket with unread bytes would reset the link and could cost the peer its data.

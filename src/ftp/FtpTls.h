@@ -41,6 +41,8 @@ class TlsStream {
   TlsIo Write(const char* data, size_t length, size_t& written);
   /// Done once our close notice went out and the peer's came back (or the peer closed).
   TlsIo Shutdown();
+  /// Done once our close notice went out.
+  TlsIo SendClose();
 
   /// The French reason the server's certificate is not trusted by the system, empty when it is.
   std::string CertificateProblem() const;
