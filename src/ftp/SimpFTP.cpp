@@ -94,7 +94,7 @@ void TSimpleFTP::HandleStatus(int32_t status, const void* info, uint32_t infoLen
     if (!progress_.FileName.empty()) Notify().OnTransferProgress(*this, progress_);
     if (QuickProgress) UpdateQuickProgress();
   }
-  Notify().ProcessMessages();
+  Dispatch();
 }
 
 void TSimpleFTP::UpdateQuickProgress() {

@@ -24,7 +24,14 @@ void TWinInetControl::StatusProc::ftpStatus(int32_t status, uint32_t count) {
 }
 
 void TWinInetControl::StatusProc::ftpWaiting() {
-  owner_.Notify().ProcessMessages();
+  owner_.Dispatch();
+}
+
+TStopRequest TWinInetControl::Dispatch() {
+  Notify().ProcessMessages();
+  TStopRequest asked = Notify().StopRequested();
+  if (asked == TStopRequest::Now && session_) session_->abortTransfer();
+  return asked;
 }
 
 TWinInetControl::TWinInetControl(TFtpObserver* owner) : owner_(owner) {}

@@ -33,6 +33,9 @@ class EWinInetError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What an owner may ask of a running upload, each time it has processed pending messages.
+enum class TStopRequest { None, AfterThisFile, Now };
+
 // Everything the FTP components tell their owner goes through this one interface: state
 // changes, connection events, transfer progress, the quick-progress display, the upload log,
 // and the pending window messages dispatched during every wait (where the owner may set a stop
@@ -60,6 +63,9 @@ class TFtpObserver {
   virtual void OnUploadProgress(TqorvFtp&, const TUploadProgress&) {}
   /// Called on every notification and at least every 100 ms of a wait.
   virtual void ProcessMessages() {}
+  /// Asked right after ProcessMessages: AfterThisFile stops an upload between two files, as
+  /// setting its Stopped does; Now also ends the file being sent (it stays to be sent).
+  virtual TStopRequest StopRequested() { return TStopRequest::None; }
 };
 
 // The Internet session: options, connection state and its texts, status notifications, and
@@ -118,6 +124,8 @@ class TWinInetControl {
   virtual void HandleStatus(int32_t status, const void* info, uint32_t infoLength);
 
  protected:
+  /// Lets the owner process pending messages, then ends the file in flight if it asks.
+  TStopRequest Dispatch();
   void InstallStatusCallback();
   void RemoveStatusCallback();
   void CloseSession();

@@ -94,7 +94,7 @@ void TqorvFtp::LogReason(const std::string& reason) {
 
 bool TqorvFtp::StopAsked() {
   // A stop asked while no library call was waiting is seen here too.
-  Notify().ProcessMessages();
+  if (Dispatch() != TStopRequest::None) Stopped = true;
   return Stopped;
 }
 
@@ -197,6 +197,7 @@ bool TqorvFtp::SendFile(const std::string& path, const std::string& remote,
                         const std::string& relative) {
   if (PutFile(path)) return true;
   std::string why = FailureText();
+  StopAsked();  // a file ended on the owner's request is no link to mend
   if (Reconnect(remote, relative) && PutFile(path)) return true;
   failure_ = why;
   return false;

@@ -27,7 +27,8 @@ struct TUploadProgress {
 // Paths are file-system bytes; names in log lines are converted for display (NameToCp1252).
 class TqorvFtp : public TSimpleFTP {
  public:
-  /// The owner asks for a stop by setting Stopped, typically from its ProcessMessages.
+  /// The owner asks for a stop by setting Stopped, typically from its ProcessMessages, or by
+  /// answering StopRequested.
   explicit TqorvFtp(TFtpObserver* owner = nullptr) : TSimpleFTP(owner) {}
 
   int32_t FilesSent = 0;

@@ -39,6 +39,7 @@ class FtpRecorder : public TFtpObserver {
     ++processed;
     if (onProcess) onProcess();
   }
+  TStopRequest StopRequested() override { return stop; }
 
   std::vector<TWinInetState> states;
   int connected = 0, disconnected = 0, directoryChanges = 0, processed = 0;
@@ -48,6 +49,7 @@ class FtpRecorder : public TFtpObserver {
   std::pair<int, int> major{-1, -1}, minor{-1, -1};  // max, position
   std::vector<std::string> log;
   std::vector<TUploadProgress> uploads;
+  TStopRequest stop = TStopRequest::None;  // the answer to StopRequested
 
   std::function<void(std::string& user, std::string& password)> onLogin;
   std::function<void(const TFTPProgressInfo&)> onProgress;
