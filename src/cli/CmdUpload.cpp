@@ -9,7 +9,8 @@
 #include <string>
 
 #include "cli/Commands.h"
-#include "cli/TerminalHost.h"
+#include "cli/TerminalUpload.h"
+#include "ftp/FtpTls.h"
 #include "ftp/qorvFTP.h"
 #include "util/Utf8.h"
 
@@ -18,7 +19,8 @@ namespace {
 
 const char kUploadUsage[] =
     "Usage : lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
-    "                     [--passive] [--port N]\n"
+    "                     [--passive] [--port N] [--tls auto|require|off]\n"
+    "                     [--tls-fingerprint EMPREINTE] [--timeout S] [--keep-remote]\n"
     "Le mot de passe vient de la variable LIGNADO_FTP_PASSWORD ou, sur un terminal, d'une "
     "saisie masqu\xE9"
     "e.\n";
@@ -56,37 +58,31 @@ bool promptPassword(std::string& password) {
   return ok;
 }
 
-// The terminal as the uploader's owner: log lines on stdout, Ctrl-C (through the terminal host)
-// as the stop request, seen between two files.
-class TerminalUpload : public TFtpObserver {
- public:
-  TqorvFtp* uploader = nullptr;
-  void LogLine(const std::string& line) override {
-    printCp1252(stdout, line);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  }
-  void ProcessMessages() override {
-    if (uploader && terminal_.abortRequested()) uploader->Stopped = true;
-  }
-
- private:
-  TerminalHost terminal_;
-};
+bool parseSeconds(const std::string& v, uint32_t& ms) {
+  char* end = nullptr;
+  long n = std::strtol(v.c_str(), &end, 10);
+  if (v.empty() || *end != '\0' || n < 1 || n > 86400) return false;
+  ms = static_cast<uint32_t>(n) * 1000;
+  return true;
+}
 
 }  // namespace
 
 int cmdUpload(const Args& args) {
-  std::string dir, host, user, base, folder;
-  bool passive = false;
+  std::string dir, host, user, base, folder, fingerprint;
+  bool passive = false, keepRemote = false;
   int port = 21;
+  FtpTls tls = FtpTls::Auto;
+  uint32_t connectMs = 30000, transferMs = 60000;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     bool hasValue = i + 1 < args.size();
     if (a == "--passive") {
       passive = true;
+    } else if (a == "--keep-remote") {
+      keepRemote = true;
     } else if (a == "--host" || a == "--user" || a == "--path" || a == "--folder" ||
-               a == "--port") {
+               a == "--port" || a == "--tls" || a == "--tls-fingerprint" || a == "--timeout") {
       if (!hasValue) return usage("Valeur manquante apr\xE8s " + Utf8ToCp1252(a) + ".");
       const std::string& v = args[++i];
       if (a == "--host") host = v;
@@ -99,6 +95,24 @@ int cmdUpload(const Args& args) {
         if (v.empty() || *end != '\0' || n < 1 || n > 65535)
           return usage("Port invalide : " + Utf8ToCp1252(v) + ".");
         port = static_cast<int>(n);
+      }
+      if (a == "--tls") {
+        if (v != "auto" && v != "require" && v != "off")
+          return usage("Valeur de --tls invalide : " + Utf8ToCp1252(v) +
+                       " (auto, require ou off).");
+        tls = v == "auto" ? FtpTls::Auto : v == "require" ? FtpTls::Require : FtpTls::Off;
+      }
+      if (a == "--tls-fingerprint") {
+        if (NormalizeFingerprint(v).empty())
+          return usage("Empreinte invalide : " + Utf8ToCp1252(v) +
+                       " (64 chiffres hexad\xE9"
+                       "cimaux, deux-points permis).");
+        fingerprint = v;
+      }
+      if (a == "--timeout") {
+        if (!parseSeconds(v, connectMs))
+          return usage("D\xE9lai invalide : " + Utf8ToCp1252(v) + ".");
+        transferMs = connectMs;
       }
     } else if (a.rfind("--", 0) == 0 || !dir.empty()) {
       return usage("Argument inattendu : " + Utf8ToCp1252(a) + ".");
@@ -131,10 +145,21 @@ int cmdUpload(const Args& args) {
 
   TerminalUpload owner;
   TqorvFtp ftp(&owner);
-  owner.uploader = &ftp;
   ftp.Port = port;
   ftp.SetPassive(passive);
-  if (!ftp.ConnectTo(host, user, password)) return 1;
+  ftp.Tls = tls;
+  ftp.TlsFingerprint = fingerprint;
+  ftp.SetConnectTimeout(connectMs);
+  ftp.SetReceiveTimeout(transferMs);
+  ftp.KeepRemote = keepRemote;
+  if (!ftp.ConnectTo(host, user, password)) {
+    if (!ftp.RefusedFingerprint().empty())
+      printCp1252(stderr,
+                  "Si ce certificat est bien celui de votre serveur, relancez avec "
+                  "--tls-fingerprint " +
+                      ftp.RefusedFingerprint() + "\n");
+    return 1;
+  }
   bool ok = ftp.UploadTree(remoteRoot, dir);
   ftp.Disconnect();
   ftp.Log(

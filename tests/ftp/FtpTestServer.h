@@ -42,6 +42,7 @@ struct FtpServerOptions {
   // no data connection without TLS)
   std::string tls = "off";
   bool requireReuse = false;  // TLS data connections must resume the control session
+  int readLimit = 0;          // bytes per second a plain transfer is read at (0: no limit)
   bool noExtended = false;    // reject EPRT/EPSV
   std::string banner;
   int port = 0;  // 0: a free one
@@ -81,6 +82,8 @@ class FtpTestServer {
     for (const auto& f : options_.full) args.insert(args.end(), {"--full", f});
     args.insert(args.end(), {"--tls", options_.tls});
     if (options_.requireReuse) args.push_back("--require-reuse");
+    if (options_.readLimit)
+      args.insert(args.end(), {"--read-limit", std::to_string(options_.readLimit)});
     if (options_.noExtended) args.push_back("--no-extended");
     if (!options_.banner.empty()) args.insert(args.end(), {"--banner", options_.banner});
     std::vector<char*> argv;

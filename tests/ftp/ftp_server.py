@@ -87,6 +87,8 @@ def main():
                     help="name of a file the server refuses to store (disk full)")
     ap.add_argument("--tls", choices=["off", "offer", "require"], default="off",
                     help="offer explicit TLS, or require it on the control and data connections")
+    ap.add_argument("--read-limit", type=int, default=0,
+                    help="bytes per second a plain data connection is read at (0: no limit)")
     ap.add_argument("--require-reuse", action="store_true",
                     help="refuse a TLS data connection that does not reuse the control session")
     args = ap.parse_args()
@@ -102,7 +104,8 @@ def main():
         return
 
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
+    from pyftpdlib.handlers import (FTPHandler, ThrottledDTPHandler, TLS_DTPHandler,
+                                    TLS_FTPHandler)
     from pyftpdlib.servers import FTPServer
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
@@ -159,6 +162,9 @@ def main():
             return base.ftp_EPSV(self, line)
 
     Handler.authorizer = authorizer
+    if args.read_limit:
+        ThrottledDTPHandler.read_limit = args.read_limit
+        Handler.dtp_handler = ThrottledDTPHandler
     if args.tls != "off":
         Handler.ssl_context = context
         Handler.dtp_handler = DataHandler
