@@ -1,5 +1,6 @@
-// Upload of a generated 2000-file site (about 20 MB) to a local pyftpdlib server, then uploads
-// with nothing left to send.
+// Uploads to a local pyftpdlib server: a generated 2000-file site (about 20 MB), then uploads with
+// nothing left to send; a 10,000-file site of 100 MB with nothing left to send (every file read
+// and hashed); the example family's site in clear text and under TLS, on the same server.
 
 #include <benchmark/benchmark.h>
 
@@ -14,73 +15,82 @@
 namespace {
 
 namespace fs = std::filesystem;
+using lignado::FtpTls;
 using lignado::TqorvFtp;
+using lignado::test::FtpServerOptions;
+using lignado::test::FtpTestServer;
 
-constexpr int kFolders = 20;
-constexpr int kFilesPerFolder = 100;
+fs::path tempFolder() {
+  std::string tmpl = (fs::temp_directory_path() / "lignado-bench-XXXXXX").string();
+  return ::mkdtemp(tmpl.data());
+}
 
-struct Bench {
-  fs::path base, site, served;
-  std::unique_ptr<lignado::test::FtpTestServer> server;
+// A folder of files and a server that receives them, both removed at the end.
+struct Fixture {
+  fs::path base = tempFolder(), site = base / "site", served = base / "served";
+  std::unique_ptr<FtpTestServer> server;
   long long bytes = 0;
+  int files = 0;
 
-  Bench() {
-    std::string tmpl = (fs::temp_directory_path() / "lignado-bench-XXXXXX").string();
-    base = ::mkdtemp(tmpl.data());
-    site = base / "site";
-    served = base / "served";
+  explicit Fixture(const FtpServerOptions& o = {}) {
     fs::create_directories(served);
-    // Pages of 2 to 18 KB, ten folders of ten deep and ten flat ones.
-    for (int f = 0; f < kFolders; ++f) {
-      fs::path folder = site / (f % 2 ? "p" + std::to_string(f) : "n/" + std::to_string(f));
-      for (int i = 0; i < kFilesPerFolder; ++i) {
-        size_t size = 2048 + static_cast<size_t>((f * kFilesPerFolder + i) * 4099 % 16384);
-        lignado::test::putFile(folder / ("page-" + std::to_string(i) + ".html"),
-                               lignado::test::patterned(size, static_cast<unsigned>(f * 1000 + i)));
-        bytes += static_cast<long long>(size);
-      }
-    }
-    server = std::make_unique<lignado::test::FtpTestServer>(served);
+    server = std::make_unique<FtpTestServer>(served, o);
   }
-  ~Bench() {
+  ~Fixture() {
     server.reset();
     std::error_code ec;
     fs::remove_all(base, ec);
   }
-
-  std::unique_ptr<TqorvFtp> connect() {
+  void add(const fs::path& relative, size_t size, unsigned salt) {
+    lignado::test::putFile(site / relative, lignado::test::patterned(size, salt));
+    bytes += static_cast<long long>(size);
+    ++files;
+  }
+  std::unique_ptr<TqorvFtp> connect(FtpTls tls = FtpTls::Off) {
     auto ftp = std::make_unique<TqorvFtp>();
     ftp->Port = server->port();
+    ftp->Tls = tls;
+    ftp->TlsFingerprint = server->fingerprint();
     if (!ftp->ConnectTo("127.0.0.1", lignado::test::kFtpUser, lignado::test::kFtpPassword))
       return nullptr;
     return ftp;
   }
 };
 
-Bench& bench() {
-  static Bench b;
-  return b;
+// Pages of 2 to 18 KB, ten folders of ten deep and ten flat ones.
+Fixture& twoThousand() {
+  static std::unique_ptr<Fixture> f = [] {
+    auto x = std::make_unique<Fixture>();
+    for (int d = 0; d < 20; ++d)
+      for (int i = 0; i < 100; ++i)
+        x->add((d % 2 ? "p" + std::to_string(d) : "n/" + std::to_string(d)) + "/page-" +
+                   std::to_string(i) + ".html",
+               2048 + static_cast<size_t>((d * 100 + i) * 4099 % 16384),
+               static_cast<unsigned>(d * 1000 + i));
+    return x;
+  }();
+  return *f;
 }
 
 // Each iteration goes to a new remote root, so every file is to be sent.
 void BM_UploadWholeSite(benchmark::State& state) {
-  Bench& b = bench();
+  Fixture& b = twoThousand();
   auto ftp = b.connect();
   if (!ftp) return state.SkipWithError(("no FTP server: " + b.server->error()).c_str());
   int run = 0;
   for (auto _ : state) {
     if (!ftp->UploadTree("/site" + std::to_string(run++), b.site.string()) ||
-        ftp->FilesSent != kFolders * kFilesPerFolder)
+        ftp->FilesSent != b.files)
       return state.SkipWithError("upload failed");
   }
-  state.counters["files"] = kFolders * kFilesPerFolder;
+  state.counters["files"] = b.files;
   state.SetBytesProcessed(b.bytes * state.iterations());
 }
 BENCHMARK(BM_UploadWholeSite)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Everything was sent already: deciding so must not cost a round trip per file.
 void BM_UploadNothingToSend(benchmark::State& state) {
-  Bench& b = bench();
+  Fixture& b = twoThousand();
   auto ftp = b.connect();
   if (!ftp || !ftp->UploadTree("/site0", b.site.string()))
     return state.SkipWithError("no FTP server");
@@ -90,5 +100,67 @@ void BM_UploadNothingToSend(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_UploadNothingToSend)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// 10,000 files, 100 MB: pages at the top as the generator writes them, pictures in a folder.
+// Sent once; then each run reads and hashes every file and finds nothing to send (target: 1 s).
+void BM_NothingToSend10000Files100MB(benchmark::State& state) {
+  Fixture b;
+  for (int i = 0; i < 9500; ++i)
+    b.add("personne_id_" + std::to_string(i) + ".html", 2000 + static_cast<size_t>(i % 9) * 1000,
+          static_cast<unsigned>(i));
+  size_t left = static_cast<size_t>(100 * 1000 * 1000 - b.bytes);
+  for (int i = 0; i < 500; ++i)
+    b.add("images/photo-" + std::to_string(i) + ".jpg", left / 500,
+          static_cast<unsigned>(i + 9500));
+  auto ftp = b.connect();
+  if (ftp) ftp->SetPassive(true);
+  if (!ftp || !ftp->UploadTree("/site", b.site.string()) || ftp->FilesSent != 10000)
+    return state.SkipWithError(("first upload failed: " + b.server->error()).c_str());
+  for (auto _ : state) {
+    if (!ftp->UploadTree("/site", b.site.string()) || ftp->FilesSent != 0)
+      return state.SkipWithError("unexpected files sent");
+  }
+  state.counters["files"] = b.files;
+  state.counters["MB"] = static_cast<double>(b.bytes) / 1e6;
+}
+BENCHMARK(BM_NothingToSend10000Files100MB)
+    ->Iterations(5)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The example family's site, built by the CLI, sent whole in each run.
+void uploadExampleSite(benchmark::State& state, FtpTls tls) {
+  static std::unique_ptr<Fixture> example = [] {
+    FtpServerOptions o;
+    o.tls = "offer";
+    auto x = std::make_unique<Fixture>(o);
+    std::string cmd = std::string(LIGNADO_CLI) + " build " + LIGNADO_SOURCE_DIR +
+                      "/examples/famille-exemple.ged --out " + x->site.string() + " >/dev/null";
+    if (std::system(cmd.c_str()) == 0)
+      for (const auto& e : fs::recursive_directory_iterator(x->site))
+        if (e.is_regular_file()) x->bytes += static_cast<long long>(e.file_size()), ++x->files;
+    return x;
+  }();
+  Fixture& b = *example;
+  if (b.files == 0) return state.SkipWithError("the example site could not be built");
+  auto ftp = b.connect(tls);
+  if (!ftp) return state.SkipWithError(("no FTP server: " + b.server->error()).c_str());
+  static int run = 0;
+  for (auto _ : state) {
+    if (!ftp->UploadTree("/exemple" + std::to_string(run++), b.site.string()) ||
+        ftp->FilesSent != b.files)
+      return state.SkipWithError("upload failed");
+  }
+  state.counters["files"] = b.files;
+  state.SetBytesProcessed(b.bytes * state.iterations());
+}
+void BM_UploadExampleSitePlain(benchmark::State& state) {
+  uploadExampleSite(state, FtpTls::Off);
+}
+void BM_UploadExampleSiteTls(benchmark::State& state) {
+  uploadExampleSite(state, FtpTls::Require);
+}
+BENCHMARK(BM_UploadExampleSitePlain)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UploadExampleSiteTls)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

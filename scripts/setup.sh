@@ -2,9 +2,9 @@
 # Installs what building needs, and with "tests" what the tests need too, when it is missing.
 # Safe to run twice.
 set -euo pipefail
-pkgs=(g++ cmake make)
+pkgs=(g++ cmake make libssl-dev)
 if [ "${1:-}" = "tests" ]; then
-  pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format git python3-pyftpdlib chromium)
+  pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format git python3-pyftpdlib python3-openssl chromium)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

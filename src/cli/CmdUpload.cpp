@@ -10,7 +10,8 @@
 
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/TerminalHost.h"
+#include "cli/TerminalUpload.h"
+#include "ftp/FtpTls.h"
 #include "util/Utf8.h"
 #include "workflow/Publication.h"
 
@@ -19,17 +20,20 @@ namespace {
 
 const char kUploadUsage[] =
     "Usage : lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
-    "                     [--passive] [--port N]\n"
+    "                     [--passive] [--port N] [--tls auto|require|off]\n"
+    "                     [--tls-fingerprint EMPREINTE] [--timeout S] [--keep-remote]\n"
     "Le mot de passe vient de la variable LIGNADO_FTP_PASSWORD ou, sur un terminal, d'une "
     "saisie masqu\xE9"
     "e.\n";
 
 const char kUploadHelp[] =
     "Envoie le dossier par FTP dans BASE/SOUS-DOSSIER du serveur, comme l'assistant. Seuls les\n"
-    "fichiers pas encore envoy\xE9s \xE0 cette destination partent (le dossier garde la liste\n"
-    "des envois dans .lignado-upload) : un envoi interrompu reprend l\xE0 o\xF9 il s'est "
-    "arr\xEAt\xE9.\n"
-    "Ctrl-C arr\xEAte l'envoi entre deux fichiers.\n"
+    "fichiers dont cette destination n'a pas encore le contenu partent (le dossier garde\n"
+    "l'empreinte des envois dans .lignado-upload) : un envoi interrompu reprend l\xE0 o\xF9 il "
+    "s'est arr\xEAt\xE9.\n"
+    "Les fichiers envoy\xE9s que le site n'a plus sont supprim\xE9s du serveur.\n"
+    "Ctrl-C arr\xEAte l'envoi entre deux fichiers ; un second Ctrl-C arr\xEAte le fichier en "
+    "cours.\n"
     "\n"
     "  --host H          le serveur FTP\n"
     "  --user U          l'identifiant\n"
@@ -37,7 +41,16 @@ const char kUploadHelp[] =
     "  --folder SOUS     le sous-dossier sous la base\n"
     "  --passive         mode passif (derri\xE8re un pare-feu)\n"
     "  --port N          le port du serveur (21 par d\xE9"
-    "faut)\n";
+    "faut)\n"
+    "  --tls MODE        auto : TLS si le serveur le propose (par d\xE9"
+    "faut) ;\n"
+    "                    require : TLS obligatoire ; off : jamais\n"
+    "  --tls-fingerprint EMPREINTE\n"
+    "                    accepte le certificat de cette empreinte SHA-256\n"
+    "  --timeout S       d\xE9lai en secondes (30 pour se connecter, 60 sans progr\xE8s par "
+    "d\xE9"
+    "faut)\n"
+    "  --keep-remote     ne supprime rien sur le serveur\n";
 
 int usage(const std::string& why) {
   if (!why.empty()) {
@@ -72,20 +85,33 @@ bool promptPassword(std::string& password) {
   return ok;
 }
 
+bool parseSeconds(const std::string& v, uint32_t& ms) {
+  char* end = nullptr;
+  long n = std::strtol(v.c_str(), &end, 10);
+  if (v.empty() || *end != '\0' || n < 1 || n > 86400) return false;
+  ms = static_cast<uint32_t>(n) * 1000;
+  return true;
+}
+
 }  // namespace
 
 int cmdUpload(const Args& args) {
   if (WantsHelp(args)) return PrintHelp(kUploadUsage, kUploadHelp);
   std::string dir, host, user, base, folder;
-  bool passive = false;
+  std::string fingerprint;
+  bool passive = false, keepRemote = false;
   int port = 21;
+  FtpTls tls = FtpTls::Auto;
+  uint32_t connectMs = 30000, transferMs = 60000;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     bool hasValue = i + 1 < args.size();
     if (a == "--passive") {
       passive = true;
+    } else if (a == "--keep-remote") {
+      keepRemote = true;
     } else if (a == "--host" || a == "--user" || a == "--path" || a == "--folder" ||
-               a == "--port") {
+               a == "--port" || a == "--tls" || a == "--tls-fingerprint" || a == "--timeout") {
       if (!hasValue) return usage("Valeur manquante apr\xE8s " + Utf8ToCp1252(a) + ".");
       const std::string& v = args[++i];
       if (a == "--host") host = v;
@@ -98,6 +124,24 @@ int cmdUpload(const Args& args) {
         if (v.empty() || *end != '\0' || n < 1 || n > 65535)
           return usage("Port invalide : " + Utf8ToCp1252(v) + ".");
         port = static_cast<int>(n);
+      }
+      if (a == "--tls") {
+        if (v != "auto" && v != "require" && v != "off")
+          return usage("Valeur de --tls invalide : " + Utf8ToCp1252(v) +
+                       " (auto, require ou off).");
+        tls = v == "auto" ? FtpTls::Auto : v == "require" ? FtpTls::Require : FtpTls::Off;
+      }
+      if (a == "--tls-fingerprint") {
+        if (NormalizeFingerprint(v).empty())
+          return usage("Empreinte invalide : " + Utf8ToCp1252(v) +
+                       " (64 chiffres hexad\xE9"
+                       "cimaux, deux-points permis).");
+        fingerprint = v;
+      }
+      if (a == "--timeout") {
+        if (!parseSeconds(v, connectMs))
+          return usage("D\xE9lai invalide : " + Utf8ToCp1252(v) + ".");
+        transferMs = connectMs;
       }
     } else if (a.rfind("--", 0) == 0 || !dir.empty()) {
       return usage("Argument inattendu : " + Utf8ToCp1252(a) + ".");
@@ -134,12 +178,18 @@ int cmdUpload(const Args& args) {
   request.passive = passive;
   request.remoteRoot = RemoteRoot(base, folder);
   request.localFolder = dir;
-  TerminalHost terminal;  // Ctrl-C asks the uploader to stop between two files
-  UploadOutcome sent = UploadPublication(request, &terminal, [](const std::string& line) {
-    printCp1252(stdout, line);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  });
+  request.tls = tls;
+  request.tlsFingerprint = fingerprint;
+  request.connectTimeoutMs = connectMs;
+  request.transferTimeoutMs = transferMs;
+  request.keepRemote = keepRemote;
+  TerminalUpload terminal;
+  UploadOutcome sent = UploadPublication(request, &terminal);
+  if (!sent.refusedFingerprint.empty())
+    printCp1252(stderr,
+                "Si ce certificat est bien celui de votre serveur, relancez avec "
+                "--tls-fingerprint " +
+                    sent.refusedFingerprint + "\n");
   return sent.ok ? 0 : 1;
 }
 

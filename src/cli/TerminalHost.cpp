@@ -12,8 +12,13 @@ namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
 
-extern "C" void onInterrupt(int) {
-  gInterrupted = 1;
+extern "C" void onInterrupt(int sig) {
+  gInterrupted = gInterrupted + 1;
+  // Whatever is waiting to see the first two, the third one is not asked twice.
+  if (gInterrupted >= 3) {
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+  }
 }
 
 }  // namespace
@@ -54,6 +59,10 @@ void TerminalHost::setProgressPos(long long pos) {
 
 bool TerminalHost::abortRequested() {
   return gInterrupted != 0;
+}
+
+int TerminalHost::interruptions() const {
+  return gInterrupted;
 }
 
 void TerminalHost::draw() {

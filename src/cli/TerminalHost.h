@@ -5,7 +5,8 @@
 namespace lignado::cli {
 
 // The terminal as host: messages on stderr; a progress bar with the status text on stderr
-// only when stderr is a terminal; Ctrl-C as the stop request (installed by the constructor).
+// only when stderr is a terminal; Ctrl-C as the stop request (installed by the constructor); a
+// third Ctrl-C ends the program at once.
 class TerminalHost : public Host {
  public:
   TerminalHost();
@@ -16,6 +17,8 @@ class TerminalHost : public Host {
   void setProgressPos(long long pos) override;
   void processMessages() override {}
   bool abortRequested() override;
+  /// How many times Ctrl-C was pressed since the constructor.
+  int interruptions() const;
 
  private:
   void draw();

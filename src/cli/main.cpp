@@ -22,7 +22,8 @@ const char kUsage[] =
     "  lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]\n"
     "  lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n"
     "  lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
-    "                     [--passive] [--port N]\n";
+    "                     [--passive] [--port N] [--tls auto|require|off]\n"
+    "                     [--tls-fingerprint EMPREINTE] [--timeout S] [--keep-remote]\n";
 
 const char kHelp[] =
     "\n"

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +15,12 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <thread>
+#include <csignal>
+#include <utility>
 #include <vector>
+
+#include "ftp/FtpTls.h"
+#include "util/Utf8.h"
 
 namespace lignado {
 
@@ -44,12 +49,54 @@ constexpr int kPumpMs = 100;         // the listener hears from a waiting call t
 constexpr uint32_t kQuitMs = 5000;   // a goodbye is not worth a long wait
 constexpr size_t kChunk = 64 * 1024;
 
+// Failure reasons, as the user reads them.
+const char kLost[] = "connexion perdue";
+const char kNotFtp[] = "le serveur ne r\xE9pond pas en FTP";
+const char kUnknownHost[] = "h\xF4te inconnu";
+const char kRefused[] =
+    "connexion refus\xE9"
+    "e";
+const char kUnreachable[] = "h\xF4te injoignable";
+const char kCannotConnect[] = "connexion impossible";
+const char kNoData[] =
+    "le serveur n'a pas ouvert la connexion de donn\xE9"
+    "es";
+const char kDataRefused[] =
+    "connexion de donn\xE9"
+    "es impossible";
+const char kLocalFile[] = "fichier local illisible";
+const char kAborted[] = "envoi interrompu";
+const char kLineBreak[] = "nom contenant un saut de ligne";
+const char kTlsFailed[] =
+    "\xE9"
+    "chec de la n\xE9gociation TLS";
+
+std::string timeoutText(uint32_t ms) {
+  unsigned tenths = (ms + 50) / 100;
+  std::string s = "d\xE9lai d\xE9pass\xE9 apr\xE8s " + std::to_string(tenths / 10);
+  if (tenths % 10) s += "," + std::to_string(tenths % 10);
+  return s + " s";
+}
+
+// A reply as one line: its lines joined, control characters dropped, UTF-8 converted.
+std::string replyText(const std::string& text) {
+  std::string out;
+  for (char c : Utf8ToCp1252(text)) {
+    if (c == '\n')
+      out += ' ';
+    else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
+      out += c;
+  }
+  return out;
+}
+
 void pump(const FtpSession& s) {
   if (FtpListener* l = s.listener()) l->ftpWaiting();
 }
 
-// 1 ready, 0 time-out, -1 error.
-int waitFor(int fd, short events, const Deadline& d, const FtpSession& s) {
+// 1 ready, 0 time-out, -1 error, -2 aborted (when `abort`, checked after each pump, is set).
+int waitFor(int fd, short events, const Deadline& d, const FtpSession& s,
+            const bool* abort = nullptr) {
   pollfd p{fd, events, 0};
   int r;
   do r = ::poll(&p, 1, 0);
@@ -57,6 +104,7 @@ int waitFor(int fd, short events, const Deadline& d, const FtpSession& s) {
   if (r != 0) return r > 0 ? 1 : -1;
   for (;;) {
     pump(s);
+    if (abort && *abort) return -2;
     if (d.passed()) return 0;
     r = ::poll(&p, 1, std::min(d.remainingMs(), kPumpMs));
     if (r > 0) return 1;
@@ -64,66 +112,103 @@ int waitFor(int fd, short events, const Deadline& d, const FtpSession& s) {
   }
 }
 
-// 1 connected, 0 time-out, -1 refused or unreachable.
+// 1 connected, 0 time-out, -1 refused or unreachable (the system's reason in `err`).
 int connectTo(const sockaddr* addr, socklen_t len, const Deadline& d, const FtpSession& s,
-              int& out) {
-  int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (::connect(fd, addr, len) != 0) {
-    if (errno != EINPROGRESS) {
-      ::close(fd);
-      return -1;
-    }
-    int w = waitFor(fd, POLLOUT, d, s);
-    int err = 0;
+              OwnedFd& out, int& err) {
+  OwnedFd fd(::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  err = errno;
+  if (!fd.valid()) return -1;
+  if (::connect(fd.get(), addr, len) != 0) {
+    err = errno;
+    if (err != EINPROGRESS) return -1;
+    int w = waitFor(fd.get(), POLLOUT, d, s);
     socklen_t errLen = sizeof err;
-    if (w <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0) {
-      ::close(fd);
+    if (w <= 0 || ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0)
       return w == 0 ? 0 : -1;
-    }
   }
-  out = fd;
+  out = std::move(fd);
   return 1;
 }
 
-bool sendAll(int fd, const char* p, size_t len, uint32_t timeoutMs, const FtpSession& s,
-             bool& timedOut) {
-  while (len > 0) {
-    ssize_t n = ::send(fd, p, len, MSG_NOSIGNAL);
-    if (n > 0) {
-      p += n;
-      len -= static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      int w = waitFor(fd, POLLOUT, Deadline(timeoutMs), s);
-      if (w == 0) timedOut = true;
-      if (w <= 0) return false;
-      continue;
-    }
-    return false;
-  }
-  return true;
+// Small writes (TLS handshakes, close notices) must not wait for the peer's delayed ACK.
+void noDelay(const OwnedFd& fd) {
+  int one = 1;
+  ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
+const char* connectReason(int err) {
+  switch (err) {
+    case ECONNREFUSED:
+      return kRefused;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+      return kUnreachable;
+    default:
+      return kCannotConnect;
+  }
+}
+
+// OpenSSL writes to sockets without MSG_NOSIGNAL: a peer that went away must give an error,
+// not end the process with SIGPIPE. Blocked for the calling thread while it lives.
+class SigpipeBlock {
+ public:
+  SigpipeBlock() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~SigpipeBlock() {
+    sigset_t pending;
+    if (!sigismember(&old_, SIGPIPE) && sigpending(&pending) == 0 &&
+        sigismember(&pending, SIGPIPE) == 1) {
+      timespec zero{0, 0};
+      sigtimedwait(&pipe_, nullptr, &zero);
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SigpipeBlock(const SigpipeBlock&) = delete;
+  SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+
+ private:
+  sigset_t pipe_, old_;
+};
+
+struct AddrInfoFree {
+  void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
+};
+using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoFree>;
+
+// One name look-up, shared by the caller and the resolver's notice of completion, so that a
+// look-up abandoned at its deadline is freed by whichever of the two lets go last.
 struct Lookup {
   std::string name, service;
   addrinfo hints{};
   gaicb cb{};
+  ~Lookup() {
+    if (cb.ar_result) ::freeaddrinfo(cb.ar_result);
+  }
 };
+using LookupRef = std::shared_ptr<Lookup>;
 
-// The resolver runs in its own thread so that the wait can end at the deadline.
+extern "C" void lookupDone(sigval v) {
+  delete static_cast<LookupRef*>(v.sival_ptr);
+}
+
+// The resolver works in the background so that the wait can end at the deadline.
 // 1 resolved, 0 time-out, -1 unknown name.
 int resolve(const std::string& host, uint16_t port, const Deadline& d, const FtpSession& s,
-            addrinfo*& out) {
+            AddrInfoList& out) {
   // An address needs no resolver.
   addrinfo numeric{};
   numeric.ai_family = AF_UNSPEC;
   numeric.ai_socktype = SOCK_STREAM;
   numeric.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &numeric, &out) == 0) return 1;
-  auto* lk = new Lookup;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &numeric, &found) == 0) {
+    out.reset(found);
+    return 1;
+  }
+  auto lk = std::make_shared<Lookup>();
   lk->name = host;
   lk->service = std::to_string(port);
   lk->hints.ai_family = AF_UNSPEC;
@@ -131,17 +216,21 @@ int resolve(const std::string& host, uint16_t port, const Deadline& d, const Ftp
   lk->cb.ar_name = lk->name.c_str();
   lk->cb.ar_service = lk->service.c_str();
   lk->cb.ar_request = &lk->hints;
+  // The notice holds its own reference until the resolver has finished with the look-up.
+  auto notice = std::make_unique<LookupRef>(lk);
+  sigevent done{};
+  done.sigev_notify = SIGEV_THREAD;
+  done.sigev_notify_function = lookupDone;
+  done.sigev_value.sival_ptr = notice.get();
   gaicb* list[1] = {&lk->cb};
-  if (::getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
-    delete lk;
-    return -1;
-  }
+  if (::getaddrinfo_a(GAI_NOWAIT, list, 1, &done) != 0) return -1;
+  LookupRef* pending = notice.release();
   for (;;) {
     int st = ::gai_error(&lk->cb);
     if (st != EAI_INPROGRESS) {
-      out = st == 0 ? lk->cb.ar_result : nullptr;
-      delete lk;
-      return out ? 1 : -1;
+      if (st != 0 || !lk->cb.ar_result) return -1;
+      out.reset(std::exchange(lk->cb.ar_result, nullptr));
+      return 1;
     }
     if (d.passed()) break;
     pump(s);
@@ -150,19 +239,8 @@ int resolve(const std::string& host, uint16_t port, const Deadline& d, const Ftp
     const gaicb* wait[1] = {&lk->cb};
     ::gai_suspend(wait, 1, &ts);
   }
-  ::gai_cancel(&lk->cb);
-  if (::gai_error(&lk->cb) != EAI_INPROGRESS) {
-    if (lk->cb.ar_result) ::freeaddrinfo(lk->cb.ar_result);
-    delete lk;
-    return 0;
-  }
-  // Still running inside the resolver: free it when it is done.
-  std::thread([lk] {
-    const gaicb* wait[1] = {&lk->cb};
-    while (::gai_error(&lk->cb) == EAI_INPROGRESS) ::gai_suspend(wait, 1, nullptr);
-    if (lk->cb.ar_result) ::freeaddrinfo(lk->cb.ar_result);
-    delete lk;
-  }).detach();
+  // A look-up taken off the queue before it ran sends no notice: its reference goes here.
+  if (::gai_cancel(&lk->cb) == EAI_CANCELED) delete pending;
   return 0;
 }
 
@@ -272,50 +350,69 @@ FtpSession::FtpSession(std::string agent, int32_t accessType, std::string proxy,
 
 FtpSession::~FtpSession() = default;
 
+void FtpSession::setTls(FtpTls mode, const std::string& trusted) {
+  tls_ = mode;
+  trusted_ = NormalizeFingerprint(trusted);
+}
+
 std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint16_t port,
                                                    const std::string& user,
                                                    const std::string& password, bool passive,
                                                    uint32_t& error) {
   error = 0;
+  failure_.clear();
+  refused_.clear();
   auto notify = [this](int32_t status) {
     if (listener_) listener_->ftpStatus(status, 0);
   };
   std::string name = host;
   if (name.size() > 2 && name.front() == '[' && name.back() == ']')
     name = name.substr(1, name.size() - 2);
+  // One deadline for everything up to the login: resolve, connect, greeting, TLS, login.
   Deadline deadline(connectMs_);
   notify(kFtpResolving);
-  addrinfo* found = nullptr;
+  AddrInfoList found;
   int r = name.empty() ? -1 : resolve(name, port ? port : 21, deadline, *this, found);
   if (r <= 0) {
     error = r == 0 ? kFtpErrTimeout : kFtpErrNameNotResolved;
+    failure_ = r == 0 ? timeoutText(connectMs_) : kUnknownHost;
     return nullptr;
   }
   notify(kFtpResolved);
-  int fd = -1;
+  OwnedFd fd;
   bool timedOut = false;
+  int err = 0;
   // Refused attempts are retried at once; the time-out covers every attempt together.
-  for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && fd < 0 && !timedOut; ++a) {
-    for (addrinfo* ai = found; ai && fd < 0 && !timedOut; ai = ai->ai_next) {
+  for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
+    for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut; ai = ai->ai_next) {
       notify(kFtpConnecting);
-      timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd) == 0;
+      timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err) == 0;
     }
   }
-  ::freeaddrinfo(found);
-  if (fd < 0) {
+  if (!fd.valid()) {
     error = timedOut ? kFtpErrTimeout : kFtpErrCannotConnect;
+    failure_ = timedOut ? timeoutText(connectMs_) : connectReason(err);
     return nullptr;
   }
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  std::unique_ptr<FtpConnection> c(new FtpConnection(shared_from_this(), fd, passive));
+  noDelay(fd);
+  if (tls_ != FtpTls::Off && !tlsContext_) tlsContext_ = std::make_unique<TlsContext>();
+  std::unique_ptr<FtpConnection> c(
+      new FtpConnection(shared_from_this(), std::move(fd), name, passive));
   c->notify(kFtpConnected);
-  if (!c->login(user, password, error)) return nullptr;
+  if (!c->login(user, password, deadline, error)) return nullptr;
   return c;
 }
 
-FtpConnection::FtpConnection(std::shared_ptr<FtpSession> session, int fd, bool passive)
-    : session_(std::move(session)), fd_(fd), passive_(passive) {}
+FtpConnection::Link::Link() = default;
+FtpConnection::Link::Link(Link&&) noexcept = default;
+FtpConnection::Link& FtpConnection::Link::operator=(Link&&) noexcept = default;
+FtpConnection::Link::~Link() = default;
+
+FtpConnection::FtpConnection(std::shared_ptr<FtpSession> session, OwnedFd fd, std::string host,
+                             bool passive)
+    : session_(std::move(session)), host_(std::move(host)), passive_(passive) {
+  link_.fd = std::move(fd);
+}
 
 FtpConnection::~FtpConnection() {
   close();
@@ -325,38 +422,156 @@ void FtpConnection::notify(int32_t status, uint32_t count) {
   if (FtpListener* l = session_->listener()) l->ftpStatus(status, count);
 }
 
+void FtpConnection::fail(const std::string& reason) {
+  session_->failure_ = reason;
+}
+
+void FtpConnection::failIo(Io io, uint32_t timeoutMs) {
+  fail(io == Io::TimedOut ? timeoutText(timeoutMs) : io == Io::Aborted ? kAborted : kLost);
+}
+
+void FtpConnection::failReply(const Reply& reply) {
+  fail(replyText(reply.text));
+}
+
 void FtpConnection::lose() {
-  if (fd_ < 0) return;
+  if (!alive()) return;
   if (!closing_) notify(kFtpClosing);
-  ::close(fd_);
-  fd_ = -1;
+  link_ = Link();
   in_.clear();
   if (!closing_) notify(kFtpClosed);
 }
 
 void FtpConnection::close() {
-  if (fd_ < 0) return;
+  if (!alive()) return;
   notify(kFtpClosing);
   closing_ = true;
   Reply r;
   if (sendLine("QUIT")) readReply(r, std::min(session_->receiveMs_, kQuitMs));
+  if (link_.tls && alive()) {
+    SigpipeBlock quiet;
+    link_.tls->SendClose();  // the server closes anyway
+  }
   closing_ = false;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  link_ = Link();
   in_.clear();
 }
 
+FtpConnection::Io FtpConnection::write(Link& link, const char* p, size_t len, uint32_t timeoutMs,
+                                       bool abortable) {
+  const bool* abort = abortable ? &session_->abort_ : nullptr;
+  while (len > 0) {
+    if (abort && *abort) return Io::Aborted;
+    short wait = POLLOUT;
+    if (link.tls) {
+      SigpipeBlock quiet;
+      size_t n = 0;
+      TlsIo io = link.tls->Write(p, len, n);
+      if (io == TlsIo::Done) {
+        p += n;
+        len -= n;
+        continue;
+      }
+      if (io == TlsIo::Closed) return Io::Closed;
+      if (io == TlsIo::Failed) return Io::Failed;
+      if (io == TlsIo::WantRead) wait = POLLIN;
+    } else {
+      ssize_t n = ::send(link.fd.get(), p, len, MSG_NOSIGNAL);
+      if (n > 0) {
+        p += n;
+        len -= static_cast<size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return Io::Failed;
+    }
+    int w = waitFor(link.fd.get(), wait, Deadline(timeoutMs), *session_, abort);
+    if (w == 0) return Io::TimedOut;
+    if (w == -2) return Io::Aborted;
+    if (w < 0) return Io::Failed;
+  }
+  return Io::Done;
+}
+
+FtpConnection::Io FtpConnection::read(Link& link, char* buf, size_t cap, size_t& got,
+                                      const Deadline& deadline) {
+  for (;;) {
+    short wait = POLLIN;
+    if (link.tls) {
+      SigpipeBlock quiet;
+      TlsIo io = link.tls->Read(buf, cap, got);
+      if (io == TlsIo::Done) return Io::Done;
+      if (io == TlsIo::Closed) return Io::Closed;
+      if (io == TlsIo::Failed) return Io::Failed;
+      if (io == TlsIo::WantWrite) wait = POLLOUT;
+    } else {
+      ssize_t n = ::recv(link.fd.get(), buf, cap, 0);
+      if (n > 0) {
+        got = static_cast<size_t>(n);
+        return Io::Done;
+      }
+      if (n == 0) return Io::Closed;
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return Io::Failed;
+    }
+    int w = waitFor(link.fd.get(), wait, deadline, *session_);
+    if (w == 0) return Io::TimedOut;
+    if (w < 0) return Io::Failed;
+  }
+}
+
+FtpConnection::Io FtpConnection::handshake(Link& link, const Deadline& deadline) {
+  for (;;) {
+    TlsIo io;
+    {
+      SigpipeBlock quiet;
+      io = link.tls->Handshake();
+    }
+    if (io == TlsIo::Done) return Io::Done;
+    if (io == TlsIo::Closed) return Io::Closed;
+    if (io == TlsIo::Failed) return Io::Failed;
+    int w = waitFor(link.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, deadline, *session_);
+    if (w == 0) return Io::TimedOut;
+    if (w < 0) return Io::Failed;
+  }
+}
+
+void FtpConnection::endData(Link& data) {
+  if (data.tls) {
+    Deadline d(session_->receiveMs_);
+    for (;;) {
+      TlsIo io;
+      {
+        SigpipeBlock quiet;
+        io = data.tls->SendClose();
+      }
+      if (io != TlsIo::WantRead && io != TlsIo::WantWrite) break;
+      if (waitFor(data.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, d, *session_) <= 0)
+        break;
+    }
+  }
+  ::shutdown(data.fd.get(), SHUT_WR);
+}
+
 bool FtpConnection::sendLine(const std::string& line) {
-  if (fd_ < 0 || hasLineBreak(line)) return false;
+  if (!alive()) {
+    fail(kLost);
+    return false;
+  }
+  if (hasLineBreak(line)) {
+    fail(kLineBreak);
+    return false;
+  }
   std::string out = line + "\r\n";
-  bool timedOut = false;
-  if (sendAll(fd_, out.data(), out.size(), session_->receiveMs_, *session_, timedOut)) return true;
-  timedOut_ = timedOut;
+  Io io = write(link_, out.data(), out.size(), session_->receiveMs_, false);
+  if (io == Io::Done) return true;
+  lastIo_ = io;
+  failIo(io, session_->receiveMs_);
   lose();
   return false;
 }
 
-bool FtpConnection::readLine(std::string& line, const Deadline& d) {
+bool FtpConnection::readLine(std::string& line, const Deadline& d, uint32_t timeoutMs) {
   for (;;) {
     auto nl = in_.find('\n');
     if (nl != in_.npos && nl <= kMaxLine) {
@@ -365,20 +580,21 @@ bool FtpConnection::readLine(std::string& line, const Deadline& d) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       return true;
     }
-    if (in_.size() > kMaxLine) {  // not an FTP server
+    if (in_.size() > kMaxLine) {
+      fail(kNotFtp);
       lose();
       return false;
     }
-    int w = waitFor(fd_, POLLIN, d, *session_);
-    if (w == 0) timedOut_ = true;
     char buf[4096];
-    ssize_t n = w > 0 ? ::recv(fd_, buf, sizeof buf, 0) : -1;
-    if (n < 0 && w > 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    if (n <= 0) {
+    size_t got = 0;
+    Io io = read(link_, buf, sizeof buf, got, d);
+    if (io != Io::Done) {
+      lastIo_ = io;
+      failIo(io, timeoutMs);
       lose();
       return false;
     }
-    in_.append(buf, static_cast<size_t>(n));
+    in_.append(buf, got);
   }
 }
 
@@ -387,13 +603,17 @@ bool FtpConnection::readReply(Reply& reply) {
 }
 
 bool FtpConnection::readReply(Reply& reply, uint32_t timeoutMs) {
-  if (fd_ < 0) return false;
-  timedOut_ = false;
+  lastIo_ = Io::Done;
+  if (!alive()) {
+    fail(kLost);
+    return false;
+  }
   Deadline d(timeoutMs);
   std::string line;
   int code = 0;
-  if (!readLine(line, d)) return false;
+  if (!readLine(line, d, timeoutMs)) return false;
   if (!replyCode(line, code)) {
+    fail(kNotFtp);
     lose();
     return false;
   }
@@ -401,10 +621,11 @@ bool FtpConnection::readReply(Reply& reply, uint32_t timeoutMs) {
   if (line.size() > 3 && line[3] == '-') {
     const std::string last = line.substr(0, 3);
     for (;;) {
-      if (!readLine(line, d)) return false;
+      if (!readLine(line, d, timeoutMs)) return false;
       text += "\r\n";
       text += line;
       if (text.size() > kMaxReply) {
+        fail(kNotFtp);
         lose();
         return false;
       }
@@ -422,99 +643,241 @@ bool FtpConnection::command(const std::string& line, Reply& reply) {
   return sendLine(line) && readReply(reply);
 }
 
-bool FtpConnection::login(const std::string& user, const std::string& password, uint32_t& error) {
+bool FtpConnection::simple(const std::string& line) {
   Reply r;
-  auto fail = [&](uint32_t code) {
-    error = timedOut_ ? kFtpErrTimeout : code;
+  if (!command(line, r)) return false;
+  if (r.code / 100 == 2) return true;
+  failReply(r);
+  return false;
+}
+
+bool FtpConnection::login(const std::string& user, const std::string& password,
+                          const Deadline& deadline, uint32_t& error) {
+  const uint32_t receiveMs = session_->receiveMs_;
+  // While logging in, a wait ends at the connection's deadline as well; a time-out names the
+  // limit that ended it.
+  bool connectLimit = false;
+  auto waitMs = [&] {
+    connectLimit = deadline.remainingMs() <= static_cast<long long>(receiveMs);
+    return static_cast<uint32_t>(
+        std::clamp<long long>(deadline.remainingMs(), 1, static_cast<long long>(receiveMs)));
+  };
+  auto refuse = [&](uint32_t code) {
+    if (lastIo_ == Io::TimedOut) {
+      error = kFtpErrTimeout;
+      fail(timeoutText(connectLimit ? session_->connectMs_ : receiveMs));
+    } else {
+      error = code;
+    }
     lose();
     return false;
   };
+  Reply r;
+  auto ask = [&](const std::string& line) { return sendLine(line) && readReply(r, waitMs()); };
   // "120 ready in a moment" may come first, but the greeting as a whole has one time-out:
   // a server repeating it forever must not hold the caller.
-  Deadline greeting(session_->receiveMs_);
+  Deadline greeting(waitMs());
   do {
     if (greeting.passed()) {
-      timedOut_ = true;
-      return fail(kFtpErrTimeout);
+      lastIo_ = Io::TimedOut;
+      return refuse(kFtpErrTimeout);
     }
     if (!readReply(r, static_cast<uint32_t>(std::max(greeting.remainingMs(), 1))))
-      return fail(kFtpErrConnectionAborted);
+      return refuse(kFtpErrConnectionAborted);
   } while (r.code / 100 == 1);
-  if (r.code != 220) return fail(kFtpErrExtended);
-  if (hasLineBreak(user)) return fail(kFtpErrIncorrectUserName);
-  if (!command("USER " + user, r)) return fail(kFtpErrConnectionAborted);
-  if (r.code == 230) return true;
-  if (r.code != 331) return fail(r.code == 530 ? kFtpErrIncorrectUserName : kFtpErrLoginFailure);
-  if (hasLineBreak(password)) return fail(kFtpErrIncorrectPassword);
-  if (!command("PASS " + password, r)) return fail(kFtpErrConnectionAborted);
-  if (r.code == 230 || r.code == 202) return true;
-  return fail(r.code == 530 ? kFtpErrIncorrectPassword : kFtpErrLoginFailure);
+  if (r.code != 220) {
+    failReply(r);
+    return refuse(kFtpErrExtended);
+  }
+  if (session_->tls_ != FtpTls::Off) {
+    uint32_t replyMs = waitMs();
+    if (!startTls(deadline, replyMs, connectLimit ? session_->connectMs_ : receiveMs, error)) {
+      lose();
+      return false;
+    }
+  }
+  if (hasLineBreak(user)) {
+    fail(kLineBreak);
+    return refuse(kFtpErrIncorrectUserName);
+  }
+  if (!ask("USER " + user)) return refuse(kFtpErrConnectionAborted);
+  if (r.code != 230) {
+    if (r.code != 331) {
+      failReply(r);
+      return refuse(r.code == 530 ? kFtpErrIncorrectUserName : kFtpErrLoginFailure);
+    }
+    if (hasLineBreak(password)) {
+      fail(kLineBreak);
+      return refuse(kFtpErrIncorrectPassword);
+    }
+    if (!ask("PASS " + password)) return refuse(kFtpErrConnectionAborted);
+    if (r.code != 230 && r.code != 202) {
+      failReply(r);
+      return refuse(r.code == 530 ? kFtpErrIncorrectPassword : kFtpErrLoginFailure);
+    }
+  }
+  if (secure()) {
+    // Every data connection under TLS too (RFC 4217: PBSZ 0 then PROT P).
+    for (const char* line : {"PBSZ 0", "PROT P"}) {
+      if (!ask(line)) return refuse(kFtpErrConnectionAborted);
+      if (r.code / 100 != 2) {
+        fail(
+            "le serveur refuse de chiffrer les donn\xE9"
+            "es (" +
+            replyText(r.text) + ")");
+        return refuse(kFtpErrSecureChannel);
+      }
+    }
+  }
+  return true;
+}
+
+bool FtpConnection::startTls(const Deadline& deadline, uint32_t replyMs, uint32_t limitMs,
+                             uint32_t& error) {
+  Reply r;
+  error = kFtpErrConnectionAborted;
+  if (!sendLine("AUTH TLS") || !readReply(r, replyMs)) {
+    if (lastIo_ == Io::TimedOut) {
+      error = kFtpErrTimeout;
+      fail(timeoutText(limitMs));
+    }
+    return false;
+  }
+  if (r.code != 234) {
+    // Only a refusal lets an automatic choice go on in clear text.
+    if (session_->tls_ == FtpTls::Auto && r.code >= 400 && alive()) {
+      tlsRefused_ = true;
+      return true;
+    }
+    fail("le serveur refuse TLS (" + replyText(r.text) + ")");
+    error = kFtpErrSecureChannel;
+    return false;
+  }
+  error = kFtpErrSecureChannel;
+  const TlsContext* context = session_->tlsContext_.get();
+  if (context) link_.tls = TlsStream::Client(*context, link_.fd.get(), host_, nullptr);
+  if (!link_.tls) {
+    fail(kTlsFailed);
+    return false;
+  }
+  in_.clear();  // nothing sent in clear after the 234 may count
+  Io io = handshake(link_, deadline);
+  if (io != Io::Done) {
+    lastIo_ = io;
+    if (io == Io::TimedOut) error = kFtpErrTimeout;
+    fail(io == Io::TimedOut ? timeoutText(session_->connectMs_) : kTlsFailed);
+    return false;
+  }
+  std::string problem = link_.tls->CertificateProblem();
+  if (problem.empty()) return true;
+  std::string fingerprint = link_.tls->Fingerprint();
+  if (!session_->trusted_.empty() && NormalizeFingerprint(fingerprint) == session_->trusted_)
+    return true;
+  session_->refused_ = fingerprint;
+  fail("certificat refus\xE9 (" + problem + "), empreinte SHA-256 " + fingerprint);
+  error = kFtpErrInvalidCa;
+  return false;
 }
 
 bool FtpConnection::changeDir(const std::string& dir) {
-  Reply r;
-  return command("CWD " + dir, r) && r.code / 100 == 2;
+  return simple("CWD " + dir);
 }
 
 bool FtpConnection::currentDir(std::string& dir) {
   Reply r;
-  return command("PWD", r) && r.code == 257 && parse257(r.text, dir);
+  if (!command("PWD", r)) return false;
+  if (r.code == 257 && parse257(r.text, dir)) return true;
+  failReply(r);
+  return false;
 }
 
 bool FtpConnection::makeDir(const std::string& dir) {
-  Reply r;
-  return command("MKD " + dir, r) && r.code / 100 == 2;
+  return simple("MKD " + dir);
+}
+
+bool FtpConnection::removeDir(const std::string& dir) {
+  return simple("RMD " + dir);
+}
+
+bool FtpConnection::deleteFile(const std::string& remoteName) {
+  return simple("DELE " + remoteName);
 }
 
 bool FtpConnection::setType(FtpTransfer mode) {
   char t = mode == FtpTransfer::Ascii ? 'A' : 'I';
   if (type_ == t) return true;
-  Reply r;
-  if (!command(std::string("TYPE ") + t, r) || r.code / 100 != 2) return false;
+  if (!simple(std::string("TYPE ") + t)) return false;
   type_ = t;
   return true;
 }
 
-int FtpConnection::openPassive() {
+FtpConnection::Link FtpConnection::openPassive() {
   sockaddr_storage peer{};
   socklen_t len = sizeof peer;
-  if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &len) != 0) return -1;
+  if (::getpeername(link_.fd.get(), reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
+    fail(kLost);
+    return {};
+  }
   Reply r;
   uint16_t port = 0;
   if (!noExtended_) {
-    if (!command("EPSV", r)) return -1;
-    if (r.code == 229)
+    if (!command("EPSV", r)) return {};
+    if (r.code == 229) {
       port = parseEpsv(r.text);
-    else if (unsupported(r.code) && peer.ss_family == AF_INET)
+    } else if (unsupported(r.code) && peer.ss_family == AF_INET) {
       noExtended_ = true;
-    else
-      return -1;
+    } else {
+      failReply(r);
+      return {};
+    }
   }
   if (noExtended_) {
-    if (peer.ss_family != AF_INET || !command("PASV", r) || r.code != 227) return -1;
+    if (peer.ss_family != AF_INET || !command("PASV", r)) return {};
+    if (r.code != 227) {
+      failReply(r);
+      return {};
+    }
     port = parsePasv(r.text);
   }
-  if (port == 0) return -1;
+  if (port == 0) {
+    failReply(r);
+    return {};
+  }
   setPort(peer, port);
-  int fd = -1;
+  Link data;
+  int err = 0;
   Deadline d(session_->receiveMs_);
-  int c = connectTo(reinterpret_cast<sockaddr*>(&peer), addrLen(peer), d, *session_, fd);
-  if (c == 0) lose();  // the server offered a port and does not answer on it
-  return c > 0 ? fd : -1;
+  int c = connectTo(reinterpret_cast<sockaddr*>(&peer), addrLen(peer), d, *session_, data.fd, err);
+  if (c > 0) {
+    noDelay(data.fd);
+    return data;
+  }
+  if (c == 0) {
+    fail(timeoutText(session_->receiveMs_));
+    lose();  // the server offered a port and does not answer on it
+  } else {
+    fail(kDataRefused);
+  }
+  return {};
 }
 
-int FtpConnection::openActive() {
+FtpConnection::Link FtpConnection::openActive() {
   sockaddr_storage local{};
   socklen_t len = sizeof local;
-  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) return -1;
+  if (::getsockname(link_.fd.get(), reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    fail(kLost);
+    return {};
+  }
   setPort(local, 0);
-  int lfd = ::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (lfd < 0) return -1;
+  Link listening;
+  listening.fd.reset(::socket(local.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  const int lfd = listening.fd.get();
   socklen_t boundLen = addrLen(local);
-  if (::bind(lfd, reinterpret_cast<sockaddr*>(&local), boundLen) != 0 || ::listen(lfd, 1) != 0 ||
+  if (lfd < 0 || ::bind(lfd, reinterpret_cast<sockaddr*>(&local), boundLen) != 0 ||
+      ::listen(lfd, 1) != 0 ||
       ::getsockname(lfd, reinterpret_cast<sockaddr*>(&local), &boundLen) != 0) {
-    ::close(lfd);
-    return -1;
+    fail(kDataRefused);
+    return {};
   }
   bool v4 = local.ss_family == AF_INET;
   char ip[INET6_ADDRSTRLEN] = {};
@@ -537,27 +900,51 @@ int FtpConnection::openActive() {
     ok = command("PORT " + hp + "," + std::to_string(p / 256) + "," + std::to_string(p % 256), r) &&
          r.code / 100 == 2;
   }
-  if (!ok) {
-    ::close(lfd);
-    return -1;
-  }
-  return lfd;
+  if (ok) return listening;
+  if (alive()) failReply(r);
+  return {};
 }
 
-int FtpConnection::acceptData(int listenFd) {
-  if (waitFor(listenFd, POLLIN, Deadline(session_->receiveMs_), *session_) <= 0) return -1;
-  return ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+FtpConnection::Link FtpConnection::acceptData(const Link& listening) {
+  Link data;
+  if (waitFor(listening.fd.get(), POLLIN, Deadline(session_->receiveMs_), *session_) > 0)
+    data.fd.reset(::accept4(listening.fd.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+  if (data.fd.valid())
+    noDelay(data.fd);
+  else
+    fail(kNoData);
+  return data;
 }
 
-FtpConnection::SendResult FtpConnection::sendFile(int dataFd, int fileFd, FtpTransfer mode) {
+bool FtpConnection::secureData(Link& data) {
+  if (!secure()) return true;
+  // The control connection's session is offered again: servers may require it, so that
+  // nobody else can slip into the data connection.
+  data.tls = TlsStream::Client(*session_->tlsContext_, data.fd.get(), host_, link_.tls.get());
+  Io io = data.tls ? handshake(data, Deadline(session_->receiveMs_)) : Io::Failed;
+  if (io == Io::Done &&
+      (data.tls->Resumed() || data.tls->Fingerprint() == link_.tls->Fingerprint()))
+    return true;
+  fail(io == Io::TimedOut ? timeoutText(session_->receiveMs_) : kTlsFailed);
+  return false;
+}
+
+FtpConnection::Io FtpConnection::sendFile(Link& data, int fileFd, FtpTransfer mode) {
   std::vector<char> buf(kChunk);
   std::string ascii;
   bool lastCr = false;
   for (;;) {
+    if (session_->abort_) {
+      fail(kAborted);
+      return Io::Aborted;
+    }
     ssize_t n = ::read(fileFd, buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return SendResult::LocalError;
-    if (n == 0) return SendResult::Done;
+    if (n < 0) {
+      fail(kLocalFile);
+      return Io::Failed;
+    }
+    if (n == 0) return Io::Done;
     const char* p = buf.data();
     size_t len = static_cast<size_t>(n);
     if (mode == FtpTransfer::Ascii) {  // lines end with CR LF on the wire
@@ -570,50 +957,95 @@ FtpConnection::SendResult FtpConnection::sendFile(int dataFd, int fileFd, FtpTra
       p = ascii.data();
       len = ascii.size();
     }
-    bool timedOut = false;
-    if (!sendAll(dataFd, p, len, session_->receiveMs_, *session_, timedOut))
-      return timedOut ? SendResult::TimedOut : SendResult::Broken;
+    Io io = write(data, p, len, session_->receiveMs_, true);
+    if (io != Io::Done) {
+      failIo(io, session_->receiveMs_);
+      return io;
+    }
     notify(kFtpRequestSent, static_cast<uint32_t>(n));
   }
 }
 
 bool FtpConnection::putFile(const std::string& localFile, const std::string& remoteName,
                             FtpTransfer mode) {
-  if (fd_ < 0 || hasLineBreak(remoteName)) return false;
-  int file = ::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (file < 0) return false;
+  if (!alive()) {
+    fail(kLost);
+    return false;
+  }
+  if (hasLineBreak(remoteName)) {
+    fail(kLineBreak);
+    return false;
+  }
+  OwnedFd file(::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
-  if (::fstat(file, &st) != 0 || !S_ISREG(st.st_mode) || !setType(mode)) {
-    ::close(file);
+  if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    fail(kLocalFile);
     return false;
   }
-  int listenFd = -1, dataFd = -1;
+  if (!setType(mode)) return false;
+  Link listening, data;
   if (passive_)
-    dataFd = openPassive();
+    data = openPassive();
   else
-    listenFd = openActive();
-  if (dataFd < 0 && listenFd < 0) {
-    ::close(file);
+    listening = openActive();
+  if (!data.fd.valid() && !listening.fd.valid()) return false;
+  Reply r;
+  if (!command("STOR " + remoteName, r)) return false;
+  if (r.code / 100 != 1) {
+    failReply(r);
     return false;
   }
-  Reply r;
-  bool started = command("STOR " + remoteName, r) && r.code / 100 == 1;
-  if (started && listenFd >= 0) {
-    dataFd = acceptData(listenFd);
-    if (dataFd < 0) lose();  // the server said it would connect and did not
+  if (listening.fd.valid()) {
+    data = acceptData(listening);
+    listening = Link();
+    if (!data.fd.valid()) {
+      lose();  // the server said it would connect and did not
+      return false;
+    }
   }
-  if (listenFd >= 0) ::close(listenFd);
-  SendResult sent = SendResult::Broken;
-  if (started && dataFd >= 0) sent = sendFile(dataFd, file, mode);
-  if (dataFd >= 0) ::close(dataFd);
-  ::close(file);
-  if (!started || dataFd < 0) return false;
-  if (sent == SendResult::TimedOut) {  // the server stopped reading: nothing more to expect
+  // The owner may end this file at once from here on (abortTransfer).
+  struct Transfer {
+    FtpSession& s;
+    explicit Transfer(FtpSession& session) : s(session) {
+      s.transferring_ = true, s.abort_ = false;
+    }
+    ~Transfer() { s.transferring_ = false, s.abort_ = false; }
+  } transfer(*session_);
+  Io sent = secureData(data) ? sendFile(data, file.get(), mode) : Io::Failed;
+  file.reset();
+  // A clean end (close notice, then end of stream) tells the server the file is whole. The
+  // socket itself is closed only once the server has replied: closed earlier, a late message of
+  // the server (a session ticket, its close notice) would reset the link under bytes it may not
+  // have read yet. A failed transfer is reset at once, so it cannot pass for a whole file.
+  if (sent == Io::Done) {
+    endData(data);
+  } else {
+    linger abort{1, 0};
+    ::setsockopt(data.fd.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    data = Link();
+  }
+  if (sent == Io::TimedOut) {  // the server stopped reading: nothing more to expect
     lose();
     return false;
   }
-  // Even after a failure the server's reply is read, so that the link stays in step.
-  if (!readReply(r) || sent != SendResult::Done || r.code / 100 != 2) return false;
+  // Even after a failure the server's reply is read, so that the link stays in step; a refusal
+  // there (disk full, no right to write) says more than a broken data connection.
+  std::string why = session_->failure_;
+  uint32_t replyMs =
+      sent == Io::Done ? session_->receiveMs_ : std::min(session_->receiveMs_, kQuitMs);
+  if (!readReply(r, replyMs)) {
+    if (sent != Io::Done) fail(why);
+    return false;
+  }
+  if (r.code / 100 != 2) {
+    if (sent == Io::Aborted)
+      fail(why);
+    else
+      failReply(r);
+    return false;
+  }
+  if (sent != Io::Done) return false;
+  data = Link();
   notify(kFtpResponseReceived, 0);
   return true;
 }

@@ -4,12 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "util/Owned.h"
+
 namespace lignado {
 
-// The FTP protocol under the client components: RFC 959 with the RFC 2428 EPRT/EPSV forms,
-// POSIX sockets, a time-out on every wait, one logged-in control connection that is never
-// reopened behind the caller's back. Status and error numbers are those of the Internet library
-// the components were written for.
+// The FTP protocol under the client components: RFC 959 with the RFC 2428 EPRT/EPSV forms and
+// RFC 4217 explicit TLS, POSIX sockets, a time-out on every wait, one logged-in control
+// connection that is never reopened behind the caller's back. Status and error numbers are
+// those of the Internet library the components were written for.
 
 enum FtpStatus : int32_t {
   kFtpResolving = 10,
@@ -32,9 +34,15 @@ enum FtpError : uint32_t {
   kFtpErrLoginFailure = 12015,
   kFtpErrCannotConnect = 12029,
   kFtpErrConnectionAborted = 12030,  // the server hung up or did not speak FTP
+  kFtpErrInvalidCa = 12045,          // the server's certificate was refused
+  kFtpErrSecureChannel = 12157,      // TLS could not be set up
 };
 
 enum class FtpTransfer { Unknown, Ascii, Binary };
+
+// Off: clear text. Auto: TLS when the server accepts AUTH TLS, clear text when it refuses.
+// Require: TLS or nothing.
+enum class FtpTls { Off, Auto, Require };
 
 class FtpListener {
  public:
@@ -46,10 +54,12 @@ class FtpListener {
 
 class FtpConnection;
 class FtpDeadline;
+class TlsContext;
+class TlsStream;
 
 // What a session of the Internet library holds: the options for later connections, the
-// status listener and the text of the server's last reply. Made with std::make_shared; each
-// connection keeps its session alive.
+// status listener, the text of the server's last reply and the reason of the last failure.
+// Made with std::make_shared; each connection keeps its session alive.
 class FtpSession : public std::enable_shared_from_this<FtpSession> {
  public:
   FtpSession(std::string agent, int32_t accessType, std::string proxy, std::string proxyBypass);
@@ -62,6 +72,8 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   void setConnectRetries(uint32_t n) { retries_ = n; }
   void setConnectTimeout(uint32_t ms) { connectMs_ = ms; }
   void setReceiveTimeout(uint32_t ms) { receiveMs_ = ms; }
+  /// `trusted`: the SHA-256 fingerprint of a certificate the user accepted, in any usual form.
+  void setTls(FtpTls mode, const std::string& trusted);
   const std::string& agent() const { return agent_; }
   int32_t accessType() const { return accessType_; }
   const std::string& proxy() const { return proxy_; }
@@ -74,6 +86,13 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
 
   /// The last reply of any connection of this session, lines joined with CR LF.
   const std::string& lastResponse() const { return lastResponse_; }
+  /// Why the last failed call failed, in French (Windows-1252): the server's reply or what
+  /// the system said.
+  const std::string& failure() const { return failure_; }
+  /// The fingerprint of the certificate the last connect refused, empty if none was.
+  const std::string& refusedFingerprint() const { return refused_; }
+  /// Ends the file being sent at once (from the listener, during a transfer); it fails.
+  void abortTransfer() { abort_ = transferring_; }
 
  private:
   friend class FtpConnection;
@@ -81,7 +100,11 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   int32_t accessType_;
   FtpListener* listener_ = nullptr;
   uint32_t retries_ = 3, connectMs_ = 300000, receiveMs_ = 60000;
-  std::string lastResponse_;
+  FtpTls tls_ = FtpTls::Off;
+  std::string trusted_;
+  std::unique_ptr<TlsContext> tlsContext_;
+  std::string lastResponse_, failure_, refused_;
+  bool transferring_ = false, abort_ = false;
 };
 
 class FtpConnection {
@@ -90,10 +113,16 @@ class FtpConnection {
   FtpConnection(const FtpConnection&) = delete;
   FtpConnection& operator=(const FtpConnection&) = delete;
 
-  bool alive() const { return fd_ >= 0; }
+  bool alive() const { return link_.fd.valid(); }
+  /// The control connection and every data connection are under TLS.
+  bool secure() const { return link_.tls != nullptr; }
+  /// The server refused AUTH TLS and the session went on in clear text (FtpTls::Auto).
+  bool tlsRefused() const { return tlsRefused_; }
   bool changeDir(const std::string& dir);
   bool currentDir(std::string& dir);
   bool makeDir(const std::string& dir);
+  bool removeDir(const std::string& dir);
+  bool deleteFile(const std::string& remoteName);
   /// Stores a local regular file under the remote name; true only when the server confirmed
   /// that it received every byte.
   bool putFile(const std::string& localFile, const std::string& remoteName, FtpTransfer mode);
@@ -101,34 +130,57 @@ class FtpConnection {
 
  private:
   friend class FtpSession;
+  // A socket, in clear or under TLS.
+  struct Link {
+    OwnedFd fd;
+    std::unique_ptr<TlsStream> tls;
+    Link();
+    Link(Link&&) noexcept;
+    Link& operator=(Link&&) noexcept;
+    ~Link();
+  };
   struct Reply {
     int code = 0;
     std::string text;
   };
-  FtpConnection(std::shared_ptr<FtpSession> session, int fd, bool passive);
+  enum class Io { Done, Closed, TimedOut, Failed, Aborted };
 
-  enum class SendResult { Done, LocalError, Broken, TimedOut };
+  FtpConnection(std::shared_ptr<FtpSession> session, OwnedFd fd, std::string host, bool passive);
 
-  bool login(const std::string& user, const std::string& password, uint32_t& error);
+  bool login(const std::string& user, const std::string& password, const FtpDeadline& deadline,
+             uint32_t& error);
+  /// `replyMs` bounds the wait for the reply to AUTH, whose time-out is reported as `limitMs`.
+  bool startTls(const FtpDeadline& deadline, uint32_t replyMs, uint32_t limitMs, uint32_t& error);
   bool sendLine(const std::string& line);
   bool readReply(Reply& reply);
   bool readReply(Reply& reply, uint32_t timeoutMs);
-  bool readLine(std::string& line, const FtpDeadline& deadline);
+  bool readLine(std::string& line, const FtpDeadline& deadline, uint32_t timeoutMs);
   bool command(const std::string& line, Reply& reply);
+  bool simple(const std::string& line);  // a command whose reply must be 2xx
   bool setType(FtpTransfer mode);
-  int openPassive();
-  int openActive();
-  int acceptData(int listenFd);
-  SendResult sendFile(int dataFd, int fileFd, FtpTransfer mode);
-  void lose();  // the link is gone or out of step: close it without a word
+  Link openPassive();
+  Link openActive();
+  Link acceptData(const Link& listening);
+  bool secureData(Link& data);
+  Io sendFile(Link& data, int fileFd, FtpTransfer mode);
+  Io write(Link& link, const char* p, size_t len, uint32_t timeoutMs, bool abortable);
+  Io read(Link& link, char* buf, size_t cap, size_t& got, const FtpDeadline& deadline);
+  Io handshake(Link& link, const FtpDeadline& deadline);
+  void endData(Link& data);  // close notice and end of stream; the socket stays open
+  void lose();               // the link is gone or out of step: close it without a word
   void notify(int32_t status, uint32_t count = 0);
+  void fail(const std::string& reason);
+  void failIo(Io io, uint32_t timeoutMs);
+  void failReply(const Reply& reply);
 
   std::shared_ptr<FtpSession> session_;
-  int fd_;
+  Link link_;
+  std::string host_;
   bool passive_;
   bool noExtended_ = false;  // the server rejected EPRT/EPSV: use PORT/PASV
-  char type_ = 0;            // TYPE last set: 'A', 'I' or none
-  bool timedOut_ = false;    // the last failed read ran out of time
+  bool tlsRefused_ = false;
+  Io lastIo_ = Io::Done;  // how the last failed read or write ended
+  char type_ = 0;         // TYPE last set: 'A', 'I' or none
   bool closing_ = false;
   std::string in_;  // control bytes received but not yet read
 };

@@ -7,16 +7,17 @@
 #include <cstring>
 
 #include "util/FileTools.h"
-#include "util/Host.h"
 #include "util/StrTools.h"
 
 namespace lignado {
 
 namespace {
 constexpr size_t kDirBuffer = 2048;
-}
+const char kNotConnected[] = "pas de connexion";
+const char kLocalFile[] = "fichier local illisible";
+}  // namespace
 
-TSimpleFTP::TSimpleFTP(Host* host) : TWinInetControl(host) {
+TSimpleFTP::TSimpleFTP(TFtpObserver* owner) : TWinInetControl(owner) {
   Port = 21;
   QuickProgress = false;
 }
@@ -45,19 +46,23 @@ void TSimpleFTP::SetFileSystemType(TFTPFileSystemType type) {
 
 bool TSimpleFTP::Connect() {
   bool result = TWinInetControl::Connect();
-  if (OnLogin) OnLogin(this, UserName, Password);
+  Notify().OnLogin(*this, UserName, Password);
   // A link the server dropped is not a connection: a new Connect opens a fresh one.
   if (connection_ && !connection_->alive()) connection_.reset();
   uint32_t error = kFtpErrInternal;
-  if (session_ && !connection_)
+  if (session_ && !connection_) {
+    session_->setTls(Tls, TlsFingerprint);
     connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
                                     Passive(), error);
+    refusedFingerprint_ = session_->refusedFingerprint();
+  }
   if (connection_) {
     LoginResponse = LastResponseText();
     if (!remoteDir_.empty()) ChangeDir(remoteDir_);
-    if (OnConnected) OnConnected(this);
+    Notify().OnConnected(*this);
     return true;
   }
+  Failed();
   CloseSession();
   RaiseConnectError(error);
   return result;
@@ -86,33 +91,50 @@ void TSimpleFTP::HandleStatus(int32_t status, const void* info, uint32_t infoLen
     progress_.BytesSent += count;
     if (progress_.BytesSent == before || progress_.BytesSent > progress_.FileSize)
       progress_.BytesSent = progress_.FileSize;
-    if (OnTransferProgress && !progress_.FileName.empty()) OnTransferProgress(this, progress_);
+    if (!progress_.FileName.empty()) Notify().OnTransferProgress(*this, progress_);
     if (QuickProgress) UpdateQuickProgress();
   }
-  hostProcess(host_);
+  Dispatch();
 }
 
 void TSimpleFTP::UpdateQuickProgress() {
   auto clampInt = [](int64_t v) {
     return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
   };
-  if (QuickProgressMajor) {
-    QuickProgressMajor->SetMax(clampInt(progress_.MajorMax));
-    QuickProgressMajor->SetPosition(clampInt(progress_.MajorPosition));
-  }
-  if (QuickProgressMinor) {
-    QuickProgressMinor->SetMax(100);
-    int percent = 0;
-    if (progress_.FileSize > 0)  // halves go to the even neighbour, as the original rounding
-      percent = static_cast<int>(std::nearbyint(static_cast<double>(progress_.BytesSent) /
-                                                static_cast<double>(progress_.FileSize) * 100.0));
-    QuickProgressMinor->SetPosition(percent);
-  }
-  if (QuickLabelMajor && progress_.MajorMax > 0)
-    QuickLabelMajor->SetCaption(std::to_string(progress_.MajorPosition) + " of " +
-                                std::to_string(progress_.MajorMax));
-  if (QuickLabelMinor && !progress_.FileName.empty())
-    QuickLabelMinor->SetCaption(progress_.FileName);
+  TFtpObserver& o = Notify();
+  o.QuickProgressMajor(clampInt(progress_.MajorMax), clampInt(progress_.MajorPosition));
+  int percent = 0;
+  if (progress_.FileSize > 0)  // halves go to the even neighbour, as the original rounding
+    percent = static_cast<int>(std::nearbyint(static_cast<double>(progress_.BytesSent) /
+                                              static_cast<double>(progress_.FileSize) * 100.0));
+  o.QuickProgressMinor(100, percent);
+  if (progress_.MajorMax > 0)
+    o.QuickLabelMajor(std::to_string(progress_.MajorPosition) + " of " +
+                      std::to_string(progress_.MajorMax));
+  if (!progress_.FileName.empty()) o.QuickLabelMinor(progress_.FileName);
+}
+
+bool TSimpleFTP::Failed(const char* reason) {
+  failure_ = reason ? reason : session_ ? session_->failure() : kNotConnected;
+  return false;
+}
+
+void TSimpleFTP::AbortTransfer() {
+  if (session_) session_->abortTransfer();
+}
+
+bool TSimpleFTP::DeleteRemoteFile(const std::string& remoteName) {
+  if (!Connected() || !connection_) return Failed(kNotConnected);
+  bool ok = connection_->deleteFile(remoteName) || Failed();
+  SyncLostLink();
+  return ok;
+}
+
+bool TSimpleFTP::RemoveRemoteDir(const std::string& dir) {
+  if (!Connected() || !connection_) return Failed(kNotConnected);
+  bool ok = connection_->removeDir(RemoveTrailingSlash(dir)) || Failed();
+  SyncLostLink();
+  return ok;
 }
 
 void TSimpleFTP::SyncLostLink() {
@@ -140,9 +162,10 @@ bool TSimpleFTP::ChangeDir(const std::string& dir) {
   }
   if (connection_ && connection_->changeDir(RemoveTrailingSlash(dir))) {
     remoteDir_ = dir;
-    if (OnDirectoryChange) OnDirectoryChange(this);
+    Notify().OnDirectoryChange(*this);
     return true;
   }
+  Failed();
   if (SilentExceptions || fileSystemType_ == ftUnknown) return false;
   throw ESimpleFTPError("Couldn't change to directory " + dir);
 }
@@ -163,7 +186,7 @@ bool TSimpleFTP::RemoteDirExists(const std::string& dir) {
 
 bool TSimpleFTP::ForceRemoteDir(const std::string& dir) {
   if (!Connected()) {
-    if (SilentExceptions) return false;
+    if (SilentExceptions) return Failed(kNotConnected);
     throw ESimpleFTPError("Not connected!");
   }
   std::string trimmed = RemoveTrailingSlash(dir);
@@ -174,6 +197,7 @@ bool TSimpleFTP::ForceRemoteDir(const std::string& dir) {
   std::string parent = ParentPath(trimmed, '/');
   if (!parent.empty() && parent != trimmed) ForceRemoteDir(parent);
   if (connection_ && connection_->makeDir(trimmed)) return true;
+  Failed();
   if (SilentExceptions) return false;
   throw ESimpleFTPError("Error creating directory " + dir);
 }
@@ -204,6 +228,7 @@ bool TSimpleFTP::PutFileAs(const std::string& localFile, const std::string& remo
   try {
     progress_.FileSize = GetFileSize(localFile);
   } catch (const EFOpenError&) {
+    Failed(kLocalFile);
     if (!SilentExceptions) throw;
     return false;
   }
@@ -211,6 +236,7 @@ bool TSimpleFTP::PutFileAs(const std::string& localFile, const std::string& remo
                      : transferType_ == ttBinary ? FtpTransfer::Binary
                                                  : FtpTransfer::Unknown;
   bool ok = connection_ && connection_->putFile(localFile, remoteName, mode);
+  if (!ok) Failed(connection_ ? nullptr : kNotConnected);
   if (ok || SilentExceptions) return ok;
   throw ESimpleFTPError("Error putting " + localFile + " to " + remoteName);
 }

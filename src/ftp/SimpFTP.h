@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -36,25 +35,14 @@ struct TFindData {  // for directory listings, which this program does not perfo
 // use "/", local paths the platform's separator. Silent by default: failures are false results.
 class TSimpleFTP : public TWinInetControl {
  public:
-  using TLoginEvent =
-      std::function<void(TSimpleFTP* sender, std::string& userName, std::string& password)>;
-  using TTransferProgressEvent =
-      std::function<void(TSimpleFTP* sender, const TFTPProgressInfo& progress)>;
-  using TFindItemEvent = std::function<void(TSimpleFTP* sender, const TFindData& item)>;
-  using TSimpleNotifyEvent = std::function<void(TSimpleFTP* sender)>;
-
   static constexpr uint32_t kPassiveFlag = 0x08000000u;
 
-  explicit TSimpleFTP(Host* host = nullptr);
+  explicit TSimpleFTP(TFtpObserver* owner = nullptr);
   ~TSimpleFTP() override;
 
   std::string LocalDir;
   std::string LoginResponse;
   bool FailIfExistsOnGet = false;
-  TLoginEvent OnLogin;
-  TTransferProgressEvent OnTransferProgress;
-  TFindItemEvent OnFindItem;
-  TSimpleNotifyEvent OnDirectoryChange;
 
   TFTPTransferType TransferType() const { return transferType_; }
   void SetTransferType(TFTPTransferType type) { transferType_ = type; }
@@ -64,6 +52,16 @@ class TSimpleFTP : public TWinInetControl {
   bool Passive() const { return (connectFlags_ & kPassiveFlag) != 0; }
   void SetPassive(bool passive);
   TFTPFileSystemType FileSystemType() const { return fileSystemType_; }
+  /// TLS for the next Connect, and the SHA-256 fingerprint of a certificate the user trusts
+  /// although the system does not. Off by default, as the components always were.
+  FtpTls Tls = FtpTls::Off;
+  std::string TlsFingerprint;
+  /// The last Connect secured the connection, or (Auto) went on in clear because the server
+  /// refused TLS.
+  bool Secure() const { return connection_ && connection_->secure(); }
+  bool TlsRefused() const { return connection_ && connection_->tlsRefused(); }
+  /// The fingerprint of the certificate the last Connect refused, empty if none was.
+  const std::string& RefusedFingerprint() const { return refusedFingerprint_; }
   void SetFileSystemType(TFTPFileSystemType type);
   const TFTPProgressInfo& Progress() const { return progress_; }
   FtpConnection* ConnectionHandle() const { return connection_.get(); }
@@ -84,16 +82,26 @@ class TSimpleFTP : public TWinInetControl {
   bool PutFile(const std::string& fileName);
   bool PutFileAs(const std::string& localFile, const std::string& remoteName);
   std::string IncludeRemoteSlash(const std::string& dir) const;
+  /// Removes a remote file or an empty remote directory (DELE, RMD).
+  bool DeleteRemoteFile(const std::string& remoteName);
+  bool RemoveRemoteDir(const std::string& dir);
+  /// Ends the file being sent at once; called by the owner while it processes messages.
+  void AbortTransfer();
+  /// The control connection is up (it may have been lost since the last operation).
+  bool LinkAlive() const { return Connected() && connection_ && connection_->alive(); }
 
  private:
   bool Connected() const { return State() == wsConnected; }
   void SyncLostLink();
+  /// Records why an operation failed (the connection's reason unless one is given).
+  bool Failed(const char* reason = nullptr);
 
   std::unique_ptr<FtpConnection> connection_;
   std::string remoteDir_;
   TFTPTransferType transferType_ = ttBinary;
   TFTPFileSystemType fileSystemType_ = ftUnix;
   TFTPProgressInfo progress_;
+  std::string refusedFingerprint_;
 };
 
 }  // namespace lignado

@@ -1,11 +1,14 @@
 #include "ftp/UploadMarks.h"
 
 #include <fcntl.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 
 #include "util/StrTools.h"
 
@@ -13,8 +16,13 @@ namespace lignado {
 
 namespace {
 
-constexpr const char* kHeader = "lignado-upload 1";
+// Version 2: sections "to <destination>" holding "f <size> <sha-256> <path>" (a file sent),
+// "t <size> <time> <path>" (a file sent, recorded by version 1 without its content),
+// "d <path>" (a folder created), "-f <path>" and "-d <path>" (removed since).
+constexpr const char* kHeader = "lignado-upload 2";
+constexpr const char* kHeaderV1 = "lignado-upload 1";
 constexpr const char* kDestinationTag = "to ";
+constexpr size_t kHashLength = 64;
 
 // Names are bytes: only what would break a line is escaped.
 std::string escape(const std::string& s) {
@@ -51,7 +59,7 @@ bool unescape(const std::string& s, std::string& out) {
     out += static_cast<char>(hi * 16 + lo);
     i += 2;
   }
-  return true;
+  return !out.empty();
 }
 
 bool parseNumber(const std::string& line, size_t& pos, int64_t& value) {
@@ -71,8 +79,12 @@ bool parseNumber(const std::string& line, size_t& pos, int64_t& value) {
   return true;
 }
 
-std::string entryLine(const std::string& path, const FileStamp& s) {
-  return std::to_string(s.size) + ' ' + std::to_string(s.mtimeNs) + ' ' + escape(path) + '\n';
+bool parseHash(const std::string& line, size_t& pos, std::string& hash) {
+  if (pos + kHashLength >= line.size() || line[pos + kHashLength] != ' ') return false;
+  hash = line.substr(pos, kHashLength);
+  if (!std::all_of(hash.begin(), hash.end(), [](char c) { return hexValue(c) >= 0; })) return false;
+  pos += kHashLength + 1;
+  return true;
 }
 
 bool writeAll(int fd, const std::string& data) {
@@ -85,6 +97,10 @@ bool writeAll(int fd, const std::string& data) {
   }
   return true;
 }
+
+struct DigestFree {
+  void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+};
 
 }  // namespace
 
@@ -108,24 +124,58 @@ bool UploadMarks::StampOf(const std::string& path, FileStamp& stamp) {
   return true;
 }
 
+bool UploadMarks::ContentHash(const std::string& path, std::string& hash) {
+  OwnedFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::unique_ptr<EVP_MD_CTX, DigestFree> ctx(EVP_MD_CTX_new());
+  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return false;
+  static thread_local std::vector<unsigned char> buf(256 * 1024);
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buf.data(), buf.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    EVP_DigestUpdate(ctx.get(), buf.data(), static_cast<size_t>(n));
+  }
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int len = 0;
+  if (EVP_DigestFinal_ex(ctx.get(), md, &len) != 1) return false;
+  static const char hex[] = "0123456789ABCDEF";
+  hash.clear();
+  for (unsigned i = 0; i < len; ++i) {
+    hash += hex[md[i] >> 4];
+    hash += hex[md[i] & 15];
+  }
+  return true;
+}
+
 void UploadMarks::Open(const std::string& localRoot, const std::string& destination) {
   Close();
-  sent_.clear();
+  sections_.clear();
   destination_ = destination;
   path_ = AddTrailingBackslash(localRoot) + kFileName;
-  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return;
   std::string data;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    data.append(buf, static_cast<size_t>(n));
+  {
+    OwnedFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    char buf[65536];
+    for (;;) {
+      ssize_t n = fd.valid() ? ::read(fd.get(), buf, sizeof buf) : 0;
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      data.append(buf, static_cast<size_t>(n));
+    }
   }
-  ::close(fd);
-  // Only whole lines count: a line cut short by a killed writer is ignored.
+  Parse(data);
+  current_ = &sections_[destination_];
+}
+
+void UploadMarks::Parse(const std::string& data) {
+  // Only whole lines count: a line cut short by a killed writer is ignored. A line that cannot
+  // be read loses its mark, nothing more.
   size_t pos = 0, lineNo = 0;
+  bool v1 = false;
+  Section* section = nullptr;
   std::string name;
   while (pos < data.size()) {
     size_t nl = data.find('\n', pos);
@@ -134,56 +184,132 @@ void UploadMarks::Open(const std::string& localRoot, const std::string& destinat
     pos = nl + 1;
     ++lineNo;
     if (lineNo == 1) {
-      if (line != kHeader) return;
+      v1 = line == kHeaderV1;
+      if (!v1 && line != kHeader) return;
       continue;
     }
-    if (lineNo == 2) {
-      if (line != kDestinationTag + escape(destination_)) return;
+    if (line.rfind(kDestinationTag, 0) == 0) {
+      if (unescape(line.substr(3), name)) section = &sections_[name];
       continue;
     }
+    if (!section) continue;
     size_t p = 0;
-    FileStamp s;
-    if (!parseNumber(line, p, s.size) || !parseNumber(line, p, s.mtimeNs)) continue;
-    if (!unescape(line.substr(p), name) || name.empty()) continue;
-    sent_[name] = s;
+    Record r;
+    if (v1) {  // "<size> <time> <path>"
+      if (parseNumber(line, p, r.size) && parseNumber(line, p, r.mtimeNs) &&
+          unescape(line.substr(p), name))
+        section->files[name] = r;
+      continue;
+    }
+    auto space = line.find(' ');
+    if (space == std::string::npos) continue;
+    const std::string kind = line.substr(0, space);
+    p = space + 1;
+    if (kind == "f" || kind == "t") {
+      bool ok = parseNumber(line, p, r.size) &&
+                (kind == "f" ? parseHash(line, p, r.hash) : parseNumber(line, p, r.mtimeNs));
+      if (ok && unescape(line.substr(p), name)) section->files[name] = r;
+    } else if (unescape(line.substr(p), name)) {
+      if (kind == "d")
+        section->folders.insert(name);
+      else if (kind == "-f")
+        section->files.erase(name);
+      else if (kind == "-d")
+        section->folders.erase(name);
+    }
   }
 }
 
-bool UploadMarks::IsMarked(const std::string& relativePath, const FileStamp& stamp) const {
-  auto it = sent_.find(relativePath);
-  return it == sent_.end() || !(it->second == stamp);
+bool UploadMarks::IsMarked(const std::string& relativePath, const FileStamp& stamp,
+                           const std::string& hash) const {
+  if (!current_) return true;
+  auto it = current_->files.find(relativePath);
+  if (it == current_->files.end() || it->second.size != stamp.size) return true;
+  if (it->second.hash.empty()) return it->second.mtimeNs != stamp.mtimeNs;
+  return it->second.hash != hash;
+}
+
+std::vector<std::string> UploadMarks::SentFiles() const {
+  std::vector<std::string> out;
+  if (current_)
+    for (const auto& [name, record] : current_->files) out.push_back(name);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::vector<std::string> UploadMarks::Folders() const {
+  if (!current_) return {};
+  return {current_->folders.begin(), current_->folders.end()};
 }
 
 bool UploadMarks::Rewrite() {
   std::string temp = path_ + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  std::string data = std::string(kHeader) + '\n' + kDestinationTag + escape(destination_) + '\n';
-  for (const auto& [name, stamp] : sent_) data += entryLine(name, stamp);
-  bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
+  OwnedFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!fd.valid()) return false;
+  std::string data = std::string(kHeader) + '\n';
+  auto write = [&data](const std::string& destination, const Section& s) {
+    data += kDestinationTag + escape(destination) + '\n';
+    for (const auto& [name, r] : s.files) {
+      if (r.hash.empty())
+        data += "t " + std::to_string(r.size) + ' ' + std::to_string(r.mtimeNs);
+      else
+        data += "f " + std::to_string(r.size) + ' ' + r.hash;
+      data += ' ' + escape(name) + '\n';
+    }
+    for (const auto& name : s.folders) data += "d " + escape(name) + '\n';
+  };
+  // The current destination comes last, so that the lines appended after it belong to it.
+  for (const auto& [destination, section] : sections_)
+    if (destination != destination_ && (!section.files.empty() || !section.folders.empty()))
+      write(destination, section);
+  write(destination_, *current_);
+  bool ok = writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
+  ok = fd.close() && ok;
   if (!ok || ::rename(temp.c_str(), path_.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
   }
-  appendFd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  return appendFd_ >= 0;
+  append_.reset(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+  return append_.valid();
 }
 
-bool UploadMarks::Clear(const std::string& relativePath, const FileStamp& stamp) {
+bool UploadMarks::Append(const std::string& line) {
   if (path_.empty()) return false;
-  sent_[relativePath] = stamp;
-  // The first record of an upload starts a clean manifest for this destination; the others
-  // append one line each in a single write.
-  if (appendFd_ < 0) return Rewrite();
-  if (writeAll(appendFd_, entryLine(relativePath, stamp))) return true;
+  // The first record of an upload starts a clean manifest; the others append one line each in
+  // a single write.
+  if (!append_.valid()) return Rewrite();
+  if (writeAll(append_.get(), line + '\n')) return true;
   Close();  // a torn line must not stay in front of later ones: the next record rewrites
   return false;
 }
 
+bool UploadMarks::Clear(const std::string& relativePath, const FileStamp& stamp,
+                        const std::string& hash) {
+  if (!current_) return false;
+  current_->files[relativePath] = {stamp.size, 0, hash};
+  return Append("f " + std::to_string(stamp.size) + ' ' + hash + ' ' + escape(relativePath));
+}
+
+bool UploadMarks::Forget(const std::string& relativePath) {
+  if (!current_) return false;
+  current_->files.erase(relativePath);
+  return Append("-f " + escape(relativePath));
+}
+
+bool UploadMarks::AddFolder(const std::string& relativePath) {
+  if (!current_) return false;
+  current_->folders.insert(relativePath);
+  return Append("d " + escape(relativePath));
+}
+
+bool UploadMarks::ForgetFolder(const std::string& relativePath) {
+  if (!current_) return false;
+  current_->folders.erase(relativePath);
+  return Append("-d " + escape(relativePath));
+}
+
 void UploadMarks::Close() {
-  if (appendFd_ >= 0) ::close(appendFd_);
-  appendFd_ = -1;
+  append_.reset();
 }
 
 }  // namespace lignado

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
+
+#include "util/Owned.h"
 
 namespace lignado {
 
@@ -12,12 +17,13 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
-// The per-file upload mark: a manifest, in the local root, of the files sent to one destination
-// with their size and modification time. A file is marked (still to be sent) when it is missing
-// from the manifest or its stamp changed. Each accepted file is recorded at once: the first
-// record of an upload rewrites the manifest (temporary file, then rename), later ones append one
-// line each, and a reader ignores an unfinished last line, so a killed uploader loses at most
-// the file in flight.
+// The per-file upload mark: a manifest, in the local root, of what was sent to each destination
+// (host, port, remote root): every file with its size and content hash, and every folder the
+// uploader created. A file is marked (still to be sent to a destination) when that destination
+// has no record of it or its content differs from what was sent there, whatever its time says.
+// Each change is recorded at once: the first of an upload rewrites the manifest (temporary file,
+// then rename) with the current destination last, later ones append one line each, and a reader
+// ignores an unfinished last line, so a killed uploader loses at most the file in flight.
 class UploadMarks {
  public:
   static constexpr const char* kFileName = ".lignado-upload";
@@ -31,21 +37,47 @@ class UploadMarks {
                                  const std::string& remoteRoot);
   /// The stamp of a local file; false when it cannot be read.
   static bool StampOf(const std::string& path, FileStamp& stamp);
+  /// The SHA-256 of a file's content in hex; false when it cannot be read.
+  static bool ContentHash(const std::string& path, std::string& hash);
 
-  /// Reads the manifest of a local root; what it recorded for another destination is ignored.
+  /// Reads the manifest of a local root (also the first version's, which knew one destination
+  /// and no content); marks are then those of `destination`.
   void Open(const std::string& localRoot, const std::string& destination);
-  bool IsMarked(const std::string& relativePath, const FileStamp& stamp) const;
+  /// A file of this stamp and content hash must be sent. A record of the first version, without
+  /// hash, stands for the same content while size and time are unchanged.
+  bool IsMarked(const std::string& relativePath, const FileStamp& stamp,
+                const std::string& hash) const;
   /// Records a file the server accepted; false when the manifest could not be written.
-  bool Clear(const std::string& relativePath, const FileStamp& stamp);
+  bool Clear(const std::string& relativePath, const FileStamp& stamp, const std::string& hash);
+  /// Forgets a file deleted on the server.
+  bool Forget(const std::string& relativePath);
+  /// Records a folder the uploader created, and forgets one it removed.
+  bool AddFolder(const std::string& relativePath);
+  bool ForgetFolder(const std::string& relativePath);
+  /// What this destination holds from us, sorted.
+  std::vector<std::string> SentFiles() const;
+  std::vector<std::string> Folders() const;
   void Close();
   const std::string& Path() const { return path_; }
 
  private:
+  struct Record {
+    int64_t size = 0;
+    int64_t mtimeNs = 0;  // records of the first version only
+    std::string hash;     // empty in those
+  };
+  struct Section {
+    std::unordered_map<std::string, Record> files;
+    std::set<std::string> folders;
+  };
+  void Parse(const std::string& data);
+  bool Append(const std::string& line);
   bool Rewrite();
 
   std::string path_, destination_;
-  std::unordered_map<std::string, FileStamp> sent_;
-  int appendFd_ = -1;
+  std::map<std::string, Section> sections_;
+  Section* current_ = nullptr;
+  OwnedFd append_;  // open after the first record of an upload
 };
 
 }  // namespace lignado

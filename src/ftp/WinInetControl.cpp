@@ -1,7 +1,5 @@
 #include "ftp/WinInetControl.h"
 
-#include "util/Host.h"
-
 namespace lignado {
 
 namespace {
@@ -26,10 +24,17 @@ void TWinInetControl::StatusProc::ftpStatus(int32_t status, uint32_t count) {
 }
 
 void TWinInetControl::StatusProc::ftpWaiting() {
-  hostProcess(owner_.host_);
+  owner_.Dispatch();
 }
 
-TWinInetControl::TWinInetControl(Host* host) : host_(host) {}
+TStopRequest TWinInetControl::Dispatch() {
+  Notify().ProcessMessages();
+  TStopRequest asked = Notify().StopRequested();
+  if (asked == TStopRequest::Now && session_) session_->abortTransfer();
+  return asked;
+}
+
+TWinInetControl::TWinInetControl(TFtpObserver* owner) : owner_(owner) {}
 
 TWinInetControl::~TWinInetControl() {
   destroying_ = true;
@@ -54,13 +59,8 @@ void TWinInetControl::SetReceiveTimeout(uint32_t ms) {
 bool TWinInetControl::SetState(TWinInetState state) {
   if (state_ == state) return false;
   state_ = state;
-  if (OnStateChange) OnStateChange(this, state);
-  if (QuickProgress && QuickStatus) {
-    if (QuickStatus->SimplePanel())
-      QuickStatus->SetSimpleText(StateText());
-    else
-      QuickStatus->SetPanelText(0, StateText());
-  }
+  Notify().OnStateChange(*this, state);
+  if (QuickProgress) Notify().QuickStatus(StateText());
   return true;
 }
 
@@ -120,7 +120,7 @@ bool TWinInetControl::Connect() {
 
 bool TWinInetControl::Disconnect() {
   CloseSession();
-  if (!destroying_ && SetState(wsDisconnected) && OnDisconnected) OnDisconnected(this);
+  if (!destroying_ && SetState(wsDisconnected)) Notify().OnDisconnected(*this);
   return true;
 }
 

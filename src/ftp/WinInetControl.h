@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -11,7 +10,12 @@
 
 namespace lignado {
 
-class Host;
+class TSimpleFTP;
+class TWinInetControl;
+class TqorvFtp;
+struct TFTPProgressInfo;
+struct TFindData;
+struct TUploadProgress;
 
 enum TWinInetState : uint8_t {
   wsDisconnecting,
@@ -29,54 +33,56 @@ class EWinInetError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The optional controls that a window hands in for quick progress; none is owned.
-class TProgressControl {
- public:
-  virtual ~TProgressControl() = default;
-  virtual void SetMax(int max) = 0;
-  virtual void SetPosition(int position) = 0;
-};
+// What an owner may ask of a running upload, each time it has processed pending messages.
+enum class TStopRequest { None, AfterThisFile, Now };
 
-class TLabelControl {
+// Everything the FTP components tell their owner goes through this one interface: state
+// changes, connection events, transfer progress, the quick-progress display, the upload log,
+// and the pending window messages dispatched during every wait (where the owner may set a stop
+// request). Every method does nothing unless overridden. Texts are Windows-1252.
+class TFtpObserver {
  public:
-  virtual ~TLabelControl() = default;
-  virtual void SetCaption(const std::string& text) = 0;
-};
-
-class TStatusControl {
- public:
-  virtual ~TStatusControl() = default;
-  virtual bool SimplePanel() const = 0;
-  virtual void SetSimpleText(const std::string& text) = 0;
-  virtual void SetPanelText(int index, const std::string& text) = 0;
+  virtual ~TFtpObserver() = default;
+  virtual void OnStateChange(TWinInetControl&, TWinInetState) {}
+  virtual void OnConnected(TWinInetControl&) {}
+  virtual void OnDisconnected(TWinInetControl&) {}
+  /// May supply or change the credentials just before connecting.
+  virtual void OnLogin(TSimpleFTP&, std::string& /*userName*/, std::string& /*password*/) {}
+  virtual void OnTransferProgress(TSimpleFTP&, const TFTPProgressInfo&) {}
+  virtual void OnDirectoryChange(TSimpleFTP&) {}
+  virtual void OnFindItem(TSimpleFTP&, const TFindData&) {}
+  // The quick-progress controls, reached only while QuickProgress is set.
+  virtual void QuickStatus(const std::string& /*stateText*/) {}
+  virtual void QuickProgressMajor(int /*max*/, int /*position*/) {}
+  virtual void QuickProgressMinor(int /*max*/, int /*position*/) {}
+  virtual void QuickLabelMajor(const std::string&) {}
+  virtual void QuickLabelMinor(const std::string&) {}
+  /// The uploader's log list: one line per step.
+  virtual void LogLine(const std::string&) {}
+  /// The uploader's count of what is to send and what is done (per file: OnTransferProgress).
+  virtual void OnUploadProgress(TqorvFtp&, const TUploadProgress&) {}
+  /// Called on every notification and at least every 100 ms of a wait.
+  virtual void ProcessMessages() {}
+  /// Asked right after ProcessMessages: AfterThisFile stops an upload between two files, as
+  /// setting its Stopped does; Now also ends the file being sent (it stays to be sent).
+  virtual TStopRequest StopRequested() { return TStopRequest::None; }
 };
 
 // The Internet session: options, connection state and its texts, status notifications, and
 // the connection errors turned into messages. Abstract: TSimpleFTP adds the FTP connection.
 class TWinInetControl {
  public:
-  using TNotifyEvent = std::function<void(TWinInetControl* sender)>;
-  using TStateChangeEvent = std::function<void(TWinInetControl* sender, TWinInetState state)>;
-
   static constexpr uint32_t kDefaultConnectTimeout = 300000;
   static constexpr uint32_t kDefaultReceiveTimeout = 60000;
   static constexpr uint32_t kReloadFlag = 0x80000000u;
 
-  /// The host receives the message dispatch of every wait; it may be null.
-  explicit TWinInetControl(Host* host = nullptr);
+  /// The owner hears of everything through its observer; it may be null.
+  explicit TWinInetControl(TFtpObserver* owner = nullptr);
   virtual ~TWinInetControl();
   TWinInetControl(const TWinInetControl&) = delete;
   TWinInetControl& operator=(const TWinInetControl&) = delete;
 
-  TNotifyEvent OnConnected;
-  TNotifyEvent OnDisconnected;
-  TStateChangeEvent OnStateChange;
-  bool QuickProgress = false;
-  TProgressControl* QuickProgressMajor = nullptr;
-  TProgressControl* QuickProgressMinor = nullptr;
-  TLabelControl* QuickLabelMajor = nullptr;
-  TLabelControl* QuickLabelMinor = nullptr;
-  TStatusControl* QuickStatus = nullptr;
+  bool QuickProgress = false;  // the component updates the owner's quick-progress display
   bool SilentExceptions = true;
   std::string HostName, UserName, Password, ProxyName;
   int32_t Port = 0;  // 0: the FTP port; only the low 16 bits count
@@ -100,13 +106,16 @@ class TWinInetControl {
   uint32_t ReloadFlags() const { return enableCache_ ? 0 : kReloadFlag; }
   uint32_t ConnectFlags() const { return connectFlags_; }
   FtpSession* SessionHandle() const { return session_.get(); }
-  Host* MessageHost() const { return host_; }
+  TFtpObserver* Owner() const { return owner_; }
 
   TWinInetState State() const { return state_; }
   /// False when the state already is `state`; otherwise stores it and tells the listeners.
   bool SetState(TWinInetState state);
   std::string StateText() const;
   std::string LastResponseText() const;
+  /// Why the last failed operation failed, in French: the server's reply (code and text) or
+  /// the system's reason. Kept after the session closed.
+  const std::string& FailureText() const { return failure_; }
 
   virtual bool Connect();
   virtual bool Disconnect();
@@ -115,13 +124,19 @@ class TWinInetControl {
   virtual void HandleStatus(int32_t status, const void* info, uint32_t infoLength);
 
  protected:
+  /// Lets the owner process pending messages, then ends the file in flight if it asks.
+  TStopRequest Dispatch();
   void InstallStatusCallback();
   void RemoveStatusCallback();
   void CloseSession();
 
-  Host* host_;
+  /// A null owner hears nothing.
+  TFtpObserver& Notify() const { return owner_ ? *owner_ : silent_; }
+
+  TFtpObserver* owner_;
   std::shared_ptr<FtpSession> session_;
   uint32_t connectFlags_ = 0;
+  std::string failure_;
   bool destroying_ = false;
 
  private:
@@ -143,6 +158,7 @@ class TWinInetControl {
   std::vector<std::string> proxyBypassList_;
   bool enableCache_ = false;
   std::string lastResponse_;  // kept when the session closes
+  static inline TFtpObserver silent_;
   StatusProc statusProc_{*this};
 };
 

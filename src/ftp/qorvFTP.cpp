@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <memory>
 
-#include "util/Host.h"
+#include "util/Owned.h"
 #include "util/Utf8.h"
 
 namespace lignado {
@@ -24,9 +26,9 @@ struct Entry {
 // neither a regular file nor a folder (pipes, sockets, devices) is never sent.
 bool listFolder(const std::string& path, std::vector<Entry>& out) {
   out.clear();
-  DIR* dir = ::opendir(path.c_str());
+  OwnedDir dir(::opendir(path.c_str()));
   if (!dir) return false;
-  while (dirent* d = ::readdir(dir)) {
+  while (dirent* d = ::readdir(dir.get())) {
     Entry e;
     e.name = d->d_name;
     if (e.name.empty() || e.name[0] == '.') continue;
@@ -43,13 +45,24 @@ bool listFolder(const std::string& path, std::vector<Entry>& out) {
     e.ino = st.st_ino;
     out.push_back(std::move(e));
   }
-  ::closedir(dir);
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
   return true;
 }
 
 std::string quoted(const std::string& path) {
-  return "\"" + Utf8ToCp1252(path) + "\"";
+  return "\"" + NameToCp1252(path) + "\"";
+}
+
+// A local path that surely no longer exists (not one that merely cannot be read now).
+bool gone(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+// Deepest first, so that a folder comes after what it holds.
+bool deeperFirst(const std::string& a, const std::string& b) {
+  auto depth = [](const std::string& s) { return std::count(s.begin(), s.end(), '/'); };
+  return depth(a) != depth(b) ? depth(a) > depth(b) : a > b;
 }
 
 }  // namespace
@@ -62,52 +75,148 @@ bool TqorvFtp::ConnectTo(const std::string& host, const std::string& user,
   Password = password;
   if (Connect()) {
     Log("Connect\xE9");
+    if (TlsRefused())
+      Log("Attention: le serveur refuse TLS, le mot de passe et les fichiers passent en clair");
     return true;
   }
   Log("Erreur: Connexion impossible");
+  LogReason(FailureText());
   return false;
 }
 
 void TqorvFtp::Log(const std::string& line) {
-  if (LogList) LogList(line);
+  Notify().LogLine(line);
 }
 
-void TqorvFtp::CheckStop() {
-  if (hostAbort(host_)) Stopped = true;
+void TqorvFtp::LogReason(const std::string& reason) {
+  if (!reason.empty()) Log("Raison: " + reason);
+}
+
+bool TqorvFtp::StopAsked() {
+  // A stop asked while no library call was waiting is seen here too.
+  if (Dispatch() != TStopRequest::None) Stopped = true;
+  return Stopped;
+}
+
+void TqorvFtp::Record(bool written) {
+  if (!written && !marksWarned_) {
+    marksWarned_ = true;
+    Log("Attention: Impossible d'enregistrer les fichiers envoy\xE9s dans " +
+        quoted(marks_.Path()));
+  }
 }
 
 bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& localRoot) {
   FilesSent = 0;
   Stopped = false;
+  reconnected_ = false;
+  upload_ = {};
   if (!remoteRoot.empty() && !RemoteDirExists(remoteRoot) && !ForceRemoteDir(remoteRoot)) {
     Log("Erreur: Impossible de se placer dans le dossier " + quoted(remoteRoot));
+    LogReason(FailureText());
     return false;
   }
   remoteRoot_ = remoteRoot;
   localRoot_ = localRoot;
   marks_.Open(localRoot, UploadMarks::Destination(HostName, Port, remoteRoot));
   marksWarned_ = false;
+  // Every file is read once before the walk: what is to be sent, and how much, is known.
+  local_.clear();
+  walking_.clear();
+  Plan("");
+  Notify().OnUploadProgress(*this, upload_);
   walking_.clear();
   bool result = UploadFolder("", "");
+  if (!Stopped && !KeepRemote && LinkAlive()) result = RemoveDeleted() && result;
   marks_.Close();
+  local_.clear();
   Log("Envoi de " + std::to_string(FilesSent) + " fichiers termin\xE9");
   if (Stopped) Log("Envoi stopp\xE9");
   Stopped = true;
   return result;
 }
 
+void TqorvFtp::Plan(const std::string& localRelative) {
+  const std::string local = localRoot_ + localRelative;
+  std::vector<Entry> entries;
+  if (!listFolder(local, entries)) return;
+  for (const Entry& e : entries) {
+    if (e.folder) continue;
+    // The window stays alive while a large site is read.
+    if (local_.size() % 64 == 63 && StopAsked()) return;
+    std::string key = (localRelative + "/" + e.name).substr(1);
+    const LocalFile& f = Known(key, local + "/" + e.name, e.stamp);
+    if (!f.hash.empty() && !marks_.IsMarked(key, f.stamp, f.hash)) continue;
+    ++upload_.FilesToSend;
+    upload_.BytesToSend += f.stamp.size;
+  }
+  struct stat self {};
+  bool known = ::stat(local.c_str(), &self) == 0;
+  if (known) walking_.emplace_back(self.st_dev, self.st_ino);
+  for (const Entry& e : entries)
+    if (e.folder && !Stopped &&
+        std::find(walking_.begin(), walking_.end(), std::make_pair(e.dev, e.ino)) == walking_.end())
+      Plan(localRelative + "/" + e.name);
+  if (known) walking_.pop_back();
+}
+
+const TqorvFtp::LocalFile& TqorvFtp::Known(const std::string& key, const std::string& path,
+                                           const FileStamp& stamp) {
+  LocalFile& f = local_[key];
+  // Read again when it changed since it was read (or was never read).
+  if (f.hash.empty() || !(f.stamp == stamp)) {
+    f.stamp = stamp;
+    if (!UploadMarks::ContentHash(path, f.hash)) f.hash.clear();
+  }
+  return f;
+}
+
+bool TqorvFtp::MakeFolder(const std::string& remote, const std::string& relative) {
+  if (RemoteDirExists(remote)) return true;
+  if (!ForceRemoteDir(remote)) return false;
+  if (!relative.empty()) Record(marks_.AddFolder(relative));
+  return true;
+}
+
+bool TqorvFtp::Reconnect(const std::string& remote, const std::string& relative) {
+  // Once per upload, and only for a link that is gone: a refusal is not cured by reconnecting.
+  if (reconnected_ || Stopped || LinkAlive()) return false;
+  reconnected_ = true;
+  Log("Connexion perdue: reconnexion...");
+  Disconnect();
+  if (!Connect()) {
+    Log("Erreur: Connexion impossible");
+    LogReason(FailureText());
+    return false;
+  }
+  Log("Connect\xE9");
+  return MakeFolder(remote, relative) && (RemoteDir() == remote || ChangeDir(remote));
+}
+
+bool TqorvFtp::SendFile(const std::string& path, const std::string& remote,
+                        const std::string& relative) {
+  if (PutFile(path)) return true;
+  std::string why = FailureText();
+  StopAsked();  // a file ended on the owner's request is no link to mend
+  if (Reconnect(remote, relative) && PutFile(path)) return true;
+  failure_ = why;
+  return false;
+}
+
 bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string& remoteRelative) {
-  CheckStop();
-  if (Stopped) return false;
+  if (StopAsked()) return false;
   const std::string remote = remoteRoot_ + remoteRelative;
-  if (!remoteRelative.empty() && !RemoteDirExists(remote) && !ForceRemoteDir(remote)) {
+  const std::string relative = remoteRelative.empty() ? "" : remoteRelative.substr(1);
+  if (!remoteRelative.empty() && !MakeFolder(remote, relative)) {
     Log("Erreur: Impossible de cr\xE9"
         "er le dossier " +
         quoted(remote));
+    LogReason(FailureText());
     return false;
   }
   if (RemoteDir() != remote && !ChangeDir(remote)) {
     Log("Erreur: Impossible d'aller dans " + quoted(remote));
+    LogReason(FailureText());
     return false;
   }
   const std::string local = localRoot_ + localRelative;
@@ -120,20 +229,20 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
   for (const Entry& e : entries) {
     if (e.folder) continue;
     std::string key = (localRelative + "/" + e.name).substr(1);
-    if (!marks_.IsMarked(key, e.stamp)) continue;
-    if (!PutFile(local + "/" + e.name)) {
+    const LocalFile& f = Known(key, local + "/" + e.name, e.stamp);
+    if (!f.hash.empty() && !marks_.IsMarked(key, f.stamp, f.hash)) continue;
+    if (!SendFile(local + "/" + e.name, remote, relative)) {
       Log("Erreur: Envoi de " + quoted(e.name) + " a echou\xE9");
+      LogReason(FailureText());
       return false;
     }
     ++FilesSent;
-    Log("OK: " + Utf8ToCp1252(e.name));
-    if (!marks_.Clear(key, e.stamp) && !marksWarned_) {
-      marksWarned_ = true;
-      Log("Attention: Impossible d'enregistrer les fichiers envoy\xE9s dans " +
-          quoted(marks_.Path()));
-    }
-    CheckStop();
-    if (Stopped) break;
+    ++upload_.FilesDone;
+    upload_.BytesDone += f.stamp.size;
+    Log("OK: " + NameToCp1252(e.name));
+    if (!f.hash.empty()) Record(marks_.Clear(key, f.stamp, f.hash));
+    Notify().OnUploadProgress(*this, upload_);
+    if (StopAsked()) break;
   }
 
   bool result = true;
@@ -141,9 +250,8 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
   bool known = ::stat(local.c_str(), &self) == 0;
   if (known) walking_.emplace_back(self.st_dev, self.st_ino);
   for (const Entry& e : entries) {
-    CheckStop();
-    if (Stopped) break;
     if (!e.folder) continue;
+    if (StopAsked()) break;
     // A link back to a folder being walked would never end.
     if (std::find(walking_.begin(), walking_.end(), std::make_pair(e.dev, e.ino)) != walking_.end())
       continue;
@@ -151,6 +259,38 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
   }
   if (known) walking_.pop_back();
   return result && !Stopped;
+}
+
+bool TqorvFtp::RemoveDeleted() {
+  bool result = true;
+  for (const std::string& rel : marks_.SentFiles()) {
+    if (!gone(localRoot_ + "/" + rel)) continue;
+    if (StopAsked()) return false;
+    const std::string remote = remoteRoot_ + "/" + rel;
+    if (DeleteRemoteFile(remote)) {
+      Log("Supprim\xE9: " + NameToCp1252(rel));
+      Record(marks_.Forget(rel));
+      continue;
+    }
+    Log("Erreur: Impossible de supprimer " + quoted(remote));
+    LogReason(FailureText());
+    result = false;
+    // A file the server says it cannot delete (already gone, or not ours to remove) is not
+    // asked for again.
+    if (FailureText().rfind("550", 0) == 0) Record(marks_.Forget(rel));
+    if (!LinkAlive()) return false;
+  }
+  // Then the folders we made that the site no longer has, once they are empty: a folder that
+  // still holds files we never sent stays.
+  std::vector<std::string> folders = marks_.Folders();
+  std::sort(folders.begin(), folders.end(), deeperFirst);
+  for (const std::string& rel : folders) {
+    if (!gone(localRoot_ + "/" + rel)) continue;
+    if (!RemoveRemoteDir(remoteRoot_ + "/" + rel)) continue;
+    Log("Dossier supprim\xE9: " + NameToCp1252(rel));
+    Record(marks_.ForgetFolder(rel));
+  }
+  return result;
 }
 
 }  // namespace lignado

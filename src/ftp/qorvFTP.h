@@ -3,8 +3,8 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -13,33 +13,57 @@
 
 namespace lignado {
 
-// Sends a local folder tree to a remote directory, one French log line per step (Windows-1252),
-// only the files not sent yet (UploadMarks), and stops between two files when asked.
-// Paths are file-system bytes; names in log lines are converted for display.
+// Where an upload stands, for a progress display: counted before the walk, moved after each
+// file the server accepted.
+struct TUploadProgress {
+  int64_t FilesToSend = 0, FilesDone = 0;
+  int64_t BytesToSend = 0, BytesDone = 0;
+};
+
+// Sends a local folder tree to a remote directory, one French log line per step (Windows-1252)
+// to the owner's LogLine, only the files whose content this destination does not have yet
+// (UploadMarks), and stops between two files when asked. A lost link is reconnected once.
+// Files it sent there that no longer exist locally are deleted on the server unless KeepRemote.
+// Paths are file-system bytes; names in log lines are converted for display (NameToCp1252).
 class TqorvFtp : public TSimpleFTP {
  public:
-  using TLogList = std::function<void(const std::string& line)>;
-
-  /// A host whose abortRequested() answers true has the same effect as setting Stopped.
-  explicit TqorvFtp(Host* host = nullptr) : TSimpleFTP(host) {}
+  /// The owner asks for a stop by setting Stopped, typically from its ProcessMessages, or by
+  /// answering StopRequested.
+  explicit TqorvFtp(TFtpObserver* owner = nullptr) : TSimpleFTP(owner) {}
 
   int32_t FilesSent = 0;
-  bool Stopped = false;  // set by the owner to stop; set again when an upload ends
-  TLogList LogList;      // may be empty
+  bool Stopped = false;     // set by the owner to stop; set again when an upload ends
+  bool KeepRemote = false;  // leave on the server what we sent and the site no longer has
 
   bool ConnectTo(const std::string& host, const std::string& user, const std::string& password);
   void Log(const std::string& line);
   bool UploadTree(const std::string& remoteRoot, const std::string& localRoot);
   /// The recursive step of UploadTree, with paths relative to its two roots.
   bool UploadFolder(const std::string& localRelative, const std::string& remoteRelative);
+  const TUploadProgress& UploadProgress() const { return upload_; }
 
  private:
-  void CheckStop();
+  struct LocalFile {
+    FileStamp stamp;
+    std::string hash;  // empty when the file cannot be read
+  };
+  bool StopAsked();
+  void LogReason(const std::string& reason);
+  void Plan(const std::string& localRelative);
+  const LocalFile& Known(const std::string& key, const std::string& path, const FileStamp& stamp);
+  bool MakeFolder(const std::string& remote, const std::string& relative);
+  bool Reconnect(const std::string& remote, const std::string& relative);
+  bool SendFile(const std::string& path, const std::string& remote, const std::string& relative);
+  bool RemoveDeleted();
+  void Record(bool written);
 
   std::string remoteRoot_, localRoot_;
   UploadMarks marks_;
   bool marksWarned_ = false;
-  std::vector<std::pair<dev_t, ino_t>> walking_;  // folders on the current path
+  bool reconnected_ = false;
+  std::unordered_map<std::string, LocalFile> local_;  // what the planning walk found
+  std::vector<std::pair<dev_t, ino_t>> walking_;      // folders on the current path
+  TUploadProgress upload_;
 };
 
 }  // namespace lignado

@@ -94,4 +94,54 @@ std::string Utf8ToCp1252(const std::string& text) {
   return out;
 }
 
+std::string NameToCp1252(const std::string& name) {
+  // Piece by piece between the name's own "&", which become "&#38;": showing the line then
+  // decodes only the references the conversion wrote.
+  std::string out;
+  size_t start = 0;
+  for (;;) {
+    size_t amp = name.find('&', start);
+    out += Utf8ToCp1252(name.substr(start, amp - start));
+    if (amp == std::string::npos) return out;
+    out += "&#38;";
+    start = amp + 1;
+  }
+}
+
+std::string Cp1252ToUtf8Shown(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t amp = text.find("&#", i);
+    if (amp == std::string::npos) amp = text.size();
+    out += Cp1252ToUtf8(text.substr(i, amp - i));
+    if (amp == text.size()) break;
+    // "&#N;" or "&#xH;" with a code point Unicode allows.
+    size_t j = amp + 2;
+    bool hex = j < text.size() && (text[j] == 'x' || text[j] == 'X');
+    if (hex) ++j;
+    unsigned long cp = 0;
+    size_t digits = 0;
+    for (; j < text.size() && digits < 8; ++j, ++digits) {
+      char c = text[j];
+      int v = c >= '0' && c <= '9'          ? c - '0'
+              : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+              : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                            : -1;
+      if (v < 0) break;
+      cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(v);
+    }
+    if (digits > 0 && j < text.size() && text[j] == ';' && cp > 0 && cp <= 0x10FFFF &&
+        !(cp >= 0xD800 && cp <= 0xDFFF)) {
+      appendUtf8(out, static_cast<unsigned>(cp));
+      i = j + 1;
+    } else {
+      out += "&#";
+      i = amp + 2;
+    }
+  }
+  return out;
+}
+
 }  // namespace lignado

@@ -14,4 +14,13 @@ std::string Utf8ToCp1252(const std::string& text);
 // Appends code point cp in Windows-1252, or as "&#N;" when it has no Windows-1252 byte.
 void AppendCodePointCp1252(std::string& out, unsigned cp);
 
+// A file name (UTF-8, or bytes that are not) for a Windows-1252 line that is shown with
+// Cp1252ToUtf8Shown: what Windows-1252 cannot hold, and a "&" of the name, become numeric
+// references, so that the name shows exactly as it is.
+std::string NameToCp1252(const std::string& name);
+
+// Windows-1252 text to UTF-8 for display, numeric references ("&#937;", "&#x3A9;") shown as
+// the characters they stand for.
+std::string Cp1252ToUtf8Shown(const std::string& text);
+
 }  // namespace lignado

@@ -331,18 +331,85 @@ std::string UploadOutcome::Message() const {
          "pourrez reprendre l\xE0 ou vous \xEAtes arret\xE9.";
 }
 
-UploadOutcome UploadPublication(const UploadRequest& request, Host* host,
-                                const std::function<void(const std::string&)>& onLine) {
+namespace {
+
+// Keeps the log lines and passes everything on to the owner.
+class KeepLines : public TFtpObserver {
+ public:
+  KeepLines(TFtpObserver* owner, std::vector<std::string>& lines) : owner_(owner), lines_(lines) {}
+  void OnStateChange(TWinInetControl& c, TWinInetState s) override {
+    if (owner_) owner_->OnStateChange(c, s);
+  }
+  void OnConnected(TWinInetControl& c) override {
+    if (owner_) owner_->OnConnected(c);
+  }
+  void OnDisconnected(TWinInetControl& c) override {
+    if (owner_) owner_->OnDisconnected(c);
+  }
+  void OnLogin(TSimpleFTP& f, std::string& user, std::string& password) override {
+    if (owner_) owner_->OnLogin(f, user, password);
+  }
+  void OnTransferProgress(TSimpleFTP& f, const TFTPProgressInfo& info) override {
+    if (owner_) owner_->OnTransferProgress(f, info);
+  }
+  void OnDirectoryChange(TSimpleFTP& f) override {
+    if (owner_) owner_->OnDirectoryChange(f);
+  }
+  void OnFindItem(TSimpleFTP& f, const TFindData& item) override {
+    if (owner_) owner_->OnFindItem(f, item);
+  }
+  void QuickStatus(const std::string& text) override {
+    if (owner_) owner_->QuickStatus(text);
+  }
+  void QuickProgressMajor(int max, int position) override {
+    if (owner_) owner_->QuickProgressMajor(max, position);
+  }
+  void QuickProgressMinor(int max, int position) override {
+    if (owner_) owner_->QuickProgressMinor(max, position);
+  }
+  void QuickLabelMajor(const std::string& text) override {
+    if (owner_) owner_->QuickLabelMajor(text);
+  }
+  void QuickLabelMinor(const std::string& text) override {
+    if (owner_) owner_->QuickLabelMinor(text);
+  }
+  void LogLine(const std::string& line) override {
+    lines_.push_back(line);
+    if (owner_) owner_->LogLine(line);
+  }
+  void OnUploadProgress(TqorvFtp& f, const TUploadProgress& progress) override {
+    if (owner_) owner_->OnUploadProgress(f, progress);
+  }
+  void ProcessMessages() override {
+    if (owner_) owner_->ProcessMessages();
+  }
+  TStopRequest StopRequested() override {
+    return owner_ ? owner_->StopRequested() : TStopRequest::None;
+  }
+
+ private:
+  TFtpObserver* owner_;
+  std::vector<std::string>& lines_;
+};
+
+}  // namespace
+
+UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owner) {
   UploadOutcome out;
-  TqorvFtp ftp(host);
+  KeepLines keep(owner, out.lines);
+  TqorvFtp ftp(&keep);
   ftp.Port = request.port;
   ftp.SetPassive(request.passive);
-  ftp.LogList = [&](const std::string& line) {
-    out.lines.push_back(line);
-    if (onLine) onLine(line);
-  };
+  ftp.Tls = request.tls;
+  ftp.TlsFingerprint = request.tlsFingerprint;
+  ftp.SetConnectTimeout(request.connectTimeoutMs);
+  ftp.SetReceiveTimeout(request.transferTimeoutMs);
+  ftp.KeepRemote = request.keepRemote;
   out.connected = ftp.ConnectTo(request.host, request.user, request.password);
-  if (!out.connected) return out;
+  if (!out.connected) {
+    out.refusedFingerprint = ftp.RefusedFingerprint();
+    return out;
+  }
   out.ok = ftp.UploadTree(request.remoteRoot, request.localFolder.string());
   out.filesSent = ftp.FilesSent;
   ftp.Disconnect();

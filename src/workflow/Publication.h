@@ -26,11 +26,13 @@
 #include <vector>
 
 #include "data/Base.h"
+#include "ftp/FtpConnection.h"
 #include "gedcom/GedcomIn.h"
 
 namespace lignado {
 
 class Host;
+class TFtpObserver;
 
 // 1. Import.
 
@@ -138,6 +140,11 @@ struct UploadRequest {
   bool passive = false;
   std::string remoteRoot;             // RemoteRoot(...)
   std::filesystem::path localFolder;  // the destination of the generation
+  FtpTls tls = FtpTls::Auto;
+  std::string tlsFingerprint;  // a certificate the user chose to trust
+  uint32_t connectTimeoutMs = 30000;
+  uint32_t transferTimeoutMs = 60000;  // without progress
+  bool keepRemote = false;             // leave on the server what the site no longer has
 };
 
 struct UploadOutcome {
@@ -145,13 +152,14 @@ struct UploadOutcome {
   bool ok = false;  // connected, and the whole tree walked without error or stop
   int filesSent = 0;
   std::vector<std::string> lines;  // the log lines, Windows-1252
+  // The fingerprint of a certificate refused as untrusted, to offer the user; else empty.
+  std::string refusedFingerprint;
   // The wizard's closing message: all sent, or errors and how to resume.
   std::string Message() const;
 };
 
-// Connects, sends what is not sent yet, disconnects. Each log line also goes to onLine as soon
-// as it is written; the host's stop request stops between two files.
-UploadOutcome UploadPublication(const UploadRequest& request, Host* host,
-                                const std::function<void(const std::string&)>& onLine = {});
+// Connects, sends what is not sent yet, disconnects. Everything the FTP components report goes
+// to owner (null: nobody), whose stop request is obeyed; the log lines are also kept.
+UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owner);
 
 }  // namespace lignado

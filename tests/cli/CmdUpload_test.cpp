@@ -5,14 +5,17 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 
 #include "TestSupport.h"
 #include "ftp/FtpTestServer.h"
+#include "util/Owned.h"
 
 namespace lignado {
 namespace {
@@ -27,9 +30,11 @@ struct CliRun {
 };
 
 // Runs lignado-cli with stdin from /dev/null; `password` null leaves the variable unset.
-// `onOutput` sees stdout as it grows and may signal the child.
-CliRun runCli(std::vector<std::string> args, const char* password,
-              const std::function<void(pid_t, const std::string&)>& onOutput = {}) {
+// `onOutput` sees stdout and stderr as they grow and may signal the child. With
+// `errOnTerminal`, stderr is a terminal (a pseudo-terminal the test reads).
+using OutputWatch = std::function<void(pid_t, const std::string& out, const std::string& err)>;
+CliRun runCli(std::vector<std::string> args, const char* password, const OutputWatch& onOutput = {},
+              bool errOnTerminal = false) {
   CliRun r;
   args.insert(args.begin(), LIGNADO_CLI);
   std::vector<char*> argv;
@@ -43,49 +48,62 @@ CliRun runCli(std::vector<std::string> args, const char* password,
   for (auto& e : envStore) envp.push_back(e.data());
   envp.push_back(nullptr);
 
-  int out[2], err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return r;
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return r;
+  OwnedFd outRead(fds[0]), outWrite(fds[1]), errRead, errWrite;
+  if (errOnTerminal) {
+    errRead.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!errRead.valid() || ::grantpt(errRead.get()) != 0 || ::unlockpt(errRead.get()) != 0)
+      return r;
+    errWrite.reset(::open(::ptsname(errRead.get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
+  } else if (::pipe2(fds, O_CLOEXEC) == 0) {
+    errRead.reset(fds[0]);
+    errWrite.reset(fds[1]);
+  }
+  if (!errWrite.valid()) return r;
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-  posix_spawn_file_actions_adddup2(&fa, err[1], 2);
+  posix_spawn_file_actions_adddup2(&fa, outWrite.get(), 1);
+  posix_spawn_file_actions_adddup2(&fa, errWrite.get(), 2);
   pid_t pid = 0;
   int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&fa);
-  ::close(out[1]);
-  ::close(err[1]);
+  outWrite.reset();
+  errWrite.reset();
   if (rc != 0) return r;
-  pollfd p[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  pollfd p[2] = {{outRead.get(), POLLIN, 0}, {errRead.get(), POLLIN, 0}};
   int open = 2;
   while (open > 0 && ::poll(p, 2, 60000) > 0) {
     for (int i = 0; i < 2; ++i) {
-      if (p[i].fd < 0 || !(p[i].revents & (POLLIN | POLLHUP))) continue;
+      if (p[i].fd < 0 || !(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       char buf[4096];
       ssize_t n = ::read(p[i].fd, buf, sizeof buf);
-      if (n <= 0) {
-        ::close(p[i].fd);
+      if (n <= 0) {  // a terminal whose last writer went says EIO
         p[i].fd = -1;
         --open;
         continue;
       }
       (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
-      if (i == 0 && onOutput) onOutput(pid, r.out);
+      if (onOutput) onOutput(pid, r.out, r.err);
     }
   }
   if (open > 0) ::kill(pid, SIGKILL);  // silent for a minute: hung, and the test must end
-  for (auto& f : p)
-    if (f.fd >= 0) ::close(f.fd);
   int status = 0;
   ::waitpid(pid, &status, 0);
   r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return r;
 }
 
+// The server of the tests does not speak TLS: the default (auto) goes on in clear and says so.
+const std::string kClear =
+    "Attention: le serveur refuse TLS, le mot de passe et les fichiers passent en clair\n";
+
 class CliUpload : public ::testing::Test {
  protected:
-  void SetUp() override {
-    server_ = std::make_unique<FtpTestServer>(served_.path());
+  void SetUp() override { start({}); }
+  void start(const test::FtpServerOptions& o) {
+    server_ = std::make_unique<FtpTestServer>(served_.path(), o);
     ASSERT_TRUE(server_->running()) << server_->error();
   }
   std::vector<std::string> args(std::vector<std::string> extra) {
@@ -103,20 +121,20 @@ TEST_F(CliUpload, UploadsUnderBaseAndSubFolder) {
   test::makeSite(site_.path());
   CliRun r = runCli(args({"--path", "www", "--folder", "lignado"}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "Connexion...\nConnect\xC3\xA9\nOK: index.html\nOK: liste.html\nOK: personne-1.html\n"
-            "OK: top.html\nOK: leaf.html\nOK: deep.html\nOK: site.css\nOK: fond.png\n"
-            "OK: photo.jpg\nOK: rien.txt\nEnvoi de 10 fichiers termin\xC3\xA9\n"
-            "Transfert termin\xC3\xA9"
-            "e\n");
+  EXPECT_EQ(r.out, "Connexion...\nConnect\xC3\xA9\n" + kClear +
+                       "OK: index.html\nOK: liste.html\nOK: personne-1.html\n"
+                       "OK: top.html\nOK: leaf.html\nOK: deep.html\nOK: site.css\nOK: fond.png\n"
+                       "OK: photo.jpg\nOK: rien.txt\nEnvoi de 10 fichiers termin\xC3\xA9\n"
+                       "Transfert termin\xC3\xA9"
+                       "e\n");
   EXPECT_EQ(test::treeDifferences(site_.path(), served_.path() / "www/lignado"), "");
 
   r = runCli(args({"--path", "www", "--folder", "lignado", "--passive"}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out,
-            "Connexion...\nConnect\xC3\xA9\nEnvoi de 0 fichiers termin\xC3\xA9\n"
-            "Transfert termin\xC3\xA9"
-            "e\n");
+  EXPECT_EQ(r.out, "Connexion...\nConnect\xC3\xA9\n" + kClear +
+                       "Envoi de 0 fichiers termin\xC3\xA9\n"
+                       "Transfert termin\xC3\xA9"
+                       "e\n");
 
   // Without a sub-folder the base alone is the root.
   r = runCli(args({"--path", "www"}), test::kFtpPassword);
@@ -131,7 +149,8 @@ TEST_F(CliUpload, FailuresAndUsage) {
   test::putFile(site_.path() / "index.html", "x");
   CliRun r = runCli(args({}), "mauvais");
   EXPECT_EQ(r.rc, 1);
-  EXPECT_EQ(r.out, "Connexion...\nErreur: Connexion impossible\n");
+  EXPECT_EQ(r.out,
+            "Connexion...\nErreur: Connexion impossible\nRaison: 530 Authentication failed.\n");
 
   r = runCli(args({}), nullptr);  // no variable and no terminal
   EXPECT_EQ(r.rc, 2);
@@ -168,12 +187,13 @@ TEST_F(CliUpload, CtrlCStopsBetweenFiles) {
     test::putFile(site_.path() / ("b" + std::to_string(10 + i) + ".bin"),
                   test::patterned(2 * 1024 * 1024, 40 + i));
   bool sent = false;
-  CliRun r = runCli(args({}), test::kFtpPassword, [&](pid_t pid, const std::string& out) {
-    if (!sent && out.find("OK: a.html\n") != std::string::npos) {
-      sent = true;
-      ::kill(pid, SIGINT);
-    }
-  });
+  CliRun r = runCli(args({}), test::kFtpPassword,
+                    [&](pid_t pid, const std::string& out, const std::string&) {
+                      if (!sent && out.find("OK: a.html\n") != std::string::npos) {
+                        sent = true;
+                        ::kill(pid, SIGINT);
+                      }
+                    });
   EXPECT_EQ(r.rc, 1);
   ASSERT_TRUE(sent);
   const std::string tail =
@@ -181,7 +201,9 @@ TEST_F(CliUpload, CtrlCStopsBetweenFiles) {
       "e\n";
   ASSERT_GE(r.out.size(), tail.size());
   EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
-  auto count = static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n')) - 5;
+  int count = 0;
+  for (size_t at = r.out.find("OK: "); at != std::string::npos; at = r.out.find("OK: ", at + 1))
+    ++count;
   EXPECT_GE(count, 1);
   EXPECT_LT(count, 31);
   EXPECT_NE(r.out.find("Envoi de " + std::to_string(count) + " fichiers"), std::string::npos);
@@ -192,6 +214,113 @@ TEST_F(CliUpload, CtrlCStopsBetweenFiles) {
   EXPECT_NE(rest.out.find("Envoi de " + std::to_string(31 - count) + " fichiers"),
             std::string::npos)
       << rest.out;
+  EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
+}
+
+TEST_F(CliUpload, TlsCertificateFingerprintTimeoutsAndMirror) {
+  test::FtpServerOptions tls;
+  tls.tls = "require";
+  start(tls);
+  test::putFile(site_.path() / "index.html", "accueil");
+  test::putFile(site_.path() / "vieux.html", "ancien");
+  const std::string fp = server_->fingerprint();
+  CliRun r = runCli(args({}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.out,
+            "Connexion...\nErreur: Connexion impossible\nRaison: certificat refus\xC3\xA9 "
+            "(certificat auto-sign\xC3\xA9), empreinte SHA-256 " +
+                fp + "\n");
+  EXPECT_EQ(r.err,
+            "Si ce certificat est bien celui de votre serveur, relancez avec --tls-fingerprint " +
+                fp + "\n");
+  r = runCli(args({"--tls-fingerprint", fp}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 0) << r.out;
+  EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
+
+  // What the site no longer has leaves the server, unless asked to stay.
+  fs::remove(site_.path() / "vieux.html");
+  r = runCli(args({"--tls-fingerprint", fp, "--keep-remote"}), test::kFtpPassword);
+  EXPECT_TRUE(fs::exists(served_.path() / "vieux.html"));
+  r = runCli(args({"--tls-fingerprint", fp, "--tls", "require"}), test::kFtpPassword);
+  EXPECT_NE(r.out.find("\nSupprim\xC3\xA9: vieux.html\n"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(served_.path() / "vieux.html"));
+
+  // A server that accepts and never speaks: the time-out given, then the reason.
+  test::FtpServerOptions silent;
+  silent.mode = "silent";
+  start(silent);
+  auto begin = std::chrono::steady_clock::now();
+  r = runCli(args({"--timeout", "1"}), test::kFtpPassword);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
+  EXPECT_EQ(
+      r.out,
+      "Connexion...\nErreur: Connexion impossible\nRaison: d\xC3\xA9lai d\xC3\xA9pass\xC3\xA9 "
+      "apr\xC3\xA8s 1 s\n");
+  for (const char* bad : {"--tls", "--tls-fingerprint", "--timeout"}) {
+    r = runCli(args({bad, "x"}), test::kFtpPassword);
+    EXPECT_EQ(r.rc, 2) << bad;
+  }
+}
+
+TEST_F(CliUpload, TerminalShowsProgressAndNamesAsTheyAre) {
+  test::putFile(site_.path() / "\xCE\xA9mega.html", "o");
+  test::putFile(site_.path() / "gros.bin", test::patterned(3 * 1024 * 1024, 61));
+  CliRun r = runCli(args({"--tls", "off"}), test::kFtpPassword, {}, true);
+  EXPECT_EQ(r.rc, 0);
+  // The log on stdout, untouched; the progress line on the terminal only.
+  EXPECT_EQ(r.out,
+            "Connexion...\nConnect\xC3\xA9\nOK: gros.bin\nOK: \xCE\xA9mega.html\n"
+            "Envoi de 2 fichiers termin\xC3\xA9\nTransfert termin\xC3\xA9"
+            "e\n");
+  EXPECT_NE(r.err.find("0/2 fichiers, 0 o sur 3,0 Mo"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("2/2 fichiers, 3,0 Mo sur 3,0 Mo"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\r\033[K"), std::string::npos);
+}
+
+TEST_F(CliUpload, SecondCtrlCEndsTheFileInFlight) {
+  test::FtpServerOptions slow;
+  slow.readLimit = 1024 * 1024;
+  start(slow);
+  test::putFile(site_.path() / "a.html", "premier");
+  // Far more than the system's socket buffers hold, read at 1 MB/s: it is in flight for long.
+  test::putFile(site_.path() / "b.bin", test::patterned(32 * 1024 * 1024, 71));
+  test::putFile(site_.path() / "c.html", "dernier");
+  bool sent = false;
+  // Both while b.bin is on its way, as its progress on the terminal shows.
+  CliRun r = runCli(
+      args({}), test::kFtpPassword,
+      [&](pid_t pid, const std::string&, const std::string& err) {
+        // The first "1/3" is drawn as a.html ends, the next ones while b.bin goes.
+        int drawn = 0;
+        for (size_t at = err.find("1/3 fichiers"); at != std::string::npos;
+             at = err.find("1/3 fichiers", at + 1))
+          ++drawn;
+        if (!sent && drawn >= 2) {
+          sent = true;
+          ::kill(pid, SIGINT);
+          ::usleep(100000);  // the first is seen before the second comes
+          ::kill(pid, SIGINT);
+        }
+      },
+      true);
+  ASSERT_TRUE(sent) << r.err << r.out;
+  EXPECT_EQ(r.rc, 1);
+  const std::string tail =
+      "OK: a.html\nErreur: Envoi de \"b.bin\" a echou\xC3\xA9\nRaison: envoi interrompu\n"
+      "Envoi de 1 fichiers termin\xC3\xA9\nEnvoi stopp\xC3\xA9\nTransfert termin\xC3\xA9"
+      "e\n";
+  ASSERT_GE(r.out.size(), tail.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
+  EXPECT_NE(r.err.find("Ctrl-C encore"), std::string::npos);
+  // The file ended in flight was not recorded: the next run (same destination, no limit) sends
+  // it, and the one after it.
+  test::FtpServerOptions same;
+  same.port = server_->port();
+  server_.reset();
+  start(same);
+  r = runCli(args({}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_NE(r.out.find("OK: b.bin\nOK: c.html\nEnvoi de 2 fichiers"), std::string::npos) << r.out;
   EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
 }
 

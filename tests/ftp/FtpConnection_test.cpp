@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "TestSupport.h"
+#include "ftp/FtpRecorder.h"
 #include "ftp/FtpTestServer.h"
 #include "ftp/SimpFTP.h"
 
@@ -37,6 +39,11 @@ double timed(F&& f) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Descriptors this process holds: a failed call must give back every one it opened.
+size_t openDescriptors() {
+  return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+
 std::string connectError(TSimpleFTP& ftp) {
   ftp.SilentExceptions = false;
   try {
@@ -51,6 +58,7 @@ std::string connectError(TSimpleFTP& ftp) {
 
 TEST(FtpBadServer, GarbageAndHangUpFailTheConnection) {
   TempDir root;
+  const size_t descriptors = openDescriptors();
   for (const char* mode : {"garbage", "close"}) {
     SCOPED_TRACE(mode);
     FtpServerOptions o;
@@ -65,6 +73,7 @@ TEST(FtpBadServer, GarbageAndHangUpFailTheConnection) {
     EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
     EXPECT_EQ(connectError(ftp), "General Connection Error to 127.0.0.1");
   }
+  EXPECT_EQ(openDescriptors(), descriptors);
 }
 
 TEST(FtpBadServer, EndlessPreliminaryRepliesTimeOut) {
@@ -128,14 +137,16 @@ TEST(FtpBadServer, ServerThatStopsAnsweringTimesOutEveryCall) {
 TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
   TempDir root, local;
   test::putFile(local.path() / "f.bin", test::patterned(24 * 1024 * 1024, 4));
+  const size_t descriptors = openDescriptors();
   for (bool kill : {true, false}) {
     SCOPED_TRACE(kill ? "killed" : "stopped");
     FtpTestServer server(root.path());
     ASSERT_TRUE(server.running()) << server.error();
-    TSimpleFTP ftp;
+    test::FtpRecorder owner;
+    TSimpleFTP ftp(&owner);
     configure(ftp, server);
     bool done = false;
-    ftp.OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
+    owner.onProgress = [&](const TFTPProgressInfo& p) {
       if (p.BytesSent < 1024 * 1024 || done) return;
       done = true;
       if (kill)
@@ -149,6 +160,82 @@ TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
         10.0);
     EXPECT_TRUE(done);
     EXPECT_EQ(ftp.State(), wsDisconnected);
+    EXPECT_EQ(ftp.FailureText(), kill ? "connexion perdue" : "d\xE9lai d\xE9pass\xE9 apr\xE8s 1 s");
+  }
+  EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+TEST(FtpFailure, EveryFailureSaysWhy) {
+  TempDir root, local;
+  test::putFile(local.path() / "plein.html", "x");
+  FtpServerOptions o;
+  o.refuse = {"interdit"};
+  o.full = {"plein.html"};
+  FtpTestServer server(root.path(), o);
+  ASSERT_TRUE(server.running()) << server.error();
+  FtpServerOptions silent;
+  silent.mode = "silent";
+  FtpTestServer mute(root.path(), silent);
+  ASSERT_TRUE(mute.running()) << mute.error();
+
+  struct Case {
+    const char* what;
+    std::function<bool(TSimpleFTP&)> run;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"wrong password",
+       [](TSimpleFTP& f) {
+         f.Password = "faux";
+         return f.Connect();
+       },
+       "530 Authentication failed."},
+      {"nothing listens",
+       [](TSimpleFTP& f) {
+         f.Port = test::freePort();
+         return f.Connect();
+       },
+       "connexion refus\xE9"
+       "e"},
+      {"no host name",
+       [](TSimpleFTP& f) {
+         f.HostName = "";
+         return f.Connect();
+       },
+       "h\xF4te inconnu"},
+      // The connection's time-out covers the greeting, however long replies may take.
+      {"never greets",
+       [&](TSimpleFTP& f) {
+         f.Port = mute.port();
+         f.SetConnectTimeout(1500);
+         f.SetReceiveTimeout(60000);
+         return f.Connect();
+       },
+       "d\xE9lai d\xE9pass\xE9 apr\xE8s 1,5 s"},
+      {"disk full",
+       [&](TSimpleFTP& f) {
+         return f.Connect() && f.PutFileAs((local.path() / "plein.html").string(), "/plein.html");
+       },
+       "452 Espace disque insuffisant."},
+      {"folder refused", [](TSimpleFTP& f) { return f.Connect() && f.ForceRemoteDir("/interdit"); },
+       "550 Permission denied."},
+      {"local file gone",
+       [&](TSimpleFTP& f) {
+         return f.Connect() && f.PutFileAs((local.path() / "absent.html").string(), "/a.html");
+       },
+       "fichier local illisible"},
+      {"not connected",
+       [&](TSimpleFTP& f) {
+         return f.PutFileAs((local.path() / "plein.html").string(), "/plein.html");
+       },
+       "pas de connexion"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TSimpleFTP ftp;
+    configure(ftp, server);
+    EXPECT_LT(timed([&] { EXPECT_FALSE(c.run(ftp)); }), 10.0);
+    EXPECT_EQ(ftp.FailureText(), c.reason);
   }
 }
 

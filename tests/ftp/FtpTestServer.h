@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "util/Owned.h"
+
 extern char** environ;
 
 namespace lignado::test {
@@ -31,10 +33,17 @@ inline constexpr const char* kFtpPassword = "mot de passe";
 
 struct FtpServerOptions {
   std::string host = "127.0.0.1";
-  // "ftp", "garbage" (not FTP), "close" (hangs up at once), "wait" (only ever says 120)
+  // "ftp", "garbage" (not FTP), "close" (hangs up at once), "wait" (only ever says 120),
+  // "silent" (accepts and never speaks)
   std::string mode = "ftp";
   std::vector<std::string> refuse;  // folder names the server refuses to create
-  bool noExtended = false;          // reject EPRT/EPSV
+  std::vector<std::string> full;    // file names it refuses to store (452, disk full)
+  // "off", "offer" (AUTH TLS with a certificate made for the run) or "require" (no login and
+  // no data connection without TLS)
+  std::string tls = "off";
+  bool requireReuse = false;  // TLS data connections must resume the control session
+  int readLimit = 0;          // bytes per second a plain transfer is read at (0: no limit)
+  bool noExtended = false;    // reject EPRT/EPSV
   std::string banner;
   int port = 0;  // 0: a free one
 };
@@ -53,6 +62,8 @@ class FtpTestServer {
   int port() const { return port_; }
   const std::string& error() const { return error_; }
   const std::filesystem::path& root() const { return root_; }
+  /// SHA-256 of the server's certificate, "AB:CD:..." (TLS only).
+  const std::string& fingerprint() const { return fingerprint_; }
 
   /// Starts the server; a restart listens on the port of the first start.
   bool start() {
@@ -60,6 +71,7 @@ class FtpTestServer {
     error_.clear();
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return fail("pipe");
+    OwnedFd readEnd(fds[0]), writeEnd(fds[1]);
     std::string script = std::string(LIGNADO_SOURCE_DIR) + "/tests/ftp/ftp_server.py";
     std::vector<std::string> args = {"/usr/bin/python3", script,        "--host",
                                      options_.host,      "--port",      std::to_string(port_),
@@ -67,6 +79,11 @@ class FtpTestServer {
                                      root_.string(),     "--user",      kFtpUser,
                                      "--password",       kFtpPassword};
     for (const auto& r : options_.refuse) args.insert(args.end(), {"--refuse", r});
+    for (const auto& f : options_.full) args.insert(args.end(), {"--full", f});
+    args.insert(args.end(), {"--tls", options_.tls});
+    if (options_.requireReuse) args.push_back("--require-reuse");
+    if (options_.readLimit)
+      args.insert(args.end(), {"--read-limit", std::to_string(options_.readLimit)});
     if (options_.noExtended) args.push_back("--no-extended");
     if (!options_.banner.empty()) args.insert(args.end(), {"--banner", options_.banner});
     std::vector<char*> argv;
@@ -74,27 +91,25 @@ class FtpTestServer {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 1);
     pid_t pid = 0;
     int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
+    writeEnd.reset();  // the server holds the only writer: its death ends the read below
     if (rc != 0) {
-      ::close(fds[0]);
       return fail("cannot run /usr/bin/python3 (scripts/setup.sh installs what the tests need)");
     }
     pid_ = pid;
     std::string out;
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (out.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
-      pollfd p{fds[0], POLLIN, 0};
+      pollfd p{readEnd.get(), POLLIN, 0};
       if (::poll(&p, 1, 200) <= 0) continue;
       char buf[256];
-      ssize_t n = ::read(fds[0], buf, sizeof buf);
+      ssize_t n = ::read(readEnd.get(), buf, sizeof buf);
       if (n <= 0) break;
       out.append(buf, static_cast<size_t>(n));
     }
-    ::close(fds[0]);
     if (out.rfind("PORT ", 0) != 0) {
       stop();
       return fail(
@@ -102,7 +117,8 @@ class FtpTestServer {
           "scripts/setup.sh): " +
           out);
     }
-    port_ = std::stoi(out.substr(5));
+    std::istringstream line(out.substr(5));
+    line >> port_ >> fingerprint_;
     return true;
   }
 
@@ -127,19 +143,19 @@ class FtpTestServer {
   FtpServerOptions options_;
   pid_t pid_ = 0;
   int port_ = 0;
+  std::string fingerprint_;
   std::string error_;
 };
 
 /// A loopback port on which nothing listens.
 inline int freePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  OwnedFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
+  ::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&a), &len);
   return ntohs(a.sin_port);
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "TestSupport.h"
+#include "ftp/FtpRecorder.h"
 #include "ftp/FtpTestServer.h"
 
 namespace lignado {
@@ -36,22 +37,18 @@ class SimpFtp : public ::testing::Test {
 };
 
 TEST_F(SimpFtp, ConnectAndDisconnectGoThroughTheStatesInOrder) {
-  test::RecordingHost host;
-  TSimpleFTP ftp(&host);
+  test::FtpRecorder owner;
+  TSimpleFTP ftp(&owner);
   configure(ftp);
-  std::vector<TWinInetState> states;
-  int connected = 0, disconnected = 0;
-  ftp.OnStateChange = [&](TWinInetControl*, TWinInetState s) { states.push_back(s); };
-  ftp.OnConnected = [&](TWinInetControl*) { ++connected; };
-  ftp.OnDisconnected = [&](TWinInetControl*) { ++disconnected; };
+  const auto& states = owner.states;
   ASSERT_TRUE(ftp.Connect());
   EXPECT_EQ(states,
             (std::vector<TWinInetState>{wsResolving, wsResolved, wsConnecting, wsConnected}));
   EXPECT_EQ(ftp.State(), wsConnected);
-  EXPECT_EQ(connected, 1);
+  EXPECT_EQ(owner.connected, 1);
   EXPECT_EQ(ftp.LoginResponse, "230 Login successful.");
   EXPECT_EQ(ftp.RemoteDir(), "/");
-  EXPECT_GT(host.processed, 0);
+  EXPECT_GT(owner.processed, 0);
 
   // Connected already: nothing is opened again.
   FtpConnection* link = ftp.ConnectionHandle();
@@ -62,19 +59,18 @@ TEST_F(SimpFtp, ConnectAndDisconnectGoThroughTheStatesInOrder) {
   EXPECT_TRUE(ftp.Disconnect());
   EXPECT_EQ(states, (std::vector<TWinInetState>{wsResolving, wsResolved, wsConnecting, wsConnected,
                                                 wsDisconnecting, wsDisconnected}));
-  EXPECT_EQ(disconnected, 1);
+  EXPECT_EQ(owner.disconnected, 1);
   EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
   EXPECT_EQ(ftp.SessionHandle(), nullptr);
 }
 
 TEST_F(SimpFtp, WrongPasswordFailsAndLeavesNothingOpen) {
-  TSimpleFTP ftp;
+  test::FtpRecorder owner;
+  TSimpleFTP ftp(&owner);
   configure(ftp);
   ftp.Password = "wrong";
-  std::string loginUser;
-  ftp.OnLogin = [&](TSimpleFTP*, std::string& user, std::string&) { loginUser = user; };
   EXPECT_FALSE(ftp.Connect());
-  EXPECT_EQ(loginUser, test::kFtpUser);
+  EXPECT_EQ(owner.loginUser, test::kFtpUser);
   EXPECT_EQ(ftp.State(), wsDisconnected);
   EXPECT_EQ(ftp.SessionHandle(), nullptr);
   EXPECT_EQ(ftp.ConnectionHandle(), nullptr);
@@ -90,9 +86,7 @@ TEST_F(SimpFtp, WrongPasswordFailsAndLeavesNothingOpen) {
   EXPECT_EQ(ftp.SessionHandle(), nullptr);
 
   // The login event may still supply the right password.
-  ftp.OnLogin = [](TSimpleFTP*, std::string&, std::string& password) {
-    password = test::kFtpPassword;
-  };
+  owner.onLogin = [](std::string&, std::string& password) { password = test::kFtpPassword; };
   EXPECT_TRUE(ftp.Connect());
 }
 
@@ -120,19 +114,23 @@ TEST_F(SimpFtp, RefusedAndUnresolvableHosts) {
   }
   EXPECT_EQ(ftp.State(), wsDisconnected);
   EXPECT_EQ(ftp.SessionHandle(), nullptr);
+
+  // A name goes through the resolver (and the loopback addresses it gives, in turn).
+  ftp.HostName = "localhost";
+  ftp.Port = server_->port();
+  EXPECT_TRUE(ftp.Connect());
 }
 
 TEST_F(SimpFtp, ChangeDirBeforeConnectIsAppliedByConnect) {
   fs::create_directories(served() / "www");
-  TSimpleFTP ftp;
+  test::FtpRecorder owner;
+  TSimpleFTP ftp(&owner);
   configure(ftp);
-  int changes = 0;
-  ftp.OnDirectoryChange = [&](TSimpleFTP*) { ++changes; };
   EXPECT_TRUE(ftp.ChangeDir("/www/"));
   EXPECT_EQ(ftp.RemoteDir(), "/www/");
-  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(owner.directoryChanges, 0);
   ASSERT_TRUE(ftp.Connect());
-  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(owner.directoryChanges, 1);
   EXPECT_EQ(ftp.RemoteDir(), "/www");  // now the server's answer
   EXPECT_FALSE(ftp.ChangeDir("/absent"));
   EXPECT_EQ(ftp.RemoteDir(), "/www");
@@ -259,31 +257,12 @@ TEST_F(SimpFtp, PutFileAsFailures) {
   EXPECT_EQ(test::fileBytes(served() / "f.html"), "abc");
 }
 
-struct FakeBar : TProgressControl {
-  int max = -1, position = -1;
-  void SetMax(int m) override { max = m; }
-  void SetPosition(int p) override { position = p; }
-};
-struct FakeLabel : TLabelControl {
-  std::string caption;
-  void SetCaption(const std::string& t) override { caption = t; }
-};
-
 TEST_F(SimpFtp, ProgressIsClampedToTheFileSize) {
   test::putFile(local() / "f.bin", std::string(1000, 'x'));
   std::string file = (local() / "f.bin").string();
-  TSimpleFTP ftp;  // not connected: the send fails after the progress was reset
-  FakeBar minor, major;
-  FakeLabel minorLabel, majorLabel;
+  test::FtpRecorder owner;
+  TSimpleFTP ftp(&owner);  // not connected: the send fails after the progress was reset
   ftp.QuickProgress = true;
-  ftp.QuickProgressMinor = &minor;
-  ftp.QuickProgressMajor = &major;
-  ftp.QuickLabelMinor = &minorLabel;
-  ftp.QuickLabelMajor = &majorLabel;
-  std::vector<int64_t> reported;
-  ftp.OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
-    reported.push_back(p.BytesSent);
-  };
   auto notify = [&](int32_t status, uint32_t count) { ftp.HandleStatus(status, &count, 4); };
 
   EXPECT_FALSE(ftp.PutFileAs(file, "/f.bin"));
@@ -291,19 +270,18 @@ TEST_F(SimpFtp, ProgressIsClampedToTheFileSize) {
   EXPECT_EQ(ftp.Progress().FileSize, 1000);
   EXPECT_EQ(ftp.Progress().FileName, "f.bin");
   notify(31, 300);
-  EXPECT_EQ(minor.max, 100);
-  EXPECT_EQ(minor.position, 30);
-  EXPECT_EQ(minorLabel.caption, "f.bin");
-  EXPECT_EQ(majorLabel.caption, "");  // no overall count
-  notify(41, 0);                      // a zero count means done
-  notify(31, 50);                     // past the size
+  EXPECT_EQ(owner.minor, std::make_pair(100, 30));
+  EXPECT_EQ(owner.labelMinor, "f.bin");
+  EXPECT_EQ(owner.labelMajor, "");  // no overall count
+  notify(41, 0);                    // a zero count means done
+  notify(31, 50);                   // past the size
   ftp.PutFileAs(file, "/f.bin");
   notify(31, 625);
-  EXPECT_EQ(minor.position, 62);  // 62.5 rounds to the even neighbour
+  EXPECT_EQ(owner.minor.second, 62);  // 62.5 rounds to the even neighbour
   notify(31, 600);
   ftp.HandleStatus(20, nullptr, 0);  // not a byte count
-  EXPECT_EQ(reported, (std::vector<int64_t>{300, 1000, 1000, 625, 1000}));
-  EXPECT_EQ(minor.position, 100);
+  EXPECT_EQ(owner.bytesSent, (std::vector<int64_t>{300, 1000, 1000, 625, 1000}));
+  EXPECT_EQ(owner.minor.second, 100);
 }
 
 TEST_F(SimpFtp, TransfersArriveByteForByteInBothModes) {
@@ -311,13 +289,11 @@ TEST_F(SimpFtp, TransfersArriveByteForByteInBothModes) {
   test::putFile(local() / "gros.bin", big);
   for (bool passive : {false, true}) {
     SCOPED_TRACE(passive ? "passive" : "active");
-    TSimpleFTP ftp;
+    test::FtpRecorder owner;
+    TSimpleFTP ftp(&owner);
     configure(ftp);
     ftp.SetPassive(passive);
-    std::vector<int64_t> reported;
-    ftp.OnTransferProgress = [&](TSimpleFTP*, const TFTPProgressInfo& p) {
-      reported.push_back(p.BytesSent);
-    };
+    const auto& reported = owner.bytesSent;
     ASSERT_TRUE(ftp.Connect());
     std::string remote = passive ? "/passif.bin" : "/actif.bin";
     ASSERT_TRUE(ftp.PutFileAs((local() / "gros.bin").string(), remote));

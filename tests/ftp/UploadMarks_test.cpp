@@ -12,6 +12,7 @@ using test::TempDir;
 using test::writeFile;
 
 const std::string kDest = "ftp://h:21/www";
+const std::string kH1(64, '1'), kH2(64, '2'), kH3(64, '3');
 
 TEST(UploadMarks, DestinationNamesHostPortAndRoot) {
   EXPECT_EQ(UploadMarks::Destination("ftp.example.org", 21, "/www"),
@@ -20,87 +21,137 @@ TEST(UploadMarks, DestinationNamesHostPortAndRoot) {
   EXPECT_EQ(UploadMarks::Destination("::1", 2121, "/"), "ftp://[::1]:2121/");
 }
 
-TEST(UploadMarks, RecordsAreWrittenAtOnceAndReadBack) {
+TEST(UploadMarks, ContentHashIsSha256OfTheBytes) {
+  TempDir dir;
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855"},
+      {"abc", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"},
+  };
+  for (const auto& [bytes, sha] : cases) {
+    writeFile(dir.path() / "f", bytes);
+    std::string hash;
+    ASSERT_TRUE(UploadMarks::ContentHash((dir.path() / "f").string(), hash));
+    EXPECT_EQ(hash, sha);
+  }
+  // Past the read buffer, one changed byte at the end still changes the hash.
+  std::string a, b;
+  writeFile(dir.path() / "f", std::string(300000, 'a'));
+  ASSERT_TRUE(UploadMarks::ContentHash((dir.path() / "f").string(), a));
+  writeFile(dir.path() / "f", std::string(299999, 'a') + "b");
+  ASSERT_TRUE(UploadMarks::ContentHash((dir.path() / "f").string(), b));
+  EXPECT_NE(a, b);
+  EXPECT_FALSE(UploadMarks::ContentHash((dir.path() / "absent").string(), a));
+  EXPECT_FALSE(UploadMarks::ContentHash(dir.path().string(), a));
+}
+
+TEST(UploadMarks, RecordsAreWrittenAtOnceAndContentDecides) {
   TempDir dir;
   std::string manifest = dir.str() + ".lignado-upload";
   {
     UploadMarks marks;
     marks.Open(dir.str(), kDest);
-    EXPECT_TRUE(marks.IsMarked("index.html", {10, 5}));
-    ASSERT_TRUE(marks.Clear("index.html", {10, 5}));
-    EXPECT_EQ(readFile(manifest), "lignado-upload 1\nto ftp://h:21/www\n10 5 index.html\n");
-    ASSERT_TRUE(marks.Clear("a b/100%\nfin.html", {7, -3}));
+    EXPECT_TRUE(marks.IsMarked("index.html", {10, 5}, kH1));
+    ASSERT_TRUE(marks.Clear("index.html", {10, 5}, kH1));
     EXPECT_EQ(readFile(manifest),
-              "lignado-upload 1\nto ftp://h:21/www\n10 5 index.html\n7 -3 a b/100%25%0Afin.html\n");
-    EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}));
+              "lignado-upload 2\nto ftp://h:21/www\nf 10 " + kH1 + " index.html\n");
+    ASSERT_TRUE(marks.Clear("a b/100%\nfin.html", {7, -3}, kH2));
+    ASSERT_TRUE(marks.AddFolder("a b"));
+    EXPECT_EQ(readFile(manifest), "lignado-upload 2\nto ftp://h:21/www\nf 10 " + kH1 +
+                                      " index.html\nf 7 " + kH2 +
+                                      " a b/100%25%0Afin.html\nd a b\n");
   }
   UploadMarks again;
   again.Open(dir.str(), kDest);
-  EXPECT_FALSE(again.IsMarked("index.html", {10, 5}));
-  EXPECT_FALSE(again.IsMarked("a b/100%\nfin.html", {7, -3}));
-  EXPECT_TRUE(again.IsMarked("index.html", {11, 5}));  // size changed
-  EXPECT_TRUE(again.IsMarked("index.html", {10, 6}));  // written since
-  EXPECT_TRUE(again.IsMarked("autre.html", {10, 5}));
-  const FileStamp large{INT64_MAX, 1733600000123456789};  // a real clock in nanoseconds
-  ASSERT_TRUE(again.Clear("large.bin", large));
-  again.Open(dir.str(), kDest);
-  EXPECT_FALSE(again.IsMarked("large.bin", large));
+  EXPECT_FALSE(again.IsMarked("index.html", {10, 5}, kH1));
+  EXPECT_FALSE(again.IsMarked("index.html", {10, 99}, kH1));  // its time alone says nothing
+  EXPECT_TRUE(again.IsMarked("index.html", {10, 5}, kH3));    // same size, other content
+  EXPECT_TRUE(again.IsMarked("index.html", {11, 5}, kH1));
+  EXPECT_FALSE(again.IsMarked("a b/100%\nfin.html", {7, 0}, kH2));
+  EXPECT_TRUE(again.IsMarked("autre.html", {10, 5}, kH1));
+  EXPECT_EQ(again.SentFiles(), (std::vector<std::string>{"a b/100%\nfin.html", "index.html"}));
+  EXPECT_EQ(again.Folders(), (std::vector<std::string>{"a b"}));
 
-  // A new upload starts with a clean manifest that keeps what was sent before.
-  ASSERT_TRUE(again.Clear("autre.html", {1, 2}));
-  EXPECT_EQ(readFile(manifest).size(),
-            std::string("lignado-upload 1\nto ftp://h:21/www\n10 5 index.html\n"
-                        "7 -3 a b/100%25%0Afin.html\n9223372036854775807 1733600000123456789 "
-                        "large.bin\n1 2 autre.html\n")
-                .size());
+  // Removals are records too, read back in order.
+  ASSERT_TRUE(again.Forget("index.html"));
+  ASSERT_TRUE(again.ForgetFolder("a b"));
+  again.Open(dir.str(), kDest);
+  EXPECT_EQ(again.SentFiles(), (std::vector<std::string>{"a b/100%\nfin.html"}));
+  EXPECT_TRUE(again.Folders().empty());
+  EXPECT_TRUE(again.IsMarked("index.html", {10, 5}, kH1));
 }
 
-TEST(UploadMarks, AnotherDestinationFindsEveryFileMarked) {
+TEST(UploadMarks, DestinationsKeepTheirMarksSideBySide) {
   TempDir dir;
-  {
-    UploadMarks marks;
+  UploadMarks marks;
+  marks.Open(dir.str(), kDest);
+  marks.Clear("index.html", {10, 5}, kH1);
+  marks.Open(dir.str(), "ftp://h:21/autre");
+  EXPECT_TRUE(marks.IsMarked("index.html", {10, 5}, kH1));
+  marks.Clear("page.html", {1, 1}, kH2);
+  marks.Clear("index.html", {10, 5}, kH3);
+  // Back and forth: each destination still has what it was sent.
+  for (int i = 0; i < 2; ++i) {
     marks.Open(dir.str(), kDest);
-    marks.Clear("index.html", {10, 5});
+    EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}, kH1));
+    EXPECT_TRUE(marks.IsMarked("page.html", {1, 1}, kH2));
+    marks.Open(dir.str(), "ftp://h:21/autre");
+    EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}, kH3));
+    EXPECT_FALSE(marks.IsMarked("page.html", {1, 1}, kH2));
   }
-  UploadMarks other;
-  other.Open(dir.str(), "ftp://h:21/autre");
-  EXPECT_TRUE(other.IsMarked("index.html", {10, 5}));
-  other.Clear("page.html", {1, 1});
-  other.Close();
-  EXPECT_EQ(readFile(dir.path() / ".lignado-upload"),
-            "lignado-upload 1\nto ftp://h:21/autre\n1 1 page.html\n");
+}
+
+TEST(UploadMarks, FirstVersionManifestKeepsItsMarksByTime) {
+  TempDir dir;
+  auto manifest = dir.path() / ".lignado-upload";
+  writeFile(manifest, "lignado-upload 1\nto ftp://h:21/www\n10 5 index.html\n20 6 page.html\n");
+  UploadMarks marks;
+  marks.Open(dir.str(), kDest);
+  EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}, kH1));  // no content known: size and time
+  EXPECT_TRUE(marks.IsMarked("index.html", {10, 6}, kH1));
+  EXPECT_EQ(marks.SentFiles(), (std::vector<std::string>{"index.html", "page.html"}));
+  // The next record writes the second version; what it cannot know yet stays as it was.
+  ASSERT_TRUE(marks.Clear("index.html", {10, 7}, kH1));
+  marks.Open(dir.str(), kDest);
+  EXPECT_FALSE(marks.IsMarked("index.html", {10, 1}, kH1));
+  EXPECT_FALSE(marks.IsMarked("page.html", {20, 6}, kH2));
+  EXPECT_TRUE(marks.IsMarked("page.html", {20, 7}, kH2));
+  // The first version's destination is one like the others.
+  marks.Open(dir.str(), "ftp://h:21/autre");
+  EXPECT_TRUE(marks.IsMarked("page.html", {20, 6}, kH2));
 }
 
 TEST(UploadMarks, DamagedManifestsOnlyLoseMarks) {
   TempDir dir;
   auto manifest = dir.path() / ".lignado-upload";
   // A writer killed in the middle of a line leaves it unfinished: that file stays marked.
-  writeFile(manifest, "lignado-upload 1\nto ftp://h:21/www\n10 5 index.html\n20 6 page.ht");
+  writeFile(manifest, "lignado-upload 2\nto ftp://h:21/www\nf 10 " + kH1 + " index.html\nf 20 " +
+                          kH2 + " page.ht");
   UploadMarks marks;
   marks.Open(dir.str(), kDest);
-  EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}));
-  EXPECT_TRUE(marks.IsMarked("page.ht", {20, 6}));
-  EXPECT_TRUE(marks.IsMarked("page.html", {20, 6}));
+  EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}, kH1));
+  EXPECT_TRUE(marks.IsMarked("page.ht", {20, 6}, kH2));
+  EXPECT_TRUE(marks.IsMarked("page.html", {20, 6}, kH2));
 
-  writeFile(manifest,
-            "lignado-upload 1\nto ftp://h:21/www\nx 5 a.html\n5 b.html\n-\n1 2 \n1 2 bad%4\n"
-            "99999999999999999999 1 big.html\n9223372036854775808 1 big2.html\n3 4 ok.html\n");
+  writeFile(manifest, "lignado-upload 2\nf 1 " + kH1 + " before-any-destination.html\n" +
+                          "to ftp://h:21/www\nf x " + kH1 + " a.html\nf 5 " + kH1.substr(1) +
+                          " b.html\nf 1 " + kH1 + " \nf 1 " + kH1 + " bad%4\nq 1 " + kH1 +
+                          " odd.html\n-f\nt 99999999999999999999 1 big.html\nf 3 " +
+                          std::string(64, 'g') + " g.html\nf 3 " + kH3 + " ok.html\n");
   marks.Open(dir.str(), kDest);
-  EXPECT_FALSE(marks.IsMarked("ok.html", {3, 4}));
-  EXPECT_TRUE(marks.IsMarked("a.html", {0, 5}));
-  EXPECT_TRUE(marks.IsMarked("bad%4", {1, 2}));
-  EXPECT_TRUE(marks.IsMarked("big2.html", {INT64_MIN, 1}));
+  EXPECT_EQ(marks.SentFiles(), (std::vector<std::string>{"ok.html"}));
 
-  writeFile(manifest, std::string("\0\xff\n10 5 index.html\n", 19));
-  marks.Open(dir.str(), kDest);
-  EXPECT_TRUE(marks.IsMarked("index.html", {10, 5}));
+  for (const std::string& bad : {std::string("\0\xff\n", 3), std::string("lignado-upload 3\n")}) {
+    writeFile(manifest, bad + "to ftp://h:21/www\nf 3 " + kH3 + " ok.html\n");
+    marks.Open(dir.str(), kDest);
+    EXPECT_TRUE(marks.SentFiles().empty());
+  }
 }
 
 TEST(UploadMarks, UnwritableRootIsReported) {
   TempDir dir;
   UploadMarks marks;
   marks.Open((dir.path() / "absent").string(), kDest);
-  EXPECT_FALSE(marks.Clear("index.html", {1, 1}));
+  EXPECT_FALSE(marks.Clear("index.html", {1, 1}, kH1));
   // Stamps follow the file itself.
   writeFile(dir.path() / "f.html", "12345");
   FileStamp s;

@@ -2,20 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "ftp/FtpRecorder.h"
 #include "ftp/SimpFTP.h"
 
 namespace lignado {
 namespace {
-
-struct FakeStatusBar : TStatusControl {
-  bool simple = true;
-  std::string simpleText, panel0;
-  bool SimplePanel() const override { return simple; }
-  void SetSimpleText(const std::string& t) override { simpleText = t; }
-  void SetPanelText(int index, const std::string& t) override {
-    if (index == 0) panel0 = t;
-  }
-};
 
 TEST(WinInetControl, DefaultsAndCompanionValues) {
   TSimpleFTP ftp;
@@ -69,26 +60,19 @@ TEST(WinInetControl, StateTexts) {
 }
 
 TEST(WinInetControl, SetStateTellsListenersOnlyOfChanges) {
-  TSimpleFTP ftp;
+  test::FtpRecorder owner;
+  TSimpleFTP ftp(&owner);
   ftp.HostName = "h";
-  std::vector<TWinInetState> seen;
-  ftp.OnStateChange = [&](TWinInetControl* sender, TWinInetState s) {
-    EXPECT_EQ(sender, &ftp);
-    seen.push_back(s);
-  };
-  FakeStatusBar bar;
-  ftp.QuickStatus = &bar;
   EXPECT_FALSE(ftp.SetState(wsDisconnected));
   EXPECT_TRUE(ftp.SetState(wsResolving));
-  EXPECT_EQ(bar.simpleText, "");  // QuickProgress is off
+  EXPECT_EQ(owner.quickStatus, "");  // QuickProgress is off
   ftp.QuickProgress = true;
   EXPECT_TRUE(ftp.SetState(wsConnecting));
-  EXPECT_EQ(bar.simpleText, "Connecting to h");
-  bar.simple = false;
+  EXPECT_EQ(owner.quickStatus, "Connecting to h");
+  EXPECT_FALSE(ftp.SetState(wsConnecting));
   EXPECT_TRUE(ftp.SetState(wsConnected));
-  EXPECT_EQ(bar.panel0, "Connected to h");
-  EXPECT_EQ(bar.simpleText, "Connecting to h");
-  EXPECT_EQ(seen, (std::vector<TWinInetState>{wsResolving, wsConnecting, wsConnected}));
+  EXPECT_EQ(owner.quickStatus, "Connected to h");
+  EXPECT_EQ(owner.states, (std::vector<TWinInetState>{wsResolving, wsConnecting, wsConnected}));
 }
 
 TEST(WinInetControl, HandleStatusMapsNotificationsToStates) {
@@ -138,17 +122,16 @@ TEST(WinInetControl, ConnectionErrorMessages) {
 }
 
 TEST(WinInetControl, ConnectWhileConnectedOpensNothing) {
-  TSimpleFTP ftp;
+  test::FtpRecorder owner;
+  TSimpleFTP ftp(&owner);
   EXPECT_EQ(ftp.LastResponseText(), "No error description available");
   ftp.SetState(wsConnected);
-  int disconnected = 0;
-  ftp.OnDisconnected = [&](TWinInetControl*) { ++disconnected; };
   EXPECT_TRUE(ftp.TWinInetControl::Connect());
   EXPECT_EQ(ftp.SessionHandle(), nullptr);
   EXPECT_TRUE(ftp.Disconnect());
   EXPECT_EQ(ftp.State(), wsDisconnected);
   EXPECT_TRUE(ftp.Disconnect());
-  EXPECT_EQ(disconnected, 1);
+  EXPECT_EQ(owner.disconnected, 1);
 }
 
 }  // namespace

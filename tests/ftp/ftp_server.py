@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """FTP server for the upload tests: pyftpdlib on a loopback address, or a broken server.
 
-Prints "PORT <n>" on stdout once it listens, then serves until it is killed.
+Prints "PORT <n>" on stdout once it listens (followed by the SHA-256 fingerprint of the
+certificate it made when it speaks TLS), then serves until it is killed.
 """
 import argparse
 import ctypes
@@ -30,6 +31,9 @@ def serve_broken(sock, mode):
                 while True:
                     conn.sendall(b"120 Patientez\r\n")
                     time.sleep(0.2)
+            elif mode == "silent":
+                # Accepts and never says a word.
+                conn.recv(4096)
         except OSError:
             pass
         finally:
@@ -47,6 +51,23 @@ def die_with_parent():
         sys.exit(1)
 
 
+def make_certificate():
+    """A self-signed certificate made for this run: the key, the certificate and its SHA-256
+    fingerprint as clients show it."""
+    from OpenSSL import crypto
+    key = crypto.PKey()
+    key.generate_key(crypto.TYPE_RSA, 2048)
+    cert = crypto.X509()
+    cert.get_subject().CN = "serveur de test"
+    cert.set_serial_number(int.from_bytes(os.urandom(8), "big"))
+    cert.gmtime_adj_notBefore(-3600)
+    cert.gmtime_adj_notAfter(3600 * 24)
+    cert.set_issuer(cert.get_subject())
+    cert.set_pubkey(key)
+    cert.sign(key, "sha256")
+    return key, cert, cert.digest("sha256").decode()
+
+
 def main():
     die_with_parent()
     ap = argparse.ArgumentParser()
@@ -55,12 +76,21 @@ def main():
     ap.add_argument("--root")
     ap.add_argument("--user", default="lignado")
     ap.add_argument("--password", default="secret")
-    ap.add_argument("--mode", choices=["ftp", "garbage", "close", "wait"], default="ftp")
+    ap.add_argument("--mode", choices=["ftp", "garbage", "close", "wait", "silent"],
+                    default="ftp")
     ap.add_argument("--refuse", action="append", default=[],
                     help="name of a folder the server refuses to create")
     ap.add_argument("--no-extended", action="store_true",
                     help="reject EPRT and EPSV so that clients fall back to PORT and PASV")
     ap.add_argument("--banner", help="greeting text; long ones are sent on several lines")
+    ap.add_argument("--full", action="append", default=[],
+                    help="name of a file the server refuses to store (disk full)")
+    ap.add_argument("--tls", choices=["off", "offer", "require"], default="off",
+                    help="offer explicit TLS, or require it on the control and data connections")
+    ap.add_argument("--read-limit", type=int, default=0,
+                    help="bytes per second a plain data connection is read at (0: no limit)")
+    ap.add_argument("--require-reuse", action="store_true",
+                    help="refuse a TLS data connection that does not reuse the control session")
     args = ap.parse_args()
 
     if args.mode != "ftp":
@@ -74,7 +104,8 @@ def main():
         return
 
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.handlers import (FTPHandler, ThrottledDTPHandler, TLS_DTPHandler,
+                                    TLS_FTPHandler)
     from pyftpdlib.servers import FTPServer
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
@@ -84,33 +115,66 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
 
     refused = set(args.refuse)
+    full = set(args.full)
     no_extended = args.no_extended
+    fingerprint = ""
+    base = FTPHandler
+    if args.tls != "off":
+        from OpenSSL import SSL
+        from OpenSSL._util import lib as ssl_lib
+        key, cert, fingerprint = make_certificate()
+        context = SSL.Context(SSL.TLS_SERVER_METHOD)
+        context.use_privatekey(key)
+        context.use_certificate(cert)
+        context.set_session_id(b"lignado-test")
+        base = TLS_FTPHandler
+        require_reuse = args.require_reuse
 
-    class Handler(FTPHandler):
+        class DataHandler(TLS_DTPHandler):
+            def handle_ssl_established(self):
+                if require_reuse and not ssl_lib.SSL_session_reused(self.socket._ssl):
+                    self.cmd_channel.respond("522 TLS session reuse required.")
+                    self.close()
+
+    class Handler(base):
         def ftp_MKD(self, path):
             if os.path.basename(path.rstrip("/")) in refused:
                 self.respond("550 Permission denied.")
                 return None
-            return FTPHandler.ftp_MKD(self, path)
+            return base.ftp_MKD(self, path)
+
+        def ftp_STOR(self, file, mode="w"):
+            if os.path.basename(file) in full:
+                self.respond("452 Espace disque insuffisant.")
+                return None
+            return base.ftp_STOR(self, file, mode)
 
         def ftp_EPRT(self, line):
             if no_extended:
                 self.respond("502 Command not implemented.")
                 return
-            return FTPHandler.ftp_EPRT(self, line)
+            return base.ftp_EPRT(self, line)
 
         def ftp_EPSV(self, line):
             if no_extended:
                 self.respond("502 Command not implemented.")
                 return
-            return FTPHandler.ftp_EPSV(self, line)
+            return base.ftp_EPSV(self, line)
 
     Handler.authorizer = authorizer
+    if args.read_limit:
+        ThrottledDTPHandler.read_limit = args.read_limit
+        Handler.dtp_handler = ThrottledDTPHandler
+    if args.tls != "off":
+        Handler.ssl_context = context
+        Handler.dtp_handler = DataHandler
+        Handler.tls_control_required = args.tls == "require"
+        Handler.tls_data_required = args.tls == "require"
     Handler.auth_failed_timeout = 0  # a wrong password is answered at once
     if args.banner:
         Handler.banner = args.banner
     server = FTPServer((args.host, args.port), Handler)
-    print("PORT %d" % server.address[1], flush=True)
+    print(("PORT %d %s" % (server.address[1], fingerprint)).strip(), flush=True)
     server.serve_forever(handle_exit=False)
 
 

@@ -33,5 +33,27 @@ TEST(Utf8, InvalidBytesPassThrough) {
   EXPECT_EQ(Utf8ToCp1252(""), "");
 }
 
+TEST(Utf8, NamesShowAsThemselves) {
+  // A file name, put into a Windows-1252 line and shown again, is the name itself.
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xCE\xA9mega.html", "&#937;mega.html"},  // outside Windows-1252
+      {"\xC3\xA9t\xC3\xA9.html", "\xE9t\xE9.html"}, {"a&b.html", "a&#38;b.html"},
+      {"&#937;.html", "&#38;#937;.html"},    // a name that looks like a reference
+      {"\xE9t\xE9.html", "\xE9t\xE9.html"},  // not UTF-8: its bytes
+  };
+  for (const auto& [name, line] : cases) {
+    EXPECT_EQ(NameToCp1252(name), line);
+    if (name[0] != '\xE9') {
+      EXPECT_EQ(Cp1252ToUtf8Shown(NameToCp1252(name)), name);
+    }
+  }
+  const std::pair<std::string, std::string> shown[] = {
+      {"&#x3A9; &#X3a9; &#937;", "\xCE\xA9 \xCE\xA9 \xCE\xA9"},
+      {"\xE9 &#128512;", "\xC3\xA9 \xF0\x9F\x98\x80"},
+      {"&#; &#x; &#12a; &#55296; &#1114112; &# &", "&#; &#x; &#12a; &#55296; &#1114112; &# &"},
+  };
+  for (const auto& [text, utf8] : shown) EXPECT_EQ(Cp1252ToUtf8Shown(text), utf8) << text;
+}
+
 }  // namespace
 }  // namespace lignado

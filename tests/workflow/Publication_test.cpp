@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "ftp/FtpTestServer.h"
 #include "ftp/UploadMarks.h"
+#include "ftp/WinInetControl.h"
 
 namespace lignado {
 namespace {
@@ -234,16 +235,18 @@ TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
   request.password = test::kFtpPassword;
   request.remoteRoot = RemoteRoot("www", "lignado");
   request.localFolder = dest;
-  std::vector<std::string> seen;
-  UploadOutcome sent =
-      UploadPublication(request, nullptr, [&](const std::string& l) { seen.push_back(l); });
+  struct Seen : TFtpObserver {
+    std::vector<std::string> lines;
+    void LogLine(const std::string& l) override { lines.push_back(l); }
+  } seen;
+  UploadOutcome sent = UploadPublication(request, &seen);
   EXPECT_TRUE(sent.ok);
   EXPECT_EQ(sent.filesSent, 3);
   EXPECT_EQ(sent.lines.front(), "Connexion...");
   EXPECT_EQ(sent.lines.back(),
             "Transfert termin\xE9"
             "e");
-  EXPECT_EQ(seen, sent.lines);
+  EXPECT_EQ(seen.lines, sent.lines);
   EXPECT_EQ(sent.Message(),
             "L'envoi est termin\xE9. Cette g\xE9n\xE9"
             "alogie est maintenant visible sur internet.");
@@ -253,7 +256,8 @@ TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
   sent = UploadPublication(request, nullptr);
   EXPECT_FALSE(sent.connected);
   EXPECT_FALSE(sent.ok);
-  EXPECT_EQ(sent.lines, (std::vector<std::string>{"Connexion...", "Erreur: Connexion impossible"}));
+  EXPECT_EQ(sent.lines, (std::vector<std::string>{"Connexion...", "Erreur: Connexion impossible",
+                                                  "Raison: 530 Authentication failed."}));
   EXPECT_EQ(sent.Message().rfind("Il y a eu des erreurs durant le transfert.\r\n", 0), 0u);
 }
 

@@ -1,0 +1,181 @@
+#include "ftp/FtpTls.h"
+
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <cctype>
+#include <cerrno>
+
+namespace lignado {
+
+namespace {
+
+bool isAddress(const std::string& host) {
+  unsigned char buf[sizeof(in6_addr)];
+  return ::inet_pton(AF_INET, host.c_str(), buf) == 1 ||
+         ::inet_pton(AF_INET6, host.c_str(), buf) == 1;
+}
+
+}  // namespace
+
+TlsContext::TlsContext() : ctx_(SSL_CTX_new(TLS_client_method())) {
+  if (!ctx_) return;
+  SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
+  SSL_CTX_set_default_verify_paths(ctx_);
+  // The chain and the name are checked after the handshake, so that a certificate the user
+  // has accepted by its fingerprint can still be used.
+  SSL_CTX_set_verify(ctx_, SSL_VERIFY_NONE, nullptr);
+  SSL_CTX_set_mode(ctx_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+}
+
+TlsContext::~TlsContext() {
+  SSL_CTX_free(ctx_);
+}
+
+std::unique_ptr<TlsStream> TlsStream::Client(const TlsContext& context, int fd,
+                                             const std::string& host, const TlsStream* resume) {
+  if (!context.valid()) return nullptr;
+  ERR_clear_error();
+  std::unique_ptr<TlsStream> s(new TlsStream(SSL_new(context.get())));
+  if (!s->ssl_ || SSL_set_fd(s->ssl_, fd) != 1) return nullptr;
+  SSL_set_connect_state(s->ssl_);
+  if (isAddress(host)) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s->ssl_), host.c_str());
+  } else if (!host.empty()) {
+    SSL_set_tlsext_host_name(s->ssl_, host.c_str());
+    SSL_set1_host(s->ssl_, host.c_str());
+  }
+  if (resume) SSL_set_session(s->ssl_, SSL_get_session(resume->ssl_));
+  return s;
+}
+
+TlsStream::~TlsStream() {
+  SSL_free(ssl_);
+}
+
+TlsIo TlsStream::Result(int ret) const {
+  int err = SSL_get_error(ssl_, ret);
+  ERR_clear_error();
+  switch (err) {
+    case SSL_ERROR_WANT_READ:
+      return TlsIo::WantRead;
+    case SSL_ERROR_WANT_WRITE:
+      return TlsIo::WantWrite;
+    case SSL_ERROR_ZERO_RETURN:
+      return TlsIo::Closed;
+    case SSL_ERROR_SYSCALL:
+      return errno == 0 ? TlsIo::Closed : TlsIo::Failed;
+    default:
+      return TlsIo::Failed;
+  }
+}
+
+TlsIo TlsStream::Handshake() {
+  ERR_clear_error();
+  errno = 0;
+  int r = SSL_do_handshake(ssl_);
+  return r == 1 ? TlsIo::Done : Result(r);
+}
+
+TlsIo TlsStream::Read(char* buffer, size_t capacity, size_t& got) {
+  ERR_clear_error();
+  errno = 0;
+  got = 0;
+  int r = SSL_read_ex(ssl_, buffer, capacity, &got);
+  return r == 1 ? TlsIo::Done : Result(r);
+}
+
+TlsIo TlsStream::Write(const char* data, size_t length, size_t& written) {
+  ERR_clear_error();
+  errno = 0;
+  written = 0;
+  int r = SSL_write_ex(ssl_, data, length, &written);
+  return r == 1 ? TlsIo::Done : Result(r);
+}
+
+TlsIo TlsStream::SendClose() {
+  ERR_clear_error();
+  errno = 0;
+  if (sentClose_) return TlsIo::Done;
+  int r = SSL_shutdown(ssl_);
+  if (r < 0) return Result(r);
+  sentClose_ = true;
+  return TlsIo::Done;
+}
+
+TlsIo TlsStream::Shutdown() {
+  if (!sentClose_) {
+    TlsIo io = SendClose();
+    if (io != TlsIo::Done) return io;
+  }
+  // What the peer still sends (session tickets, its own close notice) is read and dropped:
+  // closing a socket with unread bytes would reset the link and could cost the peer its data.
+  char scratch[4096];
+  for (;;) {
+    size_t got = 0;
+    TlsIo io = Read(scratch, sizeof scratch, got);
+    if (io == TlsIo::Done) continue;
+    return io == TlsIo::WantRead || io == TlsIo::WantWrite ? io : TlsIo::Done;
+  }
+}
+
+std::string TlsStream::CertificateProblem() const {
+  X509* cert = SSL_get0_peer_certificate(ssl_);
+  if (!cert) return "aucun certificat";
+  long v = SSL_get_verify_result(ssl_);
+  switch (v) {
+    case X509_V_OK:
+      return "";
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+      return "certificat auto-sign\xE9";
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+      return "autorit\xE9 de certification inconnue";
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+      return "certificat expir\xE9";
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return "certificat pas encore valable";
+    case X509_V_ERR_CERT_REVOKED:
+      return "certificat r\xE9voqu\xE9";
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+      return "certificat \xE9tabli pour un autre nom";
+    default:
+      return "certificat invalide (code " + std::to_string(v) + ")";
+  }
+}
+
+std::string TlsStream::Fingerprint() const {
+  X509* cert = SSL_get0_peer_certificate(ssl_);
+  unsigned char md[EVP_MAX_MD_SIZE];
+  unsigned int n = 0;
+  if (!cert || X509_digest(cert, EVP_sha256(), md, &n) != 1) return "";
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned i = 0; i < n; ++i) {
+    if (i) out += ':';
+    out += hex[md[i] >> 4];
+    out += hex[md[i] & 15];
+  }
+  return out;
+}
+
+bool TlsStream::Resumed() const {
+  return SSL_session_reused(ssl_) == 1;
+}
+
+std::string NormalizeFingerprint(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ':' || c == ' ' || c == '-') continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return "";
+    out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return out.size() == 64 ? out : "";
+}
+
+}  // namespace lignado

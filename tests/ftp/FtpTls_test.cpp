@@ -1,0 +1,128 @@
+#include "ftp/FtpTls.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "TestSupport.h"
+#include "ftp/FtpTestServer.h"
+#include "ftp/SimpFTP.h"
+
+namespace lignado {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FtpServerOptions;
+using test::FtpTestServer;
+using test::TempDir;
+
+TEST(FtpTls, FingerprintsAsUsersTypeThem) {
+  const std::string hex = "00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF";
+  const std::pair<std::string, std::string> cases[] = {
+      {hex, hex},
+      {"00:11:22:33:44:55:66:77:88:99:aa:bb:cc:dd:ee:ff:00:11:22:33:44:55:66:77:88:99:AA:BB:CC:"
+       "DD:EE:FF",
+       hex},
+      {" 0011 2233-4455 " + hex.substr(12), hex},
+      {hex.substr(2), ""},        // too short
+      {hex + "00", ""},           // too long
+      {"G" + hex.substr(1), ""},  // not hex
+      {"", ""},
+  };
+  for (const auto& [typed, normal] : cases) EXPECT_EQ(NormalizeFingerprint(typed), normal) << typed;
+}
+
+class Tls : public ::testing::Test {
+ protected:
+  void start(FtpServerOptions o) {
+    server_ = std::make_unique<FtpTestServer>(served_.path(), o);
+    ASSERT_TRUE(server_->running()) << server_->error();
+  }
+  void configure(TSimpleFTP& ftp, FtpTls mode, const std::string& fingerprint = "") {
+    ftp.HostName = "127.0.0.1";
+    ftp.Port = server_->port();
+    ftp.UserName = test::kFtpUser;
+    ftp.Password = test::kFtpPassword;
+    ftp.SetConnectTimeout(5000);
+    ftp.SetReceiveTimeout(5000);
+    ftp.Tls = mode;
+    ftp.TlsFingerprint = fingerprint;
+  }
+  TempDir served_, local_;
+  std::unique_ptr<FtpTestServer> server_;
+};
+
+TEST_F(Tls, SelfSignedCertificateIsRefusedUntilItsFingerprintIsGiven) {
+  FtpServerOptions o;
+  o.tls = "require";  // no login and no data connection in clear text
+  o.requireReuse = true;
+  start(o);
+  const std::string fingerprint = server_->fingerprint();
+  ASSERT_EQ(fingerprint.size(), 95u);
+
+  TSimpleFTP refused;
+  configure(refused, FtpTls::Auto);
+  EXPECT_FALSE(refused.Connect());
+  EXPECT_EQ(refused.FailureText(),
+            "certificat refus\xE9 (certificat auto-sign\xE9), empreinte SHA-256 " + fingerprint);
+  EXPECT_EQ(refused.RefusedFingerprint(), fingerprint);
+  EXPECT_EQ(refused.State(), wsDisconnected);
+
+  // Given as a user may type it: lower case, without colons. Both kinds of data connection
+  // carry the files under TLS, resuming the control session as the server demands.
+  std::string typed;
+  for (char c : fingerprint)
+    if (c != ':') typed += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string data = test::patterned(3 * 1024 * 1024 + 5, 11);
+  test::putFile(local_.path() / "f.bin", data);
+  for (bool passive : {true, false}) {
+    SCOPED_TRACE(passive ? "passive" : "active");
+    TSimpleFTP ftp;
+    configure(ftp, FtpTls::Require, typed);
+    ftp.SetPassive(passive);
+    ASSERT_TRUE(ftp.Connect()) << ftp.FailureText();
+    EXPECT_TRUE(ftp.Secure());
+    EXPECT_EQ(ftp.RefusedFingerprint(), "");
+    for (int i = 0; i < 2; ++i) {  // the second resumes a session the first left behind
+      ASSERT_TRUE(ftp.PutFileAs((local_.path() / "f.bin").string(), "/f.bin")) << ftp.FailureText();
+      EXPECT_TRUE(test::fileBytes(served_.path() / "f.bin") == data);
+      fs::remove(served_.path() / "f.bin");
+    }
+    EXPECT_TRUE(ftp.ForceRemoteDir(passive ? "/passif" : "/actif"));
+    EXPECT_TRUE(ftp.Disconnect());
+  }
+
+  // Another certificate's fingerprint does not open the door.
+  TSimpleFTP other;
+  configure(other, FtpTls::Require, std::string(64, 'A'));
+  EXPECT_FALSE(other.Connect());
+  EXPECT_EQ(other.RefusedFingerprint(), fingerprint);
+}
+
+TEST_F(Tls, ServerThatRequiresTlsAndServerThatRefusesIt) {
+  FtpServerOptions o;
+  o.tls = "require";
+  start(o);
+  TSimpleFTP clear;
+  configure(clear, FtpTls::Off);
+  EXPECT_FALSE(clear.Connect());
+  EXPECT_EQ(clear.FailureText(), "550 SSL/TLS required on the control channel.");
+
+  start({});  // plain FTP: AUTH is an unknown command
+  TSimpleFTP required;
+  configure(required, FtpTls::Require);
+  EXPECT_FALSE(required.Connect());
+  EXPECT_EQ(required.FailureText(), "le serveur refuse TLS (500 Command \"AUTH\" not understood.)");
+
+  TSimpleFTP automatic;
+  configure(automatic, FtpTls::Auto);
+  ASSERT_TRUE(automatic.Connect());
+  EXPECT_FALSE(automatic.Secure());
+  EXPECT_TRUE(automatic.TlsRefused());
+  test::putFile(local_.path() / "g.html", "clair");
+  EXPECT_TRUE(automatic.PutFileAs((local_.path() / "g.html").string(), "/g.html"));
+  EXPECT_EQ(test::fileBytes(served_.path() / "g.html"), "clair");
+}
+
+}  // namespace
+}  // namespace lignado
