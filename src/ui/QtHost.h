@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <optional>
+#include <string>
 
 #include "util/Host.h"
 
@@ -27,7 +29,8 @@ class QtHost : public QObject, public Host {
   // The label and bar of the next work (either may be null); progress shows as 0..100.
   void attach(QLabel* status, QProgressBar* progress);
 
-  // Long work runs between begin() and end(); only then does Escape ask it to stop.
+  // Long work runs between begin() and end(); only then does Escape ask it to stop, and only
+  // then are status and progress shown at the pace of the event dispatch.
   void begin();
   void end();
   bool busy() const { return busy_ > 0; }
@@ -44,14 +47,19 @@ class QtHost : public QObject, public Host {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Work that never dispatches events itself (the generation) still repaints and hears Escape.
-  void pumpNowAndThen();
+  // Puts the latest status and progress on the widgets.
+  void show();
+  // Dispatches pending events when the last dispatch is old enough; work that never asks for
+  // it (the generation) gets it through its progress and stop checks.
+  void pump();
 
   QWidget* window_;
   Dialogs& dialogs_;
   QPointer<QLabel> status_;
   QPointer<QProgressBar> progress_;
   long long max_ = 0;
+  int percent_ = 0;
+  std::optional<std::string> statusText_;  // not shown yet
   int busy_ = 0;
   bool stopRequested_ = false;
   QElapsedTimer sincePump_;

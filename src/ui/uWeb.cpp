@@ -21,6 +21,7 @@
 #include "pages/uParser.h"
 #include "ui/Dialogs.h"
 #include "ui/QtText.h"
+#include "util/IniFile.h"
 #include "util/Utf8.h"
 
 namespace lignado::ui {
@@ -54,6 +55,33 @@ void SplitReference(const std::string& ref, std::string& page, std::string& para
 }
 
 }  // namespace
+
+std::optional<std::filesystem::path> UserCopyOfTemplate(const std::filesystem::path& templateDir,
+                                                        std::string& reason) {
+  namespace fs = std::filesystem;
+  fs::path source = templateDir.has_filename() ? templateDir : templateDir.parent_path();
+  fs::path copy = fs::path(UserDataFolder()) / "modele" / source.filename();
+  std::error_code ec;
+  if (fs::is_directory(copy, ec)) return copy;
+  fs::create_directories(copy.parent_path(), ec);
+  fs::path partial = copy.string() + ".partiel";
+  fs::remove_all(partial, ec);
+  ec.clear();
+  fs::copy(source, partial, fs::copy_options::recursive, ec);
+  // Shipped files may be read-only: the copy is there to be edited.
+  if (!ec) fs::permissions(partial, fs::perms::owner_all, fs::perm_options::add, ec);
+  for (fs::recursive_directory_iterator it(partial, ec), end; !ec && it != end; it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_read | fs::perms::owner_write,
+                    fs::perm_options::add, ec);
+  if (!ec) fs::rename(partial, copy, ec);
+  if (ec) {
+    fs::remove_all(partial, ec);
+    reason =
+        "Impossible de copier le mod\xE8le dans le dossier \"" + Utf8ToCp1252(copy.string()) + "\"";
+    return std::nullopt;
+  }
+  return copy;
+}
 
 std::string ReferenceOfTarget(const QUrl& target) {
   if (!target.isLocalFile()) return ToCp1252(QUrl::fromPercentEncoding(target.toEncoded()));

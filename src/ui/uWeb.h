@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -68,6 +70,12 @@ class TfmWeb : public QDialog {
   QPushButton* bSauve;
   QPushButton* bFermer;
 };
+
+// A per-user copy of a template whose folder cannot be written (an installed one), in
+// UserDataFolder() + "modele/" under the same name; an existing copy is used as it is. None, with
+// the French reason, when it cannot be made.
+std::optional<std::filesystem::path> UserCopyOfTemplate(const std::filesystem::path& templateDir,
+                                                        std::string& reason);
 
 // The page reference a browser target stands for: the file name of a local file, percent
 // decoded (query included), in Windows-1252; any other address whole.

@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QList>
-#include <QSignalSpy>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
@@ -68,17 +67,6 @@ bool LoopUntil(Ready ready, int ms = 20000) {
   tick.start(1);
   if (!ready()) loop.exec();
   return ready();
-}
-
-// Waits until the view has shown a page (cancelled navigations also end with a failed load).
-inline bool WaitLoaded(QSignalSpy& spy, int ms = 20000) {
-  return LoopUntil(
-      [&] {
-        for (const QList<QVariant>& args : spy)
-          if (args.value(0).toBool()) return true;
-        return false;
-      },
-      ms);
 }
 
 // Runs a script in the page and gives its result.
