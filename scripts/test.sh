@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds with warnings as errors, runs every test, then runs the core tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer. The wizard's tests (label "ui") drive
+# the real windows offscreen: ctest gives them QT_QPA_PLATFORM=offscreen and the WebEngine flags.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh tests

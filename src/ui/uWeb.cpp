@@ -1,0 +1,302 @@
+#include "ui/uWeb.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTextDocument>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <functional>
+
+#include "pages/TemplateFiles.h"
+#include "pages/uParser.h"
+#include "ui/Dialogs.h"
+#include "ui/QtText.h"
+#include "util/IniFile.h"
+#include "util/Utf8.h"
+
+namespace lignado::ui {
+
+namespace {
+
+// A page that asks before every navigation.
+class PreviewPage : public QWebEnginePage {
+ public:
+  using Ask = std::function<bool(const QUrl&, bool)>;
+  PreviewPage(Ask ask, QObject* parent) : QWebEnginePage(parent), ask_(std::move(ask)) {}
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+    return ask_(url, isMainFrame);
+  }
+
+ private:
+  Ask ask_;
+};
+
+// The reference before the first "|", and the parameter text between it and a second one.
+void SplitReference(const std::string& ref, std::string& page, std::string& parameters) {
+  size_t bar = ref.find('|');
+  page = ref.substr(0, bar);
+  parameters.clear();
+  if (bar != std::string::npos) {
+    size_t second = ref.find('|', bar + 1);
+    parameters = ref.substr(bar + 1, second == std::string::npos ? second : second - bar - 1);
+  }
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> UserCopyOfTemplate(const std::filesystem::path& templateDir,
+                                                        std::string& reason) {
+  namespace fs = std::filesystem;
+  fs::path source = templateDir.has_filename() ? templateDir : templateDir.parent_path();
+  fs::path copy = fs::path(UserDataFolder()) / "modele" / source.filename();
+  std::error_code ec;
+  if (fs::is_directory(copy, ec)) return copy;
+  fs::create_directories(copy.parent_path(), ec);
+  fs::path partial = copy.string() + ".partiel";
+  fs::remove_all(partial, ec);
+  ec.clear();
+  fs::copy(source, partial, fs::copy_options::recursive, ec);
+  // Shipped files may be read-only: the copy is there to be edited.
+  if (!ec) fs::permissions(partial, fs::perms::owner_all, fs::perm_options::add, ec);
+  for (fs::recursive_directory_iterator it(partial, ec), end; !ec && it != end; it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_read | fs::perms::owner_write,
+                    fs::perm_options::add, ec);
+  if (!ec) fs::rename(partial, copy, ec);
+  if (ec) {
+    fs::remove_all(partial, ec);
+    reason =
+        "Impossible de copier le mod\xE8le dans le dossier \"" + Utf8ToCp1252(copy.string()) + "\"";
+    return std::nullopt;
+  }
+  return copy;
+}
+
+std::string ReferenceOfTarget(const QUrl& target) {
+  if (!target.isLocalFile()) return ToCp1252(QUrl::fromPercentEncoding(target.toEncoded()));
+  QString name = target.fileName(QUrl::FullyDecoded);
+  if (target.hasQuery()) name += "?" + target.query(QUrl::FullyDecoded);
+  return ToCp1252(name);
+}
+
+TfmWeb::TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, const TBD& db,
+               Dialogs& dialogs, Host* host)
+    : QDialog(owner),
+      templateDir_(std::move(templateDir)),
+      db_(db),
+      dialogs_(dialogs),
+      host_(host) {
+  setObjectName("fmWeb");
+  setWindowTitle(caption);
+  resize(643, 480);
+
+  auto* Panel4 = new QFrame(this);
+  Panel4->setObjectName("Panel4");
+  Panel4->setFixedHeight(65);
+  Panel4->setAutoFillBackground(true);
+  QPalette white = Panel4->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  white.setColor(QPalette::WindowText, Qt::black);
+  Panel4->setPalette(white);
+  auto* Label11 = new QLabel(
+      FromCp1252(
+          "Voil\xE0 ce que vous obtiendrez avec ce mod\xE8le dans votre navigateur Internet"),
+      Panel4);
+  Label11->setObjectName("Label11");
+  QFont bold = Label11->font();
+  bold.setBold(true);
+  Label11->setFont(bold);
+  auto* Label12 = new QLabel(FromCp1252("Le r\xE9sultat vous convient ?"), Panel4);
+  Label12->setObjectName("Label12");
+  auto* heading = new QVBoxLayout(Panel4);
+  heading->setContentsMargins(16, 8, 16, 8);
+  heading->addWidget(Label11);
+  heading->addWidget(Label12);
+
+  auto* Bevel4 = new QFrame(this);
+  Bevel4->setObjectName("Bevel4");
+  Bevel4->setFrameShape(QFrame::HLine);
+  Bevel4->setFrameShadow(QFrame::Sunken);
+
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  wb = new QWebEngineView(Splitter1);
+  wb->setObjectName("wb");
+  wb->setPage(new PreviewPage(
+      [this](const QUrl& url, bool mainFrame) { return wbBeforeNavigate2(url, mainFrame); }, wb));
+  mCode = new QPlainTextEdit(Splitter1);
+  mCode->setObjectName("mCode");
+  QFont courier("Courier");
+  courier.setStyleHint(QFont::TypeWriter);
+  courier.setFixedPitch(true);
+  mCode->setFont(courier);
+  mCode->setLineWrapMode(QPlainTextEdit::NoWrap);
+  mCode->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mCode->installEventFilter(this);
+  Splitter1->addWidget(wb);
+  Splitter1->addWidget(mCode);
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setSizes({480 - 65 - 41 - 158, 158});
+
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFixedHeight(41);
+  Panel1->installEventFilter(this);
+  cbCode = new QCheckBox(QString::fromUtf8("Voir le code source"), Panel1);
+  cbCode->setObjectName("cbCode");
+  cbCode->move(8, 12);
+  cbCode->adjustSize();
+  Label1 = new QLabel(Panel1);
+  Label1->setObjectName("Label1");
+  Label1->setGeometry(cbCode->x() + cbCode->width() + 16, 12, 200, 17);
+  bSauve = new QPushButton(QString::fromUtf8("Sauver && rafraichir (F9)"), Panel1);
+  bSauve->setObjectName("bSauve");
+  bSauve->resize(150, 25);
+  bFermer = new QPushButton(QString::fromUtf8("&Fermer"), Panel1);
+  bFermer->setObjectName("bFermer");
+  bFermer->resize(75, 25);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Panel4);
+  layout->addWidget(Bevel4);
+  layout->addWidget(Splitter1, 1);
+  layout->addWidget(Panel1);
+
+  connect(cbCode, &QCheckBox::clicked, this, &TfmWeb::cbCodeClick);
+  connect(bSauve, &QPushButton::clicked, this, &TfmWeb::bSauveClick);
+  connect(bFermer, &QPushButton::clicked, this, &TfmWeb::bFermerClick);
+}
+
+TfmWeb::~TfmWeb() = default;
+
+void TfmWeb::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+}
+
+void TfmWeb::FormShow() {
+  if (parentWidget()) {
+    setWindowTitle(parentWidget()->window()->windowTitle());
+    if (QScreen* screen = parentWidget()->screen())
+      move(screen->availableGeometry().center() - rect().center());
+  }
+  cbCodeClick();
+  Label1->setText("index");
+  ShowPage("index", "");
+}
+
+void TfmWeb::ShowPage(const std::string& pageName, const std::string& parameterText) {
+  std::string name = pageName.substr(0, pageName.find('#'));
+  CurrentTemplateFile.clear();
+  auto file = FindNoCase(templateDir_, name + ".kshtml");
+  std::optional<std::string> source;
+  if (file) source = ReadWholeFile(*file);
+  if (!source) {
+    dialogs_.message(
+        this, FromCp1252("Fichier \"" + Utf8ToCp1252(templateDir_) + name + ".kshtml\"introuvable",
+                         true));
+    return;
+  }
+  CurrentTemplateFile = file->string();
+  std::vector<std::string> lines = SplitLines(*source);
+  std::string shown;
+  for (size_t i = 0; i < lines.size(); ++i) shown += (i ? "\n" : "") + lines[i];
+  mCode->setPlainText(FromCp1252(shown));
+
+  TKSParse parser(db_, host_);
+  parser.SetParameters(parameterText);
+  std::string page;
+  for (const std::string& line : parser.RunTemplate(lines, templateDir_)) page += line + "\r\n";
+  std::string scratch = templateDir_ + "temp.html";
+  if (!WriteWholeFile(scratch, page)) {
+    dialogs_.message(
+        this, FromCp1252("Impossible d'enregistrer le fichier \"" + Utf8ToCp1252(scratch) + "\""));
+    return;
+  }
+  wb->setUrl(QUrl::fromLocalFile(QString::fromStdString(scratch)));
+}
+
+bool TfmWeb::wbBeforeNavigate2(const QUrl& target, bool mainFrame) {
+  std::string reference = ReferenceOfTarget(target);
+  if (reference == "temp.html") return true;
+  // A frame of the page loads on its own; only the page itself turns into a page run.
+  if (!mainFrame) return true;
+  // The page runs after the browser has been told no, never inside its own call.
+  QString shown = FromCp1252(reference);
+  QTimer::singleShot(0, this, [this, shown] { followReference(shown); });
+  return false;
+}
+
+void TfmWeb::followReference(const QString& reference) {
+  Label1->setText(reference);
+  std::string page, parameters;
+  SplitReference(ToCp1252(reference), page, parameters);
+  ShowPage(page, parameters);
+}
+
+void TfmWeb::cbCodeClick() {
+  bool on = cbCode->isChecked();
+  mCode->setVisible(on);
+  Label1->setVisible(on);
+  bSauve->setVisible(on);
+  if (!on) Label1->clear();
+}
+
+void TfmWeb::bSauveClick() {
+  if (CurrentTemplateFile.empty() || Label1->text().isEmpty()) return;
+  // The document's raw text keeps non-breaking spaces that the plain text would turn into blanks.
+  QString text = mCode->document()->toRawText();
+  text.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
+  std::string bytes;
+  for (const QString& line : text.split(QChar::ParagraphSeparator))
+    bytes += ToCp1252(line) + "\r\n";
+  if (!WriteWholeFile(CurrentTemplateFile, bytes)) {
+    dialogs_.message(this, FromCp1252("Impossible d'enregistrer le fichier \"" +
+                                      Utf8ToCp1252(CurrentTemplateFile) + "\""));
+    return;
+  }
+  std::string page, parameters;
+  SplitReference(ToCp1252(Label1->text()), page, parameters);
+  ShowPage(page, parameters);
+}
+
+void TfmWeb::Panel1Resize() {
+  int m = cbCode->x();
+  int y = (Panel1->height() - bFermer->height()) / 2;
+  bFermer->move(Panel1->width() - m - bFermer->width(), y);
+  bSauve->move(bFermer->x() - m - bSauve->width(), y);
+}
+
+void TfmWeb::bFermerClick() {
+  close();
+}
+
+bool TfmWeb::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Panel1 && event->type() == QEvent::Resize) Panel1Resize();
+  if (watched == mCode && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_F9) {
+    bSauveClick();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace lignado::ui
