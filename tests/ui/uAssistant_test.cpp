@@ -1,0 +1,451 @@
+#include "ui/uAssistant.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "UiTest.h"
+#include "data/Base.h"
+#include "ftp/FtpTestServer.h"
+
+using lignado::test::FakeDialogs;
+using lignado::test::LoopUntil;
+using lignado::test::readFile;
+using lignado::test::writeFile;
+using lignado::ui::SplitHostPort;
+using lignado::ui::TfmWebAssistant;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kUploadError = QString::fromUtf8(
+    "Il y a eu des erreurs durant le transfert.\nSi vous relancez le logiciel, vous pourrez "
+    "reprendre là ou vous êtes arreté.");
+const QString kUploadDone =
+    QString::fromUtf8("L'envoi est terminé. Cette généalogie est maintenant visible sur internet.");
+
+// A GEDCOM file of n persons named "Prénom<i> /Nom<i>/".
+std::string Family(int n) {
+  std::string text = "0 HEAD\n1 CHAR ANSEL\n";
+  for (int i = 1; i <= n; ++i)
+    text += "0 @I" + std::to_string(i) + "@ INDI\n1 NAME Pr\xE9nom" + std::to_string(i) + " /Nom" +
+            std::to_string(i) + "/\n1 SEX M\n";
+  return text + "0 TRLR\n";
+}
+
+// Files below a folder, dot-names (and what dot-folders hold) left out, as an upload sends them.
+int CountFiles(const fs::path& root) {
+  int n = 0;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::end(it); ++it) {
+    bool dot = it->path().filename().string()[0] == '.';
+    if (dot && it->is_directory()) it.disable_recursion_pending();
+    if (!dot && it->is_regular_file()) ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+class AssistantTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir tmp;
+  fs::path root, exe, served;
+  FakeDialogs dialogs;
+  std::unique_ptr<TfmWebAssistant> wizard;
+
+  template <typename W>
+  W* w(const char* name) {
+    W* found = wizard->findChild<W*>(name);
+    if (!found) qFatal("no control %s", name);
+    return found;
+  }
+  QStackedWidget* pages() { return w<QStackedWidget>("PageControl1"); }
+  QString page() { return pages()->currentWidget()->objectName(); }
+  void next() { w<QPushButton>("bSuivant")->click(); }
+  void open() {
+    wizard = std::make_unique<TfmWebAssistant>(dialogs,
+                                               lignado::ui::WizardOptions{exe.string() + "/", ""});
+    wizard->show();
+  }
+  // The close box, then the window's own end.
+  void close() {
+    wizard->close();
+    QVERIFY(LoopUntil([&] { return !wizard->isVisible(); }));
+    wizard.reset();
+  }
+  std::string settings() { return readFile(exe / "lignado.ini"); }
+  void chooseFile(const fs::path& ged) {
+    dialogs.files = {QString::fromStdString(ged.string())};
+    w<QPushButton>("Button1")->click();
+  }
+  QStringList lines(const char* list) {
+    QStringList out;
+    auto* l = w<QListWidget>(list);
+    for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
+    return out;
+  }
+
+ private slots:
+  void initTestCase() {
+    root = tmp.path().toStdString();
+    exe = root / "programme";
+    fs::create_directories(exe);
+    // The shipped templates as the user's own, so that the test may run them.
+    fs::create_directories(root / "data/lignado");
+    fs::copy(fs::path(LIGNADO_SOURCE_DIR) / "modele", root / "data/lignado/modele",
+             fs::copy_options::recursive);
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((root / "data").string()));
+    fs::copy_file(fs::path(LIGNADO_SOURCE_DIR) / "examples/famille-exemple.ged",
+                  root / "Famille.ged");
+    served = root / "serveur";
+    fs::create_directories(served);
+  }
+
+  void init() {
+    dialogs = FakeDialogs();
+    fs::remove(exe / "lignado.ini");
+  }
+
+  // Without a settings file everything takes its default; the file list keeps the files that
+  // exist, selects the remembered one whatever its case, and never lists one twice.
+  void firstStartAndRecentFiles() {
+    open();
+    QCOMPARE(page(), "ts1");
+    QVERIFY(!w<QPushButton>("bFtpResume")->isVisible());
+    QVERIFY(!w<QPushButton>("bPrecedent")->isVisible());
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    QCOMPARE(w<QLineEdit>("eFtpFolder")->text(), "lignado");
+    QVERIFY(w<QCheckBox>("cbInternet")->isChecked());
+    QVERIFY(w<QCheckBox>("cbFtpFolder")->isChecked());
+    QVERIFY(w<QLineEdit>("ePathExport")->text().isEmpty());
+    next();
+    QCOMPARE(page(), "ts2");
+    QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
+    close();
+    QCOMPARE(settings(),
+             "[Export]\nfolder=\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath=\nisFolder=1\n"
+             "Folder=lignado\nFini=1\n");
+
+    writeFile(root / "a.ged", Family(1));
+    writeFile(root / "b.ged", Family(1));
+    std::string a = (root / "a.ged").string(), b = (root / "b.ged").string();
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + (root / "B.GED").string() + "\nfile0=" + a +
+                                       "\nfile1=" + (root / "gone.ged").string() + "\nfile2=" + b +
+                                       "\nfile4=" + a + "\n");
+    open();
+    QCOMPARE(lines("lbFichier"),
+             QStringList({QString::fromStdString(a), QString::fromStdString(b)}));
+    QCOMPARE(w<QListWidget>("lbFichier")->currentRow(), 1);
+    next();
+    chooseFile(root / "A.GED");  // the same entry in other letter case
+    QCOMPARE(w<QListWidget>("lbFichier")->count(), 2);
+    QCOMPARE(w<QListWidget>("lbFichier")->currentRow(), 0);
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    QCOMPARE(dialogs.filters, QStringList("Fichier GEDCOM (*.ged)"));
+    close();
+    QVERIFY(settings().find("[Recent]\nLast=" + a + "\nfile0=" + a + "\nfile1=" + b + "\n[") == 0);
+  }
+
+  // 100 lines for 250 persons, persons 1 to 100, surname then given names; going back and
+  // forward imports anew.
+  void personList() {
+    writeFile(root / "250.ged", Family(250));
+    open();
+    next();
+    chooseFile(root / "250.ged");
+    next();
+    QCOMPARE(page(), "ts3");
+    QCOMPARE(wizard->Database().PersonCount, 250);
+    QStringList shown = lines("lbPers");
+    QCOMPARE(shown.size(), 100);
+    QCOMPARE(shown.first(), QString::fromUtf8("NOM1 Prénom1"));
+    QCOMPARE(shown.last(), QString::fromUtf8("NOM100 Prénom100"));
+    w<QPushButton>("bPrecedent")->click();
+    writeFile(root / "250.ged", "0 HEAD\n0 @I1@ INDI\n1 NAME W&#322;odek /Nowak/\n0 TRLR\n");
+    next();
+    QCOMPARE(lines("lbPers"), QStringList(QString::fromUtf8("NOWAK Włodek")));
+    close();
+  }
+
+  // Escape and the close box both stop a long import; what was read stays, and the close
+  // box closes the window once the import has returned.
+  void stopTheImport_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Escape") << false;
+    QTest::newRow("close box") << true;
+  }
+  void stopTheImport() {
+    QFETCH(bool, closeBox);
+    // 910 persons (a multiple of 182: the status then names them at every record), a long run
+    // of notes during which the user stops, and 40 persons that must stay unread.
+    std::string text = Family(910);
+    text.resize(text.size() - 7);  // without "0 TRLR"
+    for (int i = 1; i <= 1000000; ++i) text += "0 @N" + std::to_string(i) + "@ NOTE texte\n";
+    text += Family(40).substr(18);
+    writeFile(root / "grand.ged", text);
+    open();
+    next();
+    chooseFile(root / "grand.ged");
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, wizard.get(), [&] {
+      if (!w<QLabel>("Label7")->text().contains(": 910 /")) return;
+      watch.stop();
+      if (closeBox)
+        wizard->close();
+      else
+        QTest::keyClick(w<QListWidget>("lbPers"), Qt::Key_Escape);
+    });
+    watch.start(0);
+    next();
+    QCOMPARE(wizard->Database().PersonCount, 910);
+    QCOMPARE(w<QListWidget>("lbPers")->count(), 100);
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    if (closeBox) {
+      QVERIFY(LoopUntil([&] { return !wizard->isVisible(); }));
+      QVERIFY(settings().find("file0=" + (root / "grand.ged").string()) != std::string::npos);
+      wizard.reset();
+    } else {
+      close();
+    }
+  }
+
+  // The whole road: import, template, destination for the web, generation, the upload to a
+  // real FTP server; then the same pages for a CD-ROM; the settings file in its key order.
+  void wholeRoad() {
+    lignado::test::FtpTestServer server(served);
+    QVERIFY2(server.running(), server.error().c_str());
+    const std::string out = (root / "site").string();
+    fs::create_directories(out);
+
+    open();
+    next();
+    chooseFile(root / "Famille.ged");
+    next();
+    QCOMPARE(wizard->Database().PersonCount, 65);
+    next();
+    QCOMPARE(page(), "ts4");
+    QCOMPARE(lines("lbModele"), QStringList({"classique", "parchemin"}));
+    QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
+    QVERIFY(!w<QPushButton>("bTest")->isEnabled());
+    w<QListWidget>("lbModele")->setCurrentRow(0);
+    QVERIFY(w<QPushButton>("bTest")->isEnabled());
+    QCOMPARE(wizard->TemplateDir, (root / "data/lignado/modele/classique").string() + "/");
+    // The preview shows the template's home page under the wizard's caption.
+    QString caption, shown;
+    QTimer::singleShot(0, wizard.get(), [&] {
+      QWidget* web = QApplication::activeModalWidget();
+      auto* view = web->findChild<QWebEngineView*>("wb");
+      LoopUntil([&] {
+        shown =
+            lignado::test::RunJs(view, "document.body ? document.body.innerText : ''").toString();
+        return !shown.isEmpty();
+      });
+      caption = web->windowTitle();
+      web->close();
+    });
+    w<QPushButton>("bTest")->click();
+    QCOMPARE(caption, "Lignado V1.1");
+    QVERIFY(!shown.isEmpty());
+    next();
+
+    QCOMPARE(page(), "ts5");
+    QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
+    w<QPushButton>("Button3")->click();  // cancelled with nothing chosen: still nothing
+    QVERIFY(wizard->ExportBase.empty());
+    dialogs.folders = {QString::fromStdString(out)};
+    w<QPushButton>("Button3")->click();
+    QCOMPARE(wizard->ExportBase, out + "/");
+    QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
+    w<QRadioButton>("rbDestineWeb")->click();
+    QCOMPARE(w<QLineEdit>("ePathExport")->text().toStdString(), out + "/Internet/");
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    next();
+
+    QCOMPARE(page(), "ts6");
+    QVERIFY(w<QWidget>("Panel7")->isVisible());
+    QCOMPARE(w<QLabel>("Label21")->text().toStdString(), out + "/Internet/");
+    QVERIFY(fs::exists(out + "/Internet/index.html"));
+    QVERIFY(!w<QLabel>("Label36")->isVisible());
+    QVERIFY(w<QCheckBox>("cbFtp")->isVisible());
+    QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
+    w<QPushButton>("Button4")->click();
+    w<QPushButton>("Button5")->click();
+    QCOMPARE(dialogs.opened,
+             QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(out + "/Internet/index.html")),
+                          QUrl::fromLocalFile(QString::fromStdString(out + "/Internet/"))}));
+    w<QCheckBox>("cbFtp")->click();
+    QVERIFY(w<QPushButton>("bSuivant")->isVisible());
+    QVERIFY(w<QLabel>("Label35")->isVisible());
+    next();
+
+    QCOMPARE(page(), "ts7");
+    struct Account {
+      const char *host, *user, *pass, *folder;
+      bool subFolder, next;
+    } accounts[] = {
+        {"h", "u", "p", "lignado", true, true}, {"", "u", "p", "x", true, false},
+        {"h", "", "p", "x", true, false},       {"h", "u", "", "x", true, false},
+        {"h", "u", "p", "", true, false},       {"h", "u", "p", "", false, true},
+    };
+    for (const Account& a : accounts) {
+      w<QLineEdit>("eFtpHost")->setText(a.host);
+      w<QLineEdit>("eFtpUser")->setText(a.user);
+      w<QLineEdit>("eFtpPass")->setText(a.pass);
+      w<QLineEdit>("eFtpFolder")->setText(a.folder);
+      w<QCheckBox>("cbFtpFolder")->setChecked(a.subFolder);
+      QCOMPARE(w<QPushButton>("bSuivant")->isEnabled(), a.next);
+      QCOMPARE(w<QLineEdit>("eFtpFolder")->isVisible(), a.subFolder);
+    }
+    w<QPushButton>("Button6")->click();
+    QCOMPARE(w<QLineEdit>("eFtpHost")->text(), "ftp.example.com");
+    QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());  // the example has no password
+    w<QLineEdit>("eFtpHost")->setText(QString("127.0.0.1:%1").arg(server.port()));
+    w<QLineEdit>("eFtpPass")->setText(lignado::test::kFtpPassword);
+    w<QLineEdit>("eFtpPath")->setText("www");
+    next();
+
+    QCOMPARE(page(), "ts8");
+    QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
+    w<QPushButton>("bFtp")->click();
+    QCOMPARE(dialogs.messages, QStringList(kUploadDone));
+    QVERIFY(wizard->UploadFinished);
+    QCOMPARE(lines("lbFtp").last(), QString::fromUtf8("Transfert terminée"));
+    QCOMPARE(lignado::test::treeDifferences(out + "/Internet", served / "www/lignado"), "");
+
+    for (int i = 0; i < 3; ++i) w<QPushButton>("bPrecedent")->click();
+    QCOMPARE(page(), "ts5");
+    w<QRadioButton>("rbDestineCD")->click();
+    QCOMPARE(w<QLineEdit>("ePathExport")->text().toStdString(), out + "/A graver/");
+    next();
+    QVERIFY(fs::exists(out + "/A graver/index.html"));
+    QVERIFY(w<QLabel>("Label36")->isVisible());
+    QVERIFY(!w<QCheckBox>("cbFtp")->isVisible());
+    QVERIFY(!w<QCheckBox>("cbFtp")->isChecked());
+    QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
+    close();
+    const std::string ged = (root / "Famille.ged").string();
+    QCOMPARE(settings(), "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
+                             "/\nDestine=CD\n[Modele]\nLast=classique\n[FTP]\nMaintenant=0\n"
+                             "Host=127.0.0.1:" +
+                             std::to_string(server.port()) +
+                             "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
+                             "Folder=lignado\nFini=1\n");
+  }
+
+  // A stopped upload ("Stopper", or the close box, which waits for the upload to return) is an
+  // unfinished one: the next start offers to resume it on ts8, and "Démarrer" sends only what
+  // the stopped one did not.
+  void stopAndResume_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Stopper") << false;
+    QTest::newRow("close box") << true;
+  }
+  void stopAndResume() {
+    QFETCH(bool, closeBox);
+    dialogs.messages.clear();
+    lignado::test::FtpTestServer server(served);
+    QVERIFY2(server.running(), server.error().c_str());
+    fs::remove_all(served / "www");
+    const std::string site = (root / "envoi/Internet").string();
+    lignado::test::makeSite(site);
+    writeFile(exe / "lignado.ini",
+              "[Export]\nfolder=" + (root / "envoi").string() +
+                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
+                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n");
+    open();
+    w<QPushButton>("bFtpResume")->click();
+    QCOMPARE(w<QLineEdit>("ePathExport")->text().toStdString(), site + "/");
+    int sent = 0;
+    connect(w<QListWidget>("lbFtp")->model(), &QAbstractItemModel::rowsInserted, wizard.get(), [&] {
+      if (!lines("lbFtp").last().startsWith("OK: ") || ++sent != 3) return;
+      if (closeBox)
+        wizard->close();
+      else
+        w<QPushButton>("bFtp")->click();  // "Stopper"
+    });
+    w<QPushButton>("bFtp")->click();
+    QCOMPARE(dialogs.messages, QStringList(kUploadError));
+    QVERIFY(!wizard->UploadFinished);
+    int first = CountFiles(served / "www/lignado");
+    QVERIFY(first >= 3 && first < CountFiles(site));
+    if (closeBox) {
+      QVERIFY(LoopUntil([&] { return !wizard->isVisible(); }));
+      wizard.reset();
+    } else {
+      close();
+    }
+    QVERIFY(settings().find("Fini=0\n") != std::string::npos);
+
+    dialogs.messages.clear();
+    open();
+    QVERIFY(w<QPushButton>("bFtpResume")->isVisible());
+    w<QPushButton>("bFtpResume")->click();
+    QCOMPARE(page(), "ts8");
+    QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
+    QVERIFY(!w<QPushButton>("bPrecedent")->isVisible());
+    w<QPushButton>("bFtp")->click();
+    QCOMPARE(dialogs.messages, QStringList(kUploadDone));
+    QVERIFY(lines("lbFtp").contains(
+        QString::fromUtf8("Envoi de %1 fichiers terminé").arg(CountFiles(site) - first)));
+    QCOMPARE(lignado::test::treeDifferences(site, served / "www/lignado"), "");
+    close();
+    QVERIFY(settings().find("Fini=1\n") != std::string::npos);
+  }
+
+  // A destination that cannot be made: the message, no result panel, and the way back.
+  void destinationCannotBeMade() {
+    const std::string ged = (root / "Famille.ged").string(), base = (root / "bloque").string();
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\nDestine=CD\n");
+    fs::create_directories(base);
+    writeFile(base + "/A graver", "un fichier, pas un dossier");
+    open();
+    for (int i = 0; i < 5; ++i) next();
+    QCOMPARE(page(), "ts6");
+    QCOMPARE(dialogs.messages,
+             QStringList(QString::fromUtf8("Impossible de créér le dossier\"%1/A graver/\"")
+                             .arg(QString::fromStdString(base))));
+    QVERIFY(!w<QWidget>("Panel7")->isVisible());
+    w<QPushButton>("bPrecedent")->click();
+    QCOMPARE(page(), "ts5");
+    close();
+  }
+
+  void hostAndPort_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("name") << "ftp.example.com" << true << "ftp.example.com" << 21;
+    QTest::newRow("port") << "127.0.0.1:2121" << true << "127.0.0.1" << 2121;
+    QTest::newRow("IPv6") << "::1" << true << "::1" << 21;
+    QTest::newRow("IPv6 port") << "[::1]:990" << true << "::1" << 990;
+    QTest::newRow("bad port") << "h:21x" << false << "h" << 21;
+    QTest::newRow("port 0") << "h:0" << false << "h" << 21;
+    QTest::newRow("big port") << "[::1]:65536" << false << "::1" << 21;
+  }
+  void hostAndPort() {
+    QFETCH(QString, field);
+    std::string host;
+    int port = 0;
+    QTEST(SplitHostPort(field.toStdString(), host, port), "ok");
+    QTEST(QString::fromStdString(host), "host");
+    QTEST(port, "port");
+  }
+};
+
+LIGNADO_UI_TEST_MAIN(AssistantTest)
+#include "uAssistant_test.moc"
