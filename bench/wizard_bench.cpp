@@ -34,11 +34,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-const Clock::time_point kStart = Clock::now();
+using Steady = std::chrono::steady_clock;
+const Steady::time_point kStart = Steady::now();
 
-double msSince(Clock::time_point t) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+double msSince(Steady::time_point t) {
+  return std::chrono::duration<double, std::milli>(Steady::now() - t).count();
 }
 
 double best(std::vector<double> v) {
@@ -130,7 +130,7 @@ class TimingHost : public lignado::Host {
  private:
   template <typename F>
   void timed(F f) {
-    auto t = Clock::now();
+    auto t = Steady::now();
     f();
     ms += msSince(t);
     ++calls;
@@ -139,7 +139,7 @@ class TimingHost : public lignado::Host {
 };
 
 double runCli(const std::string& file) {
-  auto t = Clock::now();
+  auto t = Steady::now();
   std::fflush(stdout);
   pid_t pid = fork();
   if (pid == 0) {
@@ -188,11 +188,11 @@ int main(int argc, char** argv) {
   std::vector<double> bare, hosted, cli, inHost;
   long hostCalls = 0;
   for (int i = 0; i < 5; ++i) {
-    auto t = Clock::now();
+    auto t = Steady::now();
     ImportOutcome a = ImportForPublication(tree, options, nullptr);
     bare.push_back(msSince(t));
     TimingHost timing(host);
-    t = Clock::now();
+    t = Steady::now();
     host.begin();
     ImportOutcome b = ImportForPublication(tree, options, &timing);
     host.end();
@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     for (int n = 1; n <= 21; ++n) {
       loaded = false;
-      auto t = Clock::now();
+      auto t = Steady::now();
       web.ShowPage("personne", "n=" + std::to_string(n * 37 % db.PersonCount + 1));
       loopUntil([&] { return loaded; });
       times.push_back(msSince(t));

@@ -23,6 +23,7 @@
 #include <exception>
 
 #include "data/Base.h"
+#include "ftp/WinInetControl.h"
 #include "ui/BrowseFolder.h"
 #include "ui/Dialogs.h"
 #include "ui/QtHost.h"
@@ -111,6 +112,25 @@ QWidget* NewPage(QStackedWidget* pages, const char* name, const std::string& hea
   pages->addWidget(page);
   return page;
 }
+
+// The upload's owner: log lines into the list as they come, events dispatched through the
+// host, whose stop request (the button, Escape, the close box) stops between two files.
+class UploadOwner : public TFtpObserver {
+ public:
+  UploadOwner(QtHost* host, QListWidget* list) : host_(host), list_(list) {}
+  void LogLine(const std::string& line) override {
+    list_->addItem(FromCp1252(line, true));
+    list_->scrollToBottom();
+  }
+  void ProcessMessages() override { host_->processMessages(); }
+  TStopRequest StopRequested() override {
+    return host_->abortRequested() ? TStopRequest::AfterThisFile : TStopRequest::None;
+  }
+
+ private:
+  QtHost* host_;
+  QListWidget* list_;
+};
 
 }  // namespace
 
@@ -851,10 +871,8 @@ void TfmWebAssistant::bFtpClick() {
   } else {
     host_->attach(nullptr, nullptr);
     host_->begin();
-    outcome = UploadPublication(request, host_, [this](const std::string& line) {
-      lbFtp->addItem(FromCp1252(line, true));
-      lbFtp->scrollToBottom();
-    });
+    UploadOwner owner(host_, lbFtp);
+    outcome = UploadPublication(request, &owner);
     host_->end();
   }
 
