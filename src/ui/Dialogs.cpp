@@ -15,6 +15,11 @@ class System : public Dialogs {
   void message(QWidget* parent, const QString& text) override {
     QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
   }
+  bool ask(QWidget* parent, const QString& text) override {
+    return QMessageBox::question(parent, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+  }
   QString openFile(QWidget* parent, const QString& filter, const QString& startDir) override {
     return QFileDialog::getOpenFileName(parent, QStringLiteral("Ouvrir"), startDir, filter);
   }

@@ -13,6 +13,7 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
   virtual void message(QWidget* parent, const QString& text) = 0;  // one OK button
+  virtual bool ask(QWidget* parent, const QString& text) = 0;      // Yes (true) or No
   // The chosen file, or empty on cancel. filter: "Fichier GEDCOM (*.ged)" style.
   virtual QString openFile(QWidget* parent, const QString& filter, const QString& startDir) = 0;
   // The chosen folder, or empty on cancel; starts at startDir when it exists.

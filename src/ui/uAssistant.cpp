@@ -420,6 +420,14 @@ void TfmWebAssistant::buildPages() {
                  "\xE0 cette adresse.\r\nDans ce cas, l'envoi se fera dans un sous "
                  "dossier et n'effacera pas votre site actuel.",
                  ts7));
+    cbFtpTls = new QCheckBox(T("Exiger une connexion chiffr\xE9"
+                               "e (TLS)"),
+                             ts7);
+    cbFtpTls->setObjectName("cbFtpTls");
+    cbFtpTls->setToolTip(
+        T("Sans cette case, la connexion est chiffr\xE9"
+          "e quand le serveur le propose."));
+    body->addWidget(cbFtpTls);
     auto* Button6 = new QPushButton(T("Exemple"), ts7);
     Button6->setObjectName("Button6");
     auto* row = new QHBoxLayout;
@@ -531,6 +539,8 @@ void TfmWebAssistant::readSettings() {
   cbFtpFolder->setChecked(ini.ReadBool("FTP", "isFolder", true));
   eFtpFolder->setText(P(ini.ReadString("FTP", "Folder", "lignado")));
   UploadFinished = ini.ReadBool("FTP", "Fini", true);
+  cbFtpTls->setChecked(ini.ReadBool("FTP", "TlsRequired", false));
+  TlsFingerprint = ini.ReadString("FTP", "TlsFingerprint", "");
   std::string destine = ini.ReadString("Export", "Destine", "");
   if (destine == "CD") rbDestineCD->setChecked(true);
   if (destine == "WEB") rbDestineWeb->setChecked(true);
@@ -570,6 +580,8 @@ void TfmWebAssistant::FormClose() {
   ini.WriteBool("FTP", "isFolder", cbFtpFolder->isChecked());
   ini.WriteString("FTP", "Folder", P(eFtpFolder->text()));
   ini.WriteBool("FTP", "Fini", UploadFinished);
+  ini.WriteBool("FTP", "TlsRequired", cbFtpTls->isChecked());
+  ini.WriteString("FTP", "TlsFingerprint", TlsFingerprint);
   if (rbDestineCD->isChecked()) ini.WriteString("Export", "Destine", "CD");
   if (rbDestineWeb->isChecked()) ini.WriteString("Export", "Destine", "WEB");
   std::string reason;
@@ -871,8 +883,23 @@ void TfmWebAssistant::bFtpClick() {
   } else {
     host_->attach(nullptr, nullptr);
     host_->begin();
+    request.tls = cbFtpTls->isChecked() ? FtpTls::Require : FtpTls::Auto;
     UploadOwner owner(host_, lbFtp);
-    outcome = UploadPublication(request, &owner);
+    for (;;) {
+      request.tlsFingerprint = TlsFingerprint;
+      outcome = UploadPublication(request, &owner);
+      // A certificate the system does not vouch for (often self-signed by the host) is the
+      // user's call, once per fingerprint; the answer is kept with the account.
+      if (outcome.refusedFingerprint.empty() || outcome.refusedFingerprint == TlsFingerprint ||
+          !dialogs_.ask(this, T("Le certificat du serveur n'est pas reconnu par le syst\xE8me."
+                                "\r\nEmpreinte SHA-256 : " +
+                                outcome.refusedFingerprint +
+                                "\r\nSi c'est bien celui de votre h\xE9"
+                                "bergeur, voulez-vous lui faire confiance et "
+                                "continuer ?")))
+        break;
+      TlsFingerprint = outcome.refusedFingerprint;
+    }
     host_->end();
   }
 

@@ -45,6 +45,7 @@ class TfmWebAssistant : public QWidget {
   std::string ExportBase;       // the destination chosen by the user
   std::string ExportSubFolder;  // "Internet/" or "A graver/" once a kind is chosen
   bool UploadFinished = true;   // saved as "Fini"
+  std::string TlsFingerprint;   // a server certificate the user chose to trust
 
   const TBD& Database() const { return *db_; }
   const std::string& SettingsFile() const { return settingsFile_; }
@@ -115,6 +116,7 @@ class TfmWebAssistant : public QWidget {
   QLineEdit *eFtpHost, *eFtpPath, *eFtpFolder, *eFtpUser, *eFtpPass;
   QLabel* Label47;
   QCheckBox* cbFtpFolder;
+  QCheckBox* cbFtpTls;
   QListWidget* lbFtp;
   QPushButton* bFtp;
   QPushButton *bPrecedent, *bSuivant, *bQuitter, *bFtpResume;

@@ -24,6 +24,13 @@ class FakeDialogs : public ui::Dialogs {
     messages << text;
     if (onMessage) onMessage(text);
   }
+  bool ask(QWidget*, const QString& text) override {
+    questions << text;
+    if (answers.empty()) return false;
+    bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
   QString openFile(QWidget*, const QString& filter, const QString&) override {
     filters << filter;
     return next(files);
@@ -37,7 +44,8 @@ class FakeDialogs : public ui::Dialogs {
     return true;
   }
 
-  QStringList messages, filters, folderStarts;
+  QStringList messages, questions, filters, folderStarts;
+  std::deque<bool> answers;            // none left: No
   std::deque<QString> files, folders;  // an empty answer is a cancel
   QList<QUrl> opened;
   std::function<void(const QString&)> onMessage;

@@ -136,7 +136,7 @@ class AssistantTest : public QObject {
     close();
     QCOMPARE(settings(),
              "[Export]\nfolder=\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath=\nisFolder=1\n"
-             "Folder=lignado\nFini=1\n");
+             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsFingerprint=\n");
 
     writeFile(root / "a.ged", Family(1));
     writeFile(root / "b.ged", Family(1));
@@ -341,7 +341,7 @@ class AssistantTest : public QObject {
                              "Host=127.0.0.1:" +
                              std::to_string(server.port()) +
                              "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
-                             "Folder=lignado\nFini=1\n");
+                             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsFingerprint=\n");
   }
 
   // A stopped upload ("Stopper", or the close box, which waits for the upload to return) is an
@@ -402,6 +402,57 @@ class AssistantTest : public QObject {
     QCOMPARE(lignado::test::treeDifferences(site, served / "www/lignado"), "");
     close();
     QVERIFY(settings().find("Fini=1\n") != std::string::npos);
+  }
+
+  // A certificate the system does not know: refused until the user trusts its fingerprint,
+  // which is kept and not asked again; "required" refuses a server without TLS.
+  void serverCertificate() {
+    lignado::test::FtpServerOptions tls;
+    tls.tls = "require";
+    lignado::test::FtpTestServer server(served, tls);
+    QVERIFY2(server.running(), server.error().c_str());
+    fs::remove_all(served / "www");
+    const std::string site = (root / "chiffre/Internet").string();
+    lignado::test::makeSite(site);
+    writeFile(exe / "lignado.ini",
+              "[Export]\nfolder=" + (root / "chiffre").string() +
+                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
+                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n");
+    auto upload = [&](std::deque<bool> answers) {
+      dialogs.messages.clear();
+      dialogs.questions.clear();
+      dialogs.answers = answers;
+      open();
+      w<QPushButton>("bFtpResume")->click();
+      w<QPushButton>("bFtp")->click();
+    };
+    upload({false});
+    QCOMPARE(dialogs.questions.size(), 1);
+    QVERIFY(dialogs.questions[0].contains(QString::fromStdString(server.fingerprint())));
+    QCOMPARE(dialogs.messages, QStringList(kUploadError));
+    QVERIFY(!fs::exists(served / "www"));
+    close();
+    QVERIFY(settings().find("TlsFingerprint=\n") != std::string::npos);
+
+    upload({true});
+    QCOMPARE(dialogs.questions.size(), 1);
+    QCOMPARE(dialogs.messages, QStringList(kUploadDone));
+    QCOMPARE(lignado::test::treeDifferences(site, served / "www/lignado"), "");
+    close();
+    QVERIFY(settings().find("TlsFingerprint=" + server.fingerprint() + "\n") != std::string::npos);
+
+    lignado::test::FtpTestServer plain(served);
+    QVERIFY2(plain.running(), plain.error().c_str());
+    writeFile(exe / "lignado.ini",
+              "[Export]\nfolder=" + (root / "chiffre").string() +
+                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(plain.port()) +
+                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n"
+                  "TlsRequired=1\n");
+    upload({});
+    QVERIFY(dialogs.questions.isEmpty());
+    QCOMPARE(dialogs.messages, QStringList(kUploadError));
+    QVERIFY(w<QCheckBox>("cbFtpTls")->isChecked());
+    close();
   }
 
   // A destination that cannot be made: the message, no result panel, and the way back.
