@@ -691,7 +691,11 @@ void TfmWebAssistant::ImportSelectedFile() {
   ImportOutcome outcome = ImportForPublication(file, ImportOptions{}, host_, std::move(db_));
   host_->end();
   db_ = outcome.db ? std::move(outcome.db) : std::make_unique<TBD>();
-  if (!outcome.db && !outcome.failure.empty()) dialogs_.message(this, T(outcome.failure));
+  if (!outcome.failure.empty()) dialogs_.message(this, T(outcome.failure));
+  // The import counts every 182 records: a small file would be left showing "0 / 0".
+  if (outcome.failure.empty() && outcome.dropped.empty())
+    Label7->setText(T("Nombre de personnes et d'unions : " + std::to_string(db_->PersonCount) +
+                      " / " + std::to_string(db_->UnionCount)));
   lbPers->setUpdatesEnabled(false);
   for (const std::string& line : PersonLines(*db_)) lbPers->addItem(FromCp1252(line, true));
   lbPers->setUpdatesEnabled(true);

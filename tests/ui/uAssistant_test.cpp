@@ -234,6 +234,7 @@ class AssistantTest : public QObject {
     chooseFile(root / "Famille.ged");
     next();
     QCOMPARE(wizard->Database().PersonCount, 65);
+    QCOMPARE(w<QLabel>("Label7")->text(), "Nombre de personnes et d'unions : 65 / 23");
     next();
     QCOMPARE(page(), "ts4");
     QCOMPARE(lines("lbModele"), QStringList({"classique", "parchemin"}));
