@@ -71,6 +71,7 @@ class FirstPaint : public QObject {
 class NoDialogs : public lignado::ui::Dialogs {
  public:
   void message(QWidget*, const QString&) override {}
+  bool ask(QWidget*, const QString&) override { return false; }
   QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
   QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
   bool openUrl(const QUrl&) override { return true; }
