@@ -4,6 +4,7 @@
 
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "genealogy/EnClair.h"
 #include "genealogy/Rech.h"
 #include "util/Text.h"
 
@@ -25,6 +26,7 @@ const std::string kLieuDeDeces =
 const std::string kAnnee =
     "ann\xE9"
     "e";
+const std::string kClair = "clair";
 
 bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
@@ -122,6 +124,7 @@ struct Expansion {
   }
 
   std::string personTag(const std::string& tag) {
+    if (std::string value; otherForm(tag, value)) return value;
     const int32_t p = person;
     if (tag == "<nom>") return db.GetSurname(p);
     if (tag == "<pre>" || tag == "<pr\xE9nom>" || tag == "<pr\xE9noms>") return db.GetGivenNames(p);
@@ -166,6 +169,23 @@ struct Expansion {
       return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdM);
     if (tag == "<lieu de divorce>") return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdS);
     return {};  // "<h>", "<f>" and every unknown tag
+  }
+
+  // "<ddn:clair>", "<ldn:clair>", "<ddd:ann\xE9e>": a date or place tag of the table in
+  // words, or a date tag's year. False when the tag is no such form.
+  bool otherForm(const std::string& tag, std::string& value) {
+    if (tag[1] != 'd' && tag[1] != 'l') return false;
+    const size_t colon = tag.rfind(':');
+    if (colon == std::string::npos || startsWith(tag, "<ddn ")) return false;
+    const std::string form = tag.substr(colon + 1, tag.size() - colon - 2);
+    const bool date = tag[1] == 'd';
+    if (form != kClair && !(date && form == kAnnee)) return false;
+    value = personTag(tag.substr(0, colon) + ">");
+    if (form == kAnnee)
+      value = AnneeEnClair(value);
+    else
+      value = date ? DateEnClair(value) : LieuEnClair(value);
+    return true;
   }
 
   std::string birthPattern(std::string pattern) {
@@ -215,6 +235,13 @@ struct Expansion {
     std::string kind = tag.substr(5, comma - 5);
     std::string sub = LowerAscii(std::string_view(tag).substr(comma + 1, tag.size() - comma - 2));
     if (!startsWith(sub, "code postal")) sub = sub.substr(0, sub.find(' '));
+    // "date:clair", "lieu:clair": the value in words.
+    bool inWords = false;
+    if (size_t colon = sub.find(':'); colon != std::string::npos) {
+      inWords = sub.compare(colon + 1, std::string::npos, kClair) == 0;
+      sub.resize(colon);
+      if (!inWords || (sub != "date" && sub != "lieu")) return {};
+    }
 
     Field field = Field::None;
     if (sub == "date" || sub == "jour" || sub == "mois" || sub == kAnnee || sub == "f\xEAte" ||
@@ -241,6 +268,7 @@ struct Expansion {
       raw = db.GetPersonEvent(person, kind, code);
 
     std::string value = raw.empty() ? std::string() : subField(sub, raw);
+    if (inWords) value = sub == "date" ? DateEnClair(value) : LieuEnClair(value);
     if (!value.empty()) return value;
 
     const std::string* other = kind == kNaissance ? &kBapteme

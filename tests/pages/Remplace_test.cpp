@@ -323,6 +323,33 @@ TEST_F(RemplaceTest, BaptismAndBurialFallbacks) {
   EXPECT_EQ(x(kPierre, "<union 0><eve:Naissance,date>"), " b");
 }
 
+// Forms added to the vocabulary: ":clair" in words, ":ann\xE9e" the year. Tags of the table
+// only; anything else with a colon stays an unknown tag.
+TEST_F(RemplaceTest, DatesAndPlacesInWords) {
+  const std::string annee =
+      ":ann\xE9"
+      "e>";
+  EXPECT_EQ(x(kJean,
+              "<ddn:clair> \xE0 <ldn:clair>, <date de d\xE9"
+              "c\xE8s:clair>"),
+            "12 mai 1850 \xE0 Kerbonne, Brest (29), Bretagne, France, 3 avril 1920");
+  EXPECT_EQ(x(kMarie, "<ddn:clair>|<ddm:clair>|<ldm:clair>|<date de divorce:clair>|<ddn" + annee),
+            "vers 1852|1er f\xE9vrier 1874|Brest (29), Bretagne, France|1880|1852");
+  EXPECT_EQ(x(kJean, "[<ddd" + annee + "|<ldn" + annee + "|<nom:clair>|<chp:clair>|<ddn:x>]"),
+            "[1920||||]");
+  EXPECT_EQ(x(kJean, "<eve:Naissance,date:clair>/<eve:Naissance,LIEU:Clair>"),
+            "12 mai 1850/Kerbonne, Brest (29), Bretagne, France");
+  EXPECT_EQ(x(kJean, "[<eve:Naissance,jour:clair>|<eve:Naissance,date:x>]"), "[|]");
+  // The fallbacks keep the form: the baptism in words, then its mark.
+  EXPECT_EQ(x(kPierre, "<eve:Naissance,date:clair>"), "7 juin 1875 b");
+  EXPECT_EQ(x(kMarie,
+              "<eve:D\xE9"
+              "c\xE8s,date:clair>"),
+            "1890 ()");
+  // A pattern with a colon is still a pattern.
+  EXPECT_EQ(x(kJean, "<ddn JJ:clair>"), " 12:clair");
+}
+
 TEST_F(RemplaceTest, SexConditions) {
   EXPECT_EQ(x(kJean, "avant <h>apr\xE8s"), "avant apr\xE8s");
   EXPECT_EQ(x(kMarie, "avant <h>apr\xE8s <nom>"), "");
