@@ -8,6 +8,7 @@
 #include "data/Base.h"
 #include "pages/Listes.h"
 #include "pages/Remplace.h"
+#include "pages/TemplateAssets.h"
 #include "pages/TemplateFiles.h"
 #include "util/Host.h"
 #include "util/Text.h"
@@ -543,12 +544,19 @@ std::string PageFileName(const std::string& reference) {
   return name;
 }
 
-std::string RewriteLinks(const std::string& pageText, TWorkList& workList) {
+std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
+                         TTemplateAssets* assets) {
   std::string out;
   out.reserve(pageText.size() + pageText.size() / 8);
   std::size_t pos = 0;
+  // Sources matter only for the template's own files; each search is kept until passed.
+  std::size_t nextRef = pageText.find("ref=");
+  std::size_t nextSrc = assets ? pageText.find("src=") : std::string::npos;
   for (;;) {
-    std::size_t found = pageText.find("ref=", pos);
+    if (nextRef != std::string::npos && nextRef < pos) nextRef = pageText.find("ref=", pos);
+    if (nextSrc != std::string::npos && nextSrc < pos) nextSrc = pageText.find("src=", pos);
+    const bool source = nextSrc < nextRef;
+    std::size_t found = source ? nextSrc : nextRef;
     if (found == std::string::npos) break;
     // Keep "ref=" and the opening mark that follows it.
     std::size_t start = std::min(found + 5, pageText.size());
@@ -557,8 +565,11 @@ std::string RewriteLinks(const std::string& pageText, TWorkList& workList) {
     std::size_t close = pageText.find('"', pos);
     if (close == std::string::npos) continue;
     std::string target = pageText.substr(pos, close - pos);
-    if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
-        extensionOf(target) == ".html") {
+    if (source || (assets && assets->Take(target))) {
+      if (source) assets->Take(target);
+      out += target;
+    } else if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
+               extensionOf(target) == ".html") {
       out += PageFileName(target);
     } else if (const std::string* entry = workList.Find(target)) {
       // Links that differ only in case name the one file written for the first of them.
@@ -584,6 +595,7 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   hostProgressMax(host, 0);
   hostProgressPos(host, 0);
   TWorkList work;
+  TTemplateAssets assets(templateDir, destDir);
   interpreter.TemplateDir = templateDir;
   for (std::size_t i = 0; i < work.size(); ++i) {
     const std::string ref = work[i];
@@ -597,7 +609,7 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
         // followed: a link that grows on every page would otherwise never end.
         bool written = false;
         if (nameFits(file)) {
-          std::string text = RewriteLinks(*page, work);
+          std::string text = RewriteLinks(*page, work, &assets);
           text += "\r\n";
           written = WriteWholeFile(file, text);
         }
@@ -612,6 +624,11 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
     }
     hostProgressMax(host, static_cast<long long>(work.size()));
     hostProgressPos(host, static_cast<long long>(i));
+  }
+  result.written.insert(result.written.end(), assets.Copied().begin(), assets.Copied().end());
+  for (const std::string& name : assets.Failed()) {
+    result.failed.push_back(name);
+    hostMessage(host, "Impossible d'enregistrer le fichier \"" + name + "\"");
   }
   hostProgressPos(host, 0);
   return result;

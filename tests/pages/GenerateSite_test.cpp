@@ -277,6 +277,50 @@ TEST_F(Site, PagesWithoutTextAndBrokenPages) {
             "<p>\r\n<p>*** Syntax Error : Il n'y a pas de comparateur dans le if ***<p>\r\n\r\n");
 }
 
+// A template's own files (style sheets, scripts, pictures, static pages) named by a link or a
+// source are copied to the same place in the site, once, and the link stays as written; a
+// name that is no file of the folder, or a template file, is a page reference as before.
+TEST_F(Site, TemplateFilesNamedByLinksAreCopied) {
+  fs::create_directories(tplDir / "Img");
+  tpl("style.css", "body{}");
+  tpl("Img/Fond.PNG", "png");
+  tpl("app.js", "js");
+  tpl("aide.html", "<p>aide</p>");
+  tpl("page.kshtml", "<link href=\"style.css\"><img src=\"img/fond.png\">\n");
+  tpl("index.kshtml",
+      "<link rel=\"stylesheet\" href=\"style.css\"><script src=\"app.js?v=2\"></script>\n"
+      "<img src=\"img/fond.png\"><a href=\"aide.html\">a</a><a href=\"page\">p</a>\n"
+      "<link href=\"absent.css\"><img src=\"absent.png\"><a href=\"page.kshtml\">t</a>\n");
+  SiteResult r = generate();
+  EXPECT_TRUE(r.failed.empty());
+  EXPECT_EQ(r.pagesWritten, 2);
+  EXPECT_EQ(r.written, (Strings{"index.html", "page.html", "style.css", "app.js", "img/fond.png",
+                                "aide.html"}));
+  auto files = site();
+  EXPECT_EQ(files["index.html"],
+            "<link rel=\"stylesheet\" href=\"style.css\"><script src=\"app.js?v=2\"></script>\r\n"
+            "<img src=\"img/fond.png\"><a href=\"aide.html\">a</a><a href=\"page.html\">p</a>\r\n"
+            "<link href=\"absent.css.html\"><img src=\"absent.png\"><a "
+            "href=\"page.kshtml.html\">t</a>\r\n\r\n");
+  EXPECT_EQ(files["style.css"], "body{}");
+  EXPECT_EQ(files["img/fond.png"], "png");
+  EXPECT_EQ(files["app.js"], "js");
+  EXPECT_EQ(files["aide.html"], "<p>aide</p>");
+  EXPECT_EQ(files.size(), 6u);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Site, ATemplateFileThatCannotBeCopiedIsReported) {
+  tpl("style.css", "body{}");
+  tpl("index.kshtml", "<link href=\"style.css\">\n");
+  fs::create_directory(destDir / "style.css");
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 1);
+  EXPECT_EQ(r.failed, Strings{"style.css"});
+  EXPECT_EQ(host.messages, Strings{"Impossible d'enregistrer le fichier \"style.css\""});
+  EXPECT_EQ(readFile(destDir / "index.html"), "<link href=\"style.css\">\r\n\r\n");
+}
+
 TEST_F(Site, NoHomePageOrNoDestination) {
   tpl("autre.kshtml", "x\n");
   SiteResult r = generate();
