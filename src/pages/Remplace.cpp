@@ -6,6 +6,7 @@
 #include "genealogy/DateLieu.h"
 #include "genealogy/EnClair.h"
 #include "genealogy/Rech.h"
+#include "genealogy/Vivants.h"
 #include "util/Text.h"
 
 namespace lignado {
@@ -72,6 +73,7 @@ enum class Field { None, Date, Time, Place, Note };
 struct Expansion {
   const TBD& db;
   const Clock& clock;
+  const TVivants* vivants;
   int32_t start;
   int32_t person;
   int32_t uni = 0;
@@ -84,7 +86,38 @@ struct Expansion {
       return navigation(tag);
     if (startsWith(tag, "<e") || startsWith(tag, "<\xE9")) return eventTag(tag);
     if (person == 0) return {};
+    if (vivants && vivants->Masque(person)) return livingPersonTag(tag);
     return personTag(tag);
+  }
+
+  bool hidden(int32_t p) const { return vivants && vivants->Masque(p); }
+  // A union's events are hidden while one of its spouses is.
+  std::string unionField(int32_t u, int code) const {
+    return vivants && vivants->MasqueUnion(u) ? std::string() : db.GetUnionField(u, code);
+  }
+  std::string unionEvent(int32_t u, const std::string& kind, int code) const {
+    return vivants && vivants->MasqueUnion(u) ? std::string() : db.GetUnionEvent(u, kind, code);
+  }
+  std::string personEvent(int32_t p, const std::string& kind, int code) const {
+    return hidden(p) ? std::string() : db.GetPersonEvent(p, kind, code);
+  }
+
+  // A hidden living person keeps the tags below, and shows what a person without dates,
+  // places, notes, sources or attributes shows; every other tag, new ones too, is empty.
+  std::string livingPersonTag(const std::string& tag) {
+    const int32_t p = person;
+    if (tag == "<nom>") return db.GetSurname(p);
+    if (tag == "<pre>" || tag == "<pr\xE9nom>" || tag == "<pr\xE9noms>")
+      return vivants->Anonyme(p) ? kPersonneVivante : db.GetGivenNames(p);
+    if (tag == "<pr\xE9nom principal>")
+      return vivants->Anonyme(p) ? kPersonneVivante : db.GetPersonField(p, PersonCode::UsualName);
+    if (tag == "<num\xE9ro>" || tag == "<Sosa>" || tag == "<Aboville>")
+      return db.GetPersonField(p, PersonCode::RefNumber);
+    if (tag == "<ks-num>") return std::to_string(p);
+    if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
+    if (tag == "<age>") return "0";
+    if (startsWith(tag, "<ddn ")) return birthPattern(std::string(), inner(tag, 5));
+    return {};
   }
 
   std::string identityNavigation(const std::string& tag) {
@@ -145,7 +178,8 @@ struct Expansion {
       return std::to_string(death.empty() ? AgeActuel(birth, clock) : AgeEntre(birth, death));
     }
     if (tag == "<o+x>") return summary();
-    if (startsWith(tag, "<ddn ")) return birthPattern(inner(tag, 5));
+    if (startsWith(tag, "<ddn "))
+      return birthPattern(db.GetPersonField(p, PersonCode::DdN), inner(tag, 5));
     if (tag == "<ddn>" || tag == "<date de naissance>")
       return db.GetPersonField(p, PersonCode::DdN);
     if (tag == "<ddb>" || tag == "<date de bapt\xEAme>")
@@ -154,8 +188,8 @@ struct Expansion {
     if (tag == "<dds>" || tag == "<date de s\xE9pulture>")
       return db.GetPersonField(p, PersonCode::DdE);
     if (tag == "<ddm>" || tag == "<date de mariage>")
-      return db.GetUnionField(DerniereUnion(db, p), UnionCode::DdM);
-    if (tag == "<date de divorce>") return db.GetUnionField(DerniereUnion(db, p), UnionCode::DdS);
+      return unionField(DerniereUnion(db, p), UnionCode::DdM);
+    if (tag == "<date de divorce>") return unionField(DerniereUnion(db, p), UnionCode::DdS);
     if (tag == "<date cr\xE9\xE9>") return db.GetPersonField(p, PersonCode::Dcree);
     if (tag == "<date maj>") return db.GetPersonField(p, PersonCode::DdMAJ);
     if (tag == "<ldn>" || tag == "<lieu de naissance>")
@@ -166,8 +200,8 @@ struct Expansion {
     if (tag == "<lds>" || tag == "<lieu de s\xE9pulture>")
       return db.GetPersonField(p, PersonCode::LdE);
     if (tag == "<ldm>" || tag == "<lieu de mariage>")
-      return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdM);
-    if (tag == "<lieu de divorce>") return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdS);
+      return unionField(DerniereUnion(db, p), UnionCode::LdM);
+    if (tag == "<lieu de divorce>") return unionField(DerniereUnion(db, p), UnionCode::LdS);
     return {};  // "<h>", "<f>" and every unknown tag
   }
 
@@ -188,8 +222,8 @@ struct Expansion {
     return true;
   }
 
-  std::string birthPattern(std::string pattern) {
-    DateComponents c = LitDate(db.GetPersonField(person, PersonCode::DdN));
+  std::string birthPattern(const std::string& date, std::string pattern) {
+    DateComponents c = LitDate(date);
     auto put = [&pattern](const char* key, int v) {
       size_t pos = pattern.find(key);
       if (pos != std::string::npos) pattern.replace(pos, 2, std::to_string(v));
@@ -218,8 +252,8 @@ struct Expansion {
     TRR unions = UnionNumR(db, person);
     for (int i = 1; i <= unions.Nb; ++i) {
       int32_t u = unions.Lit(i);
-      item('x', db.GetUnionEvent(u, kMariage, EventCode::Date),
-           db.GetUnionEvent(u, kMariage, EventCode::Place));
+      item('x', unionEvent(u, kMariage, EventCode::Date),
+           unionEvent(u, kMariage, EventCode::Place));
     }
     return out;
   }
@@ -263,9 +297,9 @@ struct Expansion {
                                              : EventCode::Note;
     std::string raw;
     if (uni != 0)
-      raw = db.GetUnionEvent(uni, kind, code);
+      raw = unionEvent(uni, kind, code);
     else if (person != 0)
-      raw = db.GetPersonEvent(person, kind, code);
+      raw = personEvent(person, kind, code);
 
     std::string value = raw.empty() ? std::string() : subField(sub, raw);
     if (inWords) value = sub == "date" ? DateEnClair(value) : LieuEnClair(value);
@@ -274,7 +308,7 @@ struct Expansion {
     const std::string* other = kind == kNaissance ? &kBapteme
                                : kind == kDeces   ? &kSepulture
                                                   : nullptr;
-    if (other && !db.GetPersonEvent(person, *other, code).empty()) {
+    if (other && !personEvent(person, *other, code).empty()) {
       std::string copy = tag.substr(0, tag.size() - 1);
       copy.replace(copy.find(kind), kind.size(), *other);
       return copy + (other == &kBapteme ? " > b" : " > ()");
@@ -304,9 +338,10 @@ struct Expansion {
 
 }  // namespace
 
-std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, const Clock& clock) {
+std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, const Clock& clock,
+                       const TVivants* vivants) {
   if (text.empty() || person <= 0) return {};
-  Expansion ex{db, clock, person, person};
+  Expansion ex{db, clock, vivants, person, person};
 
   // The working text is `done` followed by `rest` read backwards: its front is rest.back().
   // Nothing in `done` is a "<" or ">", so it never needs scanning again, and replacing the

@@ -360,7 +360,7 @@ std::string TKSParse::evalChamp(std::string_view e) {
   int32_t person = Int32AfterBlanks(eval(piece(args, ',', 0)));
   std::string_view tags = TrimBlanks(piece(args, ',', 1));
   tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
-  return ExpandTags(db_, person, std::string(tags), *clock_);
+  return ExpandTags(db_, person, std::string(tags), *clock_, Vivants);
 }
 
 std::string TKSParse::evalListe(std::string_view e) {
@@ -371,9 +371,10 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string_view args = e.substr(open + 1, close - open - 1);
   std::string a = eval(piece(args, ',', 0));
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
-  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_, *clock_);
+  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants);
   std::string key = kind + '\0' + a + '\0' + b;
-  return cache_->list(std::move(key), [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_); });
+  return cache_->list(std::move(key),
+                      [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants); });
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
@@ -515,6 +516,7 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   if (!tpl) return std::nullopt;
   TKSParse page(db_, host_, *clock_);
   page.cache_ = cache_;
+  page.Vivants = Vivants;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;
   return joinLines(page.run(*tpl));

@@ -15,6 +15,7 @@ namespace lignado {
 class TBD;
 class Host;
 class TTemplateAssets;
+class TVivants;
 struct TemplateCache;
 struct CompiledTemplate;
 
@@ -30,6 +31,8 @@ class TKSParse {
 
   std::string ErrorText;    // the error that ended the current run
   std::string TemplateDir;  // the template folder, ending with a separator
+  // What the pages show of living persons; none: everything.
+  const TVivants* Vivants = nullptr;
 
   std::vector<std::string> RunTemplate(const std::vector<std::string>& lines,
                                        const std::string& templateDir);

@@ -4,6 +4,7 @@
 
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "genealogy/Vivants.h"
 
 namespace lignado {
 namespace {
@@ -387,6 +388,70 @@ TEST_F(RemplaceTest, SelfContainingNoteStops) {
   // A large note grows the text fast: the scan stops once it passes 16 MiB.
   db.SetPersonField(kJean, 18, "<note>" + std::string(1000000, 'x'));
   EXPECT_EQ(x(kJean, "<note>"), "<note>" + std::string(17000000, 'x'));
+}
+
+// One family in the three modes, today being 7/12/2024: Pierre (dead) married Anne (dead) in
+// 1940, then Marie (born 1950, living) in 1975; Louis, their son born 1980, is living.
+TEST(LivingPersonsTest, EveryModeOnOneFamily) {
+  TBD db;
+  auto person = [&db](const char* nom, const char* pre, int sex, const std::string& birth,
+                      const std::string& death) {
+    int32_t p = db.NewPerson();
+    db.SetSurname(p, nom);
+    db.SetGivenNames(p, pre);
+    db.SetSex(p, sex);
+    if (!birth.empty()) db.SetPersonEvent(p, kNaissance, birth, 2);
+    if (!death.empty()) db.SetPersonEvent(p, kDeces, death, 2);
+    return p;
+  };
+  int32_t pierre = person("DUPONT", "Pierre", 0, "3/3/1915", "1990");
+  int32_t anne = person("MARTIN", "Anne", 1, "1918", "1970");
+  int32_t marie = person("LE GALL", "Marie Jeanne", 1, "1950", "");
+  int32_t louis = person("DUPONT", "Louis", 0, "2/6/1980", "");
+  db.SetPersonEvent(louis, kNaissance, "France, Bretagne, 29, Quimper", 4);
+  db.SetPersonField(louis, PersonCode::Note, "Marin");
+  db.SetAttribute(louis, "Titre", "Capitaine");
+  db.SetPersonField(louis, PersonCode::DdMAJ, "1/1/2020");
+  db.SetFather(louis, pierre);
+  db.SetMother(louis, marie);
+  for (auto [wife, date] : {std::pair{anne, "1940"}, std::pair{marie, "5/5/1975"}}) {
+    int32_t u = db.NewUnion();
+    db.SetHusband(u, pierre);
+    db.SetWife(u, wife);
+    db.SetUnionEvent(u, kMariage, date, 2);
+    db.SetUnionEvent(u, kMariage, "Brest", 4);
+  }
+  const FixedClock today({2024, 12, 7});
+  const std::string own =
+      "<nom>|<pre>|<pr\xE9nom principal>|<sexe>|<ks-num>|<ddn>|<ldn:clair>|<note>|<chp:Titre>|"
+      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>";
+  const std::string family = "<ddm>|<o+x>|<union 1><eve:Mariage,date>|<conjoint 0><pre> <ddn>";
+  struct Row {
+    LivingMode mode;
+    const char *louis, *pierre, *mother;
+  } rows[] = {
+      {LivingMode::Publish,
+       "DUPONT|Louis|Louis|homme|4|2/6/1980|Quimper (29), Bretagne, France|Marin|Capitaine|44| "
+       "1980|1/1/2020|o|France, Bretagne, 29, Quimper",
+       "5/5/1975|od xl x|1940|Marie Jeanne 1950", "Marie Jeanne"},
+      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0|||", "|od xl|1940|Marie Jeanne ",
+       "Marie Jeanne"},
+      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0|||",
+       "|od xl|1940|Personne vivante ", "Personne vivante"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(LivingModeName(r.mode));
+    const TVivants vivants(db, r.mode, today);
+    auto x = [&](int32_t p, const std::string& text) {
+      return ExpandTags(db, p, text, today, &vivants);
+    };
+    EXPECT_EQ(x(louis, own), r.louis);
+    EXPECT_EQ(x(pierre, family), r.pierre);
+    EXPECT_EQ(x(louis, "<m\xE8re><pre>"), r.mother);
+    // The dead keep everything that is theirs alone.
+    EXPECT_EQ(x(pierre, "<ddn:clair>|<age>"), "3 mars 1915|74");
+    EXPECT_EQ(x(anne, "<ddm>|<ldm>"), "1940|Brest");
+  }
 }
 
 }  // namespace
