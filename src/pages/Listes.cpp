@@ -2,6 +2,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Rech.h"
+#include "pages/ListesSite.h"
 #include "pages/Remplace.h"
 #include "util/Text.h"
 
@@ -10,6 +11,7 @@ namespace lignado {
 std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
                         const std::string& b, Host* host, const Clock& clock,
                         const TVivants* vivants) {
+  if (std::optional<std::string> site = ListeSite(db, kind, a, b, vivants)) return *site;
   auto number = [](const std::string& text) { return Int32AfterBlanks(text); };
   if (kind == "parent") return ListeVersTexte(ParentNum(db, number(a)));
   if (kind == "enfant") return ListeVersTexte(EnfantNum(db, number(a)));

@@ -33,6 +33,28 @@ bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
+// Safe between the quotes of a JavaScript string, and free of "<" and ">", which the scan
+// would take for tags.
+std::string jsString(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '\\' || c == '"' || c == '\'') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20 || c == '<' || c == '>') {
+      const char hex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
 std::string crlfToBlank(std::string s) {
   size_t pos = 0;
   while ((pos = s.find("\r\n", pos)) != std::string::npos) s.replace(pos, 2, " ");
@@ -80,6 +102,10 @@ struct Expansion {
 
   // Handles one tag and gives the text that takes its place.
   std::string handle(const std::string& tag) {
+    // "<nom:js>": any tag but an event tag, its value written for a JavaScript string.
+    if (tag.size() > 5 && tag.compare(tag.size() - 4, 4, ":js>") == 0 && !startsWith(tag, "<e") &&
+        !startsWith(tag, "<\xE9"))
+      return jsString(handle(tag.substr(0, tag.size() - 4) + ">"));
     if (startsWith(tag, "<i")) return identityNavigation(tag);
     if (tag == "<p\xE8re>" || tag == "<m\xE8re>" || startsWith(tag, "<conjoint") ||
         startsWith(tag, "<union"))

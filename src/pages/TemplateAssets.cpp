@@ -1,5 +1,6 @@
 #include "pages/TemplateAssets.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -47,6 +48,32 @@ bool TTemplateAssets::Take(const std::string& target) {
   const bool ok = fs::copy_file(*source, copy, fs::copy_options::overwrite_existing, ec);
   (ok ? copied_ : failed_).push_back(name);
   return true;
+}
+
+bool TTemplateAssets::TakeScript(const std::string& target) {
+  const std::string name = target.substr(0, target.find('|'));
+  if (name.size() <= 3 || FoldCase(name.substr(name.size() - 3)) != ".js" ||
+      name.find_first_of("?#:") != std::string::npos)
+    return false;
+  auto it = scriptTemplates_.find(name);
+  if (it == scriptTemplates_.end())
+    it = scriptTemplates_.emplace(name, FindNoCase(templateDir_, name + ".kshtml").has_value())
+             .first;
+  if (it->second) scripts_.insert(FoldCase(target));
+  return it->second;
+}
+
+bool TTemplateAssets::IsScript(const std::string& reference) const {
+  return !scripts_.empty() && scripts_.count(FoldCase(reference)) > 0;
+}
+
+std::string ScriptFileName(const std::string& reference) {
+  const std::size_t bar = reference.find('|');
+  std::string name = reference.substr(0, std::min(bar, reference.size()) - 3);
+  if (bar != std::string::npos) name += "_" + reference.substr(bar + 1);
+  for (char& c : name)
+    if (c == '=' || c == '|') c = '_';
+  return name + ".js";
 }
 
 }  // namespace lignado

@@ -87,7 +87,8 @@ std::string joinLines(const std::vector<std::string>& lines) {
 }
 
 bool needsSecondArgument(std::string_view kind) {
-  return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie";
+  return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
+         kind == "tranche" || kind == "initiale";
 }
 
 std::string twoDigits(int v) {
@@ -567,8 +568,12 @@ std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
     std::size_t close = pageText.find('"', pos);
     if (close == std::string::npos) continue;
     std::string target = pageText.substr(pos, close - pos);
-    if (source || (assets && assets->Take(target))) {
-      if (source) assets->Take(target);
+    if (source && !assets->Take(target) && assets->TakeScript(target)) {
+      if (const std::string* entry = workList.Find(target))
+        out += ScriptFileName(*entry);
+      else if (workList.Add(target))
+        out += ScriptFileName(target);
+    } else if (source || (assets && assets->Take(target))) {
       out += target;
     } else if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
                extensionOf(target) == ".html") {
@@ -601,7 +606,7 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   interpreter.TemplateDir = templateDir;
   for (std::size_t i = 0; i < work.size(); ++i) {
     const std::string ref = work[i];
-    const std::string fileName = PageFileName(ref);
+    const std::string fileName = assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
     // A reference whose file would land outside the destination counts as a missing template.
     if (StaysInside(fileName)) {
       std::optional<std::string> page = interpreter.RunPage(ref, templateDir);

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "pages/TemplateAssets.h"
 #include "pages/uParser.h"
 
 using namespace lignado;
@@ -308,6 +309,28 @@ TEST_F(Site, TemplateFilesNamedByLinksAreCopied) {
   EXPECT_EQ(files["aide.html"], "<p>aide</p>");
   EXPECT_EQ(files.size(), 6u);
   EXPECT_TRUE(host.messages.empty());
+}
+
+// A source naming a template "NAME.js" runs it as a page written as a script; a source with
+// no such template, or a link to it, are as before.
+TEST_F(Site, ScriptPagesNamedBySources) {
+  tpl("donnees.js.kshtml", "#\necho \"var p = $p;\"\n");
+  tpl("index.kshtml",
+      "<script src=\"donnees.js|p=1\"></script><script src=\"Donnees.js|P=1\"></script>\n"
+      "<script src=\"donnees.js|p=2\"></script><script src=\"donnees.js\"></script>\n"
+      "<script src=\"autre.js|p=1\"></script><a href=\"donnees.js|p=3\">x</a>\n");
+  SiteResult r = generate();
+  EXPECT_TRUE(r.failed.empty());
+  EXPECT_EQ(r.written, (Strings{"index.html", "donnees_p_1.js", "donnees_p_2.js", "donnees.js",
+                                "donnees.js_p_3.html"}));
+  auto files = site();
+  EXPECT_EQ(files["index.html"],
+            "<script src=\"donnees_p_1.js\"></script><script src=\"donnees_p_1.js\"></script>\r\n"
+            "<script src=\"donnees_p_2.js\"></script><script src=\"donnees.js\"></script>\r\n"
+            "<script src=\"autre.js|p=1\"></script><a href=\"donnees.js_p_3.html\">x</a>\r\n\r\n");
+  EXPECT_EQ(files["donnees_p_2.js"], "var p = 2;\r\n\r\n");
+  EXPECT_EQ(files["donnees.js"], "var p = ;\r\n\r\n");
+  EXPECT_EQ(ScriptFileName("a.js|x=1&y=2"), "a_x_1&y_2.js");
 }
 
 TEST_F(Site, ATemplateFileThatCannotBeCopiedIsReported) {

@@ -351,6 +351,16 @@ TEST_F(RemplaceTest, DatesAndPlacesInWords) {
   EXPECT_EQ(x(kJean, "<ddn JJ:clair>"), " 12:clair");
 }
 
+TEST_F(RemplaceTest, ValuesForAJavaScriptString) {
+  db.SetSurname(kMarc, "O'HARA \"le\" \\ <b>x</b>");
+  db.SetGivenNames(kMarc, "a\r\nb\tc");
+  EXPECT_EQ(x(kMarc, "\"<nom:js>\",\"<pre:js>\""),
+            "\"O\\'HARA \\\"le\\\" \\\\ \\x3Cb\\x3Ex\\x3C/b\\x3E\",\"a\\x0D\\x0Ab\\x09c\"");
+  EXPECT_EQ(x(kJean, "<ddn:clair:js>|<ks-num:js>|<p\xE8re><pre:js>"), "12 mai 1850|3|Jacques");
+  // Not for event tags.
+  EXPECT_EQ(x(kJean, "[<eve:Naissance,date:js>]"), "[]");
+}
+
 TEST_F(RemplaceTest, SexConditions) {
   EXPECT_EQ(x(kJean, "avant <h>apr\xE8s"), "avant apr\xE8s");
   EXPECT_EQ(x(kMarie, "avant <h>apr\xE8s <nom>"), "");
