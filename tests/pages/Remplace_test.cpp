@@ -361,6 +361,22 @@ TEST_F(RemplaceTest, ValuesForAJavaScriptString) {
   EXPECT_EQ(x(kJean, "[<eve:Naissance,date:js>]"), "[]");
 }
 
+TEST_F(RemplaceTest, SourcesOfAPerson) {
+  for (int32_t s : {1, 2}) {
+    db.SourceRecord(s)->InUse = true;
+    db.SourceRecord(s)->Title = "Registre " + std::to_string(s);
+  }
+  db.SourceRecord(2)->Text = "Acte 12\r\nfolio 3";
+  db.AddPersonSource(kJean, 2);
+  db.AddPersonSource(kJean, 1);
+  EXPECT_EQ(x(kJean, "<source 1:titre>|<source 1:texte>|<source 2:titre>|[<source 2:texte>]"),
+            "Registre 2|Acte 12 folio 3|Registre 1|[]");
+  EXPECT_EQ(
+      x(kJean, "[<source 3:titre>|<source 0:titre>|<source x:titre>|<source 1:x>|<source 1>]"),
+      "[||||]");
+  EXPECT_EQ(x(kMarie, "[<source 1:titre>]"), "[]");
+}
+
 TEST_F(RemplaceTest, SexConditions) {
   EXPECT_EQ(x(kJean, "avant <h>apr\xE8s"), "avant apr\xE8s");
   EXPECT_EQ(x(kMarie, "avant <h>apr\xE8s <nom>"), "");
@@ -422,6 +438,8 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   db.SetPersonField(louis, PersonCode::Note, "Marin");
   db.SetAttribute(louis, "Titre", "Capitaine");
   db.SetPersonField(louis, PersonCode::DdMAJ, "1/1/2020");
+  db.SourceRecord(1)->Title = "Registre";
+  db.AddPersonSource(louis, 1);
   db.SetFather(louis, pierre);
   db.SetMother(louis, marie);
   for (auto [wife, date] : {std::pair{anne, "1940"}, std::pair{marie, "5/5/1975"}}) {
@@ -434,7 +452,7 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   const FixedClock today({2024, 12, 7});
   const std::string own =
       "<nom>|<pre>|<pr\xE9nom principal>|<sexe>|<ks-num>|<ddn>|<ldn:clair>|<note>|<chp:Titre>|"
-      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>";
+      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>|<source 1:titre>";
   const std::string family = "<ddm>|<o+x>|<union 1><eve:Mariage,date>|<conjoint 0><pre> <ddn>";
   struct Row {
     LivingMode mode;
@@ -442,11 +460,11 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   } rows[] = {
       {LivingMode::Publish,
        "DUPONT|Louis|Louis|homme|4|2/6/1980|Quimper (29), Bretagne, France|Marin|Capitaine|44| "
-       "1980|1/1/2020|o|France, Bretagne, 29, Quimper",
+       "1980|1/1/2020|o|France, Bretagne, 29, Quimper|Registre",
        "5/5/1975|od xl x|1940|Marie Jeanne 1950", "Marie Jeanne"},
-      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0|||", "|od xl|1940|Marie Jeanne ",
+      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0||||", "|od xl|1940|Marie Jeanne ",
        "Marie Jeanne"},
-      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0|||",
+      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0||||",
        "|od xl|1940|Personne vivante ", "Personne vivante"},
   };
   for (const Row& r : rows) {
