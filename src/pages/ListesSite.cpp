@@ -110,7 +110,9 @@ std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, con
     const int32_t p = Int32AfterBlanks(a);
     const TFiche* f = db.Person(p);
     if (!f || (vivants && vivants->Masque(p))) return std::string();
-    return numbers(static_cast<int>(f->SourceList.size()));
+    std::string out;
+    for (int32_t src : f->SourceList) out += (out.empty() ? "" : "|") + std::to_string(src);
+    return out;
   }
   return std::nullopt;
 }

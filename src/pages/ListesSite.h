@@ -14,7 +14,8 @@ class TVivants;
 //   liste_initiales(L)  the initials of the surnames of the persons of L, in order: letters
 //                       A to Z, accents and case folded, then "autres" for any other start
 //   liste_initiale(X,L) the persons of L whose surname has the initial X, in the order of L
-//   liste_source(P)     "1|2|..." one number for each source of person P
+//   liste_source(P)     the numbers of the sources of person P, none when P is hidden; the
+//                       tags <source:titre> and <source:texte> read a source by its number
 // Arguments are evaluated texts. None when kind is none of these.
 std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, const std::string& a,
                                      const std::string& b, const TVivants* vivants);

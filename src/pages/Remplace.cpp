@@ -111,6 +111,7 @@ struct Expansion {
         startsWith(tag, "<union"))
       return navigation(tag);
     if (startsWith(tag, "<e") || startsWith(tag, "<\xE9")) return eventTag(tag);
+    if (startsWith(tag, "<source:")) return sourceTag(tag);
     if (person == 0) return {};
     if (vivants && vivants->Masque(person)) return livingPersonTag(tag);
     return personTag(tag);
@@ -204,7 +205,6 @@ struct Expansion {
       return std::to_string(death.empty() ? AgeActuel(birth, clock) : AgeEntre(birth, death));
     }
     if (tag == "<o+x>") return summary();
-    if (startsWith(tag, "<source ")) return sourceTag(tag);
     if (startsWith(tag, "<ddn "))
       return birthPattern(db.GetPersonField(p, PersonCode::DdN), inner(tag, 5));
     if (tag == "<ddn>" || tag == "<date de naissance>")
@@ -249,18 +249,13 @@ struct Expansion {
     return true;
   }
 
-  // "<source N:titre>", "<source N:texte>": the person's N-th source.
+  // "<source:titre>", "<source:texte>": of the source whose number the expansion was given
+  // (liste_source gives a person's).
   std::string sourceTag(const std::string& tag) const {
-    const size_t colon = tag.find(':');
-    if (colon == std::string::npos) return {};
-    const int32_t n = ParseInt32(std::string_view(tag).substr(8, colon - 8)).value_or(0);
-    const std::string field = tag.substr(colon + 1, tag.size() - colon - 2);
-    const NumList& list = db.Person(person) ? db.Person(person)->SourceList : NumList();
-    if (n < 1 || n > static_cast<int32_t>(list.size())) return {};
-    const TSrc* src = db.SourceRecord(list[n - 1]);
-    if (!src) return {};
-    if (field == "titre") return src->Title;
-    if (field == "texte") return crlfToBlank(src->Text);
+    const TSrc* src = db.SourceRecord(start);
+    if (!src || !src->InUse) return {};
+    if (tag == "<source:titre>") return src->Title;
+    if (tag == "<source:texte>") return crlfToBlank(src->Text);
     return {};
   }
 

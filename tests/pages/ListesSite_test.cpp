@@ -88,14 +88,14 @@ TEST(ListesSiteTest, SourcesOfAPersonUnlessHidden) {
   db.SetPersonEvent(dead, kDeces, "1900", 2);
   db.SetPersonEvent(living, kNaissance, "2000", 2);
   for (int32_t p : {dead, living}) {
-    db.AddPersonSource(p, 1);
+    db.AddPersonSource(p, 4);
     db.AddPersonSource(p, 2);
   }
   const TVivants hide(db, LivingMode::Hide, FixedClock({2024, 1, 1}));
   const TVivants publish(db, LivingMode::Publish, FixedClock({2024, 1, 1}));
-  EXPECT_EQ(ListeSite(db, "source", std::to_string(dead), "", &hide), "1|2");
+  EXPECT_EQ(ListeSite(db, "source", std::to_string(dead), "", &hide), "4|2");
   EXPECT_EQ(ListeSite(db, "source", std::to_string(living), "", &hide), "");
-  EXPECT_EQ(ListeSite(db, "source", std::to_string(living), "", &publish), "1|2");
+  EXPECT_EQ(ListeSite(db, "source", std::to_string(living), "", &publish), "4|2");
   EXPECT_EQ(ListeSite(db, "source", std::to_string(none), "", nullptr), "");
   EXPECT_EQ(ListeSite(db, "source", "99", "", nullptr), "");
 }

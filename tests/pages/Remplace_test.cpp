@@ -361,20 +361,14 @@ TEST_F(RemplaceTest, ValuesForAJavaScriptString) {
   EXPECT_EQ(x(kJean, "[<eve:Naissance,date:js>]"), "[]");
 }
 
-TEST_F(RemplaceTest, SourcesOfAPerson) {
-  for (int32_t s : {1, 2}) {
-    db.SourceRecord(s)->InUse = true;
-    db.SourceRecord(s)->Title = "Registre " + std::to_string(s);
-  }
+TEST_F(RemplaceTest, SourcesByNumber) {
+  db.SourceRecord(2)->InUse = true;
+  db.SourceRecord(2)->Title = "Registre";
   db.SourceRecord(2)->Text = "Acte 12\r\nfolio 3";
-  db.AddPersonSource(kJean, 2);
-  db.AddPersonSource(kJean, 1);
-  EXPECT_EQ(x(kJean, "<source 1:titre>|<source 1:texte>|<source 2:titre>|[<source 2:texte>]"),
-            "Registre 2|Acte 12 folio 3|Registre 1|[]");
-  EXPECT_EQ(
-      x(kJean, "[<source 3:titre>|<source 0:titre>|<source x:titre>|<source 1:x>|<source 1>]"),
-      "[||||]");
-  EXPECT_EQ(x(kMarie, "[<source 1:titre>]"), "[]");
+  db.SourceRecord(3)->Title = "Effac\xE9";  // not in use
+  EXPECT_EQ(x(2, "<source:titre>|<source:texte>|<nom>"), "Registre|Acte 12 folio 3|LEGRAND");
+  EXPECT_EQ(x(3, "[<source:titre>|<source:x>]"), "[|]");
+  EXPECT_EQ(x(999999, "[<source:titre>]"), "[]");
 }
 
 TEST_F(RemplaceTest, SexConditions) {
@@ -438,8 +432,6 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   db.SetPersonField(louis, PersonCode::Note, "Marin");
   db.SetAttribute(louis, "Titre", "Capitaine");
   db.SetPersonField(louis, PersonCode::DdMAJ, "1/1/2020");
-  db.SourceRecord(1)->Title = "Registre";
-  db.AddPersonSource(louis, 1);
   db.SetFather(louis, pierre);
   db.SetMother(louis, marie);
   for (auto [wife, date] : {std::pair{anne, "1940"}, std::pair{marie, "5/5/1975"}}) {
@@ -452,7 +444,7 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   const FixedClock today({2024, 12, 7});
   const std::string own =
       "<nom>|<pre>|<pr\xE9nom principal>|<sexe>|<ks-num>|<ddn>|<ldn:clair>|<note>|<chp:Titre>|"
-      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>|<source 1:titre>";
+      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>";
   const std::string family = "<ddm>|<o+x>|<union 1><eve:Mariage,date>|<conjoint 0><pre> <ddn>";
   struct Row {
     LivingMode mode;
@@ -460,11 +452,11 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   } rows[] = {
       {LivingMode::Publish,
        "DUPONT|Louis|Louis|homme|4|2/6/1980|Quimper (29), Bretagne, France|Marin|Capitaine|44| "
-       "1980|1/1/2020|o|France, Bretagne, 29, Quimper|Registre",
+       "1980|1/1/2020|o|France, Bretagne, 29, Quimper",
        "5/5/1975|od xl x|1940|Marie Jeanne 1950", "Marie Jeanne"},
-      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0||||", "|od xl|1940|Marie Jeanne ",
+      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0|||", "|od xl|1940|Marie Jeanne ",
        "Marie Jeanne"},
-      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0||||",
+      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0|||",
        "|od xl|1940|Personne vivante ", "Personne vivante"},
   };
   for (const Row& r : rows) {
