@@ -137,6 +137,8 @@ void report(benchmark::State& state, long long pages, long long bytes) {
       benchmark::Counter(static_cast<double>(bytes) / 1e6, benchmark::Counter::kIsRate);
   state.counters["pages"] =
       benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kAvgIterations);
+  state.counters["bytes"] =
+      benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kAvgIterations);
 }
 
 // The whole job of "lignado-cli build": import the file, then the classique site.

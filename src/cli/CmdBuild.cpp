@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
-    "[--capacity N]\n";
+    "[--capacity N] [--living hide|anonymous|publish]\n";
 
 const char kBuildHelp[] =
     "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
@@ -37,7 +37,15 @@ const char kBuildHelp[] =
     "  --out DOSSIER           le dossier de destination (site par d\xE9"
     "faut)\n"
     "  --capacity N            nombre d'enregistrements par table (1000 par d\xE9"
-    "faut)\n";
+    "faut)\n"
+    "  --living MODE           les personnes vivantes : hide (par d\xE9"
+    "faut) garde leur nom\n"
+    "                          et cache dates, lieux, notes, sources et attributs ;\n"
+    "                          anonymous cache aussi leurs pr\xE9noms ; publish montre tout\n"
+    "                          (est vivant qui n'a ni d\xE9"
+    "c\xE8s ni s\xE9pulture, ni naissance\n"
+    "                          il y a plus de 100 ans, ni mariage ou enfant il y a plus\n"
+    "                          de 80 ans)\n";
 
 int usageError(const std::string& why) {
   printCp1252(stderr, why + "\n");
@@ -72,15 +80,23 @@ int cmdBuild(const Args& args) {
   if (WantsHelp(args)) return PrintHelp(kBuildUsage, kBuildHelp);
   std::string file, templateArg = "classique", out = "site";
   long capacity = 1000;
+  LivingMode living = LivingMode::Hide;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--template" || a == "--out" || a == "--capacity") {
+    if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living") {
       if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
       const std::string& v = args[i];
       if (a == "--template") {
         templateArg = v;
       } else if (a == "--out") {
         out = v;
+      } else if (a == "--living") {
+        std::optional<LivingMode> mode;
+        if (v == "hide" || v == "anonymous" || v == "publish") mode = LivingModeNamed(v);
+        if (!mode)
+          return usageError("Valeur inconnue pour --living : " + Utf8ToCp1252(v) +
+                            " (hide, anonymous ou publish).");
+        living = *mode;
       } else {
         std::string complaint;
         if (!ParseCapacity(v, capacity, complaint)) return usageError(complaint);
@@ -132,7 +148,7 @@ int cmdBuild(const Args& args) {
   GenerateOutcome site;
   {
     TerminalHost host;
-    site = GeneratePublication(*w.db, *tpl, dest, &host);
+    site = GeneratePublication(*w.db, *tpl, dest, &host, living);
   }
   if (!site.done) {
     printCp1252(stderr, site.failure + "\n");

@@ -4,7 +4,9 @@
 
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "genealogy/EnClair.h"
 #include "genealogy/Rech.h"
+#include "genealogy/Vivants.h"
 #include "util/Text.h"
 
 namespace lignado {
@@ -25,9 +27,32 @@ const std::string kLieuDeDeces =
 const std::string kAnnee =
     "ann\xE9"
     "e";
+const std::string kClair = "clair";
 
 bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
+}
+
+// Safe between the quotes of a JavaScript string, and free of "<" and ">", which the scan
+// would take for tags.
+std::string jsString(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '\\' || c == '"' || c == '\'') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20 || c == '<' || c == '>') {
+      const char hex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
 }
 
 std::string crlfToBlank(std::string s) {
@@ -70,19 +95,56 @@ enum class Field { None, Date, Time, Place, Note };
 struct Expansion {
   const TBD& db;
   const Clock& clock;
+  const TVivants* vivants;
   int32_t start;
   int32_t person;
   int32_t uni = 0;
 
   // Handles one tag and gives the text that takes its place.
   std::string handle(const std::string& tag) {
+    // "<nom:js>": any tag but an event tag, its value written for a JavaScript string.
+    if (tag.size() > 5 && tag.compare(tag.size() - 4, 4, ":js>") == 0 && !startsWith(tag, "<e") &&
+        !startsWith(tag, "<\xE9"))
+      return jsString(handle(tag.substr(0, tag.size() - 4) + ">"));
     if (startsWith(tag, "<i")) return identityNavigation(tag);
     if (tag == "<p\xE8re>" || tag == "<m\xE8re>" || startsWith(tag, "<conjoint") ||
         startsWith(tag, "<union"))
       return navigation(tag);
     if (startsWith(tag, "<e") || startsWith(tag, "<\xE9")) return eventTag(tag);
+    if (startsWith(tag, "<source:")) return sourceTag(tag);
     if (person == 0) return {};
+    if (vivants && vivants->Masque(person)) return livingPersonTag(tag);
     return personTag(tag);
+  }
+
+  bool hidden(int32_t p) const { return vivants && vivants->Masque(p); }
+  // A union's events are hidden while one of its spouses is.
+  std::string unionField(int32_t u, int code) const {
+    return vivants && vivants->MasqueUnion(u) ? std::string() : db.GetUnionField(u, code);
+  }
+  std::string unionEvent(int32_t u, const std::string& kind, int code) const {
+    return vivants && vivants->MasqueUnion(u) ? std::string() : db.GetUnionEvent(u, kind, code);
+  }
+  std::string personEvent(int32_t p, const std::string& kind, int code) const {
+    return hidden(p) ? std::string() : db.GetPersonEvent(p, kind, code);
+  }
+
+  // A hidden living person keeps the tags below, and shows what a person without dates,
+  // places, notes, sources or attributes shows; every other tag, new ones too, is empty.
+  std::string livingPersonTag(const std::string& tag) {
+    const int32_t p = person;
+    if (tag == "<nom>") return db.GetSurname(p);
+    if (tag == "<pre>" || tag == "<pr\xE9nom>" || tag == "<pr\xE9noms>")
+      return vivants->Anonyme(p) ? kPersonneVivante : db.GetGivenNames(p);
+    if (tag == "<pr\xE9nom principal>")
+      return vivants->Anonyme(p) ? kPersonneVivante : db.GetPersonField(p, PersonCode::UsualName);
+    if (tag == "<num\xE9ro>" || tag == "<Sosa>" || tag == "<Aboville>")
+      return db.GetPersonField(p, PersonCode::RefNumber);
+    if (tag == "<ks-num>") return std::to_string(p);
+    if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
+    if (tag == "<age>") return "0";
+    if (startsWith(tag, "<ddn ")) return birthPattern(std::string(), inner(tag, 5));
+    return {};
   }
 
   std::string identityNavigation(const std::string& tag) {
@@ -122,6 +184,7 @@ struct Expansion {
   }
 
   std::string personTag(const std::string& tag) {
+    if (std::string value; otherForm(tag, value)) return value;
     const int32_t p = person;
     if (tag == "<nom>") return db.GetSurname(p);
     if (tag == "<pre>" || tag == "<pr\xE9nom>" || tag == "<pr\xE9noms>") return db.GetGivenNames(p);
@@ -142,7 +205,8 @@ struct Expansion {
       return std::to_string(death.empty() ? AgeActuel(birth, clock) : AgeEntre(birth, death));
     }
     if (tag == "<o+x>") return summary();
-    if (startsWith(tag, "<ddn ")) return birthPattern(inner(tag, 5));
+    if (startsWith(tag, "<ddn "))
+      return birthPattern(db.GetPersonField(p, PersonCode::DdN), inner(tag, 5));
     if (tag == "<ddn>" || tag == "<date de naissance>")
       return db.GetPersonField(p, PersonCode::DdN);
     if (tag == "<ddb>" || tag == "<date de bapt\xEAme>")
@@ -151,8 +215,8 @@ struct Expansion {
     if (tag == "<dds>" || tag == "<date de s\xE9pulture>")
       return db.GetPersonField(p, PersonCode::DdE);
     if (tag == "<ddm>" || tag == "<date de mariage>")
-      return db.GetUnionField(DerniereUnion(db, p), UnionCode::DdM);
-    if (tag == "<date de divorce>") return db.GetUnionField(DerniereUnion(db, p), UnionCode::DdS);
+      return unionField(DerniereUnion(db, p), UnionCode::DdM);
+    if (tag == "<date de divorce>") return unionField(DerniereUnion(db, p), UnionCode::DdS);
     if (tag == "<date cr\xE9\xE9>") return db.GetPersonField(p, PersonCode::Dcree);
     if (tag == "<date maj>") return db.GetPersonField(p, PersonCode::DdMAJ);
     if (tag == "<ldn>" || tag == "<lieu de naissance>")
@@ -163,13 +227,40 @@ struct Expansion {
     if (tag == "<lds>" || tag == "<lieu de s\xE9pulture>")
       return db.GetPersonField(p, PersonCode::LdE);
     if (tag == "<ldm>" || tag == "<lieu de mariage>")
-      return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdM);
-    if (tag == "<lieu de divorce>") return db.GetUnionField(DerniereUnion(db, p), UnionCode::LdS);
+      return unionField(DerniereUnion(db, p), UnionCode::LdM);
+    if (tag == "<lieu de divorce>") return unionField(DerniereUnion(db, p), UnionCode::LdS);
     return {};  // "<h>", "<f>" and every unknown tag
   }
 
-  std::string birthPattern(std::string pattern) {
-    DateComponents c = LitDate(db.GetPersonField(person, PersonCode::DdN));
+  // "<ddn:clair>", "<ldn:clair>", "<ddd:ann\xE9e>": a date or place tag of the table in
+  // words, or a date tag's year. False when the tag is no such form.
+  bool otherForm(const std::string& tag, std::string& value) {
+    if (tag[1] != 'd' && tag[1] != 'l') return false;
+    const size_t colon = tag.rfind(':');
+    if (colon == std::string::npos || startsWith(tag, "<ddn ")) return false;
+    const std::string form = tag.substr(colon + 1, tag.size() - colon - 2);
+    const bool date = tag[1] == 'd';
+    if (form != kClair && !(date && form == kAnnee)) return false;
+    value = personTag(tag.substr(0, colon) + ">");
+    if (form == kAnnee)
+      value = AnneeEnClair(value);
+    else
+      value = date ? DateEnClair(value) : LieuEnClair(value);
+    return true;
+  }
+
+  // "<source:titre>", "<source:texte>": of the source whose number the expansion was given
+  // (liste_source gives a person's).
+  std::string sourceTag(const std::string& tag) const {
+    const TSrc* src = db.SourceRecord(start);
+    if (!src || !src->InUse) return {};
+    if (tag == "<source:titre>") return src->Title;
+    if (tag == "<source:texte>") return crlfToBlank(src->Text);
+    return {};
+  }
+
+  std::string birthPattern(const std::string& date, std::string pattern) {
+    DateComponents c = LitDate(date);
     auto put = [&pattern](const char* key, int v) {
       size_t pos = pattern.find(key);
       if (pos != std::string::npos) pattern.replace(pos, 2, std::to_string(v));
@@ -198,8 +289,8 @@ struct Expansion {
     TRR unions = UnionNumR(db, person);
     for (int i = 1; i <= unions.Nb; ++i) {
       int32_t u = unions.Lit(i);
-      item('x', db.GetUnionEvent(u, kMariage, EventCode::Date),
-           db.GetUnionEvent(u, kMariage, EventCode::Place));
+      item('x', unionEvent(u, kMariage, EventCode::Date),
+           unionEvent(u, kMariage, EventCode::Place));
     }
     return out;
   }
@@ -215,6 +306,13 @@ struct Expansion {
     std::string kind = tag.substr(5, comma - 5);
     std::string sub = LowerAscii(std::string_view(tag).substr(comma + 1, tag.size() - comma - 2));
     if (!startsWith(sub, "code postal")) sub = sub.substr(0, sub.find(' '));
+    // "date:clair", "lieu:clair": the value in words.
+    bool inWords = false;
+    if (size_t colon = sub.find(':'); colon != std::string::npos) {
+      inWords = sub.compare(colon + 1, std::string::npos, kClair) == 0;
+      sub.resize(colon);
+      if (!inWords || (sub != "date" && sub != "lieu")) return {};
+    }
 
     Field field = Field::None;
     if (sub == "date" || sub == "jour" || sub == "mois" || sub == kAnnee || sub == "f\xEAte" ||
@@ -236,17 +334,18 @@ struct Expansion {
                                              : EventCode::Note;
     std::string raw;
     if (uni != 0)
-      raw = db.GetUnionEvent(uni, kind, code);
+      raw = unionEvent(uni, kind, code);
     else if (person != 0)
-      raw = db.GetPersonEvent(person, kind, code);
+      raw = personEvent(person, kind, code);
 
     std::string value = raw.empty() ? std::string() : subField(sub, raw);
+    if (inWords) value = sub == "date" ? DateEnClair(value) : LieuEnClair(value);
     if (!value.empty()) return value;
 
     const std::string* other = kind == kNaissance ? &kBapteme
                                : kind == kDeces   ? &kSepulture
                                                   : nullptr;
-    if (other && !db.GetPersonEvent(person, *other, code).empty()) {
+    if (other && !personEvent(person, *other, code).empty()) {
       std::string copy = tag.substr(0, tag.size() - 1);
       copy.replace(copy.find(kind), kind.size(), *other);
       return copy + (other == &kBapteme ? " > b" : " > ()");
@@ -276,9 +375,10 @@ struct Expansion {
 
 }  // namespace
 
-std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, const Clock& clock) {
+std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, const Clock& clock,
+                       const TVivants* vivants) {
   if (text.empty() || person <= 0) return {};
-  Expansion ex{db, clock, person, person};
+  Expansion ex{db, clock, vivants, person, person};
 
   // The working text is `done` followed by `rest` read backwards: its front is rest.back().
   // Nothing in `done` is a "<" or ">", so it never needs scanning again, and replacing the

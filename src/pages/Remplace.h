@@ -8,11 +8,13 @@
 namespace lignado {
 
 class TBD;
+class TVivants;
 
 // The expansion of a tag text ("<nom> <prénom>", "<eve:Naissance,lieu>" ...) for one person.
 // Windows-1252 in and out. An empty text or a person <= 0 gives the empty text. Ages are
-// counted to the clock's date.
+// counted to the clock's date. With vivants, what its mode hides of living persons is not
+// there for any tag.
 std::string ExpandTags(const TBD& db, int32_t person, const std::string& text,
-                       const Clock& clock = SystemClock());
+                       const Clock& clock = SystemClock(), const TVivants* vivants = nullptr);
 
 }  // namespace lignado

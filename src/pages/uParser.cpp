@@ -8,6 +8,7 @@
 #include "data/Base.h"
 #include "pages/Listes.h"
 #include "pages/Remplace.h"
+#include "pages/TemplateAssets.h"
 #include "pages/TemplateFiles.h"
 #include "util/Host.h"
 #include "util/Text.h"
@@ -86,7 +87,8 @@ std::string joinLines(const std::vector<std::string>& lines) {
 }
 
 bool needsSecondArgument(std::string_view kind) {
-  return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie";
+  return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
+         kind == "tranche" || kind == "initiale";
 }
 
 std::string twoDigits(int v) {
@@ -359,7 +361,7 @@ std::string TKSParse::evalChamp(std::string_view e) {
   int32_t person = Int32AfterBlanks(eval(piece(args, ',', 0)));
   std::string_view tags = TrimBlanks(piece(args, ',', 1));
   tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
-  return ExpandTags(db_, person, std::string(tags), *clock_);
+  return ExpandTags(db_, person, std::string(tags), *clock_, Vivants);
 }
 
 std::string TKSParse::evalListe(std::string_view e) {
@@ -370,9 +372,10 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string_view args = e.substr(open + 1, close - open - 1);
   std::string a = eval(piece(args, ',', 0));
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
-  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_, *clock_);
+  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants);
   std::string key = kind + '\0' + a + '\0' + b;
-  return cache_->list(std::move(key), [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_); });
+  return cache_->list(std::move(key),
+                      [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants); });
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
@@ -514,6 +517,7 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   if (!tpl) return std::nullopt;
   TKSParse page(db_, host_, *clock_);
   page.cache_ = cache_;
+  page.Vivants = Vivants;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;
   return joinLines(page.run(*tpl));
@@ -543,12 +547,19 @@ std::string PageFileName(const std::string& reference) {
   return name;
 }
 
-std::string RewriteLinks(const std::string& pageText, TWorkList& workList) {
+std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
+                         TTemplateAssets* assets) {
   std::string out;
   out.reserve(pageText.size() + pageText.size() / 8);
   std::size_t pos = 0;
+  // Sources matter only for the template's own files; each search is kept until passed.
+  std::size_t nextRef = pageText.find("ref=");
+  std::size_t nextSrc = assets ? pageText.find("src=") : std::string::npos;
   for (;;) {
-    std::size_t found = pageText.find("ref=", pos);
+    if (nextRef != std::string::npos && nextRef < pos) nextRef = pageText.find("ref=", pos);
+    if (nextSrc != std::string::npos && nextSrc < pos) nextSrc = pageText.find("src=", pos);
+    const bool source = nextSrc < nextRef;
+    std::size_t found = source ? nextSrc : nextRef;
     if (found == std::string::npos) break;
     // Keep "ref=" and the opening mark that follows it.
     std::size_t start = std::min(found + 5, pageText.size());
@@ -557,8 +568,15 @@ std::string RewriteLinks(const std::string& pageText, TWorkList& workList) {
     std::size_t close = pageText.find('"', pos);
     if (close == std::string::npos) continue;
     std::string target = pageText.substr(pos, close - pos);
-    if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
-        extensionOf(target) == ".html") {
+    if (source && !assets->Take(target) && assets->TakeScript(target)) {
+      if (const std::string* entry = workList.Find(target))
+        out += ScriptFileName(*entry);
+      else if (workList.Add(target))
+        out += ScriptFileName(target);
+    } else if (source || (assets && assets->Take(target))) {
+      out += target;
+    } else if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
+               extensionOf(target) == ".html") {
       out += PageFileName(target);
     } else if (const std::string* entry = workList.Find(target)) {
       // Links that differ only in case name the one file written for the first of them.
@@ -584,10 +602,11 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   hostProgressMax(host, 0);
   hostProgressPos(host, 0);
   TWorkList work;
+  TTemplateAssets assets(templateDir, destDir);
   interpreter.TemplateDir = templateDir;
   for (std::size_t i = 0; i < work.size(); ++i) {
     const std::string ref = work[i];
-    const std::string fileName = PageFileName(ref);
+    const std::string fileName = assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
     // A reference whose file would land outside the destination counts as a missing template.
     if (StaysInside(fileName)) {
       std::optional<std::string> page = interpreter.RunPage(ref, templateDir);
@@ -597,7 +616,7 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
         // followed: a link that grows on every page would otherwise never end.
         bool written = false;
         if (nameFits(file)) {
-          std::string text = RewriteLinks(*page, work);
+          std::string text = RewriteLinks(*page, work, &assets);
           text += "\r\n";
           written = WriteWholeFile(file, text);
         }
@@ -612,6 +631,11 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
     }
     hostProgressMax(host, static_cast<long long>(work.size()));
     hostProgressPos(host, static_cast<long long>(i));
+  }
+  result.written.insert(result.written.end(), assets.Copied().begin(), assets.Copied().end());
+  for (const std::string& name : assets.Failed()) {
+    result.failed.push_back(name);
+    hostMessage(host, "Impossible d'enregistrer le fichier \"" + name + "\"");
   }
   hostProgressPos(host, 0);
   return result;

@@ -14,6 +14,8 @@ namespace lignado {
 
 class TBD;
 class Host;
+class TTemplateAssets;
+class TVivants;
 struct TemplateCache;
 struct CompiledTemplate;
 
@@ -29,6 +31,8 @@ class TKSParse {
 
   std::string ErrorText;    // the error that ended the current run
   std::string TemplateDir;  // the template folder, ending with a separator
+  // What the pages show of living persons; none: everything.
+  const TVivants* Vivants = nullptr;
 
   std::vector<std::string> RunTemplate(const std::vector<std::string>& lines,
                                        const std::string& templateDir);
@@ -100,8 +104,9 @@ class TWorkList {
 struct SiteResult {
   bool noDestination = false;  // destDir is not a folder: nothing was run or written
   int pagesWritten = 0;
-  std::vector<std::string> written;  // file names of the pages written, relative to destDir
-  std::vector<std::string> failed;   // references whose file could not be written
+  std::vector<std::string> written;  // file names of the pages written, relative to destDir,
+                                     // then of the template files copied
+  std::vector<std::string> failed;   // references or template files that could not be written
 };
 
 // Runs "index" and every page reference its pages link to, breadth first, and writes each page
@@ -109,7 +114,10 @@ struct SiteResult {
 // the host, failed writes to its messages.
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
                         const std::string& destDir, Host* host);
-std::string RewriteLinks(const std::string& pageText, TWorkList& workList);
+// With assets, a link or source ("src=") naming a file of the template folder copies it and
+// stays as written.
+std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
+                         TTemplateAssets* assets = nullptr);
 std::string PageFileName(const std::string& reference);
 
 }  // namespace lignado

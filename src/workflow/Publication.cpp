@@ -280,14 +280,16 @@ std::string GenerateOutcome::StaleText() const {
 }
 
 GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolder,
-                                    const fs::path& destination, Host* host) {
+                                    const fs::path& destination, Host* host, LivingMode living) {
   GenerateOutcome out;
   const fs::path listFile = destination / kStaleListName;
   try {
     PageList earlier = readPageList(listFile);
     SiteResult site;
     {
+      const TVivants vivants(db, living);
       TKSParse parser(db, host);
+      parser.Vivants = &vivants;
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host);
     }
     if (site.noDestination) {

@@ -11,7 +11,8 @@
 //  3. TemplateRoots, ListTemplates, FindTemplate: the "modele" folders and the templates in them.
 //  4. ExportFolder, MakeExportFolder: the destination, with the sub-folder "Internet/" or
 //     "A graver/" when asked, created with its parents.
-//  5. GeneratePublication: the site written into the destination; the pages an earlier build
+//  5. GeneratePublication: the site written into the destination, living persons shown as the
+//     mode says (hidden by default); the pages an earlier build
 //     wrote there and this one did not are removed (a list of the pages written, kStaleListName,
 //     stays in the destination), files the user put there are never touched.
 //  6. RemoteRoot, UploadPublication: the remote root from base directory and sub-folder, then
@@ -28,6 +29,7 @@
 #include "data/Base.h"
 #include "ftp/FtpConnection.h"
 #include "gedcom/GedcomIn.h"
+#include "genealogy/Vivants.h"
 
 namespace lignado {
 
@@ -126,8 +128,10 @@ struct GenerateOutcome {
   std::string StaleText() const;
 };
 
+// Living persons are shown as `living` says (hidden unless told otherwise).
 GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& templateFolder,
-                                    const std::filesystem::path& destination, Host* host);
+                                    const std::filesystem::path& destination, Host* host,
+                                    LivingMode living = LivingMode::Hide);
 
 // 6. Upload.
 

@@ -77,3 +77,33 @@ TEST(BrowserSite, ExampleFamilyReadsRightInChromium) {
     EXPECT_GT(links, 3) << page;
   }
 }
+
+// The search page works from the folder, with no server: a name typed without its accents
+// and in capitals finds the person; a living person's years stay hidden.
+TEST(BrowserSite, SearchFindsAPersonWithoutAccents) {
+  if (!chromium()) GTEST_SKIP() << "chromium absent";
+  TempDir dir;
+  fs::path site = dir.path() / "site";
+  std::string ged = std::string(LIGNADO_SOURCE_DIR) + "/examples/famille-exemple.ged";
+  for (const char* tmpl : {"classique", "parchemin"}) {
+    SCOPED_TRACE(tmpl);
+    ASSERT_EQ(run(std::string("'") + LIGNADO_CLI + "' build '" + ged + "' --template " + tmpl +
+                  " --out '" + site.string() + "' >/dev/null 2>&1 </dev/null"),
+              0);
+    std::string dom = dumpDom(dir, fs::path(site.string() + "/recherche.html?q=HELENE"));
+    ASSERT_FALSE(dom.empty());
+    EXPECT_NE(dom.find("2 personnes trouv\xC3\xA9"
+                       "es."),
+              std::string::npos);
+    EXPECT_NE(dom.find("<a href=\"personne_n_7.html\">H\xC3\xA9l\xC3\xA8ne <span "
+                       "class=\"nom\">DE KERANGAL</span></a>"),
+              std::string::npos);
+    dom = dumpDom(dir, fs::path(site.string() + "/recherche.html?q=genevieve%20font"));
+    EXPECT_NE(dom.find("1 personne trouv\xC3\xA9"
+                       "e."),
+              std::string::npos);
+    EXPECT_NE(dom.find("Genevi\xC3\xA8ve <span class=\"nom\">FONTAINE</span></a></li>"),
+              std::string::npos);
+    EXPECT_EQ(dom.find("1929"), std::string::npos);
+  }
+}

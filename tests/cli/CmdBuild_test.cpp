@@ -185,3 +185,30 @@ TEST_F(CmdBuild, RefusesWhatItCannotUse) {
   EXPECT_EQ(cli("build famille.ged --capacity 0").code, 2);
   EXPECT_FALSE(fs::exists(dir.path() / "site"));
 }
+
+// A person born in 1990 counts as living: by default the name stays and the rest goes.
+TEST_F(CmdBuild, LivingPersonsByMode) {
+  writeFile(dir.path() / "vivant.ged",
+            "0 HEAD\r\n1 CHAR ASCII\r\n0 @I1@ INDI\r\n1 NAME Luc /DUPONT/\r\n1 BIRT\r\n"
+            "2 DATE 3 MAR 1990\r\n2 PLAC Brest\r\n0 TRLR\r\n");
+  const struct {
+    const char* option;
+    int code;
+    const char* page;
+  } cases[] = {
+      {"", 0, "DUPONT  \r\n\r\n"},
+      {"--living hide", 0, "DUPONT  \r\n\r\n"},
+      {"--living anonymous", 0, "DUPONT  \r\n\r\n"},
+      {"--living publish", 0, "DUPONT 3/3/1990 Brest\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir.path() / "s");
+    CliRun r = cli(std::string("build vivant.ged --template ./modele-test --out s ") + c.option);
+    EXPECT_EQ(r.code, c.code) << c.option << r.err;
+    EXPECT_EQ(readFile(dir.path() / "s/p_id_1.html"), c.page) << c.option;
+  }
+  CliRun r = cli("build vivant.ged --template ./modele-test --out s --living masquer");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+            "Valeur inconnue pour --living : masquer (hide, anonymous ou publish).");
+}

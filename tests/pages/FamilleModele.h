@@ -18,7 +18,7 @@ enum FamilleModele : int32_t {
   kPaul = 7,       // son of Pierre, mother unknown, born 1870
   kJacques = 8,    // Pierre's father
   kYvonne = 9,     // Pierre's mother
-  kCorentin = 10,  // son of Jean, surname with an apostrophe
+  kCorentin = 10,  // son of Jean, surname with an apostrophe, born 1925: living in 2024
 };
 
 inline void BuildFamilleModele(TBD& db) {
@@ -70,6 +70,15 @@ inline void BuildFamilleModele(TBD& db) {
   event(kLouis, kNaissance, "vers 1895", "");
   event(kPaul, kBapteme, "1870", "Brest");
   event(kJacques, kNaissance, "1820", "");
+  event(kCorentin, kNaissance, "12/3/1925", "France, Bretagne, 29, 200 Brest");
+  db.SetPersonField(kCorentin, 18,
+                    "Marin p\xEA"
+                    "cheur.");
+  db.SourceRecord(1)->InUse = true;
+  db.SourceRecord(1)->Title = "Registres de Brest";
+  db.SourceRecord(1)->Text = "Naissances, acte 12";
+  db.AddPersonSource(kPierre, 1);
+  db.AddPersonSource(kCorentin, 1);
 
   unite(kPierre, kMarie, "10/5/1874", "Brest");
   db.SetUnionEvent(1, kDivorce, "1885", 2);

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "pages/TemplateAssets.h"
 #include "pages/uParser.h"
 
 using namespace lignado;
@@ -275,6 +276,72 @@ TEST_F(Site, PagesWithoutTextAndBrokenPages) {
   EXPECT_EQ(files.size(), 2u);
   EXPECT_EQ(files["faux.html"],
             "<p>\r\n<p>*** Syntax Error : Il n'y a pas de comparateur dans le if ***<p>\r\n\r\n");
+}
+
+// A template's own files (style sheets, scripts, pictures, static pages) named by a link or a
+// source are copied to the same place in the site, once, and the link stays as written; a
+// name that is no file of the folder, or a template file, is a page reference as before.
+TEST_F(Site, TemplateFilesNamedByLinksAreCopied) {
+  fs::create_directories(tplDir / "Img");
+  tpl("style.css", "body{}");
+  tpl("Img/Fond.PNG", "png");
+  tpl("app.js", "js");
+  tpl("aide.html", "<p>aide</p>");
+  tpl("page.kshtml", "<link href=\"style.css\"><img src=\"img/fond.png\">\n");
+  tpl("index.kshtml",
+      "<link rel=\"stylesheet\" href=\"style.css\"><script src=\"app.js?v=2\"></script>\n"
+      "<img src=\"img/fond.png\"><a href=\"aide.html\">a</a><a href=\"page\">p</a>\n"
+      "<link href=\"absent.css\"><img src=\"absent.png\"><a href=\"page.kshtml\">t</a>\n");
+  SiteResult r = generate();
+  EXPECT_TRUE(r.failed.empty());
+  EXPECT_EQ(r.pagesWritten, 2);
+  EXPECT_EQ(r.written, (Strings{"index.html", "page.html", "style.css", "app.js", "img/fond.png",
+                                "aide.html"}));
+  auto files = site();
+  EXPECT_EQ(files["index.html"],
+            "<link rel=\"stylesheet\" href=\"style.css\"><script src=\"app.js?v=2\"></script>\r\n"
+            "<img src=\"img/fond.png\"><a href=\"aide.html\">a</a><a href=\"page.html\">p</a>\r\n"
+            "<link href=\"absent.css.html\"><img src=\"absent.png\"><a "
+            "href=\"page.kshtml.html\">t</a>\r\n\r\n");
+  EXPECT_EQ(files["style.css"], "body{}");
+  EXPECT_EQ(files["img/fond.png"], "png");
+  EXPECT_EQ(files["app.js"], "js");
+  EXPECT_EQ(files["aide.html"], "<p>aide</p>");
+  EXPECT_EQ(files.size(), 6u);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+// A source naming a template "NAME.js" runs it as a page written as a script; a source with
+// no such template, or a link to it, are as before.
+TEST_F(Site, ScriptPagesNamedBySources) {
+  tpl("donnees.js.kshtml", "#\necho \"var p = $p;\"\n");
+  tpl("index.kshtml",
+      "<script src=\"donnees.js|p=1\"></script><script src=\"Donnees.js|P=1\"></script>\n"
+      "<script src=\"donnees.js|p=2\"></script><script src=\"donnees.js\"></script>\n"
+      "<script src=\"autre.js|p=1\"></script><a href=\"donnees.js|p=3\">x</a>\n");
+  SiteResult r = generate();
+  EXPECT_TRUE(r.failed.empty());
+  EXPECT_EQ(r.written, (Strings{"index.html", "donnees_p_1.js", "donnees_p_2.js", "donnees.js",
+                                "donnees.js_p_3.html"}));
+  auto files = site();
+  EXPECT_EQ(files["index.html"],
+            "<script src=\"donnees_p_1.js\"></script><script src=\"donnees_p_1.js\"></script>\r\n"
+            "<script src=\"donnees_p_2.js\"></script><script src=\"donnees.js\"></script>\r\n"
+            "<script src=\"autre.js|p=1\"></script><a href=\"donnees.js_p_3.html\">x</a>\r\n\r\n");
+  EXPECT_EQ(files["donnees_p_2.js"], "var p = 2;\r\n\r\n");
+  EXPECT_EQ(files["donnees.js"], "var p = ;\r\n\r\n");
+  EXPECT_EQ(ScriptFileName("a.js|x=1&y=2"), "a_x_1&y_2.js");
+}
+
+TEST_F(Site, ATemplateFileThatCannotBeCopiedIsReported) {
+  tpl("style.css", "body{}");
+  tpl("index.kshtml", "<link href=\"style.css\">\n");
+  fs::create_directory(destDir / "style.css");
+  SiteResult r = generate();
+  EXPECT_EQ(r.pagesWritten, 1);
+  EXPECT_EQ(r.failed, Strings{"style.css"});
+  EXPECT_EQ(host.messages, Strings{"Impossible d'enregistrer le fichier \"style.css\""});
+  EXPECT_EQ(readFile(destDir / "index.html"), "<link href=\"style.css\">\r\n\r\n");
 }
 
 TEST_F(Site, NoHomePageOrNoDestination) {

@@ -2,12 +2,16 @@
 // shows. Fences: "```kshtml" is an example, run with a fresh interpreter over the fixed family
 // and followed by a "```resultat" block; "```kshtml fichier=NAME" is a template file the
 // examples after it can include; "parametres=TEXT" on an example loads page parameters first;
-// "```references" lines read "reference → file name". The guide is UTF-8, templates and pages
-// are Windows-1252.
+// "vivants=MODE" runs it with living persons shown as MODE says; "```references" lines read
+// "reference → file name"; "```liens fichiers=A,B" lines read "attribute → attribute as the
+// generator rewrites it" for a template folder holding the files A, B. The guide is UTF-8,
+// templates and pages are Windows-1252.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -17,17 +21,20 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "genealogy/Vivants.h"
+#include "pages/TemplateAssets.h"
 #include "pages/uParser.h"
 #include "util/Utf8.h"
 
 namespace lignado {
 namespace {
 
+namespace fs = std::filesystem;
 using Files = std::vector<std::pair<std::string, std::string>>;  // name, UTF-8 text
 
 struct Example {
   int line = 0;  // of the opening fence
-  std::string code, expected, parameters;
+  std::string code, expected, parameters, living;
   Files files;  // the template files defined above it
 };
 
@@ -38,7 +45,12 @@ void PrintTo(const Example& e, std::ostream* os) {
 struct Guide {
   std::vector<Example> examples;
   std::vector<std::pair<int, std::string>> references;  // line, "reference → file name"
-  std::vector<std::string> faults;                      // malformed fences
+  struct Links {
+    int line;
+    std::vector<std::string> files, lines;
+  };
+  std::vector<Links> links;
+  std::vector<std::string> faults;  // malformed fences
 };
 
 std::string guidePath() {
@@ -89,11 +101,18 @@ Guide readGuide() {
         g.faults.push_back("example at line " + std::to_string(b.line) + " has no result");
         continue;
       }
-      g.examples.push_back(
-          {b.line, b.text, blocks[k + 1].text, attribute(b.info, "parametres"), files});
+      g.examples.push_back({b.line, b.text, blocks[k + 1].text, attribute(b.info, "parametres"),
+                            attribute(b.info, "vivants"), files});
       ++k;
     } else if (b.lang == "resultat") {
       g.faults.push_back("result at line " + std::to_string(b.line) + " follows no example");
+    } else if (b.lang == "liens") {
+      Guide::Links l{b.line, {}, {}};
+      std::istringstream names(attribute(b.info, "fichiers"));
+      for (std::string f; std::getline(names, f, ',');) l.files.push_back(f);
+      std::istringstream text(b.text);
+      for (std::string line; std::getline(text, line);) l.lines.push_back(line);
+      g.links.push_back(l);
     } else if (b.lang == "references") {
       std::istringstream text(b.text);
       int n = b.line;
@@ -133,6 +152,28 @@ TEST(Guide, ReferencesNameTheirFiles) {
   }
 }
 
+TEST(Guide, LinksAreRewrittenAsShown) {
+  ASSERT_FALSE(guide().links.empty());
+  const std::string arrow = " \xE2\x86\x92 ";
+  for (const auto& block : guide().links) {
+    test::TempDir dir;
+    fs::create_directories(dir.path() / "modele");
+    for (const std::string& f : block.files) {
+      fs::create_directories((dir.path() / "modele" / f).parent_path());
+      test::writeFile(dir.path() / "modele" / f, "");
+    }
+    TTemplateAssets assets((dir.path() / "modele").string() + "/", dir.str());
+    for (const std::string& line : block.lines) {
+      std::size_t at = line.find(arrow);
+      ASSERT_NE(at, std::string::npos) << "line " << block.line;
+      TWorkList list;
+      EXPECT_EQ(RewriteLinks(Utf8ToCp1252(line.substr(0, at)), list, &assets),
+                Utf8ToCp1252(line.substr(at + arrow.size())))
+          << "block at line " << block.line << ": " << line;
+    }
+  }
+}
+
 class GuideExample : public ::testing::TestWithParam<Example> {
  protected:
   void SetUp() override { test::BuildFamilleModele(db); }
@@ -145,6 +186,13 @@ TEST_P(GuideExample, GivesTheResultShown) {
   const Example& ex = GetParam();
   for (const auto& [name, text] : ex.files) test::writeFile(dir.path() / name, Utf8ToCp1252(text));
   TKSParse parser(db, nullptr, clock);
+  std::optional<TVivants> vivants;
+  if (!ex.living.empty()) {
+    std::optional<LivingMode> mode = LivingModeNamed(ex.living);
+    ASSERT_TRUE(mode) << ex.living;
+    vivants.emplace(db, *mode, clock);
+    parser.Vivants = &*vivants;
+  }
   parser.SetParameters(Utf8ToCp1252(ex.parameters));
   std::vector<std::string> out = parser.RunTemplate(SplitLines(Utf8ToCp1252(ex.code)), dir.str());
   std::string page;

@@ -4,6 +4,7 @@
 
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "genealogy/Vivants.h"
 
 namespace lignado {
 namespace {
@@ -323,6 +324,53 @@ TEST_F(RemplaceTest, BaptismAndBurialFallbacks) {
   EXPECT_EQ(x(kPierre, "<union 0><eve:Naissance,date>"), " b");
 }
 
+// Forms added to the vocabulary: ":clair" in words, ":ann\xE9e" the year. Tags of the table
+// only; anything else with a colon stays an unknown tag.
+TEST_F(RemplaceTest, DatesAndPlacesInWords) {
+  const std::string annee =
+      ":ann\xE9"
+      "e>";
+  EXPECT_EQ(x(kJean,
+              "<ddn:clair> \xE0 <ldn:clair>, <date de d\xE9"
+              "c\xE8s:clair>"),
+            "12 mai 1850 \xE0 Kerbonne, Brest (29), Bretagne, France, 3 avril 1920");
+  EXPECT_EQ(x(kMarie, "<ddn:clair>|<ddm:clair>|<ldm:clair>|<date de divorce:clair>|<ddn" + annee),
+            "vers 1852|1er f\xE9vrier 1874|Brest (29), Bretagne, France|1880|1852");
+  EXPECT_EQ(x(kJean, "[<ddd" + annee + "|<ldn" + annee + "|<nom:clair>|<chp:clair>|<ddn:x>]"),
+            "[1920||||]");
+  EXPECT_EQ(x(kJean, "<eve:Naissance,date:clair>/<eve:Naissance,LIEU:Clair>"),
+            "12 mai 1850/Kerbonne, Brest (29), Bretagne, France");
+  EXPECT_EQ(x(kJean, "[<eve:Naissance,jour:clair>|<eve:Naissance,date:x>]"), "[|]");
+  // The fallbacks keep the form: the baptism in words, then its mark.
+  EXPECT_EQ(x(kPierre, "<eve:Naissance,date:clair>"), "7 juin 1875 b");
+  EXPECT_EQ(x(kMarie,
+              "<eve:D\xE9"
+              "c\xE8s,date:clair>"),
+            "1890 ()");
+  // A pattern with a colon is still a pattern.
+  EXPECT_EQ(x(kJean, "<ddn JJ:clair>"), " 12:clair");
+}
+
+TEST_F(RemplaceTest, ValuesForAJavaScriptString) {
+  db.SetSurname(kMarc, "O'HARA \"le\" \\ <b>x</b>");
+  db.SetGivenNames(kMarc, "a\r\nb\tc");
+  EXPECT_EQ(x(kMarc, "\"<nom:js>\",\"<pre:js>\""),
+            "\"O\\'HARA \\\"le\\\" \\\\ \\x3Cb\\x3Ex\\x3C/b\\x3E\",\"a\\x0D\\x0Ab\\x09c\"");
+  EXPECT_EQ(x(kJean, "<ddn:clair:js>|<ks-num:js>|<p\xE8re><pre:js>"), "12 mai 1850|3|Jacques");
+  // Not for event tags.
+  EXPECT_EQ(x(kJean, "[<eve:Naissance,date:js>]"), "[]");
+}
+
+TEST_F(RemplaceTest, SourcesByNumber) {
+  db.SourceRecord(2)->InUse = true;
+  db.SourceRecord(2)->Title = "Registre";
+  db.SourceRecord(2)->Text = "Acte 12\r\nfolio 3";
+  db.SourceRecord(3)->Title = "Effac\xE9";  // not in use
+  EXPECT_EQ(x(2, "<source:titre>|<source:texte>|<nom>"), "Registre|Acte 12 folio 3|LEGRAND");
+  EXPECT_EQ(x(3, "[<source:titre>|<source:x>]"), "[|]");
+  EXPECT_EQ(x(999999, "[<source:titre>]"), "[]");
+}
+
 TEST_F(RemplaceTest, SexConditions) {
   EXPECT_EQ(x(kJean, "avant <h>apr\xE8s"), "avant apr\xE8s");
   EXPECT_EQ(x(kMarie, "avant <h>apr\xE8s <nom>"), "");
@@ -360,6 +408,70 @@ TEST_F(RemplaceTest, SelfContainingNoteStops) {
   // A large note grows the text fast: the scan stops once it passes 16 MiB.
   db.SetPersonField(kJean, 18, "<note>" + std::string(1000000, 'x'));
   EXPECT_EQ(x(kJean, "<note>"), "<note>" + std::string(17000000, 'x'));
+}
+
+// One family in the three modes, today being 7/12/2024: Pierre (dead) married Anne (dead) in
+// 1940, then Marie (born 1950, living) in 1975; Louis, their son born 1980, is living.
+TEST(LivingPersonsTest, EveryModeOnOneFamily) {
+  TBD db;
+  auto person = [&db](const char* nom, const char* pre, int sex, const std::string& birth,
+                      const std::string& death) {
+    int32_t p = db.NewPerson();
+    db.SetSurname(p, nom);
+    db.SetGivenNames(p, pre);
+    db.SetSex(p, sex);
+    if (!birth.empty()) db.SetPersonEvent(p, kNaissance, birth, 2);
+    if (!death.empty()) db.SetPersonEvent(p, kDeces, death, 2);
+    return p;
+  };
+  int32_t pierre = person("DUPONT", "Pierre", 0, "3/3/1915", "1990");
+  int32_t anne = person("MARTIN", "Anne", 1, "1918", "1970");
+  int32_t marie = person("LE GALL", "Marie Jeanne", 1, "1950", "");
+  int32_t louis = person("DUPONT", "Louis", 0, "2/6/1980", "");
+  db.SetPersonEvent(louis, kNaissance, "France, Bretagne, 29, Quimper", 4);
+  db.SetPersonField(louis, PersonCode::Note, "Marin");
+  db.SetAttribute(louis, "Titre", "Capitaine");
+  db.SetPersonField(louis, PersonCode::DdMAJ, "1/1/2020");
+  db.SetFather(louis, pierre);
+  db.SetMother(louis, marie);
+  for (auto [wife, date] : {std::pair{anne, "1940"}, std::pair{marie, "5/5/1975"}}) {
+    int32_t u = db.NewUnion();
+    db.SetHusband(u, pierre);
+    db.SetWife(u, wife);
+    db.SetUnionEvent(u, kMariage, date, 2);
+    db.SetUnionEvent(u, kMariage, "Brest", 4);
+  }
+  const FixedClock today({2024, 12, 7});
+  const std::string own =
+      "<nom>|<pre>|<pr\xE9nom principal>|<sexe>|<ks-num>|<ddn>|<ldn:clair>|<note>|<chp:Titre>|"
+      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>";
+  const std::string family = "<ddm>|<o+x>|<union 1><eve:Mariage,date>|<conjoint 0><pre> <ddn>";
+  struct Row {
+    LivingMode mode;
+    const char *louis, *pierre, *mother;
+  } rows[] = {
+      {LivingMode::Publish,
+       "DUPONT|Louis|Louis|homme|4|2/6/1980|Quimper (29), Bretagne, France|Marin|Capitaine|44| "
+       "1980|1/1/2020|o|France, Bretagne, 29, Quimper",
+       "5/5/1975|od xl x|1940|Marie Jeanne 1950", "Marie Jeanne"},
+      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0|||", "|od xl|1940|Marie Jeanne ",
+       "Marie Jeanne"},
+      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0|||",
+       "|od xl|1940|Personne vivante ", "Personne vivante"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(LivingModeName(r.mode));
+    const TVivants vivants(db, r.mode, today);
+    auto x = [&](int32_t p, const std::string& text) {
+      return ExpandTags(db, p, text, today, &vivants);
+    };
+    EXPECT_EQ(x(louis, own), r.louis);
+    EXPECT_EQ(x(pierre, family), r.pierre);
+    EXPECT_EQ(x(louis, "<m\xE8re><pre>"), r.mother);
+    // The dead keep everything that is theirs alone.
+    EXPECT_EQ(x(pierre, "<ddn:clair>|<age>"), "3 mars 1915|74");
+    EXPECT_EQ(x(anne, "<ddm>|<ldm>"), "1940|Brest");
+  }
 }
 
 }  // namespace

@@ -157,16 +157,26 @@ void checkSite(const TBD& db, const std::string& tmpl, const std::string& what) 
   EXPECT_TRUE(site.result.failed.empty());
   EXPECT_TRUE(site.messages.empty());
   ASSERT_EQ(site.pages.count("index.html"), 1u);
-  EXPECT_EQ(static_cast<std::size_t>(site.result.pagesWritten), site.pages.size());
-  int faults = 0;
+  // Every file is a page but the template's own files, which the pages name.
+  EXPECT_EQ(site.result.written.size(), site.pages.size());
+  int faults = 0, pages = 0;
   for (const auto& [name, html] : site.pages) {
     if (faults > 10) break;  // one broken template would repeat on every page
+    if (!fs::exists(templateDir(tmpl) + name)) ++pages;
+    if (!name.ends_with(".html")) continue;
     if (html.find("<p>*** ") != std::string::npos) {
       ADD_FAILURE() << name << " holds the error marker";
       ++faults;
     }
     for (const std::string& link : links(html)) {
-      if (isLocal(link) && !site.pages.count(link)) {
+      if (!isLocal(link)) continue;
+      // "page.html#X" and "#X" need the page and the element of id X in it.
+      const std::size_t hash = link.find('#');
+      const std::string file = hash == 0 ? name : link.substr(0, hash);
+      auto target = site.pages.find(file);
+      if (target == site.pages.end() ||
+          (hash != std::string::npos &&
+           target->second.find("id=\"" + link.substr(hash + 1) + "\"") == std::string::npos)) {
         ADD_FAILURE() << name << " links to the missing " << link;
         ++faults;
       }
@@ -177,6 +187,7 @@ void checkSite(const TBD& db, const std::string& tmpl, const std::string& what) 
       ++faults;
     }
   }
+  EXPECT_EQ(pages, site.result.pagesWritten);
   int persons = 0;
   for (int32_t p = 1; p <= db.PersonCount; ++p) {
     if (!db.IsPersonUsed(p)) continue;
@@ -233,13 +244,14 @@ INSTANTIATE_TEST_SUITE_P(Gedcom, ShippedTemplates, ::testing::ValuesIn(gedcomFil
 
 class EdgeBase : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(EdgeBase, EmptyBaseGivesTheThreeListPagesOnly) {
+TEST_P(EdgeBase, EmptyBaseGivesTheListPagesOnly) {
   TBD db;
   checkSite(db, GetParam(), "vide");
   Site site = generate(db, GetParam());
   std::vector<std::string> names;
   for (const auto& [name, html] : site.pages) names.push_back(name);
-  EXPECT_EQ(names, std::vector<std::string>({"index.html", "patronymes.html", "personnes.html"}));
+  EXPECT_EQ(names, std::vector<std::string>({"index.html", "patronymes.html", "personnes.html",
+                                             "recherche.html", "recherche.js", "style.css"}));
 }
 
 TEST_P(EdgeBase, PersonWithoutNameIsCalledSo) {
@@ -257,6 +269,62 @@ TEST_P(EdgeBase, PersonWithoutNameIsCalledSo) {
             std::string::npos);
   EXPECT_NE(site.pages["personne_n_2.html"].find("<h1>Jean</h1>"), std::string::npos);
   EXPECT_NE(site.pages["personnes.html"].find(">(sans nom)</"), std::string::npos);
+}
+
+// Over 2000 persons the lists go by initial, then into numbered pages of 2000, and the
+// search data into scripts of 2000: no page grows with the base.
+TEST_P(EdgeBase, LongListsAreSplitByInitialThenIntoPages) {
+  TBD db(3000);
+  auto add = [&db](const std::string& nom, const std::string& pre) {
+    int32_t p = db.NewPerson();
+    db.SetSurname(p, nom);
+    db.SetGivenNames(p, pre);
+  };
+  for (int i = 0; i < 2100; ++i) add("MARTIN", "Jean " + std::to_string(10000 + i));
+  for (int i = 0; i < 10; ++i) add("\xC9VEN", "Anne " + std::to_string(i));
+  add("", "Paul");
+  checkSite(db, GetParam(), "longue");
+  Site site = generate(db, GetParam());
+  std::size_t largest = 0;
+  for (const auto& [name, bytes] : site.pages) largest = std::max(largest, bytes.size());
+  EXPECT_LT(largest, 300000u);
+
+  const std::string& all = site.pages["personnes.html"];
+  for (const char* letter : {"E", "M", "autres"})
+    EXPECT_NE(all.find("href=\"personnes_l_" + std::string(letter) + ".html\""), std::string::npos);
+  EXPECT_EQ(all.find("href=\"personne_n_"), std::string::npos);
+  // The M pages: 2000 then 100 persons, in order, each once.
+  const std::string& m1 = site.pages["personnes_l_M.html"];
+  const std::string& m2 = site.pages["personnes_l_M&p_2.html"];
+  EXPECT_NE(m1.find("href=\"personnes_l_M&p_2.html\""), std::string::npos);
+  EXPECT_NE(m2.find("href=\"personnes_l_M.html\""), std::string::npos);
+  auto listed = [](const std::string& html) {
+    std::vector<int> out;
+    const std::string key = "href=\"personne_n_";
+    for (std::size_t at = html.find(key); at != std::string::npos; at = html.find(key, at + 1))
+      out.push_back(std::atoi(html.c_str() + at + key.size()));
+    return out;
+  };
+  std::vector<int> m = listed(m1), more = listed(m2);
+  EXPECT_EQ(m.size(), 2000u);
+  m.insert(m.end(), more.begin(), more.end());
+  std::vector<int> expected(2100);
+  for (int i = 0; i < 2100; ++i) expected[i] = i + 1;
+  EXPECT_EQ(m, expected);
+  EXPECT_EQ(listed(site.pages["personnes_l_E.html"]).size(), 10u);
+  EXPECT_EQ(listed(site.pages["personnes_l_autres.html"]), std::vector<int>{2111});
+  // The surname page of MARTIN too, and the search data.
+  EXPECT_EQ(listed(site.pages["nom_n_1.html"]).size(), 2000u);
+  EXPECT_EQ(listed(site.pages["nom_n_1&p_2.html"]).size(), 100u);
+  const std::string& search = site.pages["recherche.html"];
+  EXPECT_NE(search.find("<script src=\"donnees_p_2.js\"></script>"), std::string::npos);
+  EXPECT_EQ(site.pages.count("donnees_p_3.js"), 0u);
+  EXPECT_NE(site.pages["donnees_p_2.js"].find("personne(2111)(\"\")(\"Paul\")(\"\")(\"\");"),
+            std::string::npos);
+  // Three surnames: one page, each initial reached by an anchor.
+  const std::string& names = site.pages["patronymes.html"];
+  EXPECT_NE(names.find("href=\"#E.html\""), std::string::npos);
+  EXPECT_NE(names.find("id=\"E.html\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modeles, EdgeBase, ::testing::ValuesIn(kTemplates));
@@ -358,14 +426,15 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
     at(html, "<tr><th>Sexe</th><td>homme</td></tr>");
     at(html, "<tr><th>Profession</th><td>Cultivateur</td></tr>");
     at(html, "<tr><th>Titre</th><td>Maire</td></tr>");
-    at(html, "<tr><th>Naissance</th><td>1/2/1850<span class=\"lieu\">Brest</span></td></tr>");
-    at(html, "<tr><th>Décès</th><td>3/4/1920<span class=\"lieu\">Quimper</span></td></tr>");
+    at(html,
+       "<tr><th>Naissance</th><td>1er février 1850<span class=\"lieu\">Brest</span></td></tr>");
+    at(html, "<tr><th>Décès</th><td>3 avril 1920<span class=\"lieu\">Quimper</span></td></tr>");
     at(html, "<tr><th>Âge au décès</th><td>70 ans</td></tr>");
   } else {
     at(html, "<li><span class=\"quoi\">Profession</span><span>Cultivateur</span></li>");
     at(html, "<li><span class=\"quoi\">Titre</span><span>Maire</span></li>");
     at(html,
-       "<li><span class=\"quoi\">Naissance</span><span>1/2/1850<span "
+       "<li><span class=\"quoi\">Naissance</span><span>1er février 1850<span "
        "class=\"lieu\">Brest</span></span></li>");
     at(html, "<li><span class=\"quoi\">Âge au décès</span><span>70 ans</span></li>");
     at(html, "Fils de <a href=\"personne_n_8.html\">");
@@ -377,8 +446,8 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
   // mother is unknown comes after the unions.
   std::size_t u1 = at(html, "href=\"personne_n_2.html\"");
   std::size_t m1 =
-      at(html, classique ? "<p>Mariage : 10/5/1874 <span class=\"lieu\">Brest</span></p>"
-                         : "<p>Mariage : 10/5/1874</p>");
+      at(html, classique ? "<p>Mariage : 10 mai 1874 <span class=\"lieu\">Brest</span></p>"
+                         : "<p>Mariage : 10 mai 1874</p>");
   std::size_t u2 = at(html, "href=\"personne_n_3.html\"");
   std::size_t m2 = at(html, classique ? "<p>Mariage : 1890 <span class=\"lieu\">Quimper</span></p>"
                                       : "<p>Lieu du mariage : <i>Quimper</i></p>");
@@ -401,8 +470,8 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
 
   // The first wife sees the same marriage, and her own children only.
   const std::string& marie = page("personne_n_2.html");
-  at(marie, classique ? "<p>Mariage : 10/5/1874 <span class=\"lieu\">Brest</span></p>"
-                      : "<p>Mariage : 10/5/1874</p>");
+  at(marie, classique ? "<p>Mariage : 10 mai 1874 <span class=\"lieu\">Brest</span></p>"
+                      : "<p>Mariage : 10 mai 1874</p>");
   EXPECT_EQ(marie.find("Autres enfants"), std::string::npos);
   EXPECT_EQ(persons(marie, marie.find("Mariage")), std::vector<int>({kAnne, kJean}));
 }

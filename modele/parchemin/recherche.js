@@ -1,0 +1,84 @@
+// Lignado: finds a person of the site by any part of the surname or given names, accents and
+// letter case ignored, in the browser alone: no server, so it works from a folder on a disk.
+// The data scripts call personne(number)("surname")("given names")("birth")("death") once per
+// person; the page links to "personne_n_" + number + ".html".
+var lignadoPersonnes = [];
+
+function personne(numero) {
+  var p = [numero];
+  lignadoPersonnes.push(p);
+  var suite = function (valeur) {
+    p.push(valeur);
+    return suite;
+  };
+  return suite;
+}
+
+(function () {
+  var MAXIMUM = 200;
+
+  function plier(texte) {
+    return texte.toLowerCase().replace(/\u0153/g, "oe").replace(/\u00e6/g, "ae")
+      .replace(/\u00df/g, "ss").normalize("NFD").replace(/[\u0300-\u036f]/g, "");
+  }
+
+  function cle(p) {
+    if (p.cle === undefined) {
+      p.cle = plier(p[2] + " " + p[1]);
+      p.tri = plier(p[1] + " " + p[2]);
+    }
+    return p.cle;
+  }
+
+  function ligne(p) {
+    var li = document.createElement("li");
+    var a = document.createElement("a");
+    a.href = "personne_n_" + p[0] + ".html";
+    a.appendChild(document.createTextNode(p[2] ? p[2] + " " : ""));
+    var nom = document.createElement("span");
+    nom.className = "nom";
+    nom.textContent = p[1] || (p[2] ? "" : "(sans nom)");
+    a.appendChild(nom);
+    li.appendChild(a);
+    var vie = (p[3] ? "\u00b0 " + p[3] : "") + (p[3] && p[4] ? " " : "") + (p[4] ? "\u2020 " + p[4] : "");
+    if (vie) {
+      var dates = document.createElement("span");
+      dates.className = "dates";
+      dates.textContent = " " + vie;
+      li.appendChild(dates);
+    }
+    return li;
+  }
+
+  function chercher() {
+    var champ = document.getElementById("q");
+    var liste = document.getElementById("resultats");
+    var compte = document.getElementById("compte");
+    var mots = plier(champ.value).split(/\s+/).filter(function (m) { return m; });
+    liste.textContent = "";
+    if (!mots.length) {
+      compte.textContent = "";
+      return;
+    }
+    var trouves = lignadoPersonnes.filter(function (p) {
+      var c = cle(p);
+      return mots.every(function (m) { return c.indexOf(m) >= 0; });
+    });
+    trouves.sort(function (a, b) { return a.tri < b.tri ? -1 : a.tri > b.tri ? 1 : a[0] - b[0]; });
+    var n = trouves.length;
+    compte.textContent = n === 0 ? "Aucune personne trouv\u00e9e." :
+      n === 1 ? "1 personne trouv\u00e9e." :
+      n + " personnes trouv\u00e9es" + (n > MAXIMUM ? ", les " + MAXIMUM + " premi\u00e8res ci-dessous." : ".");
+    var morceau = document.createDocumentFragment();
+    trouves.slice(0, MAXIMUM).forEach(function (p) { morceau.appendChild(ligne(p)); });
+    liste.appendChild(morceau);
+  }
+
+  document.addEventListener("DOMContentLoaded", function () {
+    var champ = document.getElementById("q");
+    var demande = /[?&]q=([^&]*)/.exec(location.search);
+    if (demande) champ.value = decodeURIComponent(demande[1].replace(/\+/g, " "));
+    champ.addEventListener("input", chercher);
+    chercher();
+  });
+})();

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace lignado {
+
+// Dates and places as a reader writes them. Windows-1252 in and out.
+
+// A date text in French words: "4 septembre 1806", "1er mars 1650", "vers 1700",
+// "avant mars 1650", "entre 1809 et 1810" (the stored range "après 1809 avant 1810"). A word
+// that is not a well-formed date stays as it is; the empty text stays empty.
+std::string DateEnClair(const std::string& date);
+
+// The year of the first date of a date text in decimal; empty when there is none.
+std::string AnneeEnClair(const std::string& date);
+
+// The non-empty parts of a place text in reading order: locality, commune with its
+// departement in brackets, region, country ("Plougastel-Daoulas (29), Bretagne, France"). A
+// three-digit postal suffix written before the commune ("470 Plougastel-Daoulas") is dropped.
+std::string LieuEnClair(const std::string& place);
+
+}  // namespace lignado

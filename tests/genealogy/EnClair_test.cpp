@@ -1,0 +1,67 @@
+#include "genealogy/EnClair.h"
+
+#include <gtest/gtest.h>
+
+namespace lignado {
+namespace {
+
+struct Case {
+  const char* in;
+  const char* out;
+};
+
+TEST(EnClairTest, DatesInWords) {
+  const Case cases[] = {
+      {"4/9/1806", "4 septembre 1806"},
+      {"1/3/1650", "1er mars 1650"},
+      {"31/12/2000",
+       "31 d\xE9"
+       "cembre 2000"},
+      {"8/1790", "ao\xFBt 1790"},
+      {"1700", "1700"},
+      {"vers 1700", "vers 1700"},
+      {"avant 3/1650", "avant mars 1650"},
+      {"apr\xE8s 2/2/1900", "apr\xE8s 2 f\xE9vrier 1900"},
+      {"apr\xE8s 1809 avant 1810", "entre 1809 et 1810"},
+      {"apr\xE8s 5/1809 avant 1/6/1810", "entre mai 1809 et 1er juin 1810"},
+      {"", ""},
+      // Hand-made texts: what is not a well-formed date stays as written.
+      {"13/1900", "13/1900"},
+      {"32/1/1900", "32/1/1900"},
+      {"1/2/3/4", "1/2/3/4"},
+      {"12h30", "12h30"},
+      {"0", "0"},
+      {"avant  1900 ", "avant 1900"},
+      {"apr\xE8s 1900 avant", "apr\xE8s 1900 avant"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DateEnClair(c.in), c.out) << c.in;
+}
+
+TEST(EnClairTest, YearOfADate) {
+  const Case cases[] = {{"4/9/1806", "1806"},
+                        {"vers 1700", "1700"},
+                        {"", ""},
+                        {"apr\xE8s 1809 avant 1810", "1809"},
+                        {"x", ""}};
+  for (const Case& c : cases) EXPECT_EQ(AnneeEnClair(c.in), c.out) << c.in;
+}
+
+TEST(EnClairTest, PlacesInReadingOrder) {
+  const Case cases[] = {
+      {"France, Bretagne, 29, 470 Plougastel-Daoulas", "Plougastel-Daoulas (29), Bretagne, France"},
+      {"France, Bretagne, 29, 470 Plougastel-Daoulas, Lauberlach",
+       "Lauberlach, Plougastel-Daoulas (29), Bretagne, France"},
+      {"France, , , Brest", "Brest, France"},
+      {"France, Bretagne, 29", "29, Bretagne, France"},
+      {"Brest", "Brest"},
+      {", , , , Kerbonne", "Kerbonne"},
+      {"France, Corse, 2A, Ajaccio", "Ajaccio (2A), Corse, France"},
+      {"France, IDF, 75012 Paris, Paris", "Paris (75012 Paris), IDF, France"},
+      {"", ""},
+      {" , ,", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LieuEnClair(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace lignado
