@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -24,6 +25,7 @@
 
 #include "data/Base.h"
 #include "ftp/WinInetControl.h"
+#include "genealogy/Vivants.h"
 #include "ui/BrowseFolder.h"
 #include "ui/Dialogs.h"
 #include "ui/QtHost.h"
@@ -313,6 +315,19 @@ void TfmWebAssistant::buildPages() {
     cbInternet->setObjectName("cbInternet");
     cbInternet->setChecked(true);
     body->addWidget(cbInternet);
+    body->addSpacing(12);
+    // Dates and places of living persons are not published without their consent by default.
+    auto* living = new QHBoxLayout;
+    living->addWidget(NewLabel("Personnes vivantes :", ts5));
+    cbVivants = new QComboBox(ts5);
+    cbVivants->setObjectName("cbVivants");
+    cbVivants->addItem(T("Masquer leurs dates, lieux, notes et sources"),
+                       LivingModeName(LivingMode::Hide));
+    cbVivants->addItem(T("Les rendre anonymes (\"Personne vivante\")"),
+                       LivingModeName(LivingMode::Anonymous));
+    cbVivants->addItem(T("Tout publier"), LivingModeName(LivingMode::Publish));
+    living->addWidget(cbVivants, 1);
+    body->addLayout(living);
     body->addStretch(1);
     connect(Button3, &QPushButton::clicked, this, &TfmWebAssistant::Button3Click);
     for (QAbstractButton* b :
@@ -545,6 +560,8 @@ void TfmWebAssistant::readSettings() {
   if (destine == "CD") rbDestineCD->setChecked(true);
   if (destine == "WEB") rbDestineWeb->setChecked(true);
   if (rbDestineCD->isChecked() || rbDestineWeb->isChecked()) cbInternetClick();
+  int living = cbVivants->findData(QString::fromStdString(ini.ReadString("Export", "Vivants", "")));
+  cbVivants->setCurrentIndex(living >= 0 ? living : 0);
 }
 
 // Close.
@@ -584,6 +601,7 @@ void TfmWebAssistant::FormClose() {
   ini.WriteString("FTP", "TlsFingerprint", TlsFingerprint);
   if (rbDestineCD->isChecked()) ini.WriteString("Export", "Destine", "CD");
   if (rbDestineWeb->isChecked()) ini.WriteString("Export", "Destine", "WEB");
+  ini.WriteString("Export", "Vivants", cbVivants->currentData().toString().toStdString());
   std::string reason;
   if (!ini.Save(&reason)) dialogs_.message(this, T(reason));
 }
@@ -793,7 +811,9 @@ void TfmWebAssistant::GeneratePages() {
   host_->begin();
   GenerateOutcome outcome;
   try {
-    outcome = GeneratePublication(*db_, TemplateDir, folder, host_);
+    LivingMode living = LivingModeNamed(cbVivants->currentData().toString().toStdString())
+                            .value_or(LivingMode::Hide);
+    outcome = GeneratePublication(*db_, TemplateDir, folder, host_, living);
   } catch (const std::exception&) {
     outcome.done = false;
   }

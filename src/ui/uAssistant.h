@@ -7,6 +7,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -106,6 +107,7 @@ class TfmWebAssistant : public QWidget {
   QLineEdit* ePathExport;
   QRadioButton* rbDestineWeb;
   QRadioButton* rbDestineCD;
+  QComboBox* cbVivants;  // what the site shows of living persons
   QCheckBox* cbInternet;
   QProgressBar* ProgressBar2;
   QWidget* Panel7;

@@ -1,6 +1,7 @@
 #include "ui/uAssistant.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -135,7 +136,8 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
     close();
     QCOMPARE(settings(),
-             "[Export]\nfolder=\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath=\nisFolder=1\n"
+             "[Export]\nfolder=\nVivants=masquer\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath="
+             "\nisFolder=1\n"
              "Folder=lignado\nFini=1\nTlsRequired=0\nTlsFingerprint=\n");
 
     writeFile(root / "a.ged", Family(1));
@@ -337,12 +339,13 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
     close();
     const std::string ged = (root / "Famille.ged").string();
-    QCOMPARE(settings(), "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
-                             "/\nDestine=CD\n[Modele]\nLast=classique\n[FTP]\nMaintenant=0\n"
-                             "Host=127.0.0.1:" +
-                             std::to_string(server.port()) +
-                             "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
-                             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsFingerprint=\n");
+    QCOMPARE(settings(),
+             "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
+                 "/\nDestine=CD\nVivants=masquer\n[Modele]\nLast=classique\n[FTP]\nMaintenant=0\n"
+                 "Host=127.0.0.1:" +
+                 std::to_string(server.port()) +
+                 "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
+                 "Folder=lignado\nFini=1\nTlsRequired=0\nTlsFingerprint=\n");
   }
 
   // A stopped upload ("Stopper", or the close box, which waits for the upload to return) is an
@@ -454,6 +457,24 @@ class AssistantTest : public QObject {
     QCOMPARE(dialogs.messages, QStringList(kUploadError));
     QVERIFY(w<QCheckBox>("cbFtpTls")->isChecked());
     close();
+  }
+
+  // The living-person choice is read from the settings, reaches the generation and is kept.
+  void livingPersons() {
+    const std::string ged = (root / "Vivants.ged").string(), base = (root / "vivants").string();
+    writeFile(ged, Family(3));  // no dates: all three count as living
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\nDestine=CD\nVivants=anonyme\n");
+    open();
+    for (int i = 0; i < 5; ++i) next();
+    QCOMPARE(page(), "ts6");
+    QCOMPARE(w<QComboBox>("cbVivants")->currentData().toString(), "anonyme");
+    std::string index = readFile(base + "/A graver/index.html");
+    QVERIFY(index.find("Personne vivante") != std::string::npos);
+    QVERIFY(index.find("Pr\xE9nom1") == std::string::npos);
+    close();
+    QVERIFY(settings().find("Vivants=anonyme\n") != std::string::npos);
   }
 
   // A destination that cannot be made: the message, no result panel, and the way back.
