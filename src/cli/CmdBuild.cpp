@@ -36,8 +36,8 @@ const char kBuildHelp[] =
     "                          d'un mod\xE8le\n"
     "  --out DOSSIER           le dossier de destination (site par d\xE9"
     "faut)\n"
-    "  --capacity N            nombre d'enregistrements par table (1000 par d\xE9"
-    "faut)\n"
+    "  --capacity N            nombre fixe d'enregistrements par table (par d\xE9"
+    "faut, tout le fichier)\n"
     "  --living MODE           les personnes vivantes : hide (par d\xE9"
     "faut) garde leur nom\n"
     "                          et cache dates, lieux, notes, sources et attributs ;\n"
@@ -79,7 +79,7 @@ std::optional<fs::path> findTemplate(const std::string& typed) {
 int cmdBuild(const Args& args) {
   if (WantsHelp(args)) return PrintHelp(kBuildUsage, kBuildHelp);
   std::string file, templateArg = "classique", out = "site";
-  long capacity = 1000;
+  long capacity = kGrowing;
   LivingMode living = LivingMode::Hide;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];

@@ -24,8 +24,8 @@ const char kImportHelp[] =
     "faut)\n"
     "  --log                       \xE9"
     "crit le journal kestrane.log \xE0 c\xF4t\xE9 du fichier\n"
-    "  --capacity N                nombre d'enregistrements par table (1000 par d\xE9"
-    "faut)\n";
+    "  --capacity N                nombre fixe d'enregistrements par table (par d\xE9"
+    "faut, tout le fichier)\n";
 
 int usageError(const std::string& why) {
   printCp1252(stderr, why + "\n");

@@ -28,8 +28,8 @@ const char kListHelp[] =
     "  commencepar TEXTE D\xC9"
     "BUT   une personne par texte qui commence ainsi\n"
     "\n"
-    "  --capacity N  nombre d'enregistrements par table (1000 par d\xE9"
-    "faut)\n";
+    "  --capacity N  nombre fixe d'enregistrements par table (par d\xE9"
+    "faut, tout le fichier)\n";
 
 // What each keyword reads: its arguments as the help shows them, how many it needs, and
 // whether they are whole numbers.
@@ -68,7 +68,7 @@ bool isWholeNumber(const std::string& s) {
 int cmdList(const Args& args) {
   if (WantsHelp(args)) return PrintHelp(kListUsage, kListHelp);
   Args pos;
-  long capacity = 1000;
+  long capacity = kGrowing;
   std::string complaint;
   if (!SplitCapacityOption(args, pos, capacity, complaint)) {
     printCp1252(stderr, complaint + "\n");

@@ -21,8 +21,8 @@ const char kTagsHelp[] =
     "comme le fait une page de mod\xE8le : pour essayer une balise sans \xE9"
     "crire de page.\n"
     "\n"
-    "  --capacity N  nombre d'enregistrements par table (1000 par d\xE9"
-    "faut)\n";
+    "  --capacity N  nombre fixe d'enregistrements par table (par d\xE9"
+    "faut, tout le fichier)\n";
 
 bool readNumber(const std::string& s, long long& v) {
   auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -36,7 +36,7 @@ bool readNumber(const std::string& s, long long& v) {
 int cmdTags(const Args& args) {
   if (WantsHelp(args)) return PrintHelp(kTagsUsage, kTagsHelp);
   Args pos;
-  long capacity = 1000;
+  long capacity = kGrowing;
   std::string complaint;
   if (!SplitCapacityOption(args, pos, capacity, complaint)) {
     printCp1252(stderr, complaint + "\n");

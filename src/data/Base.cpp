@@ -54,16 +54,32 @@ auto eventFieldRef(Eve& e, int code) -> decltype(&e.Kind) {
 }  // namespace
 
 TBD::TBD(int capacity)
-    : capacity_(capacity < 1 ? 1 : capacity),
-      persons_(capacity_ + 1),
-      unions_(capacity_ + 1),
-      events_(capacity_ + 1),
-      sources_(capacity_ + 1) {}
+    : capacity_(capacity == kGrowing ? kGrowing : std::max(capacity, 1)),
+      persons_(Growing() ? 1 : capacity_ + 1),
+      unions_(Growing() ? 1 : capacity_ + 1),
+      events_(Growing() ? 1 : capacity_ + 1),
+      sources_(Growing() ? 1 : capacity_ + 1) {}
+
+int TBD::Capacity() const {
+  return Growing() ? std::max({PersonCount, UnionCount, 1}) : capacity_;
+}
+
+int32_t TBD::limit() const {
+  return Growing() ? INT32_MAX - 1 : capacity_;
+}
 
 void TBD::Clear() {
-  for (int32_t p = 1; p <= PersonCount; ++p) ClearPerson(p);
-  for (int32_t u = 1; u <= UnionCount; ++u) ClearUnion(u);
-  for (int32_t s = 1; s <= SourceCount && s <= capacity_; ++s) ClearSource(s);
+  if (Growing()) {
+    // The memory goes with the records; the vectors keep their room for the next import.
+    persons_.resize(1);
+    unions_.resize(1);
+    events_.resize(1);
+    sources_.resize(1);
+  } else {
+    for (int32_t p = 1; p <= PersonCount; ++p) ClearPerson(p);
+    for (int32_t u = 1; u <= UnionCount; ++u) ClearUnion(u);
+    for (int32_t s = 1; s <= SourceCount && s <= capacity_; ++s) ClearSource(s);
+  }
   PersonCount = UnionCount = SourceCount = EventCount = 0;
 }
 
@@ -77,8 +93,9 @@ int32_t TBD::NewPerson() {
       }
   }
   if (p == 0) {
-    if (PersonCount >= capacity_) return 0;
+    if (PersonCount >= limit()) return 0;
     p = ++PersonCount;
+    if (static_cast<size_t>(p) >= persons_.size()) persons_.resize(p + 1);
   }
   ClearPerson(p);
   persons_[p].InUse = true;
@@ -122,8 +139,9 @@ int32_t TBD::NewUnion() {
       }
   }
   if (u == 0) {
-    if (UnionCount >= capacity_) return 0;
+    if (UnionCount >= limit()) return 0;
     u = ++UnionCount;
+    if (static_cast<size_t>(u) >= unions_.size()) unions_.resize(u + 1);
   }
   unions_[u].InUse = true;
   for (int code = UnionCode::NumH; code <= UnionCode::NoteU; ++code) SetUnionField(u, code, "");
@@ -149,12 +167,19 @@ int32_t TBD::ValidUnionCount() const {
 }
 
 void TBD::ClearSource(int32_t s) {
-  if (s < 1 || s > SourceCount || s > capacity_) return;
+  if (s < 1 || s > SourceCount || static_cast<size_t>(s) >= sources_.size()) return;
   TSrc& src = sources_[s];
   src.InUse = false;
   src.Title.clear();
   src.Text.clear();
   src.File.clear();
+}
+
+int32_t TBD::NewSource() {
+  if (SourceCount >= limit()) return 0;
+  int32_t s = ++SourceCount;
+  if (static_cast<size_t>(s) >= sources_.size()) sources_.resize(s + 1);
+  return s;
 }
 
 // ---- events
@@ -179,8 +204,11 @@ int32_t TBD::addEvent(NumList& list) {
         break;
       }
   }
-  if (cand > capacity_) return 0;
-  if (cand == EventCount + 1) ++EventCount;
+  if (cand > limit()) return 0;
+  if (cand == EventCount + 1) {
+    ++EventCount;
+    if (static_cast<size_t>(cand) >= events_.size()) events_.resize(cand + 1);
+  }
   resetEvent(events_[cand]);
   events_[cand].InUse = true;
   list.push_back(cand);
@@ -190,14 +218,14 @@ int32_t TBD::addEvent(NumList& list) {
 void TBD::removeEvent(NumList& list, int32_t index) {
   if (index < 1 || index > static_cast<int32_t>(list.size())) return;
   int32_t e = list[index - 1];
-  if (e >= 1 && e <= capacity_) resetEvent(events_[e]);
+  if (heldEvent(e)) resetEvent(events_[e]);
   list.erase(list.begin() + (index - 1));
 }
 
 std::string TBD::eventField(const NumList& list, int32_t index, int code) const {
   if (index < 1 || index > static_cast<int32_t>(list.size())) return {};
   int32_t e = list[index - 1];
-  if (e < 1 || e > capacity_) return {};
+  if (!heldEvent(e)) return {};
   const std::string* f = eventFieldRef(events_[e], code);
   return f ? *f : std::string();
 }
@@ -205,14 +233,14 @@ std::string TBD::eventField(const NumList& list, int32_t index, int code) const 
 void TBD::setEventField(const NumList& list, int32_t index, const std::string& text, int code) {
   if (index < 1 || index > static_cast<int32_t>(list.size())) return;
   int32_t e = list[index - 1];
-  if (e < 1 || e > capacity_) return;
+  if (!heldEvent(e)) return;
   if (std::string* f = eventFieldRef(events_[e], code)) *f = text;
 }
 
 std::string TBD::firstEventOfKind(const NumList& list, const std::string& kind, int code) const {
   for (size_t i = 0; i < list.size(); ++i) {
     int32_t e = list[i];
-    if (e >= 1 && e <= capacity_ && events_[e].Kind == kind)
+    if (heldEvent(e) && events_[e].Kind == kind)
       return eventField(list, static_cast<int32_t>(i + 1), code);
   }
   return {};
@@ -223,7 +251,7 @@ void TBD::setEventOfKind(NumList& list, const std::string& kind, const std::stri
   int32_t found = 0;
   for (size_t i = 0; i < list.size(); ++i) {
     int32_t e = list[i];
-    if (e >= 1 && e <= capacity_ && events_[e].Kind == kind) found = static_cast<int32_t>(i + 1);
+    if (heldEvent(e) && events_[e].Kind == kind) found = static_cast<int32_t>(i + 1);
   }
   if (found == 0) {
     if (text.empty() || addEvent(list) == 0) return;
@@ -576,16 +604,16 @@ int32_t TBD::GetNextUnionLink(int32_t u) const {
 }
 
 TEve* TBD::EventRecord(int32_t e) {
-  return e >= 1 && e <= capacity_ ? &events_[e] : nullptr;
+  return heldEvent(e) ? &events_[e] : nullptr;
 }
 const TEve* TBD::EventRecord(int32_t e) const {
-  return e >= 1 && e <= capacity_ ? &events_[e] : nullptr;
+  return heldEvent(e) ? &events_[e] : nullptr;
 }
 TSrc* TBD::SourceRecord(int32_t s) {
-  return s >= 1 && s <= capacity_ ? &sources_[s] : nullptr;
+  return s >= 1 && static_cast<size_t>(s) < sources_.size() ? &sources_[s] : nullptr;
 }
 const TSrc* TBD::SourceRecord(int32_t s) const {
-  return s >= 1 && s <= capacity_ ? &sources_[s] : nullptr;
+  return s >= 1 && static_cast<size_t>(s) < sources_.size() ? &sources_[s] : nullptr;
 }
 const TFiche* TBD::Person(int32_t p) const {
   return validPerson(p) ? &persons_[p] : nullptr;

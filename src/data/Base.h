@@ -110,7 +110,12 @@ extern const char* const kOptionNames[4];
 extern const char* const kMainEventKinds[4];
 extern const char* const kMainEventTags[4];
 
-// The genealogy database: fixed pools of `capacity` records each, numbered from 1.
+// Capacity of a database whose pools grow with the data, with no fixed limit.
+inline constexpr int kGrowing = 0;
+
+// The genealogy database: pools of persons, unions, events and sources, numbered from 1. With a
+// fixed capacity each pool holds that many records and refuses more; with kGrowing the pools
+// take memory as records are made.
 class TBD {
  public:
   explicit TBD(int capacity = 1000);
@@ -121,7 +126,10 @@ class TBD {
   int32_t SourceCount = 0;
   bool AppendMode = false;
 
-  int Capacity() const { return capacity_; }
+  bool Growing() const { return capacity_ == kGrowing; }
+  // The fixed capacity; when growing, the larger of PersonCount and UnionCount (at least 1),
+  // the most that a list of persons or unions needs.
+  int Capacity() const;
 
   // Empties every record and sets the four counts to 0, as the wizard does before an import.
   void Clear();
@@ -136,6 +144,8 @@ class TBD {
   bool IsUnionValid(int32_t u) const;  // reads only; never frees the union
   int32_t ValidUnionCount() const;
   void ClearSource(int32_t s);
+  // Takes the next source number (SourceCount + 1); 0 when the pool is full.
+  int32_t NewSource();
 
   // Events of a person (index is 1-based into its EventList); field codes 1..6.
   int32_t AddPersonEvent(int32_t p);
@@ -190,7 +200,8 @@ class TBD {
   int32_t GetUnionLink(int32_t p) const;
   int32_t GetNextUnionLink(int32_t u) const;
 
-  // Direct access to stored records for numbers 1..capacity; nullptr outside.
+  // Direct access to stored records, for numbers 1..capacity (growing: 1..count); nullptr
+  // outside.
   TEve* EventRecord(int32_t e);
   const TEve* EventRecord(int32_t e) const;
   TSrc* SourceRecord(int32_t s);
@@ -202,8 +213,15 @@ class TBD {
   static std::string UsualName(const std::string& pre);
 
  private:
-  bool validPerson(int32_t p) const { return p >= 1 && p <= PersonCount; }
-  bool validUnion(int32_t u) const { return u >= 1 && u <= UnionCount; }
+  // The counts are public: a slot is looked at only when the pool holds it.
+  bool validPerson(int32_t p) const {
+    return p >= 1 && p <= PersonCount && static_cast<size_t>(p) < persons_.size();
+  }
+  bool validUnion(int32_t u) const {
+    return u >= 1 && u <= UnionCount && static_cast<size_t>(u) < unions_.size();
+  }
+  bool heldEvent(int32_t e) const { return e >= 1 && static_cast<size_t>(e) < events_.size(); }
+  int32_t limit() const;  // most records a pool may hold
   int32_t addEvent(NumList& list);
   void resetEvent(TEve& e);
   void removeEvent(NumList& list, int32_t index);
@@ -212,8 +230,8 @@ class TBD {
   std::string firstEventOfKind(const NumList& list, const std::string& kind, int code) const;
   void setEventOfKind(NumList& list, const std::string& kind, const std::string& text, int code);
 
-  int capacity_;
-  std::vector<TFiche> persons_;  // index 0 unused
+  int capacity_;                 // kGrowing, or the fixed size of every pool
+  std::vector<TFiche> persons_;  // index 0 unused; growing: count + 1 slots
   std::vector<TUnion> unions_;
   std::vector<TEve> events_;
   std::vector<TSrc> sources_;

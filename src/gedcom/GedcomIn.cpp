@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <unordered_map>
@@ -14,6 +15,7 @@
 #include "util/Host.h"
 #include "util/Owned.h"
 #include "util/Text.h"
+#include "util/Utf8.h"
 
 namespace lignado {
 namespace {
@@ -35,6 +37,82 @@ std::string twoDigits(int v) {
   return b;
 }
 
+const char kNotGedcom[] = "Ce fichier n'est pas un fichier GEDCOM";
+
+// "@N24@": the form of a cross-reference pointer.
+bool isPointer(const std::string& v) {
+  return v.size() >= 3 && v.front() == '@' && v.back() == '@';
+}
+
+// Record numbers by pointer number. A fixed table holds the numbers 1..size only. A growing
+// one holds any number from 1: those up to about four times its entries in a vector (the
+// numbers most files use), the others in a map.
+class NumberTable {
+ public:
+  explicit NumberTable(int fixedSize)
+      : growing_(fixedSize == kGrowing), table_(growing_ ? 1 : fixedSize + 1, 0) {}
+
+  bool holds(int64_t n) const {
+    return n >= 1 && (growing_ || n < static_cast<int64_t>(table_.size()));
+  }
+  int32_t find(int64_t n) const {
+    if (!holds(n)) return 0;
+    if (n < static_cast<int64_t>(table_.size())) return table_[n];
+    auto it = far_.find(n);
+    return it == far_.end() ? 0 : it->second;
+  }
+  // The entry of n for writing; holds(n) must be true.
+  int32_t& at(int64_t n) {
+    if (n >= static_cast<int64_t>(table_.size()) &&
+        n < 4 * (static_cast<int64_t>(table_.size() + far_.size()) + 1024))
+      widen(n);
+    if (n < static_cast<int64_t>(table_.size())) return table_[n];
+    return far_[n];
+  }
+
+ private:
+  void widen(int64_t n) {
+    table_.resize(std::max<size_t>(static_cast<size_t>(n) + 1, table_.size() * 2), 0);
+    // A number lives in one place: the vector when it reaches that far.
+    for (auto it = far_.begin(); it != far_.end();) {
+      if (it->first < static_cast<int64_t>(table_.size())) {
+        table_[it->first] = it->second;
+        it = far_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  bool growing_;
+  std::vector<int32_t> table_;
+  std::unordered_map<int64_t, int32_t> far_;
+};
+
+// Lines of records read now and mapped once the whole file is read, stored compactly. Each
+// record keeps the line that ended it (for the log), flagged when that was the end of file.
+struct KeptRecords {
+  struct Line {
+    size_t offset;
+    uint64_t number;
+    uint32_t length;
+    uint8_t group;  // families: 0 spouses (and lines before them), 1 children, 2 the rest
+    bool endOfFile;
+  };
+  struct Record {
+    size_t first, count;  // lines, the ending line included
+    int32_t person;       // individuals: the number already given
+  };
+  void add(const TGed& line, uint64_t number, bool endOfFile, uint8_t group = 0) {
+    lines.push_back(
+        {text.size(), number, static_cast<uint32_t>(line.raw.size()), group, endOfFile});
+    text += line.raw;
+  }
+  std::string text;
+  std::vector<Line> lines;
+  std::vector<Record> records;
+};
+
 class Importer {
  public:
   Importer(TBD& db, THead& head, bool headerOnly, bool nameCase, Host* host, const Clock& clock)
@@ -43,35 +121,63 @@ class Importer {
         headerOnly_(headerOnly),
         nameCase_(nameCase),
         host_(host),
-        clock_(clock) {
-    int cap = db.Capacity();
-    mainTable_.assign(cap + 1, 0);
-    citations_.assign(cap + 1, 0);
+        clock_(clock),
+        mainTable_(db.Growing() ? kGrowing : db.Capacity()),
+        citations_(db.Growing() ? kGrowing : db.Capacity()) {
     scratch_.InUse = true;
     scratch_.Quality.clear();
   }
   ImportResult run(const std::string& fileName, uint8_t charMode, bool writeLog);
-  // After an unexpected failure: what was read stays, with its sources counted.
+  // After an unexpected failure: what was read stays.
   ImportResult failedResult(const std::string& reason) {
-    keepSourceCount();
     result_.failed = true;
     result_.reason = reason;
     return result_;
   }
 
  private:
-  void next() { reader_.next(cur_); }
-  std::string lineNo() const { return std::to_string(reader_.lineNumber()); }
+  void next() {
+    if (!replaying_) {
+      reader_.next(*cur_);
+      curNumber_ = reader_.lineNumber();
+      curPastEnd_ = reader_.pastEnd();
+      return;
+    }
+    cur_ = &rec_[recPos_];
+    curNumber_ = recNumbers_[recPos_];
+    curPastEnd_ = recEndsFile_ && recPos_ + 1 == recSize_;
+    // From the record's ending line on, the reader goes on (into that slot).
+    if (++recPos_ == recSize_) replaying_ = false;
+  }
+  bool pastEnd() const { return curPastEnd_; }
+  std::string lineNo() const { return std::to_string(curNumber_); }
   void log(const std::string& text);
   void logLine(const char* marker) {
-    if (log_) log(lineNo() + marker + cur_.raw);
+    if (log_) log(lineNo() + marker + cur_->raw);
   }
-  void keepSourceCount() { db_.SourceCount = citationCount_; }
-
   std::string readContinuedText(int base);
+  std::string readNote(int base);
+  const std::string* linkedNote(const std::string& value) const;
+  bool isNote() const {
+    return cur_->tagKey == "NOTE"_tag || (cur_->tagKey == "SNOTE"_tag && linkedNote(cur_->value));
+  }
+  void readNoteRecord();
+
+  // Records whose links need the whole file: read into rec_, then mapped from there at once
+  // or kept for the end.
+  void gatherRecord();
+  bool needsLaterNotes() const;
+  void replayGathered();
+  void keepGathered(KeptRecords& kept, int32_t person);
+  void keepRecord(KeptRecords& kept);
+  void replayKept(const KeptRecords& kept, const KeptRecords::Record& r, bool familyOrder);
+  bool linkKept(bool pollAbort);
+  bool stopRequested();
+  TGed& recSlot(size_t i);
   void readHeader();
   void readSubmitter();
   void readIndividual();
+  void readIndividualBody(int32_t p);
   void readFamily();
   void readSourceRecord();
   void readEventDetails(TEve& ev);
@@ -84,7 +190,7 @@ class Importer {
   enum class Owner { Person, Union };
   void storeEvent(Owner kind, int32_t owner, const std::string* fixedKind, bool generic,
                   bool ownerLost = false);
-  void citeSource(int32_t person);
+  void citeSource(int32_t person, const std::string& pointer);
   void progress();
 
   TBD& db_;
@@ -93,17 +199,29 @@ class Importer {
   Host* host_;
   const Clock& clock_;
   GedReader reader_;
-  TGed cur_;
+  TGed line_;
+  TGed* cur_ = &line_;  // the current line: line_, or a line of rec_
+  uint64_t curNumber_ = 0;
+  bool curPastEnd_ = false;
   OwnedFile log_;
   TEve scratch_;
   ImportResult result_;
 
   std::string defaultLetters_ = kRefDefaut;
-  std::vector<int32_t> mainTable_;
+  NumberTable mainTable_;
   std::unordered_map<std::string, int32_t> extra_;  // pointer upper-cased -> person
   size_t extraCount_ = 0;
-  std::vector<int32_t> citations_;
-  int32_t citationCount_ = 0;
+  NumberTable citations_;
+  std::unordered_map<std::string, std::string> notes_;  // note pointer upper-cased -> text
+
+  std::deque<TGed> rec_;  // the record being mapped, its ending line last (slots stay put)
+  std::vector<uint64_t> recNumbers_;
+  size_t recSize_ = 0, recPos_ = 0;
+  bool recEndsFile_ = false;
+  bool replaying_ = false;
+  // Mapped after the whole file, in this order: individuals citing notes not read yet, then
+  // families, then sources, as if the file held them in that order after its individuals.
+  KeptRecords laterPersons_, families_, sources_;
 };
 
 void Importer::log(const std::string& text) {
@@ -158,36 +276,51 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
   }
   hostProgressMax(host_, reader_.fileSize() / 128);
 
-  next();
-  while (cur_.tagKey != "TRLR"_tag && !reader_.pastEnd()) {
+  // A GEDCOM file starts with its header; anything else (a text, a picture, nothing) is
+  // refused before it is read.
+  do next();
+  while (!pastEnd() && cur_->raw.empty());
+  if (cur_->level != 0 || cur_->tagKey != "HEAD"_tag) {
+    reader_.close();
+    log(kNotGedcom);
+    result_.failed = true;
+    result_.notGedcom = true;
+    result_.reason = std::string(kNotGedcom) + " : " + Utf8ToCp1252(fileName) + ".";
+    hostMessage(host_, kNotGedcom);
+    db_.AppendMode = false;
+    return result_;
+  }
+
+  while (cur_->tagKey != "TRLR"_tag && !pastEnd()) {
     if ((db_.PersonCount + db_.UnionCount) % 182 == 0) progress();
-    if (hostAbort(host_)) {
-      log("\r\nStopp\xE9 par touche ESCAPE \xE0 la Ligne " + cur_.raw);
-      keepSourceCount();
-      result_.aborted = true;
+    if (stopRequested()) {
+      linkKept(false);
       return result_;
     }
-    if (cur_.tagKey == "HEAD"_tag) {
+    if (cur_->tagKey == "HEAD"_tag) {
       readHeader();
-      if (cur_.valueKey == "SUBM"_tag) readSubmitter();
+      if (cur_->valueKey == "SUBM"_tag) readSubmitter();
       if (headerOnly_) {
         log("\r\nFin de chargement de l'ent\xEAte.");
-        keepSourceCount();
         return result_;
       }
-    } else if (cur_.valueKey == "INDI"_tag) {
+    } else if (cur_->valueKey == "INDI"_tag) {
+      gatherRecord();
       readIndividual();
-    } else if (cur_.valueKey == "FAM"_tag) {
-      readFamily();
-    } else if (cur_.valueKey == "SOUR"_tag) {
-      readSourceRecord();
+    } else if (cur_->valueKey == "FAM"_tag) {
+      keepRecord(families_);
+    } else if (cur_->valueKey == "SOUR"_tag) {
+      keepRecord(sources_);
+    } else if (cur_->level == 0 && isPointer(cur_->tag) &&
+               (cur_->value.starts_with("NOTE") || cur_->value.starts_with("SNOTE"))) {
+      readNoteRecord();
     } else {
       logLine(" : ");
       next();
     }
   }
   reader_.close();
-  keepSourceCount();
+  if (!linkKept(true)) return result_;
   if (reader_.failed()) {
     result_.failed = true;
     result_.reason = "Erreur de lecture du fichier " + fileName + ".";
@@ -208,6 +341,132 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
   return result_;
 }
 
+bool Importer::stopRequested() {
+  if (!hostAbort(host_)) return false;
+  log("\r\nStopp\xE9 par touche ESCAPE \xE0 la Ligne " + cur_->raw);
+  result_.aborted = true;
+  return true;
+}
+
+TGed& Importer::recSlot(size_t i) {
+  while (i >= rec_.size()) rec_.emplace_back();
+  if (i >= recNumbers_.size()) recNumbers_.resize(i + 1);
+  return rec_[i];
+}
+
+// Reads the record that starts at the current line into rec_, with the line that ends it, and
+// replays it from its first line.
+void Importer::gatherRecord() {
+  TGed& first = recSlot(0);
+  if (cur_ != &first) std::swap(first, *cur_);
+  cur_ = &first;
+  recNumbers_[0] = curNumber_;
+  recSize_ = 1;
+  for (;;) {
+    TGed& line = recSlot(recSize_);
+    reader_.next(line);
+    recNumbers_[recSize_++] = reader_.lineNumber();
+    if (line.level < 1) break;
+  }
+  recEndsFile_ = reader_.pastEnd();
+  replayGathered();
+}
+
+// Maps the gathered record from its first line.
+void Importer::replayGathered() {
+  recPos_ = 0;
+  replaying_ = true;
+  next();
+}
+
+// A note pointer of the gathered record that no note record read so far answers.
+bool Importer::needsLaterNotes() const {
+  for (size_t i = 1; i + 1 < recSize_; ++i) {
+    const TGed& line = rec_[i];
+    if ((line.tagKey == "NOTE"_tag || line.tagKey == "SNOTE"_tag) && isPointer(line.value) &&
+        !notes_.count(UpperAscii(line.value)))
+      return true;
+  }
+  return false;
+}
+
+// Keeps the gathered record, being replayed from its first line (the current one), and goes
+// on at its ending line.
+void Importer::keepGathered(KeptRecords& kept, int32_t person) {
+  kept.records.push_back({kept.lines.size(), recSize_, person});
+  kept.add(*cur_, curNumber_, false);
+  for (size_t i = 1; i < recSize_; ++i)
+    kept.add(rec_[i], recNumbers_[i], recEndsFile_ && i + 1 == recSize_);
+  recPos_ = recSize_ - 1;
+  next();
+}
+
+// Keeps the record that starts at the current line; its ending line stays the current one.
+// Each line of a family notes its group: a level-1 line opens one.
+void Importer::keepRecord(KeptRecords& kept) {
+  KeptRecords::Record r{kept.lines.size(), 0, 0};
+  uint8_t group = 0;
+  kept.add(*cur_, curNumber_, false);
+  next();
+  while (cur_->level >= 1) {
+    if (cur_->level == 1) {
+      const uint64_t tag = cur_->tagKey;
+      group = tag == "HUSB"_tag || tag == "WIFE"_tag ? 0 : tag == "CHIL"_tag ? 1 : 2;
+    }
+    kept.add(*cur_, curNumber_, false, group);
+    next();
+  }
+  kept.add(*cur_, curNumber_, pastEnd());
+  r.count = kept.lines.size() - r.first;
+  kept.records.push_back(r);
+}
+
+// Puts a kept record back into rec_ and maps it from its first line. A family gives its
+// HUSB and WIFE lines first, then its CHIL lines, then the rest, each with its sub-lines and
+// in file order, so that every link and rule sees both spouses.
+void Importer::replayKept(const KeptRecords& kept, const KeptRecords::Record& r, bool familyOrder) {
+  recSize_ = 0;
+  auto put = [&](size_t i) {
+    const KeptRecords::Line& l = kept.lines[i];
+    TGed& line = recSlot(recSize_);
+    line.raw.assign(kept.text, l.offset, l.length);
+    SplitGedLine(line);
+    recNumbers_[recSize_++] = l.number;
+  };
+  const size_t end = r.first + r.count - 1;  // the ending line
+  put(r.first);
+  for (uint8_t pass = 0; pass < (familyOrder ? 3 : 1); ++pass)
+    for (size_t i = r.first + 1; i < end; ++i)
+      if (!familyOrder || kept.lines[i].group == pass) put(i);
+  put(end);
+  recEndsFile_ = kept.lines[end].endOfFile;
+  replayGathered();
+}
+
+// Maps the kept records once the file is read. False when the host asked to stop.
+bool Importer::linkKept(bool pollAbort) {
+  struct Pass {
+    KeptRecords* kept;
+    void (Importer::*read)();
+  };
+  for (const KeptRecords::Record& r : laterPersons_.records) {
+    if ((db_.PersonCount + db_.UnionCount) % 182 == 0) progress();
+    if (pollAbort && stopRequested()) return false;
+    replayKept(laterPersons_, r, false);
+    readIndividualBody(r.person);
+  }
+  for (const Pass& pass :
+       {Pass{&families_, &Importer::readFamily}, Pass{&sources_, &Importer::readSourceRecord}}) {
+    for (const KeptRecords::Record& r : pass.kept->records) {
+      if ((db_.PersonCount + db_.UnionCount) % 182 == 0) progress();
+      if (pollAbort && stopRequested()) return false;
+      replayKept(*pass.kept, r, pass.kept == &families_);
+      (this->*pass.read)();
+    }
+  }
+  return true;
+}
+
 void Importer::progress() {
   if (!host_) return;
   host_->setProgressPos(reader_.offset() / 128);
@@ -217,15 +476,15 @@ void Importer::progress() {
 }
 
 std::string Importer::readContinuedText(int base) {
-  std::string text = cur_.value;
+  std::string text = cur_->value;
   next();
-  while (cur_.level >= base + 1) {
-    if (cur_.tagKey == "CONT"_tag) {
+  while (cur_->level >= base + 1) {
+    if (cur_->tagKey == "CONT"_tag) {
       text += kCrLf;
-      text += cur_.value;
-    } else if (cur_.tagKey == "CONC"_tag) {
+      text += cur_->value;
+    } else if (cur_->tagKey == "CONC"_tag) {
       text += ' ';
-      text += cur_.value;
+      text += cur_->value;
     }
     next();
   }
@@ -233,43 +492,71 @@ std::string Importer::readContinuedText(int base) {
   return text;
 }
 
+// The text of a linked note record, or nullptr when the value names none.
+const std::string* Importer::linkedNote(const std::string& value) const {
+  if (!isPointer(value) || notes_.empty()) return nullptr;
+  auto it = notes_.find(UpperAscii(value));
+  return it == notes_.end() ? nullptr : &it->second;
+}
+
+// A note line: a pointer to a note record stands for that record's text.
+std::string Importer::readNote(int base) {
+  if (const std::string* text = linkedNote(cur_->value)) cur_->value = *text;
+  return readContinuedText(base);
+}
+
+// "0 @N1@ NOTE text" (GEDCOM 7: SNOTE) with its CONT and CONC lines. Other lines under it are
+// left to the top-level loop, as before notes were read. The first record of a pointer counts.
+void Importer::readNoteRecord() {
+  std::string key = UpperAscii(cur_->tag);
+  const size_t word = cur_->value.starts_with("NOTE") ? 4 : 5;
+  std::string text(TrimSpaces(std::string_view(cur_->value).substr(word)));
+  next();
+  while (cur_->level >= 1 && (cur_->tagKey == "CONT"_tag || cur_->tagKey == "CONC"_tag)) {
+    text += cur_->tagKey == "CONT"_tag ? kCrLf : std::string(" ");
+    text += cur_->value;
+    next();
+  }
+  notes_.emplace(std::move(key), std::move(text));
+}
+
 void Importer::readHeader() {
   for (std::string& s : head_) s.clear();
   next();
-  while (cur_.level > 0) {
-    if (cur_.level > 1) {
+  while (cur_->level > 0) {
+    if (cur_->level > 1) {
       next();
       continue;
     }
-    const uint64_t tag = cur_.tagKey;
+    const uint64_t tag = cur_->tagKey;
     if (tag == "SOUR"_tag) {
-      head_[0] = cur_.value;
+      head_[0] = cur_->value;
       next();
-      while (cur_.level > 1) {
-        if (cur_.tagKey == "VERS"_tag)
-          head_[1] = cur_.value;
-        else if (cur_.tagKey == "NAME"_tag)
-          head_[2] = cur_.value;
-        else if (cur_.tagKey == "CORP"_tag)
-          head_[3] = cur_.value;
+      while (cur_->level > 1) {
+        if (cur_->tagKey == "VERS"_tag)
+          head_[1] = cur_->value;
+        else if (cur_->tagKey == "NAME"_tag)
+          head_[2] = cur_->value;
+        else if (cur_->tagKey == "CORP"_tag)
+          head_[3] = cur_->value;
         next();
       }
     } else if (tag == "DATE"_tag) {
-      head_[4] = cur_.value;
+      head_[4] = cur_->value;
       next();
     } else if (tag == "GEDC"_tag) {
       next();
-      while (cur_.level > 1) {
-        if (cur_.tagKey == "VERS"_tag) head_[5] = cur_.value;
+      while (cur_->level > 1) {
+        if (cur_->tagKey == "VERS"_tag) head_[5] = cur_->value;
         next();
       }
     } else if (tag == "CHAR"_tag) {
-      head_[6] = cur_.value;
+      head_[6] = cur_->value;
       Charset cs;
-      if (CharsetFromName(cur_.value, &cs)) reader_.selectCharset(cs);
+      if (CharsetFromName(cur_->value, &cs)) reader_.selectCharset(cs);
       next();
     } else if (tag == "LANG"_tag) {
-      head_[7] = cur_.value;
+      head_[7] = cur_->value;
       next();
     } else if (tag == "NOTE"_tag) {
       head_[8] = readContinuedText(1);
@@ -282,13 +569,13 @@ void Importer::readHeader() {
 
 void Importer::readSubmitter() {
   next();
-  while (cur_.level > 0) {
-    if (cur_.level > 1) {
+  while (cur_->level > 0) {
+    if (cur_->level > 1) {
       next();
-    } else if (cur_.tagKey == "NAME"_tag) {
-      head_[8] += cur_.value;
+    } else if (cur_->tagKey == "NAME"_tag) {
+      head_[8] += cur_->value;
       next();
-    } else if (cur_.tagKey == "ADDR"_tag) {
+    } else if (cur_->tagKey == "ADDR"_tag) {
       head_[8] += kCrLf;
       head_[8] += readContinuedText(1);
     } else {
@@ -306,31 +593,31 @@ void Importer::resetScratch() {
 
 void Importer::readEventDetails(TEve& ev) {
   next();
-  while (cur_.level >= 2) {
-    const uint64_t tag = cur_.tagKey;
+  while (cur_->level >= 2) {
+    const uint64_t tag = cur_->tagKey;
     if (tag == "DATE"_tag) {
-      ev.Date = GedcomDateText(cur_.value);
+      ev.Date = GedcomDateText(cur_->value);
       next();
     } else if (tag == "PLAC"_tag) {
-      ev.Place = cur_.value;
+      ev.Place = cur_->value;
       next();
-    } else if (tag == "NOTE"_tag) {
-      ev.Note = readContinuedText(2);
+    } else if (isNote()) {
+      ev.Note = readNote(2);
     } else if (tag == "TYPE"_tag) {
-      ev.Kind = cur_.value;
+      ev.Kind = cur_->value;
       next();
     } else if (tag == "SOUR"_tag) {
       ev.Note += kCrLf;
       ev.Note += readContinuedText(2);
     } else if (tag == "TIME"_tag) {
-      ev.Time = cur_.value;
+      ev.Time = cur_->value;
       next();
     } else if (tag == "QUAY"_tag) {
-      ev.Quality = std::to_string(3 - static_cast<int64_t>(ParseInt32(cur_.value).value_or(0)));
+      ev.Quality = std::to_string(3 - static_cast<int64_t>(ParseInt32(cur_->value).value_or(0)));
       next();
     } else {
       ev.Note += kCrLf;
-      ev.Note += cur_.raw;
+      ev.Note += cur_->raw;
       logLine(" EVE : ");
       next();
     }
@@ -344,8 +631,8 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
                           bool ownerLost) {
   std::string tag, value;
   if (generic) {
-    tag = cur_.tag;
-    value = cur_.value;
+    tag = cur_->tag;
+    value = cur_->value;
   }
   int32_t e = 0;
   if (owner > 0) e = kind == Owner::Person ? db_.AddPersonEvent(owner) : db_.AddUnionEvent(owner);
@@ -374,36 +661,37 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
 void Importer::registerPerson(const std::string& pointer, int32_t person) {
   GedPointer p = SplitPointer(pointer);
   if (defaultLetters_ == kRefDefaut) defaultLetters_ = p.letters;
-  if (p.letters == defaultLetters_ && p.number >= 1 &&
-      p.number < static_cast<int64_t>(mainTable_.size())) {
-    mainTable_[p.number] = person;
+  if (p.letters == defaultLetters_ && mainTable_.holds(p.number)) {
+    mainTable_.at(p.number) = person;
     return;
   }
-  if (++extraCount_ <= mainTable_.size() - 1) extra_.emplace(UpperAscii(pointer), person);
+  // The extra list of a fixed capacity holds as many pointers as the pools hold persons.
+  ++extraCount_;
+  if (db_.Growing() || extraCount_ <= static_cast<size_t>(db_.Capacity()))
+    extra_.emplace(UpperAscii(pointer), person);
 }
 
 int32_t Importer::findPerson(const std::string& pointer) const {
   GedPointer p = SplitPointer(pointer);
-  if (p.letters == defaultLetters_ && p.number >= 1 &&
-      p.number < static_cast<int64_t>(mainTable_.size()))
-    return mainTable_[p.number];
+  if (p.letters == defaultLetters_ && mainTable_.holds(p.number)) return mainTable_.find(p.number);
   auto it = extra_.find(UpperAscii(pointer));
   return it == extra_.end() ? 0 : it->second;
 }
 
 void Importer::splitName(int32_t person) {
   std::string surname, given;
-  SplitName(cur_.value, nameCase_, surname, given);
+  SplitName(cur_->value, nameCase_, surname, given);
   db_.SetSurname(person, surname);
   db_.SetGivenNames(person, given);
 }
 
-void Importer::citeSource(int32_t person) {
-  GedPointer p = SplitPointer(cur_.value);
-  if (p.number < 1 || p.number >= static_cast<int64_t>(citations_.size())) return;
-  int32_t& s = citations_[p.number];
+void Importer::citeSource(int32_t person, const std::string& pointer) {
+  GedPointer p = SplitPointer(pointer);
+  if (!citations_.holds(p.number)) return;
+  int32_t& s = citations_.at(p.number);
   if (s == 0) {
-    s = ++citationCount_;
+    s = db_.NewSource();
+    if (s == 0) return;
     TSrc* src = db_.SourceRecord(s);
     src->InUse = true;
     src->Title.clear();
@@ -413,6 +701,7 @@ void Importer::citeSource(int32_t person) {
   db_.AddPersonSource(person, s);
 }
 
+// Entered on the first line of a gathered record, being replayed.
 void Importer::readIndividual() {
   int32_t p = db_.NewPerson();
   if (p == 0) {
@@ -421,22 +710,34 @@ void Importer::readIndividual() {
         " Base pleine, personne non enregistr\xE9"
         "e : ");
     do next();
-    while (cur_.level >= 1);
+    while (cur_->level >= 1);
     return;
   }
-  registerPerson(cur_.tag, p);
+  registerPerson(cur_->tag, p);
+  if (needsLaterNotes()) {
+    // Numbered now, with its sources, as if read here; mapped once every note is known.
+    for (size_t i = 1; i + 1 < recSize_; ++i)
+      if (rec_[i].level == 1 && rec_[i].tagKey == "SOUR"_tag) citeSource(p, rec_[i].value);
+    keepGathered(laterPersons_, p);
+    return;
+  }
+  readIndividualBody(p);
+}
+
+// The lines of person p's record, from its first line.
+void Importer::readIndividualBody(int32_t p) {
   next();
-  while (cur_.level >= 1) {
-    if (cur_.level > 1) {
+  while (cur_->level >= 1) {
+    if (cur_->level > 1) {
       next();
       continue;
     }
-    const uint64_t tag = cur_.tagKey;
+    const uint64_t tag = cur_->tagKey;
     if (tag == "NAME"_tag) {
       splitName(p);
       next();
     } else if (tag == "SEX"_tag) {
-      db_.SetSex(p, UpperAscii(cur_.value) == "M" ? 0 : 1);
+      db_.SetSex(p, UpperAscii(cur_->value) == "M" ? 0 : 1);
       next();
     } else if (tag == "BIRT"_tag) {
       storeEvent(Owner::Person, p, &kNaissance, false);
@@ -451,14 +752,14 @@ void Importer::readIndividual() {
       storeEvent(Owner::Person, p, nullptr, false);
     } else if (tag == "FAMS"_tag || tag == "FAMC"_tag) {
       next();
-    } else if (tag == "NOTE"_tag) {
+    } else if (isNote()) {
       std::string note = db_.GetPersonField(p, PersonCode::Note);
-      note += readContinuedText(1);
+      note += readNote(1);
       db_.SetPersonField(p, PersonCode::Note, note);
     } else if (tag == "OCCU"_tag || tag == "TITL"_tag) {
       std::string attrs = db_.GetPersonField(p, PersonCode::Titre);
       attrs += tag == "OCCU"_tag ? "t|Profession|" : "t|Titre|";
-      attrs += cur_.value;
+      attrs += cur_->value;
       attrs += '|';
       db_.SetPersonField(p, PersonCode::Titre, attrs);
       next();
@@ -468,7 +769,7 @@ void Importer::readIndividual() {
       db_.SetPersonField(p, PersonCode::Dcree, scratch_.Date);
       db_.SetPersonField(p, PersonCode::DdMAJ, scratch_.Date);
     } else if (tag == "SOUR"_tag) {
-      citeSource(p);
+      citeSource(p, cur_->value);
       next();
     } else {
       storeEvent(Owner::Person, p, nullptr, true);
@@ -494,24 +795,24 @@ void Importer::readFamily() {
     db_.SetWife(u, wife);
   };
   next();
-  while (cur_.level >= 1) {
-    if (cur_.level > 1) {
+  while (cur_->level >= 1) {
+    if (cur_->level > 1) {
       next();
       continue;
     }
-    const uint64_t tag = cur_.tagKey;
+    const uint64_t tag = cur_->tagKey;
     if (tag == "HUSB"_tag) {
-      husband = findPerson(cur_.value);
+      husband = findPerson(cur_->value);
       if (db_.GetSex(husband) != 0) husband = 0;
       if (husband > 0 && wife > 0) makeUnion();
       next();
     } else if (tag == "WIFE"_tag) {
-      wife = findPerson(cur_.value);
+      wife = findPerson(cur_->value);
       if (db_.GetSex(wife) != 1) wife = 0;
       if (husband > 0 && wife > 0) makeUnion();
       next();
     } else if (tag == "CHIL"_tag) {
-      int32_t child = findPerson(cur_.value);
+      int32_t child = findPerson(cur_->value);
       if (husband > 0) db_.SetFather(child, husband);
       if (wife > 0) db_.SetMother(child, wife);
       if (husband > 0 && wife > 0) makeUnion();
@@ -522,9 +823,9 @@ void Importer::readFamily() {
     } else if (tag == "ANUL"_tag || tag == "CENS"_tag || tag == "DIV"_tag || tag == "DIVF"_tag) {
       makeUnion();
       storeEvent(Owner::Union, u, &kDivorce, false, true);
-    } else if (tag == "NOTE"_tag) {
-      std::string line = lineNo(), raw = cur_.raw;
-      std::string text = readContinuedText(1);
+    } else if (isNote()) {
+      std::string line = lineNo(), raw = cur_->raw;
+      std::string text = readNote(1);
       if (u > 0) {
         // Read through the first "Mariage" event, written to the last one (NoteU).
         bool hasMariage = false;
@@ -547,42 +848,39 @@ void Importer::readFamily() {
 }
 
 void Importer::readSourceRecord() {
-  GedPointer p = SplitPointer(cur_.tag);
-  int32_t s = 0;
-  if (p.number >= 1 && p.number < static_cast<int64_t>(citations_.size())) s = citations_[p.number];
+  int32_t s = citations_.find(SplitPointer(cur_->tag).number);
   if (s == 0) {
     next();
-    if (!reader_.pastEnd() && log_)
-      log(lineNo() + " " + cur_.raw + " Pointeur de source invalide.");
-    while (cur_.level >= 1) {
+    if (!pastEnd() && log_) log(lineNo() + " " + cur_->raw + " Pointeur de source invalide.");
+    while (cur_->level >= 1) {
       next();
-      if (!reader_.pastEnd() && log_) log(lineNo() + " " + cur_.raw);
+      if (!pastEnd() && log_) log(lineNo() + " " + cur_->raw);
     }
     return;
   }
   TSrc& src = *db_.SourceRecord(s);
   next();
-  while (cur_.level >= 1) {
-    const uint64_t tag = cur_.tagKey;
-    if (tag == "NOTE"_tag) {
-      if (cur_.level == 1) {
-        src.Text = readContinuedText(1);
+  while (cur_->level >= 1) {
+    const uint64_t tag = cur_->tagKey;
+    if (tag == "NOTE"_tag || (cur_->level == 1 && isNote())) {
+      if (cur_->level == 1) {
+        src.Text = readNote(1);
         continue;
       }
-      if (cur_.level == 2) {
+      if (cur_->level == 2) {
         src.File += '|';
-        src.File += cur_.value;
+        src.File += cur_->value;
       }
     } else if (tag == "TITL"_tag) {
-      src.Title = cur_.value;
+      src.Title = cur_->value;
     } else if (tag == "ABBR"_tag) {
-      src.Abbrev = cur_.value;
+      src.Abbrev = cur_->value;
     } else if (tag == "FILE"_tag) {
-      src.File = cur_.value;
+      src.File = cur_->value;
     } else if (tag != "OBJE"_tag && tag != "FORM"_tag) {
-      src.Text += cur_.tag;
+      src.Text += cur_->tag;
       src.Text += ": ";
-      src.Text += cur_.value;
+      src.Text += cur_->value;
       src.Text += kCrLf;
     }
     next();

@@ -21,9 +21,10 @@ inline constexpr uint8_t kModeAnsel = 2;
 inline constexpr uint8_t kModeNone = 1;
 
 struct ImportResult {
-  bool failed = false;   // "Erreur à l'import" was shown; what was read stays
-  bool aborted = false;  // stopped through the host's stop request
-  std::string reason;    // why it failed, in French, for callers that can show more
+  bool failed = false;     // "Erreur à l'import" was shown; what was read stays
+  bool aborted = false;    // stopped through the host's stop request
+  bool notGedcom = false;  // the file does not start with a GEDCOM header; nothing was read
+  std::string reason;      // why it failed, in French, for callers that can show more
   // Records a full pool kept out of the database.
   int personsDropped = 0;
   int unionsDropped = 0;

@@ -136,13 +136,16 @@ PageList removeStalePages(const fs::path& destination, const PageList& earlier,
 ImportOutcome ImportForPublication(const std::string& gedcomFile, const ImportOptions& options,
                                    Host* host, std::unique_ptr<TBD> previous) {
   ImportOutcome out;
-  const long capacity = std::clamp<long>(options.capacity, 1, INT_MAX);
-  if (previous && previous->Capacity() == capacity) {
+  const long capacity =
+      options.capacity == kGrowing ? kGrowing : std::clamp<long>(options.capacity, 1, INT_MAX);
+  if (previous &&
+      (capacity == kGrowing ? previous->Growing()
+                            : !previous->Growing() && previous->Capacity() == capacity)) {
     previous->Clear();
     out.db = std::move(previous);
   } else {
     previous.reset();
-    // The pools take their full size at once, close to 1 KB per record of capacity.
+    // A fixed capacity takes its full size at once, close to 1 KB per record.
     try {
       out.db = std::make_unique<TBD>(static_cast<int>(capacity));
     } catch (const std::bad_alloc&) {

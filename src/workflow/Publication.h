@@ -5,8 +5,9 @@
 // prints nothing; progress, status texts, messages and the stop request go through the Host
 // handed in (null: none).
 //
-//  1. ImportForPublication: an empty database of the given capacity, then the GEDCOM file read
-//     into it as the wizard reads it (whole file, surnames in capitals, ANSEL unless told).
+//  1. ImportForPublication: an empty database of the given capacity (by default sized to the
+//     file), then the GEDCOM file read into it as the wizard reads it (whole file, surnames in
+//     capitals, ANSEL unless told).
 //  2. PersonLines: the first 100 persons, "surname given-names", as the wizard lists them.
 //  3. TemplateRoots, ListTemplates, FindTemplate: the "modele" folders and the templates in them.
 //  4. ExportFolder, MakeExportFolder: the destination, with the sub-folder "Internet/" or
@@ -39,7 +40,7 @@ class TFtpObserver;
 // 1. Import.
 
 struct ImportOptions {
-  long capacity = 1000;  // records per pool
+  long capacity = kGrowing;  // records per pool; kGrowing: as many as the file holds
   uint8_t charMode = kModeAnsel;
   bool writeLog = false;  // "kestrane.log" beside the file
 };

@@ -50,7 +50,7 @@ TEST(CliImport, PrintsHeaderCountsAndPersonsInUtf8) {
 TEST(CliImport, CharsetOptionIsTheDefaultForFilesWithoutCharLine) {
   test::TempDir dir;
   std::string file = dir.str() + "dos.ged";
-  test::writeFile(file, "0 @I1@ INDI\r\n1 NAME Fran\x87ois /B\x82rard/\r\n0 TRLR\r\n");
+  test::writeFile(file, "0 HEAD\r\n0 @I1@ INDI\r\n1 NAME Fran\x87ois /B\x82rard/\r\n0 TRLR\r\n");
   CliRun r = runImport({file, "--charset", "ibmpc"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("\nB\xC3\x89RARD Fran\xC3\xA7ois\n"), std::string::npos) << r.out;

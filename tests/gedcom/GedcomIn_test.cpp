@@ -112,14 +112,16 @@ TEST(Header, HeaderOnlyStopsAfterHeaderAndSubmitter) {
 TEST(TopLevel, TrailerEndsTheImportAndStrayLinesAreLogged) {
   ImportOptions o;
   o.writeLog = true;
-  auto im =
-      importLines({"0 HEAD", "0 @N1@ NOTE texte", "1 CONT suite", "1 @X@ INDI",
-                   "1 NAME Egar\xE9 /Ligne/", "0 TRLR", "0 @I9@ INDI", "1 NAME Apr\xE8s /Fin/"},
-                  o);
-  // A stray line whose value is INDI starts a person, whatever its level.
+  auto im = importLines(
+      {"0 HEAD", "0 @N1@ NOTE texte", "1 CONT suite", "1 @X@ INDI", "1 NAME Egar\xE9 /Ligne/",
+       "0 @R1@ REPO", "1 NAME D\xE9p\xF4t", "0 TRLR", "0 @I9@ INDI", "1 NAME Apr\xE8s /Fin/"},
+      o);
+  // A stray line whose value is INDI starts a person, whatever its level: a note record
+  // takes only its continuation lines.
   ASSERT_EQ(im->db.PersonCount, 1);
   EXPECT_EQ(im->db.GetSurname(1), "LIGNE");
-  EXPECT_NE(im->log.find("2 : 0 @N1@ NOTE texte\r\n3 : 1 CONT suite\r\n"), std::string::npos);
+  EXPECT_NE(im->log.find("6 : 0 @R1@ REPO\r\n7 : 1 NAME D\xE9p\xF4t\r\n"), std::string::npos);
+  EXPECT_EQ(im->log.find("@N1@"), std::string::npos);
   EXPECT_EQ(im->log.find("I9"), std::string::npos);
 }
 
@@ -144,7 +146,6 @@ TEST(TopLevel, LogFileByteForByte) {
                          "Les lignes suivantes n'ont pas \xE9t\xE9 trait\xE9.\r\n"
                          "3 HEAD : 1 FOO bar\r\n"
                          "8 EVE : 2 FOO x\r\n"
-                         "9 : 0 @N1@ NOTE hello\r\n"
                          "11 1 TITL t Pointeur de source invalide.\r\n"
                          "12 0 TRLR\r\n"
                          " \r\n"
@@ -390,7 +391,7 @@ TEST(Individual, UnknownEventLinesGoToTheNoteAndTheLog) {
       {"0 @I1@ INDI", "1 BIRT", "2 AGE 3", "3 TIME 9:00", "2 ADDR Ici", "3 CONT La", "0 TRLR"}, o);
   EXPECT_EQ(ev(im->db, 1, 1, 5), "\r\n2 AGE 3\r\n2 ADDR Ici\r\n3 CONT La");
   EXPECT_EQ(ev(im->db, 1, 1, 3), "9:00");  // a deeper TIME is still the time
-  EXPECT_NE(im->log.find("3 EVE : 2 AGE 3\r\n5 EVE : 2 ADDR Ici\r\n6 EVE : 3 CONT La\r\n"),
+  EXPECT_NE(im->log.find("4 EVE : 2 AGE 3\r\n6 EVE : 2 ADDR Ici\r\n7 EVE : 3 CONT La\r\n"),
             std::string::npos);
 }
 
@@ -486,16 +487,15 @@ TEST(Sources, CitationsNumberSourcesInOrderOfFirstCitation) {
   EXPECT_EQ(s2->Text, "@N1@\r\n");
   EXPECT_EQ(s2->File, "f.txt|x");
   EXPECT_NE(
-      im->log.find("30 1 TITL Jamais Pointeur de source invalide.\r\n31 2 DATA\r\n32 0 TRLR\r\n"),
+      im->log.find("31 1 TITL Jamais Pointeur de source invalide.\r\n32 2 DATA\r\n33 0 TRLR\r\n"),
       std::string::npos);
 }
 
-TEST(Sources, ARecordBeforeItsFirstCitationIsRejected) {
-  auto im =
-      importLines({"0 @S1@ SOUR", "1 TITL Trop t\xF4t", "0 @I1@ INDI", "1 SOUR @S1@", "0 TRLR"});
+TEST(Sources, ARecordBeforeItsFirstCitationIsFilled) {
+  auto im = importLines({"0 @S1@ SOUR", "1 TITL Avant", "0 @I1@ INDI", "1 SOUR @S1@", "0 TRLR"});
   EXPECT_EQ(im->db.SourceCount, 1);
-  EXPECT_EQ(im->db.SourceRecord(1)->Title, "");
-  EXPECT_EQ(im->db.PersonCount, 1);  // the line after the rejected record is still read
+  EXPECT_EQ(im->db.SourceRecord(1)->Title, "Avant");
+  EXPECT_EQ(im->db.PersonCount, 1);
 }
 
 TEST(Sources, CitationsBeyondTheTableStoreNothing) {
@@ -560,17 +560,18 @@ TEST(Families, SpousesMustHaveTheRightSex) {
   EXPECT_EQ(db.GetUnionEvent(1, kMariage, 2), "1950");
 }
 
-TEST(Families, AUnionMadeEarlyKeepsItsSpouses) {
+TEST(Families, MarriageAndChildBeforeASpouseStillLinkBothSpouses) {
   auto im = importLines({"0 @I1@ INDI", "1 SEX M", "0 @I2@ INDI", "1 SEX F", "0 @I3@ INDI",
                          "0 @I4@ INDI", "0 @F1@ FAM", "1 CHIL @I3@", "1 HUSB @I1@", "1 MARR",
                          "1 WIFE @I2@", "1 CHIL @I4@", "0 TRLR"});
   const TBD& db = im->db;
   ASSERT_EQ(db.UnionCount, 1);
   EXPECT_EQ(db.Union(1)->NumH, 1);
-  EXPECT_EQ(db.Union(1)->NumF, 0);
-  EXPECT_EQ(db.GetFather(3), 0);  // listed before the parents
-  EXPECT_EQ(db.GetFather(4), 1);
-  EXPECT_EQ(db.GetMother(4), 2);
+  EXPECT_EQ(db.Union(1)->NumF, 2);
+  for (int32_t child : {3, 4}) {
+    EXPECT_EQ(db.GetFather(child), 1);
+    EXPECT_EQ(db.GetMother(child), 2);
+  }
 }
 
 TEST(Families, NotesOfAUnionWithOneMarriageAccumulate) {
@@ -618,23 +619,25 @@ TEST(Families, EventsNotesAndKinds) {
                         o);
   const TBD& db = im->db;
   ASSERT_EQ(db.UnionCount, 1);
-  ASSERT_EQ(db.UnionEventCount(1), 6);
-  EXPECT_EQ(db.GetUnionEventField(1, 1, 1), kMariage);
-  EXPECT_EQ(db.GetUnionEventField(1, 1, 2), "1949");
+  // An event listed before the spouses belongs to their union all the same.
+  ASSERT_EQ(db.UnionEventCount(1), 7);
+  EXPECT_EQ(db.GetUnionEventField(1, 1, 1), "RESI");
+  EXPECT_EQ(db.GetUnionEventField(1, 1, 5), "avant");
   EXPECT_EQ(db.GetUnionEventField(1, 2, 1), kMariage);
-  EXPECT_EQ(db.GetUnionEventField(1, 3, 1), kDivorce);
+  EXPECT_EQ(db.GetUnionEventField(1, 2, 2), "1949");
+  EXPECT_EQ(db.GetUnionEventField(1, 3, 1), kMariage);
   EXPECT_EQ(db.GetUnionEventField(1, 4, 1), kDivorce);
-  EXPECT_EQ(db.GetUnionEventField(1, 5, 1), "Contrat");
-  EXPECT_EQ(db.GetUnionEventField(1, 6, 1), "RESI");
-  EXPECT_EQ(db.GetUnionEventField(1, 6, 5), "Brest");
+  EXPECT_EQ(db.GetUnionEventField(1, 5, 1), kDivorce);
+  EXPECT_EQ(db.GetUnionEventField(1, 6, 1), "Contrat");
+  EXPECT_EQ(db.GetUnionEventField(1, 7, 1), "RESI");
+  EXPECT_EQ(db.GetUnionEventField(1, 7, 5), "Brest");
   // The family note is union code 7: read through the first "Mariage" event, written to the
   // last one; with two such events the second note replaces the first.
-  EXPECT_EQ(db.GetUnionEventField(1, 1, 5), "");
-  EXPECT_EQ(db.GetUnionEventField(1, 2, 5), "encore\r\n");
+  EXPECT_EQ(db.GetUnionEventField(1, 2, 5), "");
+  EXPECT_EQ(db.GetUnionEventField(1, 3, 5), "encore\r\n");
   EXPECT_EQ(db.GetUnionField(1, 4), "1960");
-  // A family event before any union has no slot: read, dropped, logged.
-  EXPECT_NE(im->log.find("6 FAM : 1 RESI avant\r\n"), std::string::npos);
-  EXPECT_EQ(db.EventCount, 6);
+  EXPECT_EQ(im->log.find("FAM :"), std::string::npos);
+  EXPECT_EQ(db.EventCount, 7);
 }
 
 // ---- full pools
@@ -662,12 +665,12 @@ TEST(FullPools, PersonsUnionsAndEventsBeyondCapacityAreCountedAndLogged) {
   EXPECT_EQ(DroppedSummary(im->result, 2), summary);
   EXPECT_EQ(DroppedSummary(ImportResult{}, 2), "");
   EXPECT_EQ(im->host.statuses.back(), summary);
-  for (const char* entry : {"7 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 DEAT\r\n",
-                            "9 Base pleine, personne non enregistr\xE9"
+  for (const char* entry : {"8 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 DEAT\r\n",
+                            "10 Base pleine, personne non enregistr\xE9"
                             "e : 0 @I3@ INDI\r\n",
-                            "15 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 NOTE n\r\n",
-                            "17 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 MARR\r\n",
-                            "19 Base pleine, union non enregistr\xE9"
+                            "16 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 NOTE n\r\n",
+                            "18 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 MARR\r\n",
+                            "20 Base pleine, union non enregistr\xE9"
                             "e : 1 MARR\r\n"})
     EXPECT_NE(im->log.find(entry), std::string::npos) << entry;
   EXPECT_EQ(im->log.substr(im->log.size() - summary.size() - 2), summary + "\r\n");
@@ -681,10 +684,10 @@ TEST(FullPools, ADroppedEventIsLoggedBeforeItsSubLines) {
   auto im = importLines({"0 @I1@ INDI", "1 BIRT", "1 DEAT", "2 FOO x", "0 @F1@ FAM", "1 RESI ici",
                          "2 BAR y", "0 TRLR"},
                         o);
-  EXPECT_NE(im->log.find("3 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 DEAT\r\n"
-                         "4 EVE : 2 FOO x\r\n"
-                         "6 FAM : 1 RESI ici\r\n"
-                         "7 EVE : 2 BAR y\r\n"),
+  EXPECT_NE(im->log.find("4 Base pleine, \xE9v\xE9nement non enregistr\xE9 : 1 DEAT\r\n"
+                         "5 EVE : 2 FOO x\r\n"
+                         "7 FAM : 1 RESI ici\r\n"
+                         "8 EVE : 2 BAR y\r\n"),
             std::string::npos)
       << im->log;
 }

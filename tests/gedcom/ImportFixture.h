@@ -52,9 +52,12 @@ inline std::unique_ptr<Imported> importBytes(const std::string& bytes, ImportOpt
   return im;
 }
 
+// The lines after a header line "0 HEAD" when they do not start with one (so the line numbers
+// of the log are one more than the lines' indexes).
 inline std::unique_ptr<Imported> importLines(const std::vector<std::string>& lines,
                                              ImportOptions o = {}) {
-  return importBytes(gedLines(lines), o);
+  if (!lines.empty() && lines[0] == "0 HEAD") return importBytes(gedLines(lines), o);
+  return importBytes("0 HEAD\r\n" + gedLines(lines), o);
 }
 
 }  // namespace lignado::test
