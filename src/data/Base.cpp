@@ -69,17 +69,10 @@ int32_t TBD::limit() const {
 }
 
 void TBD::Clear() {
-  if (Growing()) {
-    // The memory goes with the records; the vectors keep their room for the next import.
-    persons_.resize(1);
-    unions_.resize(1);
-    events_.resize(1);
-    sources_.resize(1);
-  } else {
-    for (int32_t p = 1; p <= PersonCount; ++p) ClearPerson(p);
-    for (int32_t u = 1; u <= UnionCount; ++u) ClearUnion(u);
-    for (int32_t s = 1; s <= SourceCount && s <= capacity_; ++s) ClearSource(s);
-  }
+  // The slots stay, emptied, for the next import (a growing database keeps its high mark).
+  for (int32_t p = 1; p <= PersonCount; ++p) ClearPerson(p);
+  for (int32_t u = 1; u <= UnionCount; ++u) ClearUnion(u);
+  for (int32_t s = 1; s <= SourceCount; ++s) ClearSource(s);
   PersonCount = UnionCount = SourceCount = EventCount = 0;
 }
 

@@ -142,63 +142,70 @@ bool GedReader::fill() {
   return got > 0;
 }
 
-bool GedReader::next(TGed& line) {
+bool GedReader::read(TGed& line, bool topOnly) {
   if (pastEnd_) {
     line.raw.clear();
     SplitGedLine(line);
     return false;
   }
-  size_t scan = pos_;
-  size_t b = 0, e = 0;
-  for (;;) {
-    const char* d = buf_.data();
-    size_t n = buf_.size();
-    // The next LF is looked for once and remembered, so that files with CR ends alone do not
-    // rescan the block for every line; a CR before it ends the line first.
-    if (lfNext_ == std::string::npos || lfNext_ < scan) {
-      size_t from = std::max(scan, lfScanned_);
-      const void* lf = from < n ? std::memchr(d + from, '\n', n - from) : nullptr;
-      lfNext_ = lf ? static_cast<size_t>(static_cast<const char*>(lf) - d) : std::string::npos;
-      lfScanned_ = lf ? lfNext_ + 1 : n;
-    }
-    size_t limit = lfNext_ == std::string::npos ? n : lfNext_;
-    const void* cr = scan < limit ? std::memchr(d + scan, '\r', limit - scan) : nullptr;
-    size_t i = cr ? static_cast<size_t>(static_cast<const char*>(cr) - d) : limit;
-    if (i < n && !(d[i] == '\r' && i + 1 == n && !eof_)) {
-      b = pos_;
-      e = i;
-      pos_ = i + 1;
-      if (d[i] == '\r' && pos_ < n && d[pos_] == '\n') ++pos_;
-      break;
-    }
-    if (i >= n && eof_) {
-      if (pos_ >= n) {
-        pastEnd_ = true;
-        line.raw.clear();
-        SplitGedLine(line);
-        return false;
+  for (;;) {  // once, or until a line of level 0 when topOnly
+    size_t scan = pos_;
+    size_t b = 0, e = 0;
+    for (;;) {
+      const char* d = buf_.data();
+      size_t n = buf_.size();
+      // The next LF is looked for once and remembered, so that files with CR ends alone do not
+      // rescan the block for every line; a CR before it ends the line first.
+      if (lfNext_ == std::string::npos || lfNext_ < scan) {
+        size_t from = std::max(scan, lfScanned_);
+        const void* lf = from < n ? std::memchr(d + from, '\n', n - from) : nullptr;
+        lfNext_ = lf ? static_cast<size_t>(static_cast<const char*>(lf) - d) : std::string::npos;
+        lfScanned_ = lf ? lfNext_ + 1 : n;
       }
-      b = pos_;
-      e = pos_ = n;
-      break;
+      size_t limit = lfNext_ == std::string::npos ? n : lfNext_;
+      const void* cr = scan < limit ? std::memchr(d + scan, '\r', limit - scan) : nullptr;
+      size_t i = cr ? static_cast<size_t>(static_cast<const char*>(cr) - d) : limit;
+      if (i < n && !(d[i] == '\r' && i + 1 == n && !eof_)) {
+        b = pos_;
+        e = i;
+        pos_ = i + 1;
+        if (d[i] == '\r' && pos_ < n && d[pos_] == '\n') ++pos_;
+        break;
+      }
+      if (i >= n && eof_) {
+        if (pos_ >= n) {
+          pastEnd_ = true;
+          line.raw.clear();
+          SplitGedLine(line);
+          return false;
+        }
+        b = pos_;
+        e = pos_ = n;
+        break;
+      }
+      // Need more bytes: drop what was consumed, keep the partial line, read a block.
+      scan = i - pos_;
+      if (pos_ > 0) {
+        buf_.erase(0, pos_);
+        lfScanned_ = lfScanned_ > pos_ ? lfScanned_ - pos_ : 0;
+        lfNext_ =
+            lfNext_ != std::string::npos && lfNext_ >= pos_ ? lfNext_ - pos_ : std::string::npos;
+        pos_ = 0;
+      }
+      if (!fill() && !eof_) eof_ = true;
     }
-    // Need more bytes: drop what was consumed, keep the partial line, read a block.
-    scan = i - pos_;
-    if (pos_ > 0) {
-      buf_.erase(0, pos_);
-      lfScanned_ = lfScanned_ > pos_ ? lfScanned_ - pos_ : 0;
-      lfNext_ =
-          lfNext_ != std::string::npos && lfNext_ >= pos_ ? lfNext_ - pos_ : std::string::npos;
-      pos_ = 0;
+    ++lineNumber_;
+    std::string_view text = TrimSpaces({buf_.data() + b, e - b});
+    // The level is ASCII digits in every character set: no conversion needed to see it.
+    if (topOnly) {
+      size_t sp = text.find(' ');
+      if (sp == std::string_view::npos || ParseInt32(text.substr(0, sp)) != 0) continue;
     }
-    if (!fill() && !eof_) eof_ = true;
+    line.raw.assign(text.data(), text.size());
+    convert(line.raw);
+    SplitGedLine(line);
+    return true;
   }
-  ++lineNumber_;
-  std::string_view text = TrimSpaces({buf_.data() + b, e - b});
-  line.raw.assign(text.data(), text.size());
-  convert(line.raw);
-  SplitGedLine(line);
-  return true;
 }
 
 void GedReader::convert(std::string& line) const {

@@ -49,7 +49,9 @@ class GedReader {
   void close();
 
   // The next line into `line`; false past the last line (line then empty, level -1).
-  bool next(TGed& line);
+  bool next(TGed& line) { return read(line, false); }
+  // The next line of level 0, the lines before it passed over unread.
+  bool nextTop(TGed& line) { return read(line, true); }
   bool pastEnd() const { return pastEnd_; }
   bool failed() const { return failed_; }  // a read error ended the file early
   uint64_t lineNumber() const { return lineNumber_; }
@@ -64,6 +66,7 @@ class GedReader {
 
  private:
   bool fill();  // appends a block to buf_; false at end of file or on error
+  bool read(TGed& line, bool topOnly);
   void convert(std::string& line) const;
 
   OwnedFile file_;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <deque>
 #include <exception>
 #include <memory>
 #include <unordered_map>
@@ -42,6 +41,66 @@ const char kNotGedcom[] = "Ce fichier n'est pas un fichier GEDCOM";
 // "@N24@": the form of a cross-reference pointer.
 bool isPointer(const std::string& v) {
   return v.size() >= 3 && v.front() == '@' && v.back() == '@';
+}
+
+// SplitPointer without copies, for the look-ups of every line.
+struct PointerView {
+  std::string_view letters;
+  int64_t number = 0;
+};
+PointerView splitPointer(std::string_view pointer) {
+  PointerView r;
+  size_t d = pointer.find_first_of("0123456789");
+  if (d == std::string_view::npos) {
+    if (pointer.size() >= 2) r.letters = pointer.substr(1, pointer.size() - 2);
+    return r;
+  }
+  if (d > 1) r.letters = pointer.substr(1, d - 1);
+  int64_t v = 0;
+  for (size_t i = d; i < pointer.size() && pointer[i] >= '0' && pointer[i] <= '9'; ++i) {
+    v = v * 10 + (pointer[i] - '0');
+    if (v > INT32_MAX) v = INT32_MAX;
+  }
+  r.number = v;
+  return r;
+}
+
+// std::swap of two lines would move each text three times.
+void swapLines(TGed& a, TGed& b) {
+  a.raw.swap(b.raw);
+  a.tag.swap(b.tag);
+  a.value.swap(b.value);
+  std::swap(a.level, b.level);
+  std::swap(a.tagKey, b.tagKey);
+  std::swap(a.valueKey, b.valueKey);
+}
+
+// "0 @N1@ NOTE text" or "0 @N1@ SNOTE text": the length of the record's word; 0 for any
+// other line.
+size_t noteWord(const TGed& line) {
+  if (line.level != 0 || !isPointer(line.tag)) return 0;
+  const std::string& v = line.value;
+  size_t word = v.starts_with("NOTE") ? 4 : v.starts_with("SNOTE") ? 5 : 0;
+  return word > 0 && (v.size() == word || v[word] == ' ') ? word : 0;
+}
+
+// The pointer of a note record, upper-cased, and the text on its first line.
+void noteRecordStart(const TGed& line, size_t word, std::string& key, std::string& text) {
+  key = UpperAscii(line.tag);
+  text = TrimSpaces(std::string_view(line.value).substr(word));
+}
+
+// A CONT or CONC line of a note record, added to its text as ReadContinuedText does.
+bool noteContinuation(const TGed& line, std::string& text) {
+  if (line.tagKey != "CONT"_tag && line.tagKey != "CONC"_tag) return false;
+  text += line.tagKey == "CONT"_tag ? "\r\n" : " ";
+  text += line.value;
+  return true;
+}
+
+// Where a line opened by this level-1 tag goes in a family: 0 spouses, 1 children, 2 the rest.
+uint8_t familyGroup(uint64_t tag) {
+  return tag == "HUSB"_tag || tag == "WIFE"_tag ? 0 : tag == "CHIL"_tag ? 1 : 2;
 }
 
 // Record numbers by pointer number. A fixed table holds the numbers 1..size only. A growing
@@ -101,7 +160,6 @@ struct KeptRecords {
   };
   struct Record {
     size_t first, count;  // lines, the ending line included
-    int32_t person;       // individuals: the number already given
   };
   void add(const TGed& line, uint64_t number, bool endOfFile, uint8_t group = 0) {
     lines.push_back(
@@ -115,7 +173,10 @@ struct KeptRecords {
 
 class Importer {
  public:
-  Importer(TBD& db, THead& head, bool headerOnly, bool nameCase, Host* host, const Clock& clock)
+  // mapFamiliesEarly: a family whose persons are all known is mapped as soon as it is read
+  // (see keepFamilies_); off, every family waits for the end of the file.
+  Importer(TBD& db, THead& head, bool headerOnly, bool nameCase, Host* host, const Clock& clock,
+           bool mapFamiliesEarly)
       : db_(db),
         head_(head),
         headerOnly_(headerOnly),
@@ -123,11 +184,16 @@ class Importer {
         host_(host),
         clock_(clock),
         mainTable_(db.Growing() ? kGrowing : db.Capacity()),
-        citations_(db.Growing() ? kGrowing : db.Capacity()) {
+        citations_(db.Growing() ? kGrowing : db.Capacity()),
+        keepFamilies_(!mapFamiliesEarly ||
+                      db.PersonCount + db.UnionCount + db.EventCount + db.SourceCount > 0) {
     scratch_.InUse = true;
     scratch_.Quality.clear();
   }
   ImportResult run(const std::string& fileName, uint8_t charMode, bool writeLog);
+  // A family mapped early turned out to differ from its mapping at the end: the import must
+  // be made again with every family kept for the end.
+  bool mustRestart() const { return restart_; }
   // After an unexpected failure: what was read stays.
   ImportResult failedResult(const std::string& reason) {
     result_.failed = true;
@@ -137,28 +203,26 @@ class Importer {
 
  private:
   void next() {
-    if (!replaying_) {
-      reader_.next(*cur_);
-      curNumber_ = reader_.lineNumber();
-      curPastEnd_ = reader_.pastEnd();
+    if (replaying_) {
+      replayNext();
       return;
     }
-    cur_ = &rec_[recPos_];
-    curNumber_ = recNumbers_[recPos_];
-    curPastEnd_ = recEndsFile_ && recPos_ + 1 == recSize_;
-    // From the record's ending line on, the reader goes on (into that slot).
-    if (++recPos_ == recSize_) replaying_ = false;
+    fromRec_ = false;
+    reader_.next(*cur_);
   }
-  bool pastEnd() const { return curPastEnd_; }
-  std::string lineNo() const { return std::to_string(curNumber_); }
+  void replayNext();
+  bool pastEnd() const { return fromRec_ ? curPastEnd_ : reader_.pastEnd(); }
+  uint64_t lineNumber() const { return fromRec_ ? curNumber_ : reader_.lineNumber(); }
+  std::string lineNo() const { return std::to_string(lineNumber()); }
   void log(const std::string& text);
   void logLine(const char* marker) {
     if (log_) log(lineNo() + marker + cur_->raw);
   }
   std::string readContinuedText(int base);
   std::string readNote(int base);
-  const std::string* linkedNote(const std::string& value) const;
-  bool isNote() const {
+  const std::string* linkedNote(const std::string& value);
+  void readAllNotes();
+  bool isNote() {
     return cur_->tagKey == "NOTE"_tag || (cur_->tagKey == "SNOTE"_tag && linkedNote(cur_->value));
   }
   void readNoteRecord();
@@ -166,18 +230,26 @@ class Importer {
   // Records whose links need the whole file: read into rec_, then mapped from there at once
   // or kept for the end.
   void gatherRecord();
-  bool needsLaterNotes() const;
+  bool familyLinksKnown();
+  void orderFamily();
+  void readGatheredFamily();
   void replayGathered();
-  void keepGathered(KeptRecords& kept, int32_t person);
+  void keepGathered(KeptRecords& kept);
+  void eventDropped();
   void keepRecord(KeptRecords& kept);
   void replayKept(const KeptRecords& kept, const KeptRecords::Record& r, bool familyOrder);
   bool linkKept(bool pollAbort);
   bool stopRequested();
-  TGed& recSlot(size_t i);
+  // Slot i of rec_; the slots move when rec_ grows, so cur_ is set again after.
+  TGed& recSlot(size_t i, uint64_t number) {
+    if (i >= rec_.size()) rec_.resize(std::max(i + 1, 2 * rec_.size()));
+    rec_[i].number = number;
+    rec_[i].endsFile = false;
+    return rec_[i].line;
+  }
   void readHeader();
   void readSubmitter();
   void readIndividual();
-  void readIndividualBody(int32_t p);
   void readFamily();
   void readSourceRecord();
   void readEventDetails(TEve& ev);
@@ -200,7 +272,8 @@ class Importer {
   const Clock& clock_;
   GedReader reader_;
   TGed line_;
-  TGed* cur_ = &line_;  // the current line: line_, or a line of rec_
+  TGed* cur_ = &line_;    // the current line: line_, or a line of rec_
+  bool fromRec_ = false;  // the current line comes from rec_, with this number and end
   uint64_t curNumber_ = 0;
   bool curPastEnd_ = false;
   OwnedFile log_;
@@ -214,14 +287,27 @@ class Importer {
   NumberTable citations_;
   std::unordered_map<std::string, std::string> notes_;  // note pointer upper-cased -> text
 
-  std::deque<TGed> rec_;  // the record being mapped, its ending line last (slots stay put)
-  std::vector<uint64_t> recNumbers_;
+  struct RecLine {
+    TGed line;
+    uint64_t number = 0;
+    bool endsFile = false;  // the line after the last one
+  };
+  std::vector<RecLine> rec_;  // the record being mapped, its ending line last
   size_t recSize_ = 0, recPos_ = 0;
-  bool recEndsFile_ = false;
   bool replaying_ = false;
-  // Mapped after the whole file, in this order: individuals citing notes not read yet, then
-  // families, then sources, as if the file held them in that order after its individuals.
-  KeptRecords laterPersons_, families_, sources_;
+  // Mapped after the whole file, families then sources, as if the file held them in that
+  // order after its individuals.
+  KeptRecords families_, sources_;
+  std::vector<RecLine> moved_;  // a family's lines being put in mapping order
+  std::vector<uint8_t> groups_;
+  // Families are mapped as they come while each names only persons already read; from the
+  // first that does not, they are kept. An early family is exact unless a later individual
+  // takes a pointer again or the event pool fills up: then restart_.
+  bool keepFamilies_;
+  bool allNotesRead_ = false;
+  std::string fileName_;
+  bool familiesMapped_ = false;
+  bool restart_ = false;
 };
 
 void Importer::log(const std::string& text) {
@@ -231,6 +317,7 @@ void Importer::log(const std::string& text) {
 }
 
 ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool writeLog) {
+  fileName_ = fileName;
   db_.AppendMode = true;
   if (!headerOnly_) hostStatus(host_, "Appuyez sur Echap pour abandonner.");
 
@@ -305,14 +392,18 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
         return result_;
       }
     } else if (cur_->valueKey == "INDI"_tag) {
-      gatherRecord();
       readIndividual();
+      if (restart_) return result_;
     } else if (cur_->valueKey == "FAM"_tag) {
-      keepRecord(families_);
+      if (keepFamilies_) {
+        keepRecord(families_);
+      } else {
+        gatherRecord();
+        readGatheredFamily();
+      }
     } else if (cur_->valueKey == "SOUR"_tag) {
       keepRecord(sources_);
-    } else if (cur_->level == 0 && isPointer(cur_->tag) &&
-               (cur_->value.starts_with("NOTE") || cur_->value.starts_with("SNOTE"))) {
+    } else if (noteWord(*cur_) > 0) {
       readNoteRecord();
     } else {
       logLine(" : ");
@@ -348,28 +439,28 @@ bool Importer::stopRequested() {
   return true;
 }
 
-TGed& Importer::recSlot(size_t i) {
-  while (i >= rec_.size()) rec_.emplace_back();
-  if (i >= recNumbers_.size()) recNumbers_.resize(i + 1);
-  return rec_[i];
-}
-
-// Reads the record that starts at the current line into rec_, with the line that ends it, and
-// replays it from its first line.
+// Reads the record that starts at the current line into rec_, with the line that ends it.
 void Importer::gatherRecord() {
-  TGed& first = recSlot(0);
-  if (cur_ != &first) std::swap(first, *cur_);
-  cur_ = &first;
-  recNumbers_[0] = curNumber_;
+  TGed& first = recSlot(0, lineNumber());
+  if (cur_ != &first) swapLines(first, *cur_);
   recSize_ = 1;
   for (;;) {
-    TGed& line = recSlot(recSize_);
+    TGed& line = recSlot(recSize_++, 0);
     reader_.next(line);
-    recNumbers_[recSize_++] = reader_.lineNumber();
+    rec_[recSize_ - 1].number = reader_.lineNumber();
     if (line.level < 1) break;
   }
-  recEndsFile_ = reader_.pastEnd();
-  replayGathered();
+  rec_[recSize_ - 1].endsFile = reader_.pastEnd();
+}
+
+void Importer::replayNext() {
+  RecLine& r = rec_[recPos_];
+  cur_ = &r.line;
+  fromRec_ = true;
+  curNumber_ = r.number;
+  curPastEnd_ = r.endsFile;
+  // From the record's ending line on, the reader goes on (into that slot).
+  if (++recPos_ == recSize_) replaying_ = false;
 }
 
 // Maps the gathered record from its first line.
@@ -379,44 +470,82 @@ void Importer::replayGathered() {
   next();
 }
 
-// A note pointer of the gathered record that no note record read so far answers.
-bool Importer::needsLaterNotes() const {
-  for (size_t i = 1; i + 1 < recSize_; ++i) {
-    const TGed& line = rec_[i];
-    if ((line.tagKey == "NOTE"_tag || line.tagKey == "SNOTE"_tag) && isPointer(line.value) &&
-        !notes_.count(UpperAscii(line.value)))
-      return true;
+// Keeps the gathered record and goes on at its ending line.
+void Importer::keepGathered(KeptRecords& kept) {
+  kept.records.push_back({kept.lines.size(), recSize_});
+  uint8_t group = 0;
+  for (size_t i = 0; i < recSize_; ++i) {
+    const TGed& line = rec_[i].line;
+    if (i > 0 && line.level == 1) group = familyGroup(line.tagKey);
+    kept.add(line, rec_[i].number, rec_[i].endsFile, i + 1 < recSize_ ? group : 0);
   }
-  return false;
+  recPos_ = recSize_ - 1;
+  replaying_ = true;
+  next();
 }
 
-// Keeps the gathered record, being replayed from its first line (the current one), and goes
-// on at its ending line.
-void Importer::keepGathered(KeptRecords& kept, int32_t person) {
-  kept.records.push_back({kept.lines.size(), recSize_, person});
-  kept.add(*cur_, curNumber_, false);
-  for (size_t i = 1; i < recSize_; ++i)
-    kept.add(rec_[i], recNumbers_[i], recEndsFile_ && i + 1 == recSize_);
-  recPos_ = recSize_ - 1;
-  next();
+// Every spouse and child of the gathered family is a person read already: mapping it now
+// gives what mapping it at the end would.
+bool Importer::familyLinksKnown() {
+  for (size_t i = 1; i + 1 < recSize_; ++i) {
+    const TGed& line = rec_[i].line;
+    if (line.level == 1 && familyGroup(line.tagKey) < 2 && findPerson(line.value) == 0)
+      return false;
+  }
+  return true;
+}
+
+// The gathered family's lines in mapping order: spouses, children, the rest.
+void Importer::orderFamily() {
+  groups_.assign(recSize_, 0);
+  uint8_t group = 0;
+  bool ordered = true;
+  for (size_t i = 1; i + 1 < recSize_; ++i) {
+    if (rec_[i].line.level == 1) group = familyGroup(rec_[i].line.tagKey);
+    groups_[i] = group;
+    ordered = ordered && group >= groups_[i - 1];
+  }
+  if (ordered) return;
+  moved_.resize(std::max(moved_.size(), recSize_));
+  size_t k = 0;
+  for (uint8_t pass = 0; pass < 3; ++pass)
+    for (size_t i = 1; i + 1 < recSize_; ++i)
+      if (groups_[i] == pass) std::swap(moved_[k++], rec_[i]);
+  for (size_t i = 0; i < k; ++i) std::swap(rec_[i + 1], moved_[i]);
+}
+
+// A family just read: mapped now when it can be, else kept with every family after it.
+void Importer::readGatheredFamily() {
+  if (!familyLinksKnown()) {
+    keepFamilies_ = true;
+    keepGathered(families_);
+    return;
+  }
+  familiesMapped_ = true;
+  orderFamily();
+  replayGathered();
+  readFamily();
+}
+
+void Importer::eventDropped() {
+  ++result_.eventsDropped;
+  // Events of early families took slots that individuals read later would have had.
+  if (familiesMapped_) restart_ = true;
 }
 
 // Keeps the record that starts at the current line; its ending line stays the current one.
 // Each line of a family notes its group: a level-1 line opens one.
 void Importer::keepRecord(KeptRecords& kept) {
-  KeptRecords::Record r{kept.lines.size(), 0, 0};
+  KeptRecords::Record r{kept.lines.size(), 0};
   uint8_t group = 0;
-  kept.add(*cur_, curNumber_, false);
+  kept.add(*cur_, lineNumber(), false);
   next();
   while (cur_->level >= 1) {
-    if (cur_->level == 1) {
-      const uint64_t tag = cur_->tagKey;
-      group = tag == "HUSB"_tag || tag == "WIFE"_tag ? 0 : tag == "CHIL"_tag ? 1 : 2;
-    }
-    kept.add(*cur_, curNumber_, false, group);
+    if (cur_->level == 1) group = familyGroup(cur_->tagKey);
+    kept.add(*cur_, lineNumber(), false, group);
     next();
   }
-  kept.add(*cur_, curNumber_, pastEnd());
+  kept.add(*cur_, lineNumber(), pastEnd());
   r.count = kept.lines.size() - r.first;
   kept.records.push_back(r);
 }
@@ -428,10 +557,9 @@ void Importer::replayKept(const KeptRecords& kept, const KeptRecords::Record& r,
   recSize_ = 0;
   auto put = [&](size_t i) {
     const KeptRecords::Line& l = kept.lines[i];
-    TGed& line = recSlot(recSize_);
+    TGed& line = recSlot(recSize_++, l.number);
     line.raw.assign(kept.text, l.offset, l.length);
     SplitGedLine(line);
-    recNumbers_[recSize_++] = l.number;
   };
   const size_t end = r.first + r.count - 1;  // the ending line
   put(r.first);
@@ -439,7 +567,7 @@ void Importer::replayKept(const KeptRecords& kept, const KeptRecords::Record& r,
     for (size_t i = r.first + 1; i < end; ++i)
       if (!familyOrder || kept.lines[i].group == pass) put(i);
   put(end);
-  recEndsFile_ = kept.lines[end].endOfFile;
+  rec_[recSize_ - 1].endsFile = kept.lines[end].endOfFile;
   replayGathered();
 }
 
@@ -449,12 +577,6 @@ bool Importer::linkKept(bool pollAbort) {
     KeptRecords* kept;
     void (Importer::*read)();
   };
-  for (const KeptRecords::Record& r : laterPersons_.records) {
-    if ((db_.PersonCount + db_.UnionCount) % 182 == 0) progress();
-    if (pollAbort && stopRequested()) return false;
-    replayKept(laterPersons_, r, false);
-    readIndividualBody(r.person);
-  }
   for (const Pass& pass :
        {Pass{&families_, &Importer::readFamily}, Pass{&sources_, &Importer::readSourceRecord}}) {
     for (const KeptRecords::Record& r : pass.kept->records) {
@@ -492,11 +614,41 @@ std::string Importer::readContinuedText(int base) {
   return text;
 }
 
-// The text of a linked note record, or nullptr when the value names none.
-const std::string* Importer::linkedNote(const std::string& value) const {
-  if (!isPointer(value) || notes_.empty()) return nullptr;
-  auto it = notes_.find(UpperAscii(value));
+// The text of a linked note record, or nullptr when the value names none. A pointer to a
+// note not read yet has the rest of the file read for its notes, once.
+const std::string* Importer::linkedNote(const std::string& value) {
+  if (!isPointer(value)) return nullptr;
+  std::string key = UpperAscii(value);
+  auto it = notes_.find(key);
+  if (it == notes_.end() && !allNotesRead_) {
+    readAllNotes();
+    it = notes_.find(key);
+  }
   return it == notes_.end() ? nullptr : &it->second;
+}
+
+// Every note record up to the trailer, read by a second reader that passes over the other
+// records; those already read keep their text (the first record of a pointer counts).
+void Importer::readAllNotes() {
+  allNotesRead_ = true;
+  GedReader notes;
+  if (!notes.open(fileName_, reader_.charset(), nullptr)) return;
+  notes.selectCharset(reader_.charset());
+  TGed line;
+  notes.nextTop(line);
+  while (!notes.pastEnd() && line.tagKey != "TRLR"_tag) {
+    size_t word = noteWord(line);
+    if (word == 0) {
+      notes.nextTop(line);
+      continue;
+    }
+    std::string key, text;
+    noteRecordStart(line, word, key, text);
+    while (notes.next(line) && line.level >= 1 && noteContinuation(line, text)) {
+    }
+    notes_.emplace(std::move(key), std::move(text));
+    if (line.level != 0) notes.nextTop(line);
+  }
 }
 
 // A note line: a pointer to a note record stands for that record's text.
@@ -508,15 +660,10 @@ std::string Importer::readNote(int base) {
 // "0 @N1@ NOTE text" (GEDCOM 7: SNOTE) with its CONT and CONC lines. Other lines under it are
 // left to the top-level loop, as before notes were read. The first record of a pointer counts.
 void Importer::readNoteRecord() {
-  std::string key = UpperAscii(cur_->tag);
-  const size_t word = cur_->value.starts_with("NOTE") ? 4 : 5;
-  std::string text(TrimSpaces(std::string_view(cur_->value).substr(word)));
+  std::string key, text;
+  noteRecordStart(*cur_, noteWord(*cur_), key, text);
   next();
-  while (cur_->level >= 1 && (cur_->tagKey == "CONT"_tag || cur_->tagKey == "CONC"_tag)) {
-    text += cur_->tagKey == "CONT"_tag ? kCrLf : std::string(" ");
-    text += cur_->value;
-    next();
-  }
+  while (cur_->level >= 1 && noteContinuation(*cur_, text)) next();
   notes_.emplace(std::move(key), std::move(text));
 }
 
@@ -639,7 +786,7 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
   if (e == 0) {
     // Logged before its sub-lines so that the log keeps file order.
     if (owner > 0) {
-      ++result_.eventsDropped;
+      eventDropped();
       logLine(" Base pleine, \xE9v\xE9nement non enregistr\xE9 : ");
     } else if (kind == Owner::Union && !ownerLost) {
       logLine(" FAM : ");  // no union to hold it yet
@@ -659,10 +806,13 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
 }
 
 void Importer::registerPerson(const std::string& pointer, int32_t person) {
-  GedPointer p = SplitPointer(pointer);
-  if (defaultLetters_ == kRefDefaut) defaultLetters_ = p.letters;
+  PointerView p = splitPointer(pointer);
+  if (defaultLetters_ == kRefDefaut) defaultLetters_ = std::string(p.letters);
   if (p.letters == defaultLetters_ && mainTable_.holds(p.number)) {
-    mainTable_.at(p.number) = person;
+    int32_t& entry = mainTable_.at(p.number);
+    // A pointer taken again names another person from now on, for early families too.
+    if (entry != 0 && familiesMapped_) restart_ = true;
+    entry = person;
     return;
   }
   // The extra list of a fixed capacity holds as many pointers as the pools hold persons.
@@ -672,7 +822,7 @@ void Importer::registerPerson(const std::string& pointer, int32_t person) {
 }
 
 int32_t Importer::findPerson(const std::string& pointer) const {
-  GedPointer p = SplitPointer(pointer);
+  PointerView p = splitPointer(pointer);
   if (p.letters == defaultLetters_ && mainTable_.holds(p.number)) return mainTable_.find(p.number);
   auto it = extra_.find(UpperAscii(pointer));
   return it == extra_.end() ? 0 : it->second;
@@ -686,7 +836,7 @@ void Importer::splitName(int32_t person) {
 }
 
 void Importer::citeSource(int32_t person, const std::string& pointer) {
-  GedPointer p = SplitPointer(pointer);
+  PointerView p = splitPointer(pointer);
   if (!citations_.holds(p.number)) return;
   int32_t& s = citations_.at(p.number);
   if (s == 0) {
@@ -701,7 +851,6 @@ void Importer::citeSource(int32_t person, const std::string& pointer) {
   db_.AddPersonSource(person, s);
 }
 
-// Entered on the first line of a gathered record, being replayed.
 void Importer::readIndividual() {
   int32_t p = db_.NewPerson();
   if (p == 0) {
@@ -714,18 +863,6 @@ void Importer::readIndividual() {
     return;
   }
   registerPerson(cur_->tag, p);
-  if (needsLaterNotes()) {
-    // Numbered now, with its sources, as if read here; mapped once every note is known.
-    for (size_t i = 1; i + 1 < recSize_; ++i)
-      if (rec_[i].level == 1 && rec_[i].tagKey == "SOUR"_tag) citeSource(p, rec_[i].value);
-    keepGathered(laterPersons_, p);
-    return;
-  }
-  readIndividualBody(p);
-}
-
-// The lines of person p's record, from its first line.
-void Importer::readIndividualBody(int32_t p) {
   next();
   while (cur_->level >= 1) {
     if (cur_->level > 1) {
@@ -835,7 +972,7 @@ void Importer::readFamily() {
         std::string note = db_.GetUnionField(u, UnionCode::NoteU) + text;
         db_.SetUnionField(u, UnionCode::NoteU, note);
         if (!hasMariage && !note.empty() && db_.UnionEventCount(u) == before) {
-          ++result_.eventsDropped;  // no event slot left to hold the note
+          eventDropped();  // no event slot left to hold the note
           log(line + " Base pleine, \xE9v\xE9nement non enregistr\xE9 : " + raw);
         }
       }
@@ -848,7 +985,7 @@ void Importer::readFamily() {
 }
 
 void Importer::readSourceRecord() {
-  int32_t s = citations_.find(SplitPointer(cur_->tag).number);
+  int32_t s = citations_.find(splitPointer(cur_->tag).number);
   if (s == 0) {
     next();
     if (!pastEnd() && log_) log(lineNo() + " " + cur_->raw + " Pointeur de source invalide.");
@@ -890,20 +1027,8 @@ void Importer::readSourceRecord() {
 }  // namespace
 
 GedPointer SplitPointer(const std::string& pointer) {
-  GedPointer r;
-  size_t d = pointer.find_first_of("0123456789");
-  if (d == std::string::npos) {
-    if (pointer.size() >= 2) r.letters = pointer.substr(1, pointer.size() - 2);
-    return r;
-  }
-  if (d > 1) r.letters = pointer.substr(1, d - 1);
-  int64_t v = 0;
-  for (size_t i = d; i < pointer.size() && pointer[i] >= '0' && pointer[i] <= '9'; ++i) {
-    v = v * 10 + (pointer[i] - '0');
-    if (v > INT32_MAX) v = INT32_MAX;
-  }
-  r.number = v;
-  return r;
+  PointerView v = splitPointer(pointer);
+  return {std::string(v.letters), v.number};
 }
 
 std::string GedcomDateText(const std::string& value) {
@@ -1028,7 +1153,12 @@ ImportResult ImportGedcom(TBD& db, const std::string& fileName, THead& head, uin
                           const Clock& clock) {
   std::unique_ptr<Importer> imp;
   try {
-    imp = std::make_unique<Importer>(db, head, headerOnly, nameCase, host, clock);
+    imp = std::make_unique<Importer>(db, head, headerOnly, nameCase, host, clock, true);
+    ImportResult r = imp->run(fileName, charMode, writeLog);
+    if (!imp->mustRestart()) return r;
+    imp.reset();
+    db.Clear();
+    imp = std::make_unique<Importer>(db, head, headerOnly, nameCase, host, clock, false);
     return imp->run(fileName, charMode, writeLog);
   } catch (const std::exception& ex) {
     std::string reason = std::string("Erreur interne : ") + ex.what();
