@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -104,8 +105,8 @@ uint8_t familyGroup(uint64_t tag) {
 }
 
 // Record numbers by pointer number. A fixed table holds the numbers 1..size only. A growing
-// one holds any number from 1: those up to about four times its entries in a vector (the
-// numbers most files use), the others in a map.
+// one holds any number from 1: those below about four times its writes in a vector (the
+// numbers most files use), the others in a map, so its memory follows what it holds.
 class NumberTable {
  public:
   explicit NumberTable(int fixedSize)
@@ -122,16 +123,17 @@ class NumberTable {
   }
   // The entry of n for writing; holds(n) must be true.
   int32_t& at(int64_t n) {
-    if (n >= static_cast<int64_t>(table_.size()) &&
-        n < 4 * (static_cast<int64_t>(table_.size() + far_.size()) + 1024))
-      widen(n);
+    ++writes_;
+    if (n >= static_cast<int64_t>(table_.size()) && n < 4 * (writes_ + 1024)) widen(n);
     if (n < static_cast<int64_t>(table_.size())) return table_[n];
     return far_[n];
   }
 
  private:
   void widen(int64_t n) {
-    table_.resize(std::max<size_t>(static_cast<size_t>(n) + 1, table_.size() * 2), 0);
+    table_.resize(std::clamp<size_t>(table_.size() * 2, static_cast<size_t>(n) + 1,
+                                     static_cast<size_t>(4 * (writes_ + 1024))),
+                  0);
     // A number lives in one place: the vector when it reaches that far.
     for (auto it = far_.begin(); it != far_.end();) {
       if (it->first < static_cast<int64_t>(table_.size())) {
@@ -146,6 +148,7 @@ class NumberTable {
   bool growing_;
   std::vector<int32_t> table_;
   std::unordered_map<int64_t, int32_t> far_;
+  int64_t writes_ = 0;
 };
 
 // Lines of records read now and mapped once the whole file is read, stored compactly. Each

@@ -26,6 +26,79 @@ int compareFolded(const std::string& a, const std::string& b) {
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+// A Windows-1252 byte in alphabetical order: a letter as its capital without accent, a
+// ligature or a letter written with two ("\xC6", "\xDF") spelt out; any other byte as it is.
+struct Alphabetic {
+  char first, second;  // second 0: one byte
+};
+constexpr Alphabetic alphabetic(unsigned char c) {
+  auto in = [c](unsigned lo, unsigned hi) { return c >= lo && c <= hi; };
+  if (in('a', 'z')) return {static_cast<char>(c - 32), 0};
+  if (in(0xC0, 0xC5) || in(0xE0, 0xE5)) return {'A', 0};
+  if (in(0xC8, 0xCB) || in(0xE8, 0xEB)) return {'E', 0};
+  if (in(0xCC, 0xCF) || in(0xEC, 0xEF)) return {'I', 0};
+  if (in(0xD2, 0xD6) || in(0xF2, 0xF6) || c == 0xD8 || c == 0xF8) return {'O', 0};
+  if (in(0xD9, 0xDC) || in(0xF9, 0xFC)) return {'U', 0};
+  switch (c) {
+    case 0x83:  // florin, a small f with a hook
+      return {'F', 0};
+    case 0x8A:
+    case 0x9A:
+      return {'S', 0};
+    case 0x8C:
+    case 0x9C:
+      return {'O', 'E'};
+    case 0x8E:
+    case 0x9E:
+      return {'Z', 0};
+    case 0x9F:
+    case 0xDD:
+    case 0xFD:
+    case 0xFF:
+      return {'Y', 0};
+    case 0xC6:
+    case 0xE6:
+      return {'A', 'E'};
+    case 0xC7:
+    case 0xE7:
+      return {'C', 0};
+    case 0xD0:
+    case 0xF0:
+      return {'D', 0};
+    case 0xD1:
+    case 0xF1:
+      return {'N', 0};
+    case 0xDE:
+    case 0xFE:
+      return {'T', 'H'};
+    case 0xDF:
+      return {'S', 'S'};
+    default:
+      return {static_cast<char>(c), 0};
+  }
+}
+
+// The text as a French alphabetical index orders it: accents and letter case left out.
+std::string alphabeticKey(const std::string& s) {
+  std::string k;
+  k.reserve(s.size());
+  for (char c : s) {
+    Alphabetic a = alphabetic(static_cast<unsigned char>(c));
+    k += a.first;
+    if (a.second) k += a.second;
+  }
+  return k;
+}
+
+// The text sort's key: alphabetical order first, the byte order breaking its ties.
+struct SortKey {
+  std::string alphabetic, folded;
+};
+int compareSortKeys(const SortKey& a, const SortKey& b) {
+  int c = a.alphabetic.compare(b.alphabetic);
+  return c != 0 ? c : compareFolded(a.folded, b.folded);
+}
+
 // Lowered, then a-z raised: the text as the prefix search compares it.
 std::string foldedKey(std::string s) {
   for (char& c : s) c = AsciiUpper(static_cast<char>(LowerCp1252(static_cast<unsigned char>(c))));
@@ -219,8 +292,11 @@ void TrieParTexte(TR& list, const PersonText& key, Host* host) {
   int count = std::min<int>(list.Nb, list.Capacity());
   if (count < 2) return;
   // The keys depend only on the person: worked out once, they move with their entries.
-  std::vector<std::string> keys(static_cast<size_t>(count) + 1);
-  for (int i = 1; i <= count; ++i) keys[i] = FoldCase(key(list.Lit(i)));
+  std::vector<SortKey> keys(static_cast<size_t>(count) + 1);
+  for (int i = 1; i <= count; ++i) {
+    keys[i].folded = FoldCase(key(list.Lit(i)));
+    keys[i].alphabetic = alphabeticKey(keys[i].folded);
+  }
   auto exchange = [&](int i, int j) {
     int32_t v = list.Lit(i);
     list.Ecrit(i, list.Lit(j));
@@ -233,10 +309,10 @@ void TrieParTexte(TR& list, const PersonText& key, Host* host) {
   auto sort = [&](auto& self, int l, int r) -> void {
     while (l < r && !stopped) {
       int i = l, j = r;
-      std::string pivot = keys[(l + r) / 2];
+      SortKey pivot = keys[(l + r) / 2];
       do {
-        while (compareFolded(keys[i], pivot) < 0) ++i;
-        while (compareFolded(keys[j], pivot) > 0) --j;
+        while (compareSortKeys(keys[i], pivot) < 0) ++i;
+        while (compareSortKeys(keys[j], pivot) > 0) --j;
         if (i <= j) {
           if (i != j) exchange(i, j);
           ++i;
