@@ -51,7 +51,7 @@ void ReportImport(const ImportOutcome& import) {
   if (!import.failure.empty()) printCp1252(stderr, import.failure + "\n");
   if (!import.dropped.empty())
     printCp1252(stderr, "Attention : " + import.dropped +
-                            " Relancez avec une capacit\xE9 plus grande (--capacity N).\n");
+                            " Relancez sans --capacity, ou avec une capacit\xE9 plus grande.\n");
 }
 
 }  // namespace lignado::cli

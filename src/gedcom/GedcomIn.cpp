@@ -37,8 +37,6 @@ std::string twoDigits(int v) {
   return b;
 }
 
-const char kNotGedcom[] = "Ce fichier n'est pas un fichier GEDCOM";
-
 // "@N24@": the form of a cross-reference pointer.
 bool isPointer(const std::string& v) {
   return v.size() >= 3 && v.front() == '@' && v.back() == '@';
@@ -376,7 +374,6 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
     result_.failed = true;
     result_.notGedcom = true;
     result_.reason = std::string(kNotGedcom) + " : " + Utf8ToCp1252(fileName) + ".";
-    hostMessage(host_, kNotGedcom);
     db_.AppendMode = false;
     return result_;
   }

@@ -20,10 +20,13 @@ inline constexpr uint8_t kModeIbmPc = 0;
 inline constexpr uint8_t kModeAnsel = 2;
 inline constexpr uint8_t kModeNone = 1;
 
+// Why a file that does not start with a GEDCOM header is refused.
+inline constexpr char kNotGedcom[] = "Ce fichier n'est pas un fichier GEDCOM";
+
 struct ImportResult {
   bool failed = false;     // "Erreur à l'import" was shown; what was read stays
   bool aborted = false;    // stopped through the host's stop request
-  bool notGedcom = false;  // the file does not start with a GEDCOM header; nothing was read
+  bool notGedcom = false;  // no GEDCOM header first: nothing read; the reason names the file
   std::string reason;      // why it failed, in French, for callers that can show more
   // Records a full pool kept out of the database.
   int personsDropped = 0;

@@ -66,8 +66,8 @@ TEST(CliImport, FullPoolWarnsOnStderr) {
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.err,
             "Attention : Base pleine (capacit\xC3\xA9 2) : 1 personne, 0 union et 0 "
-            "\xC3\xA9v\xC3\xA9nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez avec "
-            "une capacit\xC3\xA9 plus grande (--capacity N).\n");
+            "\xC3\xA9v\xC3\xA9nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez sans "
+            "--capacity, ou avec une capacit\xC3\xA9 plus grande.\n");
   EXPECT_NE(r.out.find("Personnes : 2\n"), std::string::npos);
   std::string log = test::readFile(dir.path() / "kestrane.log");
   EXPECT_NE(log.find("13 Base pleine, personne non enregistr\xE9"
@@ -97,6 +97,42 @@ TEST(CliImport, BadArguments) {
     EXPECT_NE(r.err.find("Usage : lignado-cli import FICHIER.ged"), std::string::npos);
     EXPECT_EQ(r.out, "");
   }
+}
+
+TEST(CliImport, NotAGedcomFileFailsEveryCommand) {
+  test::TempDir dir;
+  std::string file = dir.str() + "lisez-moi.txt";
+  test::writeFile(file, "Lisez-moi\n0 HEAD\n");
+  const std::string site = dir.str() + "site";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"import", file},
+                                               {"build", file, "--out", site},
+                                               {"tags", file, "1", "<nom>"},
+                                               {"list", file, "tous", ""}}) {
+    CliRun r = test::RunProgram(LIGNADO_CLI, args);
+    EXPECT_EQ(r.code, 1) << args[0];
+    EXPECT_EQ(r.err, "Ce fichier n'est pas un fichier GEDCOM : " + file + ".\n") << args[0];
+    EXPECT_EQ(r.out, "") << args[0];
+  }
+  EXPECT_FALSE(std::filesystem::exists(site));
+}
+
+TEST(CliImport, TheWholeFileByDefaultAFixedCapacityWhenAsked) {
+  test::TempDir dir;
+  std::string file = dir.str() + "grand.ged";
+  std::string ged = "0 HEAD\r\n";
+  for (int i = 1; i <= 1500; ++i) ged += "0 @I" + std::to_string(i) + "@ INDI\r\n1 BIRT\r\n";
+  test::writeFile(file, ged);
+  CliRun r = runImport({file});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("Personnes : 1500\n"), std::string::npos);
+  r = runImport({file, "--capacity", "1000"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err,
+            "Attention : Base pleine (capacit\xC3\xA9 1000) : 500 personnes, 0 union et 0 "
+            "\xC3\xA9v\xC3\xA9nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez sans "
+            "--capacity, ou avec une capacit\xC3\xA9 plus grande.\n");
+  EXPECT_NE(r.out.find("Personnes : 1000\n"), std::string::npos);
 }
 
 TEST(CliImport, ListsTheFirstHundredPersons) {

@@ -83,8 +83,8 @@ TEST_F(CliTest, TagsRejectsBadArguments) {
 TEST_F(CliTest, CapacityOptionLimitsTheImport) {
   const std::string warning =
       "Attention : Base pleine (capacit\xC3\xA9 2) : 1 personne, 0 union et 1 \xC3\xA9v\xC3\xA9"
-      "nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez avec une capacit\xC3\xA9 plus "
-      "grande (--capacity N).\n";
+      "nement n'ont pas pu \xC3\xAAtre enregistr\xC3\xA9s. Relancez sans --capacity, ou "
+      "avec une capacit\xC3\xA9 plus grande.\n";
   CliRun r = runCli({"tags", ged(), "--capacity", "2", "3", "[<nom>]"});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "");  // Pierre did not fit, and the command says so

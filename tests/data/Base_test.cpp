@@ -256,17 +256,49 @@ TEST(Base, Sources) {
   EXPECT_EQ(db.SourceRecord(1001), nullptr);
 }
 
+TEST(Base, GrowingPoolsFollowTheDataFixedOnesRefuse) {
+  for (int capacity : {kGrowing, 3}) {
+    TBD db(capacity);
+    const int32_t most = db.Growing() ? 3000 : 3;
+    for (int32_t i = 1; i <= most; ++i) {
+      ASSERT_EQ(db.NewPerson(), i);
+      ASSERT_EQ(db.NewUnion(), i);
+      ASSERT_EQ(db.AddPersonEvent(i), i);
+      ASSERT_EQ(db.NewSource(), i);
+    }
+    EXPECT_EQ(db.Capacity(), most);
+    db.SetSurname(most, "DERNIER");
+    EXPECT_EQ(db.GetSurname(most), "DERNIER");
+    ASSERT_NE(db.SourceRecord(most), nullptr);
+    ASSERT_NE(db.EventRecord(most), nullptr);
+    if (db.Growing()) {
+      EXPECT_EQ(db.SourceRecord(most + 1), nullptr);  // nothing beyond what was made
+      EXPECT_EQ(db.EventRecord(most + 1), nullptr);
+      continue;
+    }
+    EXPECT_EQ(db.NewPerson(), 0);
+    EXPECT_EQ(db.NewUnion(), 0);
+    EXPECT_EQ(db.AddPersonEvent(1), 0);
+    EXPECT_EQ(db.NewSource(), 0);
+    EXPECT_EQ(db.SourceCount, 3);
+  }
+}
+
 TEST(Base, ClearEmptiesEverything) {
-  TBD db;
-  for (int i = 0; i < 5; ++i) db.SetPersonField(db.NewPerson(), 6, "1900");
-  db.NewUnion();
-  db.Clear();
-  EXPECT_EQ(db.PersonCount, 0);
-  EXPECT_EQ(db.UnionCount, 0);
-  EXPECT_EQ(db.EventCount, 0);
-  EXPECT_EQ(db.NewPerson(), 1);
-  EXPECT_EQ(db.PersonEventCount(1), 0);
-  EXPECT_EQ(db.AddPersonEvent(1), 1);
+  for (int capacity : {1000, kGrowing}) {
+    TBD db(capacity);
+    for (int i = 0; i < 5; ++i) db.SetPersonField(db.NewPerson(), 6, "1900");
+    db.SetSurname(1, "ANCIEN");
+    db.NewUnion();
+    db.Clear();
+    EXPECT_EQ(db.PersonCount, 0);
+    EXPECT_EQ(db.UnionCount, 0);
+    EXPECT_EQ(db.EventCount, 0);
+    EXPECT_EQ(db.NewPerson(), 1);
+    EXPECT_EQ(db.GetSurname(1), "");
+    EXPECT_EQ(db.PersonEventCount(1), 0);
+    EXPECT_EQ(db.AddPersonEvent(1), 1);
+  }
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ TEST(BadInput, OddPointers) {
   EXPECT_EQ(db.SourceCount, 0);
 }
 
-TEST(BadInput, FiveThousandPersonsAtCapacityOneThousand) {
+TEST(BadInput, FiveThousandPersonsAtTheDefaultAndAtCapacityOneThousand) {
   std::string bytes = "0 HEAD\r\n";
   for (int i = 1; i <= 5000; ++i) {
     std::string n = std::to_string(i);
@@ -141,18 +141,28 @@ TEST(BadInput, FiveThousandPersonsAtCapacityOneThousand) {
     bytes += "0 @F" + n + "@ FAM\r\n1 HUSB @I" + n + "@\r\n1 WIFE @I" + m + "@\r\n";
   }
   bytes += "0 TRLR\r\n";
-  auto im = importBytes(bytes);
-  const TBD& db = im->db;
-  EXPECT_FALSE(im->result.failed);
-  EXPECT_EQ(db.PersonCount, 1000);
-  EXPECT_EQ(db.EventCount, 1000);
-  EXPECT_EQ(db.UnionCount, 500);  // families of unknown persons make no union
-  EXPECT_EQ(im->result.personsDropped, 4000);
-  EXPECT_EQ(im->result.unionsDropped, 0);
-  EXPECT_EQ(im->result.eventsDropped, 0);
-  EXPECT_EQ(db.GetSurname(1000), "N1000");
-  EXPECT_EQ(db.GetHusband(500), 999);
-  EXPECT_EQ(db.GetWife(500), 1000);
+  struct Case {
+    int capacity, persons, unions, dropped;
+  } cases[] = {
+      {kGrowing, 5000, 2500, 0},
+      // Families of unknown persons make no union.
+      {1000, 1000, 500, 4000},
+  };
+  for (const Case& c : cases) {
+    ImportOptions o;
+    o.capacity = c.capacity;
+    auto im = importBytes(bytes, o);
+    const TBD& db = im->db;
+    EXPECT_FALSE(im->result.failed);
+    EXPECT_EQ(db.PersonCount, c.persons);
+    EXPECT_EQ(db.EventCount, c.persons);
+    EXPECT_EQ(db.UnionCount, c.unions);
+    EXPECT_EQ(im->result.personsDropped, c.dropped);
+    EXPECT_EQ(im->result.unionsDropped + im->result.eventsDropped, 0);
+    EXPECT_EQ(db.GetSurname(c.persons), "N" + std::to_string(c.persons));
+    EXPECT_EQ(db.GetHusband(c.unions), c.persons - 1);
+    EXPECT_EQ(db.GetWife(c.unions), c.persons);
+  }
 }
 
 TEST(BadInput, NulBytesInsideLines) {

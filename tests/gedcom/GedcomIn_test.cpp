@@ -640,6 +640,212 @@ TEST(Families, EventsNotesAndKinds) {
   EXPECT_EQ(db.EventCount, 7);
 }
 
+// ---- record order and linked notes
+
+// Everything an import puts in the database, event numbers aside.
+std::string dump(const TBD& db, const ImportResult& r) {
+  std::string d = std::to_string(db.PersonCount) + "/" + std::to_string(db.UnionCount) + "/" +
+                  std::to_string(db.SourceCount) + " dropped " + std::to_string(r.personsDropped) +
+                  "/" + std::to_string(r.unionsDropped) + "/" + std::to_string(r.eventsDropped) +
+                  "\n";
+  auto events = [&](const NumList& list) {
+    for (int32_t e : list) {
+      const TEve* ev = db.EventRecord(e);
+      d += "  [" + ev->Kind + "|" + ev->Date + "|" + ev->Time + "|" + ev->Place + "|" + ev->Note +
+           "|" + ev->Quality + "]\n";
+    }
+  };
+  for (int32_t p = 1; p <= db.PersonCount; ++p) {
+    const TFiche* f = db.Person(p);
+    d += "P" + std::to_string(p) + " " + f->Nom + "|" + f->Pre + "|" + std::to_string(f->Sexe) +
+         "|" + std::to_string(f->NumP) + "|" + std::to_string(f->NumM) + "|" + f->Note + "|" +
+         f->Dcree + "|" + f->Attributes + "|sources";
+    for (int32_t s : f->SourceList) d += " " + std::to_string(s);
+    d += "\n";
+    events(f->EventList);
+  }
+  for (int32_t u = 1; u <= db.UnionCount; ++u) {
+    d += "U" + std::to_string(u) + " " + std::to_string(db.Union(u)->NumH) + "+" +
+         std::to_string(db.Union(u)->NumF) + "\n";
+    events(db.Union(u)->EventList);
+  }
+  for (int32_t s = 1; s <= db.SourceCount; ++s) {
+    const TSrc* src = db.SourceRecord(s);
+    d += "S" + std::to_string(s) + " " + src->Title + "|" + src->Abbrev + "|" + src->Text + "|" +
+         src->File + "\n";
+  }
+  return d;
+}
+
+using Record = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+
+Lines joined(const std::vector<Record>& records) {
+  Lines lines = {"0 HEAD", "1 CHAR ANSEL"};
+  for (const Record& r : records) lines.insert(lines.end(), r.begin(), r.end());
+  lines.push_back("0 TRLR");
+  return lines;
+}
+
+TEST(RecordOrder, AnyOrderGivesWhatTheCanonicalOrderGives) {
+  const Record i1 = {"0 @I1@ INDI", "1 NAME Jean /Martin/", "1 SEX M",
+                     "1 BIRT",      "2 DATE 1 JAN 1900",    "2 NOTE @N1@",
+                     "1 NOTE @N2@", "1 SOUR @S2@",          "1 SOUR @S1@"};
+  const Record i2 = {"0 @I2@ INDI", "1 NAME Marie /Durand/", "1 SEX F", "1 SOUR @S1@"};
+  const Record i3 = {"0 @I3@ INDI", "1 NAME Paul /Martin/", "1 SEX M"};
+  const Record i4 = {"0 @I4@ INDI", "1 NAME Anne /Martin/", "1 SEX F"};
+  // The same pointer again: from here on "@I3@" names this person, as the main table keeps
+  // the last one.
+  const Record i3again = {"0 @I3@ INDI", "1 NAME Pierre /Martin/", "1 SEX M"};
+  const Record i5 = {"0 @I5@ INDI", "1 NAME Luc /Martin/", "1 BIRT", "1 CHR", "1 DEAT", "1 BURI"};
+  const Record f1 = {"0 @F1@ FAM", "1 HUSB @I1@", "1 WIFE @I2@",  "1 CHIL @I3@", "1 CHIL @I4@",
+                     "1 MARR",     "2 DATE 1925", "2 PLAC Paris", "1 NOTE @N2@", "1 RESI Lyon"};
+  const Record f1Shuffled = {"0 @F1@ FAM",  "1 MARR",      "2 DATE 1925", "2 PLAC Paris",
+                             "1 CHIL @I3@", "1 NOTE @N2@", "1 WIFE @I2@", "1 CHIL @I4@",
+                             "1 HUSB @I1@", "1 RESI Lyon"};
+  // A husband who is a woman is refused; one parent and no event: no union, but the child.
+  const Record f2 = {"0 @F2@ FAM", "1 HUSB @I4@", "1 WIFE @I4@", "1 CHIL @I5@"};
+  const Record f3 = {"0 @F3@ FAM", "1 HUSB @I3@", "1 CHIL @I5@", "1 DIV", "2 DATE 1950"};
+  const Record s1 = {"0 @S1@ SOUR", "1 TITL Registre", "1 NOTE @N1@"};
+  const Record s2 = {"0 @S2@ SOUR", "1 TITL Recensement", "1 ABBR Rec"};
+  const Record n1 = {"0 @N1@ NOTE Premi\xE8re", "1 CONT suite", "1 CONC fin"};
+  const Record n2 = {"0 @N2@ NOTE Seconde"};
+
+  const std::vector<Record> canonical = {i1, i2, i3, i4, i3again, i5, f1, f2, f3, s1, s2, n1, n2};
+  const std::vector<std::vector<Record>> orders = {
+      {f1, f2, f3, i1, i2, i3, i4, i3again, i5, s1, s2, n1, n2},          // families first
+      {s2, s1, n2, n1, i1, i2, i3, i4, i3again, i5, f1, f2, f3},          // sources and notes first
+      {i1, i2, i3, i4, i3again, f1Shuffled, i5, f2, f3, s1, s2, n1, n2},  // MARR, CHIL first
+      {i1, i2, i3, i4, f1, i3again, i5, f2, f3, s1, s2, n1, n2},          // a pointer taken again
+      {i1, s1, i2, f2, i3, n1, i4, f1, i3again, f3, i5, n2, s2},          // all mixed
+  };
+  // Growing, fixed and so small a pool that events are dropped: the same ones (those of the
+  // families, read last in the canonical order).
+  for (int capacity : {kGrowing, 1000, 6}) {
+    ImportOptions o;
+    o.capacity = capacity;
+    auto want = importLines(joined(canonical), o);
+    const std::string expected = dump(want->db, want->result);
+    for (size_t k = 0; k < orders.size(); ++k) {
+      auto got = importLines(joined(orders[k]), o);
+      EXPECT_EQ(dump(got->db, got->result), expected) << "capacity " << capacity << ", order " << k;
+    }
+    if (capacity != kGrowing) continue;
+    // The canonical result itself, spelt out where the rules bite.
+    const TBD& db = want->db;
+    EXPECT_EQ(db.GetFather(5), 1);  // "@I3@" listed in F1: the last record of that pointer
+    EXPECT_EQ(db.GetFather(3), 0);
+    EXPECT_EQ(db.GetMother(6), 4);  // F2: the mother alone; F3 names the second "@I3@"
+    EXPECT_EQ(db.GetFather(6), 5);
+    ASSERT_EQ(db.UnionCount, 2);
+    EXPECT_EQ(db.GetHusband(2), 5);
+    EXPECT_EQ(db.GetWife(2), 0);
+    EXPECT_EQ(db.GetPersonField(1, 18), "Seconde\r\n");
+    EXPECT_EQ(db.GetPersonEventField(1, 1, 5), "Premi\xE8re\r\nsuite fin\r\n");
+    EXPECT_EQ(db.GetUnionField(1, 7), "Seconde\r\n");
+    EXPECT_EQ(db.SourceRecord(1)->Title, "Recensement");
+    EXPECT_EQ(db.SourceRecord(2)->Text, "Premi\xE8re\r\nsuite fin\r\n");
+  }
+}
+
+TEST(LinkedNotes, PointersTakeTheirNoteRecordsText) {
+  const Lines citations = {"0 @I1@ INDI", "1 SEX M",     "1 NOTE @N1@", "1 BIRT",     "2 NOTE @N1@",
+                           "0 @I2@ INDI", "1 SEX F",     "1 SOUR @S1@", "0 @F1@ FAM", "1 HUSB @I1@",
+                           "1 WIFE @I2@", "1 NOTE @N1@", "0 @S1@ SOUR", "1 NOTE @N1@"};
+  auto with = [&](const Lines& before, const Lines& after) {
+    Lines l = {"0 HEAD"};
+    l.insert(l.end(), before.begin(), before.end());
+    l.insert(l.end(), citations.begin(), citations.end());
+    l.insert(l.end(), after.begin(), after.end());
+    l.push_back("0 TRLR");
+    return l;
+  };
+  const Lines note = {"0 @N1@ NOTE Texte", "1 CONT suite", "1 SOUR @S1@"};
+  const std::string text = "Texte\r\nsuite\r\n";
+  struct Case {
+    const char* what;
+    Lines lines;
+    std::string expected;
+  } cases[] = {
+      {"record after", with({}, note), text},
+      {"record before", with(note, {}), text},
+      {"pointer to nothing", with({"0 @N2@ NOTE autre"}, {}), "@N1@\r\n"},
+      {"after the trailer", with({}, {"0 TRLR", "0 @N1@ NOTE trop tard"}), "@N1@\r\n"},
+      {"the first of two", with({"0 @N1@ NOTE Texte", "1 CONT suite"}, {"0 @N1@ NOTE non"}), text},
+  };
+  for (const Case& c : cases) {
+    auto im = importLines(c.lines);
+    const TBD& db = im->db;
+    EXPECT_EQ(db.GetPersonField(1, 18), c.expected) << c.what;
+    EXPECT_EQ(db.GetPersonEventField(1, 1, 5), c.expected) << c.what;
+    EXPECT_EQ(db.GetUnionField(1, 7), c.expected) << c.what;
+    ASSERT_NE(db.SourceRecord(1), nullptr);
+    EXPECT_EQ(db.SourceRecord(1)->Text, c.expected) << c.what;
+  }
+}
+
+TEST(LinkedNotes, Gedcom7SharedNotes) {
+  Lines lines = {"0 HEAD",
+                 "1 GEDC",
+                 "2 VERS 7.0",
+                 "0 @I1@ INDI",
+                 "1 SNOTE @N1@",
+                 "1 BIRT",
+                 "2 SNOTE @N1@",
+                 "1 SNOTE @VOID@",
+                 "0 @N1@ SNOTE Partag\xE9"
+                 "e",
+                 "1 CONT par deux",
+                 "0 TRLR"};
+  auto im = importLines(lines);
+  const TBD& db = im->db;
+  EXPECT_EQ(db.GetPersonField(1, 18),
+            "Partag\xE9"
+            "e\r\npar deux\r\n");
+  EXPECT_EQ(db.GetPersonEventField(1, 1, 5),
+            "Partag\xE9"
+            "e\r\npar deux\r\n");
+  // A pointer to no shared note stays what it was: an event of its tag.
+  ASSERT_EQ(db.PersonEventCount(1), 2);
+  EXPECT_EQ(db.GetPersonEventField(1, 2, 1), "SNOTE");
+  EXPECT_EQ(db.GetPersonEventField(1, 2, 5), "@VOID@");
+}
+
+// ---- not a GEDCOM file
+
+TEST(NotGedcom, NothingIsReadWithoutAHeaderFirst) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("0 HEAD\n0 @I1@ INDI\n")) utf16 += std::string{c, '\0'};
+  std::string noise(3000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 256);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool gedcom;
+  } cases[] = {
+      {"text", "Lisez-moi\nCe dossier contient 0 HEAD plus loin.\n0 HEAD\n", false},
+      {"picture", "\x89PNG\r\n\x1A\n" + noise, false},
+      {"random bytes", noise, false},
+      {"empty", "", false},
+      {"blank lines only", "\r\n  \r\n", false},
+      {"a person first", "0 @I1@ INDI\n1 NAME A /B/\n0 HEAD\n0 TRLR\n", false},
+      {"byte-order mark and blank lines", "\xEF\xBB\xBF\r\n\r\n  0 HEAD\r\n0 @I1@ INDI\r\n", true},
+      {"UTF-16", utf16, true},
+  };
+  for (const Case& c : cases) {
+    ImportOptions o;
+    o.writeLog = true;
+    auto im = importBytes(c.bytes, o);
+    EXPECT_EQ(im->result.notGedcom, !c.gedcom) << c.what;
+    EXPECT_EQ(im->result.failed, !c.gedcom) << c.what;
+    EXPECT_EQ(im->db.PersonCount, c.gedcom ? 1 : 0) << c.what;
+    EXPECT_FALSE(im->db.AppendMode) << c.what;
+    if (c.gedcom) continue;
+    EXPECT_EQ(im->result.reason, "Ce fichier n'est pas un fichier GEDCOM : " + im->gedPath + ".");
+    EXPECT_TRUE(im->host.messages.empty());  // the caller shows the reason
+  }
+}
+
 // ---- full pools
 
 TEST(FullPools, PersonsUnionsAndEventsBeyondCapacityAreCountedAndLogged) {
