@@ -88,7 +88,7 @@ int32_t TBD::NewPerson() {
   if (p == 0) {
     if (PersonCount >= limit()) return 0;
     p = ++PersonCount;
-    if (static_cast<size_t>(p) >= persons_.size()) persons_.resize(p + 1);
+    if (static_cast<size_t>(p) >= persons_.size()) persons_.grow(p + 1);
   }
   ClearPerson(p);
   persons_[p].InUse = true;
@@ -134,7 +134,7 @@ int32_t TBD::NewUnion() {
   if (u == 0) {
     if (UnionCount >= limit()) return 0;
     u = ++UnionCount;
-    if (static_cast<size_t>(u) >= unions_.size()) unions_.resize(u + 1);
+    if (static_cast<size_t>(u) >= unions_.size()) unions_.grow(u + 1);
   }
   unions_[u].InUse = true;
   for (int code = UnionCode::NumH; code <= UnionCode::NoteU; ++code) SetUnionField(u, code, "");
@@ -171,7 +171,7 @@ void TBD::ClearSource(int32_t s) {
 int32_t TBD::NewSource() {
   if (SourceCount >= limit()) return 0;
   int32_t s = ++SourceCount;
-  if (static_cast<size_t>(s) >= sources_.size()) sources_.resize(s + 1);
+  if (static_cast<size_t>(s) >= sources_.size()) sources_.grow(s + 1);
   return s;
 }
 
@@ -200,7 +200,7 @@ int32_t TBD::addEvent(NumList& list) {
   if (cand > limit()) return 0;
   if (cand == EventCount + 1) {
     ++EventCount;
-    if (static_cast<size_t>(cand) >= events_.size()) events_.resize(cand + 1);
+    if (static_cast<size_t>(cand) >= events_.size()) events_.grow(cand + 1);
   }
   resetEvent(events_[cand]);
   events_[cand].InUse = true;

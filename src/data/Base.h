@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,26 @@ extern const char* const kUnionFieldNames[7];
 extern const char* const kOptionNames[4];
 extern const char* const kMainEventKinds[4];
 extern const char* const kMainEventTags[4];
+
+// Records in chunks of a fixed count: growing never moves a record, and memory comes in steps
+// that the allocator takes from its heap and reuses.
+template <typename T>
+class RecordPool {
+ public:
+  static constexpr size_t kChunk = 256;
+  explicit RecordPool(size_t n) { grow(n); }
+  size_t size() const { return size_; }
+  void grow(size_t n) {
+    while (chunks_.size() * kChunk < n) chunks_.push_back(std::make_unique<T[]>(kChunk));
+    if (n > size_) size_ = n;
+  }
+  T& operator[](size_t i) { return chunks_[i / kChunk][i % kChunk]; }
+  const T& operator[](size_t i) const { return chunks_[i / kChunk][i % kChunk]; }
+
+ private:
+  std::vector<std::unique_ptr<T[]>> chunks_;
+  size_t size_ = 0;
+};
 
 // Capacity of a database whose pools grow with the data, with no fixed limit.
 inline constexpr int kGrowing = 0;
@@ -230,11 +251,11 @@ class TBD {
   std::string firstEventOfKind(const NumList& list, const std::string& kind, int code) const;
   void setEventOfKind(NumList& list, const std::string& kind, const std::string& text, int code);
 
-  int capacity_;                 // kGrowing, or the fixed size of every pool
-  std::vector<TFiche> persons_;  // index 0 unused; growing: count + 1 slots
-  std::vector<TUnion> unions_;
-  std::vector<TEve> events_;
-  std::vector<TSrc> sources_;
+  int capacity_;                // kGrowing, or the fixed size of every pool
+  RecordPool<TFiche> persons_;  // index 0 unused; growing: as many slots as were used
+  RecordPool<TUnion> unions_;
+  RecordPool<TEve> events_;
+  RecordPool<TSrc> sources_;
 };
 
 }  // namespace lignado

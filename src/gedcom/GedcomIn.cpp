@@ -97,9 +97,14 @@ bool noteContinuation(const TGed& line, std::string& text) {
   return true;
 }
 
-// Where a line opened by this level-1 tag goes in a family: 0 spouses, 1 children, 2 the rest.
+// A family is read with its HUSB and WIFE lines first (group 0), then the others (1) in file
+// order: the rules then see both spouses. Children may stay among the other lines, since
+// no other line changes what a CHIL line does once the spouses are known.
 uint8_t familyGroup(uint64_t tag) {
-  return tag == "HUSB"_tag || tag == "WIFE"_tag ? 0 : tag == "CHIL"_tag ? 1 : 2;
+  return tag == "HUSB"_tag || tag == "WIFE"_tag ? 0 : 1;
+}
+bool namesAPerson(uint64_t tag) {
+  return tag == "HUSB"_tag || tag == "WIFE"_tag || tag == "CHIL"_tag;
 }
 
 // Record numbers by pointer number. A fixed table holds the numbers 1..size only. A growing
@@ -156,7 +161,7 @@ struct KeptRecords {
     size_t offset;
     uint64_t number;
     uint32_t length;
-    uint8_t group;  // families: 0 spouses (and lines before them), 1 children, 2 the rest
+    uint8_t group;  // families: familyGroup, the lines before the first level-1 line in 0
     bool endOfFile;
   };
   struct Record {
@@ -489,13 +494,12 @@ void Importer::keepGathered(KeptRecords& kept) {
 bool Importer::familyLinksKnown() {
   for (size_t i = 1; i + 1 < recSize_; ++i) {
     const TGed& line = rec_[i].line;
-    if (line.level == 1 && familyGroup(line.tagKey) < 2 && findPerson(line.value) == 0)
-      return false;
+    if (line.level == 1 && namesAPerson(line.tagKey) && findPerson(line.value) == 0) return false;
   }
   return true;
 }
 
-// The gathered family's lines in mapping order: spouses, children, the rest.
+// The gathered family's lines in mapping order: spouses first.
 void Importer::orderFamily() {
   groups_.assign(recSize_, 0);
   uint8_t group = 0;
@@ -508,7 +512,7 @@ void Importer::orderFamily() {
   if (ordered) return;
   moved_.resize(std::max(moved_.size(), recSize_));
   size_t k = 0;
-  for (uint8_t pass = 0; pass < 3; ++pass)
+  for (uint8_t pass = 0; pass < 2; ++pass)
     for (size_t i = 1; i + 1 < recSize_; ++i)
       if (groups_[i] == pass) std::swap(moved_[k++], rec_[i]);
   for (size_t i = 0; i < k; ++i) std::swap(rec_[i + 1], moved_[i]);
@@ -550,9 +554,8 @@ void Importer::keepRecord(KeptRecords& kept) {
   kept.records.push_back(r);
 }
 
-// Puts a kept record back into rec_ and maps it from its first line. A family gives its
-// HUSB and WIFE lines first, then its CHIL lines, then the rest, each with its sub-lines and
-// in file order, so that every link and rule sees both spouses.
+// Puts a kept record back into rec_ and maps it from its first line, a family's spouses
+// first.
 void Importer::replayKept(const KeptRecords& kept, const KeptRecords::Record& r, bool familyOrder) {
   recSize_ = 0;
   auto put = [&](size_t i) {
@@ -563,7 +566,7 @@ void Importer::replayKept(const KeptRecords& kept, const KeptRecords::Record& r,
   };
   const size_t end = r.first + r.count - 1;  // the ending line
   put(r.first);
-  for (uint8_t pass = 0; pass < (familyOrder ? 3 : 1); ++pass)
+  for (uint8_t pass = 0; pass < (familyOrder ? 2 : 1); ++pass)
     for (size_t i = r.first + 1; i < end; ++i)
       if (!familyOrder || kept.lines[i].group == pass) put(i);
   put(end);
