@@ -180,7 +180,9 @@ struct KeptRecords {
 class Importer {
  public:
   // mapFamiliesEarly: a family whose persons are all known is mapped as soon as it is read
-  // (see keepFamilies_); off, every family waits for the end of the file.
+  // (see keepFamilies_); off, every family waits for the end of the file. Only a growing,
+  // empty database maps early: with a fixed capacity, an early family's events could take
+  // slots that the canonical order gives to individuals read later.
   Importer(TBD& db, THead& head, bool headerOnly, bool nameCase, Host* host, const Clock& clock,
            bool mapFamiliesEarly)
       : db_(db),
@@ -191,7 +193,7 @@ class Importer {
         clock_(clock),
         mainTable_(db.Growing() ? kGrowing : db.Capacity()),
         citations_(db.Growing() ? kGrowing : db.Capacity()),
-        keepFamilies_(!mapFamiliesEarly ||
+        keepFamilies_(!mapFamiliesEarly || !db.Growing() ||
                       db.PersonCount + db.UnionCount + db.EventCount + db.SourceCount > 0) {
     scratch_.InUse = true;
     scratch_.Quality.clear();
@@ -241,7 +243,6 @@ class Importer {
   void readGatheredFamily();
   void replayGathered();
   void keepGathered(KeptRecords& kept);
-  void eventDropped();
   void keepRecord(KeptRecords& kept);
   void replayKept(const KeptRecords& kept, const KeptRecords::Record& r, bool familyOrder);
   bool linkKept(bool pollAbort);
@@ -308,7 +309,7 @@ class Importer {
   std::vector<uint8_t> groups_;
   // Families are mapped as they come while each names only persons already read; from the
   // first that does not, they are kept. An early family is exact unless a later individual
-  // takes a pointer again or the event pool fills up: then restart_.
+  // takes a pointer again: then restart_.
   bool keepFamilies_;
   bool allNotesRead_ = false;
   std::string fileName_;
@@ -529,12 +530,6 @@ void Importer::readGatheredFamily() {
   orderFamily();
   replayGathered();
   readFamily();
-}
-
-void Importer::eventDropped() {
-  ++result_.eventsDropped;
-  // Events of early families took slots that individuals read later would have had.
-  if (familiesMapped_) restart_ = true;
 }
 
 // Keeps the record that starts at the current line; its ending line stays the current one.
@@ -789,7 +784,7 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
   if (e == 0) {
     // Logged before its sub-lines so that the log keeps file order.
     if (owner > 0) {
-      eventDropped();
+      ++result_.eventsDropped;
       logLine(" Base pleine, \xE9v\xE9nement non enregistr\xE9 : ");
     } else if (kind == Owner::Union && !ownerLost) {
       logLine(" FAM : ");  // no union to hold it yet
@@ -975,7 +970,7 @@ void Importer::readFamily() {
         std::string note = db_.GetUnionField(u, UnionCode::NoteU) + text;
         db_.SetUnionField(u, UnionCode::NoteU, note);
         if (!hasMariage && !note.empty() && db_.UnionEventCount(u) == before) {
-          eventDropped();  // no event slot left to hold the note
+          ++result_.eventsDropped;  // no event slot left to hold the note
           log(line + " Base pleine, \xE9v\xE9nement non enregistr\xE9 : " + raw);
         }
       }
