@@ -24,8 +24,8 @@ inline constexpr uint8_t kModeNone = 1;
 inline constexpr char kNotGedcom[] = "Ce fichier n'est pas un fichier GEDCOM";
 
 struct ImportResult {
-  bool failed = false;     // "Erreur à l'import" was shown; what was read stays
-  bool aborted = false;    // stopped through the host's stop request
+  bool failed = false;   // "Erreur à l'import" was shown (but for notGedcom); what was read stays
+  bool aborted = false;  // stopped through the host's stop request
   bool notGedcom = false;  // no GEDCOM header first: nothing read; the reason names the file
   std::string reason;      // why it failed, in French, for callers that can show more
   // Records a full pool kept out of the database.
@@ -35,8 +35,11 @@ struct ImportResult {
   bool incomplete() const { return personsDropped + unionsDropped + eventsDropped > 0; }
 };
 
-// Reads a GEDCOM file into db, which the caller has emptied. The log "kestrane.log" goes into
-// the file's folder (the current folder when the name has none), dated by the clock.
+// Reads a GEDCOM file into db, which the caller has emptied. The records may come in any order:
+// the result is that of the file with its individuals first, then its families (their HUSB and
+// WIFE lines first), then its sources; a NOTE or SNOTE pointer takes the text of its note
+// record, wherever that is. The log "kestrane.log" goes into the file's folder (the current
+// folder when the name has none), dated by the clock.
 ImportResult ImportGedcom(TBD& db, const std::string& fileName, THead& head, uint8_t charMode,
                           bool headerOnly, bool writeLog, bool nameCase, Host* host,
                           const Clock& clock = SystemClock());
