@@ -1,5 +1,6 @@
 // Import and whole-site generation on generated trees of the shape of real ones (TreeGen.h).
-// 3,000 and 10,000 persons by default; LIGNADO_BENCH_LARGE=1 adds 100,000 and 1,000,000.
+// 3,000 and 10,000 persons by default; LIGNADO_BENCH_LARGE=1 adds 100,000 and 1,000,000, and
+// LIGNADO_BENCH_PERSONS=30000,300000 runs exactly the sizes listed.
 // Files and sites go to tmpfs (/dev/shm) when there is one, so the figures measure our work
 // rather than the disk.
 
@@ -105,6 +106,16 @@ const bool registered = [] {
   if (const char* large = std::getenv("LIGNADO_BENCH_LARGE"); large && *large == '1') {
     sizes.push_back(100000);
     sizes.push_back(1000000);
+  }
+  if (const char* listed = std::getenv("LIGNADO_BENCH_PERSONS")) {
+    sizes.clear();
+    for (const char* p = listed; *p;) {
+      char* end = nullptr;
+      long n = std::strtol(p, &end, 10);
+      if (end == p) break;
+      if (n > 0) sizes.push_back(n);
+      p = *end == ',' ? end + 1 : end;
+    }
   }
   for (int64_t n : sizes) {
     benchmark::RegisterBenchmark("BM_TreeImport", BM_TreeImport)
