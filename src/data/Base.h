@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "data/Liens.h"
+
 namespace lignado {
 
 using NumList = std::vector<int32_t>;
@@ -201,7 +203,13 @@ class TBD {
   // Usual given name of a given-names text (code 24 rule).
   static std::string UsualName(const std::string& pre);
 
+  // Children by parent and unions by spouse, read from the records on the first question after
+  // a link (a parent, a spouse, a slot in use, a count) changed. Threads may ask at once while
+  // nothing changes the database.
+  const TLiens& Liens() const;
+
  private:
+  void linksChanged() { liens_.Drop(); }
   bool validPerson(int32_t p) const { return p >= 1 && p <= PersonCount; }
   bool validUnion(int32_t u) const { return u >= 1 && u <= UnionCount; }
   int32_t addEvent(NumList& list);
@@ -217,6 +225,8 @@ class TBD {
   std::vector<TUnion> unions_;
   std::vector<TEve> events_;
   std::vector<TSrc> sources_;
+
+  mutable TLiensCache liens_;
 };
 
 }  // namespace lignado

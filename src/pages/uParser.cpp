@@ -150,6 +150,9 @@ struct CompiledTemplate {
 struct TemplateCache {
   std::unordered_map<std::string, std::optional<CompiledTemplate>> files;
   std::unordered_map<std::string, std::string> lists;
+  // The texts of persons by template, which the sorts and searches compare; made when first
+  // asked for, as the living persons' rule then stands.
+  std::shared_ptr<TTextesPersonnes> textes;
 
   const std::string& list(std::string key, const std::function<std::string()>& make) {
     auto it = lists.find(key);
@@ -233,6 +236,12 @@ std::string ErrorMarker(const std::string& errorText) {
 
 TKSParse::TKSParse(const TBD& db, Host* host, const Clock& clock)
     : db_(db), host_(host), clock_(&clock), cache_(std::make_shared<TemplateCache>()) {}
+
+TTextesPersonnes* TKSParse::textes() const {
+  std::shared_ptr<TTextesPersonnes>& t = cache_->textes;
+  if (!t || !t->Serves(db_, Vivants)) t = std::make_shared<TTextesPersonnes>(db_, *clock_, Vivants);
+  return t.get();
+}
 
 const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std::string& name) {
   std::string key = dir;
@@ -372,16 +381,16 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string_view args = e.substr(open + 1, close - open - 1);
   std::string a = eval(piece(args, ',', 0));
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
-  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants);
-  std::string key = kind + '\0' + a + '\0' + b;
-  return cache_->list(std::move(key),
-                      [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants); });
+  auto make = [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants, textes()); };
+  if (kind == "trie") return make();
+  return cache_->list(kind + '\0' + a + '\0' + b, make);
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
   std::size_t open = e.find('(');
   if (open == std::string_view::npos) return {};
-  return NombreMotCle(db_, std::string(e.substr(7, open - 7)));
+  std::string kind(e.substr(7, open - 7));
+  return cache_->list("nombre_" + kind, [&] { return NombreMotCle(db_, kind); });
 }
 
 std::string TKSParse::evalEvalue(std::string_view e) {

@@ -17,6 +17,7 @@ class Host;
 class TTemplateAssets;
 class TVivants;
 struct TemplateCache;
+class TTextesPersonnes;
 struct CompiledTemplate;
 
 // Runs template files (".kshtml") of the page language and makes the text of one HTML page.
@@ -66,6 +67,7 @@ class TKSParse {
   std::string evalLiteral(std::string_view expr);
   const std::string* variable(std::string_view name) const;
   void setVariable(std::string_view name, std::string value);
+  TTextesPersonnes* textes() const;
   const CompiledTemplate* loadTemplate(const std::string& dir, const std::string& name);
 
   const TBD& db_;
