@@ -81,6 +81,7 @@ void BM_TreeImport(benchmark::State& state) {
 void BM_TreeSite(benchmark::State& state) {
   const TreeFile& tf = treeFile(static_cast<int>(state.range(0)));
   if (tf.ged.empty()) return state.SkipWithError("no scratch folder");
+  const int jobs = static_cast<int>(state.range(1));  // 0: one thread per core
   TBD db(tf.capacity());
   if (!import(db, tf, state)) return;
   std::string tpl = std::string(LIGNADO_SOURCE_DIR) + "/modele/classique/";
@@ -93,8 +94,9 @@ void BM_TreeSite(benchmark::State& state) {
     fs::create_directory(dest, ec);
     state.ResumeTiming();
     TKSParse parser(db);
-    pages += GenerateSite(parser, tpl, dest.string() + "/", nullptr).pagesWritten;
+    pages += GenerateSite(parser, tpl, dest.string() + "/", nullptr, jobs).pagesWritten;
   }
+  state.counters["threads"] = PageThreads(jobs);
   state.counters["pages/s"] =
       benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
   state.counters["pages"] =
@@ -123,7 +125,8 @@ const bool registered = [] {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("BM_TreeSite", BM_TreeSite)
-        ->Arg(n)
+        ->Args({n, 1})
+        ->Args({n, 0})
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->Iterations(1);

@@ -1,9 +1,15 @@
 #include "pages/uParser.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "data/Base.h"
 #include "pages/Listes.h"
@@ -517,6 +523,14 @@ void TKSParse::SetParameters(const std::string& parameterText) {
   }
 }
 
+TKSParse TKSParse::ForThread(Host* host) const {
+  TKSParse parser(db_, host, *clock_);
+  parser.Vivants = Vivants;
+  textes();  // made here, so that every thread shares it
+  parser.cache_->textes = cache_->textes;
+  return parser;
+}
+
 std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
                                              const std::string& templateDir) {
   std::size_t bar = pageReference.find('|');
@@ -600,8 +614,190 @@ std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
   return out;
 }
 
+namespace {
+
+// The file a reference is written to. The pages before it in the work list decide whether it is
+// a script page, so the calling thread asks when its turn comes.
+std::string fileNameOf(const std::string& ref, const TTemplateAssets& assets) {
+  return assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
+}
+
+// Runs one page: its text, empty for a missing template or an empty page.
+std::string runPage(TKSParse& parser, const std::string& ref, const std::string& templateDir) {
+  std::optional<std::string> page = parser.RunPage(ref, templateDir);
+  return page ? std::move(*page) : std::string();
+}
+
+// What follows a page's run, on the calling thread and in work-list order: its links are
+// rewritten (which queues the pages they name and copies the template's files), the file
+// written, a failure reported. A reference whose file would land outside the destination
+// counts as a missing template.
+void writePage(const std::string& ref, const std::string& page, TWorkList& work,
+               TTemplateAssets& assets, const std::string& destDir, Host* host,
+               SiteResult& result) {
+  if (page.empty()) return;
+  const std::string fileName = fileNameOf(ref, assets);
+  if (!StaysInside(fileName)) return;
+  const fs::path file = fs::path(destDir) / NativeName(fileName);
+  // A page whose name no file can hold is never written, and its links are not followed: a
+  // link that grows on every page would otherwise never end.
+  bool written = false;
+  if (nameFits(file)) {
+    std::string text = RewriteLinks(page, work, &assets);
+    text += "\r\n";
+    written = WriteWholeFile(file, text);
+  }
+  if (written) {
+    ++result.pagesWritten;
+    result.written.push_back(fileName);
+  } else {
+    result.failed.push_back(ref);
+    hostMessage(host, "Impossible d'enregistrer le fichier \"" + ref + "\"");
+  }
+}
+
+void showProgress(Host* host, const TWorkList& work, std::size_t i) {
+  hostProgressMax(host, static_cast<long long>(work.size()));
+  hostProgressPos(host, static_cast<long long>(i));
+}
+
+// A host for page runs on other threads: it only answers the stop request, from a flag that
+// the calling thread sets after asking the real host.
+class StopFlagHost final : public Host {
+ public:
+  explicit StopFlagHost(const std::atomic<bool>& stop) : stop_(stop) {}
+  void showMessage(const std::string&) override {}
+  void setStatus(const std::string&) override {}
+  void setProgressMax(long long) override {}
+  void setProgressPos(long long) override {}
+  void processMessages() override {}
+  bool abortRequested() override { return stop_.load(std::memory_order_relaxed); }
+
+ private:
+  const std::atomic<bool>& stop_;
+};
+
+// Pages run on several threads while the calling thread takes their texts in work-list order,
+// so the work list, the files and the messages are those of a run on one thread. A thread
+// runs pages at most kAhead entries beyond the one the calling thread waits for.
+class ParallelPages {
+ public:
+  ParallelPages(TKSParse& interpreter, const std::string& templateDir, int threads)
+      : interpreter_(interpreter), templateDir_(templateDir) {
+    for (int t = 1; t < threads; ++t)
+      workers_.emplace_back(
+          [this, parser = interpreter.ForThread(&stopHost_)]() mutable { work(parser); });
+  }
+  ~ParallelPages() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closing_ = true;
+    }
+    more_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+  ParallelPages(const ParallelPages&) = delete;
+  ParallelPages& operator=(const ParallelPages&) = delete;
+
+  // The work list grew: its new entries may run.
+  void Queue(const TWorkList& work) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (std::size_t k = refs_.size(); k < work.size(); ++k) {
+        refs_.push_back(work[k]);
+        slots_.emplace_back();
+      }
+    }
+    more_.notify_all();
+  }
+
+  // The text of entry i. Until it is there the calling thread runs pages too, and asks the
+  // host for the stop request now and then: the threads read the answer from a flag.
+  std::string Take(std::size_t i, Host* host) {
+    stop_.store(hostAbort(host), std::memory_order_relaxed);
+    std::unique_lock<std::mutex> lock(mutex_);
+    waitingFor_ = i;
+    more_.notify_all();  // the window moved on
+    while (!slots_[i].done) {
+      if (next_ < refs_.size() && next_ < i + kAhead) {
+        runOne(interpreter_, lock);
+        continue;
+      }
+      if (done_.wait_for(lock, std::chrono::milliseconds(20)) == std::cv_status::timeout) {
+        lock.unlock();
+        stop_.store(hostAbort(host), std::memory_order_relaxed);
+        lock.lock();
+      }
+    }
+    Slot slot = std::move(slots_[i]);
+    slots_[i] = Slot();
+    lock.unlock();
+    if (slot.error) std::rethrow_exception(slot.error);
+    return std::move(slot.page);
+  }
+
+ private:
+  static constexpr std::size_t kAhead = 4096;
+
+  struct Slot {
+    bool done = false;
+    std::string page;
+    std::exception_ptr error;
+  };
+
+  void work(TKSParse& parser) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      more_.wait(lock, [this] {
+        return closing_ || (next_ < refs_.size() && next_ < waitingFor_ + kAhead);
+      });
+      if (closing_) return;
+      runOne(parser, lock);
+    }
+  }
+
+  // Takes the next entry and runs it with the lock released.
+  void runOne(TKSParse& parser, std::unique_lock<std::mutex>& lock) {
+    const std::size_t k = next_++;
+    const std::string ref = refs_[k];
+    lock.unlock();
+    Slot slot;
+    try {
+      slot.page = runPage(parser, ref, templateDir_);
+    } catch (...) {
+      // Raised again on the calling thread when it reaches this page, as one thread would.
+      slot.error = std::current_exception();
+    }
+    slot.done = true;
+    lock.lock();
+    slots_[k] = std::move(slot);
+    done_.notify_all();
+  }
+
+  TKSParse& interpreter_;
+  const std::string templateDir_;
+  std::atomic<bool> stop_{false};
+  StopFlagHost stopHost_{stop_};
+  std::mutex mutex_;
+  std::condition_variable more_, done_;
+  std::vector<std::string> refs_;  // the work list as far as it is known
+  std::vector<Slot> slots_;
+  std::size_t next_ = 0;        // the next entry to run
+  std::size_t waitingFor_ = 0;  // the entry the calling thread waits for
+  bool closing_ = false;
+  std::vector<std::thread> workers_;  // last: they stop before the rest goes
+};
+
+}  // namespace
+
+int PageThreads(int jobs) {
+  if (jobs > 0) return jobs;
+  unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host) {
+                        const std::string& destDir, Host* host, int jobs) {
   SiteResult result;
   std::error_code ec;
   if (!fs::is_directory(fs::path(destDir), ec)) {
@@ -613,33 +809,25 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   TWorkList work;
   TTemplateAssets assets(templateDir, destDir);
   interpreter.TemplateDir = templateDir;
-  for (std::size_t i = 0; i < work.size(); ++i) {
-    const std::string ref = work[i];
-    const std::string fileName = assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
-    // A reference whose file would land outside the destination counts as a missing template.
-    if (StaysInside(fileName)) {
-      std::optional<std::string> page = interpreter.RunPage(ref, templateDir);
-      if (page && !page->empty()) {
-        const fs::path file = fs::path(destDir) / NativeName(fileName);
-        // A page whose name no file can hold is never written, and its links are not
-        // followed: a link that grows on every page would otherwise never end.
-        bool written = false;
-        if (nameFits(file)) {
-          std::string text = RewriteLinks(*page, work, &assets);
-          text += "\r\n";
-          written = WriteWholeFile(file, text);
-        }
-        if (written) {
-          ++result.pagesWritten;
-          result.written.push_back(fileName);
-        } else {
-          result.failed.push_back(ref);
-          hostMessage(host, "Impossible d'enregistrer le fichier \"" + ref + "\"");
-        }
-      }
+  const int threads = PageThreads(jobs);
+  if (threads == 1) {
+    for (std::size_t i = 0; i < work.size(); ++i) {
+      const std::string ref = work[i];
+      std::string page;
+      if (StaysInside(fileNameOf(ref, assets))) page = runPage(interpreter, ref, templateDir);
+      writePage(ref, page, work, assets, destDir, host, result);
+      showProgress(host, work, i);
     }
-    hostProgressMax(host, static_cast<long long>(work.size()));
-    hostProgressPos(host, static_cast<long long>(i));
+  } else {
+    // Other threads run whatever the work list holds; writePage keeps what one thread keeps.
+    ParallelPages pages(interpreter, templateDir, threads);
+    pages.Queue(work);
+    for (std::size_t i = 0; i < work.size(); ++i) {
+      const std::string ref = work[i];
+      writePage(ref, pages.Take(i, host), work, assets, destDir, host, result);
+      pages.Queue(work);
+      showProgress(host, work, i);
+    }
   }
   result.written.insert(result.written.end(), assets.Copied().begin(), assets.Copied().end());
   for (const std::string& name : assets.Failed()) {

@@ -44,6 +44,9 @@ class TKSParse {
   // The page text (every line followed by CR LF), or none when the template is missing.
   std::optional<std::string> RunPage(const std::string& pageReference,
                                      const std::string& templateDir);
+  // A parser for pages run on another thread: the same database and clock, the texts of
+  // persons shared with this one, its own variables, templates and lists, and its own host.
+  TKSParse ForThread(Host* host) const;
 
  private:
   // Names are short: FNV-1a hashes them faster than the library's hash.
@@ -114,8 +117,12 @@ struct SiteResult {
 // Runs "index" and every page reference its pages link to, breadth first, and writes each page
 // into destDir (a folder that must exist, or the result says noDestination). Progress goes to
 // the host, failed writes to its messages.
+// Pages run on `jobs` threads (0: one per core); the files, the messages and the progress are
+// those of one thread, and the host is called on the calling thread only.
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host);
+                        const std::string& destDir, Host* host, int jobs = 1);
+// The number of threads that `jobs` asks for: itself when above 0, else one per core.
+int PageThreads(int jobs);
 // With assets, a link or source ("src=") naming a file of the template folder copies it and
 // stays as written.
 std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
