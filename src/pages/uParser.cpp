@@ -39,6 +39,33 @@ const char kTooDeep[] =
     "Syntax Error : Expression trop imbriqu\xE9"
     "e";
 
+// FNV-1a: names and references are short.
+constexpr std::size_t kFnvBasis = 14695981039346656037ull;
+constexpr std::size_t kFnvPrime = 1099511628211ull;
+
+std::size_t hashOf(std::string_view s) {
+  std::size_t h = kFnvBasis;
+  for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
+  return h;
+}
+
+unsigned char folded(char c) {
+  return LowerCp1252(static_cast<unsigned char>(c));
+}
+
+std::size_t foldedHash(std::string_view s) {
+  std::size_t h = kFnvBasis;
+  for (char c : s) h = (h ^ folded(c)) * kFnvPrime;
+  return h;
+}
+
+bool equalFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (folded(a[i]) != folded(b[i])) return false;
+  return true;
+}
+
 bool startsWith(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
@@ -78,18 +105,6 @@ std::size_t itemCount(std::string_view list) {
 std::string_view argumentText(std::string_view expr, std::size_t prefixLength) {
   if (expr.size() <= prefixLength) return {};
   return expr.substr(prefixLength, expr.size() - prefixLength - 1);
-}
-
-std::string joinLines(const std::vector<std::string>& lines) {
-  std::size_t size = 0;
-  for (const std::string& l : lines) size += l.size() + 2;
-  std::string text;
-  text.reserve(size);
-  for (const std::string& l : lines) {
-    text += l;
-    text += "\r\n";
-  }
-  return text;
 }
 
 bool needsSecondArgument(std::string_view kind) {
@@ -267,12 +282,21 @@ const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std
 std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& lines,
                                                const std::string& templateDir) {
   TemplateDir = templateDir;
-  return run(compile(lines));
+  std::vector<std::string> out;
+  run(compile(lines), Output{&out, nullptr});
+  return out;
 }
 
-std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
+void TKSParse::run(const CompiledTemplate& tpl, Output out) {
   ErrorText.clear();
-  std::vector<std::string> out;
+  auto write = [&out](std::string_view line) {
+    if (out.lines) {
+      out.lines->emplace_back(line);
+    } else {
+      out.text->append(line);
+      out.text->append("\r\n");
+    }
+  };
   bool script = false;
   const std::size_t n = tpl.lines.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -282,7 +306,7 @@ std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
       continue;
     }
     if (!script) {
-      out.push_back(l.trimmed);
+      write(l.trimmed);
       continue;
     }
     switch (l.kind) {
@@ -293,7 +317,7 @@ std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
         ErrorText = "Syntax Error";
         break;
       case CompiledLine::kEcho:
-        out.push_back(eval(l.a));
+        write(eval(l.a));
         break;
       case CompiledLine::kIf: {
         std::string left = eval(l.a);
@@ -312,11 +336,10 @@ std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
         break;
     }
     if (!ErrorText.empty()) {
-      out.push_back(ErrorMarker(ErrorText));
+      write(ErrorMarker(ErrorText));
       break;
     }
   }
-  return out;
 }
 
 std::string TKSParse::Evaluate(const std::string& expression) {
@@ -388,7 +411,9 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string a = eval(piece(args, ',', 0));
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
   auto make = [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants, textes()); };
-  if (kind == "trie") return make();
+  // Relatives come from the link index faster than from a cache of texts; lists that walk the
+  // tree or the whole base are kept (a sort is not: the Escape key can cut one short).
+  if (kind != "tous" && kind != "commencepar" && kind != "asc" && kind != "des") return make();
   return cache_->list(kind + '\0' + a + '\0' + b, make);
 }
 
@@ -432,9 +457,10 @@ std::string TKSParse::evalInclude(std::string_view e) {
     return {};
   }
   ++includeDepth_;
-  std::vector<std::string> out = run(*tpl);
+  std::string out;
+  run(*tpl, Output{nullptr, &out});
   --includeDepth_;
-  return joinLines(out);
+  return out;
 }
 
 std::string TKSParse::evalNombre(std::string_view e) {
@@ -484,20 +510,52 @@ std::string TKSParse::evalLiteral(std::string_view e) {
   return out;
 }
 
+std::size_t TKSParse::Variables::probe(std::string_view name, std::size_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  while (!slots_[i].name.empty() && (slots_[i].hash != hash || slots_[i].name != name))
+    i = (i + 1) & mask;
+  return i;
+}
+
+const std::string* TKSParse::Variables::Find(std::string_view name) const {
+  if (slots_.empty()) return nullptr;
+  const Slot& s = slots_[probe(name, hashOf(name))];
+  return s.name.empty() ? nullptr : &s.value;
+}
+
+void TKSParse::Variables::Set(std::string_view name, std::string value) {
+  // At most half full, so a search meets a free slot soon.
+  if ((used_ + 1) * 2 > slots_.size()) {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (Slot& s : old)
+      if (!s.name.empty()) slots_[probe(s.name, s.hash)] = std::move(s);
+  }
+  const std::size_t hash = hashOf(name);
+  Slot& s = slots_[probe(name, hash)];
+  if (s.name.empty()) {
+    s.hash = hash;
+    s.name = name;
+    ++used_;
+  }
+  s.value = std::move(value);
+}
+
+void TKSParse::Variables::Clear() {
+  slots_.clear();
+  used_ = 0;
+}
+
 const std::string* TKSParse::variable(std::string_view name) const {
-  auto it = HasUpperAscii(name) ? variables_.find(LowerAscii(name)) : variables_.find(name);
-  return it == variables_.end() ? nullptr : &it->second;
+  if (!HasUpperAscii(name)) return variables_.Find(name);
+  return variables_.Find(LowerAscii(name));
 }
 
 void TKSParse::setVariable(std::string_view name, std::string value) {
   if (name.empty()) return;
   std::string store;
-  name = lowered(name, store);
-  auto it = variables_.find(name);
-  if (it != variables_.end())
-    it->second = std::move(value);
-  else
-    variables_.emplace(std::string(name), std::move(value));
+  variables_.Set(lowered(name, store), std::move(value));
 }
 
 void TKSParse::SetVariable(const std::string& name, const std::string& value) {
@@ -511,7 +569,7 @@ std::string TKSParse::GetVariable(const std::string& name) const {
 
 void TKSParse::SetParameters(const std::string& parameterText) {
   if (parameterText.empty()) return;
-  variables_.clear();
+  variables_.Clear();
   std::string_view text = parameterText;
   for (std::size_t start = 0;;) {
     std::size_t amp = text.find('&', start);
@@ -543,30 +601,66 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   page.Vivants = Vivants;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;
-  return joinLines(page.run(*tpl));
+  std::string text;
+  page.run(*tpl, Output{nullptr, &text});
+  return text;
 }
 
-TWorkList::TWorkList() {
+TWorkList::TWorkList() : table_(64) {
   Add("index");
 }
 
-const std::string* TWorkList::Find(const std::string& ref) const {
-  auto it = folded_.find(FoldCase(ref));
-  return it == folded_.end() ? nullptr : &entries_[it->second];
+const TWorkList::Slot* TWorkList::slot(std::string_view ref, std::size_t hash) const {
+  const std::size_t mask = table_.size() - 1;
+  const auto part = static_cast<uint32_t>(hash >> 32);
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& s = table_[i];
+    if (s.entry == 0 || (s.hash == part && equalFolded(entries_[s.entry - 1], ref))) return &s;
+  }
+}
+
+void TWorkList::place(std::size_t entry, std::size_t hash) {
+  const std::size_t mask = table_.size() - 1;
+  std::size_t i = hash & mask;
+  while (table_[i].entry != 0) i = (i + 1) & mask;
+  table_[i] = Slot{static_cast<uint32_t>(entry + 1), static_cast<uint32_t>(hash >> 32)};
+}
+
+const std::string* TWorkList::Find(std::string_view ref) const {
+  const Slot* s = slot(ref, foldedHash(ref));
+  return s->entry == 0 ? nullptr : &entries_[s->entry - 1];
 }
 
 bool TWorkList::Add(const std::string& ref) {
-  if (!folded_.emplace(FoldCase(ref), entries_.size()).second) return false;
+  const std::size_t hash = foldedHash(ref);
+  if (slot(ref, hash)->entry != 0) return false;
   entries_.push_back(ref);
+  // At most half full, so a search meets a free slot soon.
+  if (entries_.size() * 2 > table_.size()) {
+    table_.assign(table_.size() * 2, Slot());
+    for (std::size_t e = 0; e + 1 < entries_.size(); ++e) place(e, foldedHash(entries_[e]));
+  }
+  place(entries_.size() - 1, hash);
   return true;
 }
 
+namespace {
+
+// Appends PageFileName(reference) to out.
+void appendPageFileName(std::string& out, std::string_view reference) {
+  const std::size_t start = out.size();
+  out += reference;
+  if (startsWith(reference, "http:") || startsWith(reference, "mailto:")) return;
+  for (std::size_t i = start; i < out.size(); ++i)
+    if (out[i] == '=' || out[i] == '|') out[i] = '_';
+  if (reference.size() < 5 || reference.substr(reference.size() - 5) != ".html") out += ".html";
+}
+
+}  // namespace
+
 std::string PageFileName(const std::string& reference) {
-  if (startsWith(reference, "http:") || startsWith(reference, "mailto:")) return reference;
-  std::string name = reference;
-  for (char& c : name)
-    if (c == '=' || c == '|') c = '_';
-  if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) name += ".html";
+  std::string name;
+  appendPageFileName(name, reference);
   return name;
 }
 
@@ -590,23 +684,32 @@ std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
     pos = start;
     std::size_t close = pageText.find('"', pos);
     if (close == std::string::npos) continue;
-    std::string target = pageText.substr(pos, close - pos);
-    if (source && !assets->Take(target) && assets->TakeScript(target)) {
-      if (const std::string* entry = workList.Find(target))
-        out += ScriptFileName(*entry);
-      else if (workList.Add(target))
-        out += ScriptFileName(target);
-    } else if (source || (assets && assets->Take(target))) {
-      out += target;
-    } else if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
-               extensionOf(target) == ".html") {
-      out += PageFileName(target);
+    std::string_view target = std::string_view(pageText).substr(pos, close - pos);
+    if (assets) {
+      const std::string written(target);
+      if (source && !assets->Take(written) && assets->TakeScript(written)) {
+        if (const std::string* entry = workList.Find(target))
+          out += ScriptFileName(*entry);
+        else if (workList.Add(written))
+          out += ScriptFileName(written);
+        pos = close;
+        continue;
+      }
+      if (source || assets->Take(written)) {
+        out += target;
+        pos = close;
+        continue;
+      }
+    }
+    if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
+        extensionOf(target) == ".html") {
+      appendPageFileName(out, target);
     } else if (const std::string* entry = workList.Find(target)) {
       // Links that differ only in case name the one file written for the first of them.
-      out += PageFileName(*entry);
+      appendPageFileName(out, *entry);
     } else {
-      workList.Add(target);
-      out += PageFileName(target);
+      workList.Add(std::string(target));
+      appendPageFileName(out, target);
     }
     pos = close;
   }

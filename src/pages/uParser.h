@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,17 +51,30 @@ class TKSParse {
   TKSParse ForThread(Host* host) const;
 
  private:
-  // Names are short: FNV-1a hashes them faster than the library's hash.
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const {
-      std::size_t h = 14695981039346656037ull;
-      for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-      return h;
-    }
+  // Lower-cased name ("$" included) -> value, in one open-addressed table: a page sets and
+  // reads its few dozen variables thousands of times, and no limit applies to their number.
+  class Variables {
+   public:
+    const std::string* Find(std::string_view name) const;  // name already lower-cased
+    void Set(std::string_view name, std::string value);
+    void Clear();
+
+   private:
+    struct Slot {
+      std::size_t hash = 0;
+      std::string name, value;  // an empty name marks a free slot
+    };
+    std::size_t probe(std::string_view name, std::size_t hash) const;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
   };
 
-  std::vector<std::string> run(const CompiledTemplate& tpl);
+  // Where a run's output goes: lines as they are, or one text with CR LF after each line.
+  struct Output {
+    std::vector<std::string>* lines;
+    std::string* text;
+  };
+  void run(const CompiledTemplate& tpl, Output out);
   std::string eval(std::string_view expr);
   std::string evalChamp(std::string_view expr);
   std::string evalListe(std::string_view expr);
@@ -76,8 +91,7 @@ class TKSParse {
   const TBD& db_;
   Host* host_;
   const Clock* clock_;
-  // Lower-cased name ("$" included) -> value; no fixed table, so no limit on their number.
-  std::unordered_map<std::string, std::string, Hash, std::equal_to<>> variables_;
+  Variables variables_;
   int includeDepth_ = 0;
   int evalDepth_ = 0;
   // Template files read so far, shared with the pages this object runs.
@@ -98,12 +112,20 @@ class TWorkList {
   std::size_t size() const { return entries_.size(); }
   const std::string& operator[](std::size_t i) const { return entries_[i]; }
   // The entry equal to ref ignoring case, or nullptr.
-  const std::string* Find(const std::string& ref) const;
+  const std::string* Find(std::string_view ref) const;
   bool Add(const std::string& ref);  // false when already there
 
  private:
-  std::vector<std::string> entries_;
-  std::unordered_map<std::string, std::size_t> folded_;
+  // Entries by their text folded to lower case, in one open-addressed table holding a part of
+  // each hash: a page looks up every link it holds, mostly in a list of many thousands.
+  struct Slot {
+    uint32_t entry = 0;  // entry index + 1; 0 marks a free slot
+    uint32_t hash = 0;
+  };
+  const Slot* slot(std::string_view ref, std::size_t hash) const;
+  void place(std::size_t entry, std::size_t hash);
+  std::deque<std::string> entries_;  // a deque keeps the texts that Find points to in place
+  std::vector<Slot> table_;
 };
 
 struct SiteResult {
