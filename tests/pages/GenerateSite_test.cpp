@@ -116,6 +116,18 @@ TEST(WorkListTest, IgnoresCaseWhenAdding) {
   ASSERT_NE(list.Find("PERSONNE|Id=1"), nullptr);
   EXPECT_EQ(*list.Find("PERSONNE|Id=1"), "Personne|id=1");
   EXPECT_EQ(list.Find("personne|id=2"), nullptr);
+
+  // Thousands of entries: each one found under another spelling, none added twice, in order.
+  for (int i = 0; i < 5000; ++i) EXPECT_TRUE(list.Add("p\xE9re|n=" + std::to_string(i)));
+  for (int i = 0; i < 5000; ++i) {
+    const std::string* e = list.Find("P\xC9RE|N=" + std::to_string(i));
+    ASSERT_NE(e, nullptr) << i;
+    EXPECT_EQ(*e, "p\xE9re|n=" + std::to_string(i));
+    EXPECT_FALSE(list.Add("P\xC9re|n=" + std::to_string(i)));
+  }
+  EXPECT_EQ(list.size(), 5003u);
+  EXPECT_EQ(list[2999 + 3], "p\xE9re|n=2999");
+  EXPECT_EQ(list.Find("p\xE9re|n=5000"), nullptr);
 }
 
 TEST(RewriteLinksTest, QueuesPageReferencesAndRenamesTheirLinks) {
