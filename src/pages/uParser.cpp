@@ -169,7 +169,15 @@ struct CompiledTemplate {
 // many pages. The database does not change while pages run, so each template is read once
 // and each list worked out once (sorts aside: the Escape key can cut one short).
 struct TemplateCache {
-  std::unordered_map<std::string, std::optional<CompiledTemplate>> files;
+  // Template folder -> file name as written -> the template, none when there is no such file.
+  // Looked up by views, so an include costs no copy of its name.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return hashOf(s); }
+  };
+  using Files =
+      std::unordered_map<std::string, std::optional<CompiledTemplate>, TextHash, std::equal_to<>>;
+  std::unordered_map<std::string, Files, TextHash, std::equal_to<>> files;
   std::unordered_map<std::string, std::string> lists;
   // The texts of persons by template, which the sorts and searches compare; made when first
   // asked for, as the living persons' rule then stands.
@@ -265,16 +273,16 @@ TTextesPersonnes* TKSParse::textes() const {
 }
 
 const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std::string& name) {
-  std::string key = dir;
-  key += '\0';
-  key += name;
-  auto it = cache_->files.find(key);
-  if (it == cache_->files.end()) {
+  auto folder = cache_->files.find(std::string_view(dir));
+  if (folder == cache_->files.end())
+    folder = cache_->files.emplace(dir, TemplateCache::Files()).first;
+  auto it = folder->second.find(std::string_view(name));
+  if (it == folder->second.end()) {
     std::optional<CompiledTemplate> tpl;
     if (std::optional<fs::path> file = FindNoCase(dir, name))
       if (std::optional<std::string> bytes = ReadWholeFile(*file))
         tpl = compile(SplitLines(*bytes));
-    it = cache_->files.emplace(std::move(key), std::move(tpl)).first;
+    it = folder->second.emplace(name, std::move(tpl)).first;
   }
   return it->second ? &*it->second : nullptr;
 }
