@@ -870,7 +870,7 @@ class ParallelPages {
   // Takes the next entry and runs it with the lock released.
   void runOne(TKSParse& parser, std::unique_lock<std::mutex>& lock) {
     const std::size_t k = next_++;
-    const std::string ref = refs_[k];
+    const std::string ref = std::move(refs_[k]);  // each entry runs once
     lock.unlock();
     Slot slot;
     try {
