@@ -1,5 +1,6 @@
 // Import and whole-site generation on generated trees of the shape of real ones (TreeGen.h).
-// 3,000 and 10,000 persons by default; LIGNADO_BENCH_LARGE=1 adds 100,000 and 1,000,000.
+// 3,000 and 10,000 persons by default; LIGNADO_BENCH_LARGE=1 adds 100,000 and 1,000,000, and
+// LIGNADO_BENCH_PERSONS=30000,300000 runs exactly the sizes listed.
 // Files and sites go to tmpfs (/dev/shm) when there is one, so the figures measure our work
 // rather than the disk.
 
@@ -80,6 +81,7 @@ void BM_TreeImport(benchmark::State& state) {
 void BM_TreeSite(benchmark::State& state) {
   const TreeFile& tf = treeFile(static_cast<int>(state.range(0)));
   if (tf.ged.empty()) return state.SkipWithError("no scratch folder");
+  const int jobs = static_cast<int>(state.range(1));  // 0: one thread per core
   TBD db(tf.capacity());
   if (!import(db, tf, state)) return;
   std::string tpl = std::string(LIGNADO_SOURCE_DIR) + "/modele/classique/";
@@ -92,8 +94,9 @@ void BM_TreeSite(benchmark::State& state) {
     fs::create_directory(dest, ec);
     state.ResumeTiming();
     TKSParse parser(db);
-    pages += GenerateSite(parser, tpl, dest.string() + "/", nullptr).pagesWritten;
+    pages += GenerateSite(parser, tpl, dest.string() + "/", nullptr, jobs).pagesWritten;
   }
+  state.counters["threads"] = PageThreads(jobs);
   state.counters["pages/s"] =
       benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
   state.counters["pages"] =
@@ -106,13 +109,24 @@ const bool registered = [] {
     sizes.push_back(100000);
     sizes.push_back(1000000);
   }
+  if (const char* listed = std::getenv("LIGNADO_BENCH_PERSONS")) {
+    sizes.clear();
+    for (const char* p = listed; *p;) {
+      char* end = nullptr;
+      long n = std::strtol(p, &end, 10);
+      if (end == p) break;
+      if (n > 0) sizes.push_back(n);
+      p = *end == ',' ? end + 1 : end;
+    }
+  }
   for (int64_t n : sizes) {
     benchmark::RegisterBenchmark("BM_TreeImport", BM_TreeImport)
         ->Arg(n)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("BM_TreeSite", BM_TreeSite)
-        ->Arg(n)
+        ->Args({n, 1})
+        ->Args({n, 0})
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->Iterations(1);

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
-    "[--capacity N] [--living hide|anonymous|publish]\n";
+    "[--capacity N] [--living hide|anonymous|publish] [--jobs N]\n";
 
 const char kBuildHelp[] =
     "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
@@ -45,7 +46,24 @@ const char kBuildHelp[] =
     "                          (est vivant qui n'a ni d\xE9"
     "c\xE8s ni s\xE9pulture, ni naissance\n"
     "                          il y a plus de 100 ans, ni mariage ou enfant il y a plus\n"
-    "                          de 80 ans)\n";
+    "                          de 80 ans)\n"
+    "  --jobs N                nombre de pages construites en m\xEAme temps (une par c\x9Cur\n"
+    "                          par d\xE9"
+    "faut) ; le site est le m\xEAme quel que soit ce nombre\n";
+
+constexpr long kMaxJobs = 256;
+
+bool parseJobs(const std::string& value, int& jobs, std::string& complaint) {
+  char* end = nullptr;
+  long v = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || v < 1 || v > kMaxJobs) {
+    complaint = "Nombre de pages en m\xEAme temps invalide : " + Utf8ToCp1252(value) +
+                " (de 1 \xE0 " + std::to_string(kMaxJobs) + ").";
+    return false;
+  }
+  jobs = static_cast<int>(v);
+  return true;
+}
 
 int usageError(const std::string& why) {
   printCp1252(stderr, why + "\n");
@@ -81,9 +99,11 @@ int cmdBuild(const Args& args) {
   std::string file, templateArg = "classique", out = "site";
   long capacity = kGrowing;
   LivingMode living = LivingMode::Hide;
+  int jobs = 0;  // one thread per core
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living") {
+    if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living" ||
+        a == "--jobs") {
       if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
       const std::string& v = args[i];
       if (a == "--template") {
@@ -97,6 +117,9 @@ int cmdBuild(const Args& args) {
           return usageError("Valeur inconnue pour --living : " + Utf8ToCp1252(v) +
                             " (hide, anonymous ou publish).");
         living = *mode;
+      } else if (a == "--jobs") {
+        std::string complaint;
+        if (!parseJobs(v, jobs, complaint)) return usageError(complaint);
       } else {
         std::string complaint;
         if (!ParseCapacity(v, capacity, complaint)) return usageError(complaint);
@@ -148,7 +171,7 @@ int cmdBuild(const Args& args) {
   GenerateOutcome site;
   {
     TerminalHost host;
-    site = GeneratePublication(*w.db, *tpl, dest, &host, living);
+    site = GeneratePublication(*w.db, *tpl, dest, &host, living, jobs);
   }
   if (!site.done) {
     printCp1252(stderr, site.failure + "\n");

@@ -97,6 +97,7 @@ int32_t TBD::NewPerson() {
 
 void TBD::ClearPerson(int32_t p) {
   if (!validPerson(p)) return;
+  linksChanged();
   TFiche& f = persons_[p];
   f.InUse = false;
   f.Sexe = 0;
@@ -143,6 +144,7 @@ int32_t TBD::NewUnion() {
 
 void TBD::ClearUnion(int32_t u) {
   if (!validUnion(u)) return;
+  linksChanged();
   TUnion& un = unions_[u];
   un.InUse = false;
   un.NumH = un.NumF = 0;
@@ -356,6 +358,7 @@ void TBD::SetPersonField(int32_t p, int code, const std::string& text) {
   switch (code) {
     case PersonCode::InUse:
       f.InUse = text == "1";
+      linksChanged();
       break;
     case PersonCode::Sexe: {
       std::string l = LowerAscii(text);
@@ -370,9 +373,11 @@ void TBD::SetPersonField(int32_t p, int code, const std::string& text) {
       break;
     case PersonCode::NumP:
       f.NumP = Int32AfterSpaces(text);
+      linksChanged();
       break;
     case PersonCode::NumM:
       f.NumM = Int32AfterSpaces(text);
+      linksChanged();
       break;
     case PersonCode::Note:
       f.Note = text;
@@ -430,9 +435,11 @@ void TBD::SetUnionField(int32_t u, int code, const std::string& text) {
   switch (code) {
     case UnionCode::NumH:
       unions_[u].NumH = Int32AfterSpaces(text);
+      linksChanged();
       break;
     case UnionCode::NumF:
       unions_[u].NumF = Int32AfterSpaces(text);
+      linksChanged();
       break;
     case UnionCode::DdM:
       SetUnionEvent(u, kMariage, text, EventCode::Date);
@@ -557,13 +564,17 @@ int32_t TBD::GetFather(int32_t p) const {
   return validPerson(p) ? persons_[p].NumP : 0;
 }
 void TBD::SetFather(int32_t p, int32_t f) {
-  if (validPerson(p)) persons_[p].NumP = f;
+  if (!validPerson(p)) return;
+  persons_[p].NumP = f;
+  linksChanged();
 }
 int32_t TBD::GetMother(int32_t p) const {
   return validPerson(p) ? persons_[p].NumM : 0;
 }
 void TBD::SetMother(int32_t p, int32_t m) {
-  if (validPerson(p)) persons_[p].NumM = m;
+  if (!validPerson(p)) return;
+  persons_[p].NumM = m;
+  linksChanged();
 }
 int TBD::GetSex(int32_t p) const {
   return validPerson(p) ? persons_[p].Sexe : 2;
@@ -578,10 +589,14 @@ int32_t TBD::GetWife(int32_t u) const {
   return validUnion(u) && unions_[u].InUse ? unions_[u].NumF : 0;
 }
 void TBD::SetHusband(int32_t u, int32_t p) {
-  if (validUnion(u)) unions_[u].NumH = p;
+  if (!validUnion(u)) return;
+  unions_[u].NumH = p;
+  linksChanged();
 }
 void TBD::SetWife(int32_t u, int32_t p) {
-  if (validUnion(u)) unions_[u].NumF = p;
+  if (!validUnion(u)) return;
+  unions_[u].NumF = p;
+  linksChanged();
 }
 int32_t TBD::GetSiblingLink(int32_t p) const {
   return validPerson(p) ? persons_[p].SiblingLink : 0;
@@ -613,6 +628,10 @@ const TFiche* TBD::Person(int32_t p) const {
 }
 const TUnion* TBD::Union(int32_t u) const {
   return validUnion(u) ? &unions_[u] : nullptr;
+}
+
+const TLiens& TBD::Liens() const {
+  return liens_.Get(*this);
 }
 
 }  // namespace lignado

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "data/Liens.h"
+
 namespace lignado {
 
 using NumList = std::vector<int32_t>;
@@ -233,7 +235,13 @@ class TBD {
   // Usual given name of a given-names text (code 24 rule).
   static std::string UsualName(const std::string& pre);
 
+  // Children by parent and unions by spouse, read from the records on the first question after
+  // a link (a parent, a spouse, a slot in use, a count) changed. Threads may ask at once while
+  // nothing changes the database.
+  const TLiens& Liens() const;
+
  private:
+  void linksChanged() { liens_.Drop(); }
   // The counts are public: a slot is looked at only when the pool holds it.
   bool validPerson(int32_t p) const {
     return p >= 1 && p <= PersonCount && static_cast<size_t>(p) < persons_.size();
@@ -256,6 +264,8 @@ class TBD {
   RecordPool<TUnion> unions_;
   RecordPool<TEve> events_;
   RecordPool<TSrc> sources_;
+
+  mutable TLiensCache liens_;
 };
 
 }  // namespace lignado

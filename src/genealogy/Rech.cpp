@@ -1,6 +1,7 @@
 #include "genealogy/Rech.h"
 
 #include <algorithm>
+#include <span>
 #include <unordered_set>
 #include <utility>
 
@@ -121,43 +122,32 @@ int32_t motherOf(const TBD& db, int32_t p) {
 template <class List>
 void collectUnions(const TBD& db, int32_t p, List& list) {
   if (!used(db, p)) return;
-  bool man = db.GetSex(p) == 0;
-  for (int32_t u = 1; u <= db.UnionCount; ++u)
-    if ((man ? db.GetHusband(u) : db.GetWife(u)) == p) list.Ajoute(u);
+  const TLiens& liens = db.Liens();
+  for (int32_t u : db.GetSex(p) == 0 ? liens.UnionsMari(p) : liens.UnionsFemme(p)) list.Ajoute(u);
 }
 
 int32_t spouseIn(const TBD& db, int32_t p, int32_t u) {
   return db.GetSex(p) == 0 ? db.GetWife(u) : db.GetHusband(u);
 }
 
-// Each person's children in person-number order, built in one scan.
-std::vector<std::vector<int32_t>> childrenIndex(const TBD& db) {
-  std::vector<std::vector<int32_t>> children(static_cast<size_t>(db.PersonCount) + 1);
-  for (int32_t q = 1; q <= db.PersonCount; ++q) {
-    if (!used(db, q)) continue;
-    int32_t f = db.GetFather(q), m = db.GetMother(q);
-    if (f >= 1 && f <= db.PersonCount) children[f].push_back(q);
-    if (m >= 1 && m <= db.PersonCount && m != f) children[m].push_back(q);
-  }
-  return children;
-}
-
 }  // namespace
 
-TR::TR(int capacity) : tab_(static_cast<size_t>(std::max(capacity, 0)), 0) {}
+TR::TR(int capacity) : capacity_(std::max(capacity, 0)) {}
 
 int32_t TR::Lit(int i) const {
-  return i >= 1 && i <= Capacity() ? tab_[i - 1] : 0;
+  return i >= 1 && static_cast<size_t>(i) <= tab_.size() ? tab_[i - 1] : 0;
 }
 
 void TR::Ecrit(int i, int32_t v) {
-  if (i >= 1 && i <= Capacity()) tab_[i - 1] = v;
+  if (i < 1 || i > capacity_) return;
+  if (static_cast<size_t>(i) > tab_.size()) tab_.resize(static_cast<size_t>(i), 0);
+  tab_[i - 1] = v;
 }
 
 void TR::Ajoute(int32_t v) {
-  if (Nb < 0 || Nb >= Capacity()) return;
+  if (Nb < 0 || Nb >= capacity_) return;
   ++Nb;
-  tab_[Nb - 1] = v;
+  Ecrit(Nb, v);
 }
 
 void TRR::TrieParDate(const TBD& db, const std::string& kind) {
@@ -174,8 +164,7 @@ TR ParentNum(const TBD& db, int32_t p) {
 TR EnfantNum(const TBD& db, int32_t p) {
   TR r(db.Capacity());
   if (p <= 0) return r;
-  for (int32_t q = 1; q <= db.PersonCount; ++q)
-    if (used(db, q) && (db.GetFather(q) == p || db.GetMother(q) == p)) r.Ajoute(q);
+  for (int32_t q : db.Liens().Enfants(p)) r.Ajoute(q);
   return r;
 }
 
@@ -183,9 +172,23 @@ TR FratrieNum(const TBD& db, int32_t p) {
   TR r(db.Capacity());
   int32_t f = fatherOf(db, p), m = motherOf(db, p);
   if (f == 0 && m == 0) return r;
-  for (int32_t q = 1; q <= db.PersonCount; ++q) {
-    if (q == p || !used(db, q)) continue;
-    if ((f != 0 && db.GetFather(q) == f) || (m != 0 && db.GetMother(q) == m)) r.Ajoute(q);
+  // The children of the father by him, merged with those of the mother by her.
+  const TLiens& liens = db.Liens();
+  std::span<const int32_t> byFather = f != 0 ? liens.Enfants(f) : std::span<const int32_t>();
+  std::span<const int32_t> byMother = m != 0 ? liens.Enfants(m) : std::span<const int32_t>();
+  size_t i = 0, j = 0;
+  for (;;) {
+    while (i < byFather.size() && db.GetFather(byFather[i]) != f) ++i;
+    while (j < byMother.size() && db.GetMother(byMother[j]) != m) ++j;
+    if (i == byFather.size() && j == byMother.size()) break;
+    int32_t q;
+    if (j == byMother.size() || (i < byFather.size() && byFather[i] <= byMother[j])) {
+      q = byFather[i++];
+      if (j < byMother.size() && byMother[j] == q) ++j;
+    } else {
+      q = byMother[j++];
+    }
+    if (q != p) r.Ajoute(q);
   }
   return r;
 }
@@ -248,27 +251,25 @@ TR AscendantNum(const TBD& db, int32_t p, int32_t n) {
 TR DescendantNum(const TBD& db, int32_t p, int32_t n) {
   TR r(db.Capacity());
   if (p <= 0) return r;
-  std::vector<std::vector<int32_t>> children = childrenIndex(db);
-  TR own = EnfantNum(db, p);
-  std::vector<int32_t> first;
-  for (int i = 1; i <= own.Nb; ++i) first.push_back(own.Lit(i));
+  const TLiens& liens = db.Liens();
   // Depth first without recursion: a loop in the parent links cannot exhaust the stack,
   // and the walk ends once the list is full.
   struct Level {
-    const std::vector<int32_t>* list;
+    std::span<const int32_t> list;
     size_t next;
   };
-  std::vector<Level> stack{{&first, 0}};
+  std::vector<Level> stack{{liens.Enfants(p), 0}};
   while (!stack.empty() && r.Nb < r.Capacity()) {
     Level& top = stack.back();
-    if (top.next >= top.list->size()) {
+    if (top.next >= top.list.size()) {
       stack.pop_back();
       continue;
     }
-    int32_t q = (*top.list)[top.next++];
+    int32_t q = top.list[top.next++];
     r.Ajoute(q);
     int32_t depth = static_cast<int32_t>(stack.size());
-    if (!children[q].empty() && depth < n) stack.push_back({&children[q], 0});
+    std::span<const int32_t> children = liens.Enfants(q);
+    if (!children.empty() && depth < n) stack.push_back({children, 0});
   }
   return r;
 }
@@ -335,18 +336,36 @@ void TrieParTexte(TR& list, const PersonText& key, Host* host) {
   sort(sort, 1, count);
 }
 
-TR CommencePar(const TBD& db, const PersonText& personText, const std::string& prefix) {
-  TR r(db.Capacity());
-  std::string wanted = foldedKey(prefix);
-  std::unordered_set<std::string> kept;
-  for (int32_t q = 1; q <= db.PersonCount; ++q) {
-    if (!used(db, q)) continue;
-    // Folding goes byte by byte: the start of the folded text is the folded start.
-    std::string key = foldedKey(personText(q));
-    if (key.compare(0, wanted.size(), wanted) != 0) continue;
-    if (kept.insert(std::move(key)).second) r.Ajoute(q);
+TIndexTexte::TIndexTexte(const TBD& db, const PersonText& text) {
+  for (int32_t q = 1; q <= db.PersonCount; ++q)
+    if (used(db, q)) keys_.emplace_back(foldedKey(text(q)), q);
+  // By text, then by person: the first of each run of equal texts is the one kept.
+  std::sort(keys_.begin(), keys_.end());
+  keys_.erase(std::unique(keys_.begin(), keys_.end(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; }),
+              keys_.end());
+}
+
+TR TIndexTexte::CommencePar(const std::string& prefix, int capacity) const {
+  // Folding goes byte by byte: the start of a folded text is the folded start, and the texts
+  // that start with a prefix follow each other in byte order.
+  const std::string wanted = foldedKey(prefix);
+  auto it = std::lower_bound(keys_.begin(), keys_.end(), wanted,
+                             [](const auto& key, const std::string& w) { return key.first < w; });
+  std::vector<int32_t> persons;
+  for (; it != keys_.end() && it->first.compare(0, wanted.size(), wanted) == 0; ++it)
+    persons.push_back(it->second);
+  std::sort(persons.begin(), persons.end());
+  TR r(capacity);
+  for (int32_t q : persons) {
+    if (r.Nb >= r.Capacity()) break;
+    r.Ajoute(q);
   }
   return r;
+}
+
+TR CommencePar(const TBD& db, const PersonText& personText, const std::string& prefix) {
+  return TIndexTexte(db, personText).CommencePar(prefix, db.Capacity());
 }
 
 TR ValeursDistinctes(const TBD& db, int code) {

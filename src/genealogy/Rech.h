@@ -11,7 +11,7 @@ class TBD;
 class Host;
 
 // A list of numbers with a fixed capacity; Lit/Ecrit are 1-based, Ajoute on a full list
-// does nothing.
+// does nothing. Only the entries written are stored: the capacity is a limit, not a buffer.
 class TR {
  public:
   explicit TR(int capacity = 1000);
@@ -19,10 +19,11 @@ class TR {
   int32_t Lit(int i) const;
   void Ecrit(int i, int32_t v);
   void Ajoute(int32_t v);
-  int Capacity() const { return static_cast<int>(tab_.size()); }
+  int Capacity() const { return capacity_; }
 
  private:
-  std::vector<int32_t> tab_;
+  int capacity_;
+  std::vector<int32_t> tab_;  // entries 1..size; those beyond read 0
 };
 
 // The unions or spouses of one person: capacity 100.
@@ -45,6 +46,19 @@ TR DescendantNum(const TBD& db, int32_t p, int32_t n);
 // The text of a person that the text sort and the prefix search compare (the pages give the
 // expansion of a tag template).
 using PersonText = std::function<std::string(int32_t person)>;
+
+// The persons in use by the text a template gives them, for prefix searches: each distinct
+// text (lowered, a-z raised) once, with the first person who has it, in text order.
+class TIndexTexte {
+ public:
+  TIndexTexte(const TBD& db, const PersonText& text);
+  // CommencePar from the index: the persons whose folded text starts with the folded prefix,
+  // one per distinct text, in person-number order, at most `capacity` of them.
+  TR CommencePar(const std::string& prefix, int capacity) const;
+
+ private:
+  std::vector<std::pair<std::string, int32_t>> keys_;
+};
 
 TR CommencePar(const TBD& db, const PersonText& text, const std::string& prefix);
 void TrieParTexte(TR& list, const PersonText& key, Host* host = nullptr);

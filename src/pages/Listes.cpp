@@ -1,5 +1,7 @@
 #include "pages/Listes.h"
 
+#include <atomic>
+
 #include "data/Base.h"
 #include "genealogy/Rech.h"
 #include "pages/ListesSite.h"
@@ -8,9 +10,64 @@
 
 namespace lignado {
 
+// One template's texts by person, filled as they are asked for; a text is written once, under
+// the lock, and read without it once marked ready.
+struct TTextesPersonnes::Modele {
+  Modele(const std::string& t, int32_t persons)
+      : tpl(t),
+        texts(static_cast<size_t>(persons) + 1),
+        ready(std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(persons) + 1)) {}
+  const std::string tpl;
+  std::vector<std::string> texts;
+  std::unique_ptr<std::atomic<bool>[]> ready;
+  std::mutex write;
+  std::once_flag indexed;
+  std::unique_ptr<TIndexTexte> index;
+};
+
+TTextesPersonnes::TTextesPersonnes(const TBD& db, const Clock& clock, const TVivants* vivants)
+    : db_(db), clock_(clock), vivants_(vivants) {}
+TTextesPersonnes::~TTextesPersonnes() = default;
+
+TTextesPersonnes::Modele& TTextesPersonnes::modele(const std::string& tpl) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_ptr<Modele>& m = modeles_[tpl];
+  if (!m) m = std::make_unique<Modele>(tpl, std::max(db_.PersonCount, 0));
+  return *m;
+}
+
+std::string TTextesPersonnes::texte(Modele& m, int32_t person) {
+  if (person < 1 || static_cast<size_t>(person) >= m.texts.size())
+    return ExpandTags(db_, person, m.tpl, clock_, vivants_);
+  if (m.ready[person].load(std::memory_order_acquire)) return m.texts[person];
+  // Two threads may work out the same text at once; the first one stored wins, and both are
+  // the same anyway.
+  std::string text = ExpandTags(db_, person, m.tpl, clock_, vivants_);
+  std::lock_guard<std::mutex> lock(m.write);
+  if (!m.ready[person].load(std::memory_order_relaxed)) {
+    m.texts[person] = std::move(text);
+    m.ready[person].store(true, std::memory_order_release);
+  }
+  return m.texts[person];
+}
+
+PersonText TTextesPersonnes::Texte(const std::string& tpl) {
+  Modele* m = &modele(tpl);
+  return [this, m](int32_t person) { return texte(*m, person); };
+}
+
+const TIndexTexte& TTextesPersonnes::Index(const std::string& tpl) {
+  Modele& m = modele(tpl);
+  std::call_once(m.indexed, [&] {
+    m.index =
+        std::make_unique<TIndexTexte>(db_, [this, &m](int32_t person) { return texte(m, person); });
+  });
+  return *m.index;
+}
+
 std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
                         const std::string& b, Host* host, const Clock& clock,
-                        const TVivants* vivants) {
+                        const TVivants* vivants, TTextesPersonnes* textes) {
   if (std::optional<std::string> site = ListeSite(db, kind, a, b, vivants)) return *site;
   auto number = [](const std::string& text) { return Int32AfterBlanks(text); };
   if (kind == "parent") return ListeVersTexte(ParentNum(db, number(a)));
@@ -20,15 +77,17 @@ std::string ListeMotCle(const TBD& db, const std::string& kind, const std::strin
   if (kind == "tous") return ListeVersTexte(TousNum(db));
   if (kind == "asc") return ListeVersTexte(AscendantNum(db, number(a), number(b)));
   if (kind == "des") return ListeVersTexte(DescendantNum(db, number(a), number(b)));
+  if (kind != "commencepar" && kind != "trie") return "";
   // Sorts and searches compare the expansion of template a.
-  PersonText expansion = [&](int32_t person) { return ExpandTags(db, person, a, clock, vivants); };
-  if (kind == "commencepar") return ListeVersTexte(CommencePar(db, expansion, b));
-  if (kind == "trie") {
-    TR list = TexteVersListe(b, db.Capacity());
-    TrieParTexte(list, expansion, host);
-    return ListeVersTexte(list);
+  std::unique_ptr<TTextesPersonnes> own;
+  if (!textes || !textes->Serves(db, vivants)) {
+    own = std::make_unique<TTextesPersonnes>(db, clock, vivants);
+    textes = own.get();
   }
-  return "";
+  if (kind == "commencepar") return ListeVersTexte(textes->Index(a).CommencePar(b, db.Capacity()));
+  TR list = TexteVersListe(b, db.Capacity());
+  TrieParTexte(list, textes->Texte(a), host);
+  return ListeVersTexte(list);
 }
 
 std::string NombreMotCle(const TBD& db, const std::string& kind) {

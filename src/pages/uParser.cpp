@@ -1,9 +1,15 @@
 #include "pages/uParser.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include "data/Base.h"
 #include "pages/Listes.h"
@@ -32,6 +38,33 @@ const char kTooManyIncludes[] = "Syntax Error : Trop d'include imbriqu\xE9s";
 const char kTooDeep[] =
     "Syntax Error : Expression trop imbriqu\xE9"
     "e";
+
+// FNV-1a: names and references are short.
+constexpr std::size_t kFnvBasis = 14695981039346656037ull;
+constexpr std::size_t kFnvPrime = 1099511628211ull;
+
+std::size_t hashOf(std::string_view s) {
+  std::size_t h = kFnvBasis;
+  for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
+  return h;
+}
+
+unsigned char folded(char c) {
+  return LowerCp1252(static_cast<unsigned char>(c));
+}
+
+std::size_t foldedHash(std::string_view s) {
+  std::size_t h = kFnvBasis;
+  for (char c : s) h = (h ^ folded(c)) * kFnvPrime;
+  return h;
+}
+
+bool equalFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (folded(a[i]) != folded(b[i])) return false;
+  return true;
+}
 
 bool startsWith(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
@@ -72,18 +105,6 @@ std::size_t itemCount(std::string_view list) {
 std::string_view argumentText(std::string_view expr, std::size_t prefixLength) {
   if (expr.size() <= prefixLength) return {};
   return expr.substr(prefixLength, expr.size() - prefixLength - 1);
-}
-
-std::string joinLines(const std::vector<std::string>& lines) {
-  std::size_t size = 0;
-  for (const std::string& l : lines) size += l.size() + 2;
-  std::string text;
-  text.reserve(size);
-  for (const std::string& l : lines) {
-    text += l;
-    text += "\r\n";
-  }
-  return text;
 }
 
 bool needsSecondArgument(std::string_view kind) {
@@ -148,8 +169,19 @@ struct CompiledTemplate {
 // many pages. The database does not change while pages run, so each template is read once
 // and each list worked out once (sorts aside: the Escape key can cut one short).
 struct TemplateCache {
-  std::unordered_map<std::string, std::optional<CompiledTemplate>> files;
+  // Template folder -> file name as written -> the template, none when there is no such file.
+  // Looked up by views, so an include costs no copy of its name.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return hashOf(s); }
+  };
+  using Files =
+      std::unordered_map<std::string, std::optional<CompiledTemplate>, TextHash, std::equal_to<>>;
+  std::unordered_map<std::string, Files, TextHash, std::equal_to<>> files;
   std::unordered_map<std::string, std::string> lists;
+  // The texts of persons by template, which the sorts and searches compare; made when first
+  // asked for, as the living persons' rule then stands.
+  std::shared_ptr<TTextesPersonnes> textes;
 
   const std::string& list(std::string key, const std::function<std::string()>& make) {
     auto it = lists.find(key);
@@ -234,17 +266,23 @@ std::string ErrorMarker(const std::string& errorText) {
 TKSParse::TKSParse(const TBD& db, Host* host, const Clock& clock)
     : db_(db), host_(host), clock_(&clock), cache_(std::make_shared<TemplateCache>()) {}
 
+TTextesPersonnes* TKSParse::textes() const {
+  std::shared_ptr<TTextesPersonnes>& t = cache_->textes;
+  if (!t || !t->Serves(db_, Vivants)) t = std::make_shared<TTextesPersonnes>(db_, *clock_, Vivants);
+  return t.get();
+}
+
 const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std::string& name) {
-  std::string key = dir;
-  key += '\0';
-  key += name;
-  auto it = cache_->files.find(key);
-  if (it == cache_->files.end()) {
+  auto folder = cache_->files.find(std::string_view(dir));
+  if (folder == cache_->files.end())
+    folder = cache_->files.emplace(dir, TemplateCache::Files()).first;
+  auto it = folder->second.find(std::string_view(name));
+  if (it == folder->second.end()) {
     std::optional<CompiledTemplate> tpl;
     if (std::optional<fs::path> file = FindNoCase(dir, name))
       if (std::optional<std::string> bytes = ReadWholeFile(*file))
         tpl = compile(SplitLines(*bytes));
-    it = cache_->files.emplace(std::move(key), std::move(tpl)).first;
+    it = folder->second.emplace(name, std::move(tpl)).first;
   }
   return it->second ? &*it->second : nullptr;
 }
@@ -252,12 +290,21 @@ const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std
 std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& lines,
                                                const std::string& templateDir) {
   TemplateDir = templateDir;
-  return run(compile(lines));
+  std::vector<std::string> out;
+  run(compile(lines), Output{&out, nullptr});
+  return out;
 }
 
-std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
+void TKSParse::run(const CompiledTemplate& tpl, Output out) {
   ErrorText.clear();
-  std::vector<std::string> out;
+  auto write = [&out](std::string_view line) {
+    if (out.lines) {
+      out.lines->emplace_back(line);
+    } else {
+      out.text->append(line);
+      out.text->append("\r\n");
+    }
+  };
   bool script = false;
   const std::size_t n = tpl.lines.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -267,7 +314,7 @@ std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
       continue;
     }
     if (!script) {
-      out.push_back(l.trimmed);
+      write(l.trimmed);
       continue;
     }
     switch (l.kind) {
@@ -278,7 +325,7 @@ std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
         ErrorText = "Syntax Error";
         break;
       case CompiledLine::kEcho:
-        out.push_back(eval(l.a));
+        write(eval(l.a));
         break;
       case CompiledLine::kIf: {
         std::string left = eval(l.a);
@@ -297,11 +344,10 @@ std::vector<std::string> TKSParse::run(const CompiledTemplate& tpl) {
         break;
     }
     if (!ErrorText.empty()) {
-      out.push_back(ErrorMarker(ErrorText));
+      write(ErrorMarker(ErrorText));
       break;
     }
   }
-  return out;
 }
 
 std::string TKSParse::Evaluate(const std::string& expression) {
@@ -372,16 +418,18 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string_view args = e.substr(open + 1, close - open - 1);
   std::string a = eval(piece(args, ',', 0));
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
-  if (kind == "trie") return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants);
-  std::string key = kind + '\0' + a + '\0' + b;
-  return cache_->list(std::move(key),
-                      [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants); });
+  auto make = [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants, textes()); };
+  // Relatives come from the link index faster than from a cache of texts; lists that walk the
+  // tree or the whole base are kept (a sort is not: the Escape key can cut one short).
+  if (kind != "tous" && kind != "commencepar" && kind != "asc" && kind != "des") return make();
+  return cache_->list(kind + '\0' + a + '\0' + b, make);
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
   std::size_t open = e.find('(');
   if (open == std::string_view::npos) return {};
-  return NombreMotCle(db_, std::string(e.substr(7, open - 7)));
+  std::string kind(e.substr(7, open - 7));
+  return cache_->list("nombre_" + kind, [&] { return NombreMotCle(db_, kind); });
 }
 
 std::string TKSParse::evalEvalue(std::string_view e) {
@@ -417,9 +465,10 @@ std::string TKSParse::evalInclude(std::string_view e) {
     return {};
   }
   ++includeDepth_;
-  std::vector<std::string> out = run(*tpl);
+  std::string out;
+  run(*tpl, Output{nullptr, &out});
   --includeDepth_;
-  return joinLines(out);
+  return out;
 }
 
 std::string TKSParse::evalNombre(std::string_view e) {
@@ -469,20 +518,52 @@ std::string TKSParse::evalLiteral(std::string_view e) {
   return out;
 }
 
+std::size_t TKSParse::Variables::probe(std::string_view name, std::size_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  while (!slots_[i].name.empty() && (slots_[i].hash != hash || slots_[i].name != name))
+    i = (i + 1) & mask;
+  return i;
+}
+
+const std::string* TKSParse::Variables::Find(std::string_view name) const {
+  if (slots_.empty()) return nullptr;
+  const Slot& s = slots_[probe(name, hashOf(name))];
+  return s.name.empty() ? nullptr : &s.value;
+}
+
+void TKSParse::Variables::Set(std::string_view name, std::string value) {
+  // At most half full, so a search meets a free slot soon.
+  if ((used_ + 1) * 2 > slots_.size()) {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (Slot& s : old)
+      if (!s.name.empty()) slots_[probe(s.name, s.hash)] = std::move(s);
+  }
+  const std::size_t hash = hashOf(name);
+  Slot& s = slots_[probe(name, hash)];
+  if (s.name.empty()) {
+    s.hash = hash;
+    s.name = name;
+    ++used_;
+  }
+  s.value = std::move(value);
+}
+
+void TKSParse::Variables::Clear() {
+  slots_.clear();
+  used_ = 0;
+}
+
 const std::string* TKSParse::variable(std::string_view name) const {
-  auto it = HasUpperAscii(name) ? variables_.find(LowerAscii(name)) : variables_.find(name);
-  return it == variables_.end() ? nullptr : &it->second;
+  if (!HasUpperAscii(name)) return variables_.Find(name);
+  return variables_.Find(LowerAscii(name));
 }
 
 void TKSParse::setVariable(std::string_view name, std::string value) {
   if (name.empty()) return;
   std::string store;
-  name = lowered(name, store);
-  auto it = variables_.find(name);
-  if (it != variables_.end())
-    it->second = std::move(value);
-  else
-    variables_.emplace(std::string(name), std::move(value));
+  variables_.Set(lowered(name, store), std::move(value));
 }
 
 void TKSParse::SetVariable(const std::string& name, const std::string& value) {
@@ -496,7 +577,7 @@ std::string TKSParse::GetVariable(const std::string& name) const {
 
 void TKSParse::SetParameters(const std::string& parameterText) {
   if (parameterText.empty()) return;
-  variables_.clear();
+  variables_.Clear();
   std::string_view text = parameterText;
   for (std::size_t start = 0;;) {
     std::size_t amp = text.find('&', start);
@@ -506,6 +587,14 @@ void TKSParse::SetParameters(const std::string& parameterText) {
     if (amp == std::string_view::npos) break;
     start = amp + 1;
   }
+}
+
+TKSParse TKSParse::ForThread(Host* host) const {
+  TKSParse parser(db_, host, *clock_);
+  parser.Vivants = Vivants;
+  textes();  // made here, so that every thread shares it
+  parser.cache_->textes = cache_->textes;
+  return parser;
 }
 
 std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
@@ -520,30 +609,66 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   page.Vivants = Vivants;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;
-  return joinLines(page.run(*tpl));
+  std::string text;
+  page.run(*tpl, Output{nullptr, &text});
+  return text;
 }
 
-TWorkList::TWorkList() {
+TWorkList::TWorkList() : table_(64) {
   Add("index");
 }
 
-const std::string* TWorkList::Find(const std::string& ref) const {
-  auto it = folded_.find(FoldCase(ref));
-  return it == folded_.end() ? nullptr : &entries_[it->second];
+const TWorkList::Slot* TWorkList::slot(std::string_view ref, std::size_t hash) const {
+  const std::size_t mask = table_.size() - 1;
+  const auto part = static_cast<uint32_t>(hash >> 32);
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& s = table_[i];
+    if (s.entry == 0 || (s.hash == part && equalFolded(entries_[s.entry - 1], ref))) return &s;
+  }
+}
+
+void TWorkList::place(std::size_t entry, std::size_t hash) {
+  const std::size_t mask = table_.size() - 1;
+  std::size_t i = hash & mask;
+  while (table_[i].entry != 0) i = (i + 1) & mask;
+  table_[i] = Slot{static_cast<uint32_t>(entry + 1), static_cast<uint32_t>(hash >> 32)};
+}
+
+const std::string* TWorkList::Find(std::string_view ref) const {
+  const Slot* s = slot(ref, foldedHash(ref));
+  return s->entry == 0 ? nullptr : &entries_[s->entry - 1];
 }
 
 bool TWorkList::Add(const std::string& ref) {
-  if (!folded_.emplace(FoldCase(ref), entries_.size()).second) return false;
+  const std::size_t hash = foldedHash(ref);
+  if (slot(ref, hash)->entry != 0) return false;
   entries_.push_back(ref);
+  // At most half full, so a search meets a free slot soon.
+  if (entries_.size() * 2 > table_.size()) {
+    table_.assign(table_.size() * 2, Slot());
+    for (std::size_t e = 0; e + 1 < entries_.size(); ++e) place(e, foldedHash(entries_[e]));
+  }
+  place(entries_.size() - 1, hash);
   return true;
 }
 
+namespace {
+
+// Appends PageFileName(reference) to out.
+void appendPageFileName(std::string& out, std::string_view reference) {
+  const std::size_t start = out.size();
+  out += reference;
+  if (startsWith(reference, "http:") || startsWith(reference, "mailto:")) return;
+  for (std::size_t i = start; i < out.size(); ++i)
+    if (out[i] == '=' || out[i] == '|') out[i] = '_';
+  if (reference.size() < 5 || reference.substr(reference.size() - 5) != ".html") out += ".html";
+}
+
+}  // namespace
+
 std::string PageFileName(const std::string& reference) {
-  if (startsWith(reference, "http:") || startsWith(reference, "mailto:")) return reference;
-  std::string name = reference;
-  for (char& c : name)
-    if (c == '=' || c == '|') c = '_';
-  if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) name += ".html";
+  std::string name;
+  appendPageFileName(name, reference);
   return name;
 }
 
@@ -567,23 +692,32 @@ std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
     pos = start;
     std::size_t close = pageText.find('"', pos);
     if (close == std::string::npos) continue;
-    std::string target = pageText.substr(pos, close - pos);
-    if (source && !assets->Take(target) && assets->TakeScript(target)) {
-      if (const std::string* entry = workList.Find(target))
-        out += ScriptFileName(*entry);
-      else if (workList.Add(target))
-        out += ScriptFileName(target);
-    } else if (source || (assets && assets->Take(target))) {
-      out += target;
-    } else if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
-               extensionOf(target) == ".html") {
-      out += PageFileName(target);
+    std::string_view target = std::string_view(pageText).substr(pos, close - pos);
+    if (assets) {
+      const std::string written(target);
+      if (source && !assets->Take(written) && assets->TakeScript(written)) {
+        if (const std::string* entry = workList.Find(target))
+          out += ScriptFileName(*entry);
+        else if (workList.Add(written))
+          out += ScriptFileName(written);
+        pos = close;
+        continue;
+      }
+      if (source || assets->Take(written)) {
+        out += target;
+        pos = close;
+        continue;
+      }
+    }
+    if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
+        extensionOf(target) == ".html") {
+      appendPageFileName(out, target);
     } else if (const std::string* entry = workList.Find(target)) {
       // Links that differ only in case name the one file written for the first of them.
-      out += PageFileName(*entry);
+      appendPageFileName(out, *entry);
     } else {
-      workList.Add(target);
-      out += PageFileName(target);
+      workList.Add(std::string(target));
+      appendPageFileName(out, target);
     }
     pos = close;
   }
@@ -591,8 +725,190 @@ std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
   return out;
 }
 
+namespace {
+
+// The file a reference is written to. The pages before it in the work list decide whether it is
+// a script page, so the calling thread asks when its turn comes.
+std::string fileNameOf(const std::string& ref, const TTemplateAssets& assets) {
+  return assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
+}
+
+// Runs one page: its text, empty for a missing template or an empty page.
+std::string runPage(TKSParse& parser, const std::string& ref, const std::string& templateDir) {
+  std::optional<std::string> page = parser.RunPage(ref, templateDir);
+  return page ? std::move(*page) : std::string();
+}
+
+// What follows a page's run, on the calling thread and in work-list order: its links are
+// rewritten (which queues the pages they name and copies the template's files), the file
+// written, a failure reported. A reference whose file would land outside the destination
+// counts as a missing template.
+void writePage(const std::string& ref, const std::string& page, TWorkList& work,
+               TTemplateAssets& assets, const std::string& destDir, Host* host,
+               SiteResult& result) {
+  if (page.empty()) return;
+  const std::string fileName = fileNameOf(ref, assets);
+  if (!StaysInside(fileName)) return;
+  const fs::path file = fs::path(destDir) / NativeName(fileName);
+  // A page whose name no file can hold is never written, and its links are not followed: a
+  // link that grows on every page would otherwise never end.
+  bool written = false;
+  if (nameFits(file)) {
+    std::string text = RewriteLinks(page, work, &assets);
+    text += "\r\n";
+    written = WriteWholeFile(file, text);
+  }
+  if (written) {
+    ++result.pagesWritten;
+    result.written.push_back(fileName);
+  } else {
+    result.failed.push_back(ref);
+    hostMessage(host, "Impossible d'enregistrer le fichier \"" + ref + "\"");
+  }
+}
+
+void showProgress(Host* host, const TWorkList& work, std::size_t i) {
+  hostProgressMax(host, static_cast<long long>(work.size()));
+  hostProgressPos(host, static_cast<long long>(i));
+}
+
+// A host for page runs on other threads: it only answers the stop request, from a flag that
+// the calling thread sets after asking the real host.
+class StopFlagHost final : public Host {
+ public:
+  explicit StopFlagHost(const std::atomic<bool>& stop) : stop_(stop) {}
+  void showMessage(const std::string&) override {}
+  void setStatus(const std::string&) override {}
+  void setProgressMax(long long) override {}
+  void setProgressPos(long long) override {}
+  void processMessages() override {}
+  bool abortRequested() override { return stop_.load(std::memory_order_relaxed); }
+
+ private:
+  const std::atomic<bool>& stop_;
+};
+
+// Pages run on several threads while the calling thread takes their texts in work-list order,
+// so the work list, the files and the messages are those of a run on one thread. A thread
+// runs pages at most kAhead entries beyond the one the calling thread waits for.
+class ParallelPages {
+ public:
+  ParallelPages(TKSParse& interpreter, const std::string& templateDir, int threads)
+      : interpreter_(interpreter), templateDir_(templateDir) {
+    for (int t = 1; t < threads; ++t)
+      workers_.emplace_back(
+          [this, parser = interpreter.ForThread(&stopHost_)]() mutable { work(parser); });
+  }
+  ~ParallelPages() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closing_ = true;
+    }
+    more_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+  ParallelPages(const ParallelPages&) = delete;
+  ParallelPages& operator=(const ParallelPages&) = delete;
+
+  // The work list grew: its new entries may run.
+  void Queue(const TWorkList& work) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (std::size_t k = refs_.size(); k < work.size(); ++k) {
+        refs_.push_back(work[k]);
+        slots_.emplace_back();
+      }
+    }
+    more_.notify_all();
+  }
+
+  // The text of entry i. Until it is there the calling thread runs pages too, and asks the
+  // host for the stop request now and then: the threads read the answer from a flag.
+  std::string Take(std::size_t i, Host* host) {
+    stop_.store(hostAbort(host), std::memory_order_relaxed);
+    std::unique_lock<std::mutex> lock(mutex_);
+    waitingFor_ = i;
+    more_.notify_all();  // the window moved on
+    while (!slots_[i].done) {
+      if (next_ < refs_.size() && next_ < i + kAhead) {
+        runOne(interpreter_, lock);
+        continue;
+      }
+      if (done_.wait_for(lock, std::chrono::milliseconds(20)) == std::cv_status::timeout) {
+        lock.unlock();
+        stop_.store(hostAbort(host), std::memory_order_relaxed);
+        lock.lock();
+      }
+    }
+    Slot slot = std::move(slots_[i]);
+    slots_[i] = Slot();
+    lock.unlock();
+    if (slot.error) std::rethrow_exception(slot.error);
+    return std::move(slot.page);
+  }
+
+ private:
+  static constexpr std::size_t kAhead = 4096;
+
+  struct Slot {
+    bool done = false;
+    std::string page;
+    std::exception_ptr error;
+  };
+
+  void work(TKSParse& parser) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      more_.wait(lock, [this] {
+        return closing_ || (next_ < refs_.size() && next_ < waitingFor_ + kAhead);
+      });
+      if (closing_) return;
+      runOne(parser, lock);
+    }
+  }
+
+  // Takes the next entry and runs it with the lock released.
+  void runOne(TKSParse& parser, std::unique_lock<std::mutex>& lock) {
+    const std::size_t k = next_++;
+    const std::string ref = std::move(refs_[k]);  // each entry runs once
+    lock.unlock();
+    Slot slot;
+    try {
+      slot.page = runPage(parser, ref, templateDir_);
+    } catch (...) {
+      // Raised again on the calling thread when it reaches this page, as one thread would.
+      slot.error = std::current_exception();
+    }
+    slot.done = true;
+    lock.lock();
+    slots_[k] = std::move(slot);
+    done_.notify_all();
+  }
+
+  TKSParse& interpreter_;
+  const std::string templateDir_;
+  std::atomic<bool> stop_{false};
+  StopFlagHost stopHost_{stop_};
+  std::mutex mutex_;
+  std::condition_variable more_, done_;
+  std::vector<std::string> refs_;  // the work list as far as it is known
+  std::vector<Slot> slots_;
+  std::size_t next_ = 0;        // the next entry to run
+  std::size_t waitingFor_ = 0;  // the entry the calling thread waits for
+  bool closing_ = false;
+  std::vector<std::thread> workers_;  // last: they stop before the rest goes
+};
+
+}  // namespace
+
+int PageThreads(int jobs) {
+  if (jobs > 0) return jobs;
+  unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host) {
+                        const std::string& destDir, Host* host, int jobs) {
   SiteResult result;
   std::error_code ec;
   if (!fs::is_directory(fs::path(destDir), ec)) {
@@ -604,33 +920,25 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   TWorkList work;
   TTemplateAssets assets(templateDir, destDir);
   interpreter.TemplateDir = templateDir;
-  for (std::size_t i = 0; i < work.size(); ++i) {
-    const std::string ref = work[i];
-    const std::string fileName = assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
-    // A reference whose file would land outside the destination counts as a missing template.
-    if (StaysInside(fileName)) {
-      std::optional<std::string> page = interpreter.RunPage(ref, templateDir);
-      if (page && !page->empty()) {
-        const fs::path file = fs::path(destDir) / NativeName(fileName);
-        // A page whose name no file can hold is never written, and its links are not
-        // followed: a link that grows on every page would otherwise never end.
-        bool written = false;
-        if (nameFits(file)) {
-          std::string text = RewriteLinks(*page, work, &assets);
-          text += "\r\n";
-          written = WriteWholeFile(file, text);
-        }
-        if (written) {
-          ++result.pagesWritten;
-          result.written.push_back(fileName);
-        } else {
-          result.failed.push_back(ref);
-          hostMessage(host, "Impossible d'enregistrer le fichier \"" + ref + "\"");
-        }
-      }
+  const int threads = PageThreads(jobs);
+  if (threads == 1) {
+    for (std::size_t i = 0; i < work.size(); ++i) {
+      const std::string ref = work[i];
+      std::string page;
+      if (StaysInside(fileNameOf(ref, assets))) page = runPage(interpreter, ref, templateDir);
+      writePage(ref, page, work, assets, destDir, host, result);
+      showProgress(host, work, i);
     }
-    hostProgressMax(host, static_cast<long long>(work.size()));
-    hostProgressPos(host, static_cast<long long>(i));
+  } else {
+    // Other threads run whatever the work list holds; writePage keeps what one thread keeps.
+    ParallelPages pages(interpreter, templateDir, threads);
+    pages.Queue(work);
+    for (std::size_t i = 0; i < work.size(); ++i) {
+      const std::string ref = work[i];
+      writePage(ref, pages.Take(i, host), work, assets, destDir, host, result);
+      pages.Queue(work);
+      showProgress(host, work, i);
+    }
   }
   result.written.insert(result.written.end(), assets.Copied().begin(), assets.Copied().end());
   for (const std::string& name : assets.Failed()) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +19,7 @@ class Host;
 class TTemplateAssets;
 class TVivants;
 struct TemplateCache;
+class TTextesPersonnes;
 struct CompiledTemplate;
 
 // Runs template files (".kshtml") of the page language and makes the text of one HTML page.
@@ -43,19 +46,35 @@ class TKSParse {
   // The page text (every line followed by CR LF), or none when the template is missing.
   std::optional<std::string> RunPage(const std::string& pageReference,
                                      const std::string& templateDir);
+  // A parser for pages run on another thread: the same database and clock, the texts of
+  // persons shared with this one, its own variables, templates and lists, and its own host.
+  TKSParse ForThread(Host* host) const;
 
  private:
-  // Names are short: FNV-1a hashes them faster than the library's hash.
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const {
-      std::size_t h = 14695981039346656037ull;
-      for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-      return h;
-    }
+  // Lower-cased name ("$" included) -> value, in one open-addressed table: a page sets and
+  // reads its few dozen variables thousands of times, and no limit applies to their number.
+  class Variables {
+   public:
+    const std::string* Find(std::string_view name) const;  // name already lower-cased
+    void Set(std::string_view name, std::string value);
+    void Clear();
+
+   private:
+    struct Slot {
+      std::size_t hash = 0;
+      std::string name, value;  // an empty name marks a free slot
+    };
+    std::size_t probe(std::string_view name, std::size_t hash) const;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
   };
 
-  std::vector<std::string> run(const CompiledTemplate& tpl);
+  // Where a run's output goes: lines as they are, or one text with CR LF after each line.
+  struct Output {
+    std::vector<std::string>* lines;
+    std::string* text;
+  };
+  void run(const CompiledTemplate& tpl, Output out);
   std::string eval(std::string_view expr);
   std::string evalChamp(std::string_view expr);
   std::string evalListe(std::string_view expr);
@@ -66,13 +85,13 @@ class TKSParse {
   std::string evalLiteral(std::string_view expr);
   const std::string* variable(std::string_view name) const;
   void setVariable(std::string_view name, std::string value);
+  TTextesPersonnes* textes() const;
   const CompiledTemplate* loadTemplate(const std::string& dir, const std::string& name);
 
   const TBD& db_;
   Host* host_;
   const Clock* clock_;
-  // Lower-cased name ("$" included) -> value; no fixed table, so no limit on their number.
-  std::unordered_map<std::string, std::string, Hash, std::equal_to<>> variables_;
+  Variables variables_;
   int includeDepth_ = 0;
   int evalDepth_ = 0;
   // Template files read so far, shared with the pages this object runs.
@@ -93,12 +112,20 @@ class TWorkList {
   std::size_t size() const { return entries_.size(); }
   const std::string& operator[](std::size_t i) const { return entries_[i]; }
   // The entry equal to ref ignoring case, or nullptr.
-  const std::string* Find(const std::string& ref) const;
+  const std::string* Find(std::string_view ref) const;
   bool Add(const std::string& ref);  // false when already there
 
  private:
-  std::vector<std::string> entries_;
-  std::unordered_map<std::string, std::size_t> folded_;
+  // Entries by their text folded to lower case, in one open-addressed table holding a part of
+  // each hash: a page looks up every link it holds, mostly in a list of many thousands.
+  struct Slot {
+    uint32_t entry = 0;  // entry index + 1; 0 marks a free slot
+    uint32_t hash = 0;
+  };
+  const Slot* slot(std::string_view ref, std::size_t hash) const;
+  void place(std::size_t entry, std::size_t hash);
+  std::deque<std::string> entries_;  // a deque keeps the texts that Find points to in place
+  std::vector<Slot> table_;
 };
 
 struct SiteResult {
@@ -112,8 +139,12 @@ struct SiteResult {
 // Runs "index" and every page reference its pages link to, breadth first, and writes each page
 // into destDir (a folder that must exist, or the result says noDestination). Progress goes to
 // the host, failed writes to its messages.
+// Pages run on `jobs` threads (0: one per core); the files, the messages and the progress are
+// those of one thread, and the host is called on the calling thread only.
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host);
+                        const std::string& destDir, Host* host, int jobs = 1);
+// The number of threads that `jobs` asks for: itself when above 0, else one per core.
+int PageThreads(int jobs);
 // With assets, a link or source ("src=") naming a file of the template folder copies it and
 // stays as written.
 std::string RewriteLinks(const std::string& pageText, TWorkList& workList,

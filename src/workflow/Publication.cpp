@@ -283,7 +283,8 @@ std::string GenerateOutcome::StaleText() const {
 }
 
 GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolder,
-                                    const fs::path& destination, Host* host, LivingMode living) {
+                                    const fs::path& destination, Host* host, LivingMode living,
+                                    int jobs) {
   GenerateOutcome out;
   const fs::path listFile = destination / kStaleListName;
   try {
@@ -293,7 +294,8 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       const TVivants vivants(db, living);
       TKSParse parser(db, host);
       parser.Vivants = &vivants;
-      site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host);
+      site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
+                          jobs);
     }
     if (site.noDestination) {
       out.failure = "La destination " + Utf8ToCp1252(destination.string()) +

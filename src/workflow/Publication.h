@@ -129,10 +129,11 @@ struct GenerateOutcome {
   std::string StaleText() const;
 };
 
-// Living persons are shown as `living` says (hidden unless told otherwise).
+// Living persons are shown as `living` says (hidden unless told otherwise). Pages run on `jobs`
+// threads (0: one per core); the site is the same whatever their number.
 GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& templateFolder,
                                     const std::filesystem::path& destination, Host* host,
-                                    LivingMode living = LivingMode::Hide);
+                                    LivingMode living = LivingMode::Hide, int jobs = 0);
 
 // 6. Upload.
 

@@ -183,6 +183,13 @@ TEST_F(CmdBuild, RefusesWhatItCannotUse) {
   EXPECT_EQ(cli("build famille.ged --bizarre").code, 2);
   EXPECT_EQ(cli("build famille.ged --out").code, 2);
   EXPECT_EQ(cli("build famille.ged --capacity 0").code, 2);
+  for (const char* jobs : {"0", "257", "2x", ""}) {
+    r = cli(std::string("build famille.ged --jobs '") + jobs + "'");
+    EXPECT_EQ(r.code, 2) << jobs;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+              std::string("Nombre de pages en m\xC3\xAAme temps invalide : ") + jobs +
+                  " (de 1 \xC3\xA0 256).");
+  }
   EXPECT_FALSE(fs::exists(dir.path() / "site"));
 }
 
@@ -211,4 +218,12 @@ TEST_F(CmdBuild, LivingPersonsByMode) {
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
             "Valeur inconnue pour --living : masquer (hide, anonymous ou publish).");
+}
+
+TEST_F(CmdBuild, TheNumberOfThreadsLeavesTheSiteAsItIs) {
+  ASSERT_EQ(cli("build famille.ged --template ./modele-test --out un --jobs 1").code, 0);
+  CliRun r = cli("build famille.ged --template ./modele-test --out trois --jobs 3");
+  EXPECT_EQ(r.code, 0) << r.err;
+  for (const char* page : {"index.html", "p_id_1.html", "p_id_2.html", "p_id_3.html"})
+    EXPECT_EQ(readFile(dir.path() / "trois" / page), readFile(dir.path() / "un" / page)) << page;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -37,7 +38,9 @@ std::map<std::string, std::string> tree(const fs::path& dir) {
   return files;
 }
 
-class Site : public ::testing::Test {
+// Every site test runs its pages on one thread and on several: the files, the messages and
+// the progress must be the same.
+class Site : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     fs::create_directory(tplDir);
@@ -46,7 +49,7 @@ class Site : public ::testing::Test {
   void tpl(const std::string& name, const std::string& text) { writeFile(tplDir / name, text); }
   SiteResult generate() {
     TKSParse parser(db);
-    return GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &host);
+    return GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &host, GetParam());
   }
   std::map<std::string, std::string> site() { return tree(destDir); }
 
@@ -113,6 +116,18 @@ TEST(WorkListTest, IgnoresCaseWhenAdding) {
   ASSERT_NE(list.Find("PERSONNE|Id=1"), nullptr);
   EXPECT_EQ(*list.Find("PERSONNE|Id=1"), "Personne|id=1");
   EXPECT_EQ(list.Find("personne|id=2"), nullptr);
+
+  // Thousands of entries: each one found under another spelling, none added twice, in order.
+  for (int i = 0; i < 5000; ++i) EXPECT_TRUE(list.Add("p\xE9re|n=" + std::to_string(i)));
+  for (int i = 0; i < 5000; ++i) {
+    const std::string* e = list.Find("P\xC9RE|N=" + std::to_string(i));
+    ASSERT_NE(e, nullptr) << i;
+    EXPECT_EQ(*e, "p\xE9re|n=" + std::to_string(i));
+    EXPECT_FALSE(list.Add("P\xC9re|n=" + std::to_string(i)));
+  }
+  EXPECT_EQ(list.size(), 5003u);
+  EXPECT_EQ(list[2999 + 3], "p\xE9re|n=2999");
+  EXPECT_EQ(list.Find("p\xE9re|n=5000"), nullptr);
 }
 
 TEST(RewriteLinksTest, QueuesPageReferencesAndRenamesTheirLinks) {
@@ -153,7 +168,7 @@ TEST(RewriteLinksTest, OddlyQuotedTargets) {
   EXPECT_EQ(entries(list), (Strings{"index", "x.html'>y</a> <a href=", ">y</a> href=", ""}));
 }
 
-TEST_F(Site, FollowsLinksOnceEachAndRewritesThem) {
+TEST_P(Site, FollowsLinksOnceEachAndRewritesThem) {
   tpl("index.kshtml",
       "<a href=\"page|n=1\">un</a>\n<a href=\"Page|N=1\">encore</a>\n"
       "<a href=\"page|n=2\">deux</a> <a href=\"http://ex.fr/a\">x</a>\n"
@@ -178,7 +193,7 @@ TEST_F(Site, FollowsLinksOnceEachAndRewritesThem) {
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(Site, TheFirstSpellingOfAReferenceNamesItsFile) {
+TEST_P(Site, TheFirstSpellingOfAReferenceNamesItsFile) {
   tpl("index.kshtml", "<a href=\"PAGE|n=1\">a</a> <a href=\"page|n=1\">b</a>\n");
   tpl("page.kshtml", "<p>\n#\necho $N\n#\n<a href=\"Index\">i</a>\n");
   EXPECT_EQ(generate().pagesWritten, 2);
@@ -189,7 +204,7 @@ TEST_F(Site, TheFirstSpellingOfAReferenceNamesItsFile) {
   EXPECT_EQ(files["PAGE_n_1.html"], "<p>\r\n1\r\n<a href=\"index.html\">i</a>\r\n\r\n");
 }
 
-TEST_F(Site, PagesRunBreadthFirst) {
+TEST_P(Site, PagesRunBreadthFirst) {
   tpl("index.kshtml", "<a href=\"a\"></a><a href=\"b\"></a>\n");
   tpl("a.kshtml", "<a href=\"c\"></a>\n");
   tpl("b.kshtml", "<a href=\"d\"></a><a href=\"a\"></a>\n");
@@ -210,7 +225,7 @@ TEST_F(Site, PagesRunBreadthFirst) {
             "<a href=\"a.html\"></a><a href=\"b.html\"></a>\r\n\r\n");
 }
 
-TEST_F(Site, SubFoldersMustExistInTheDestination) {
+TEST_P(Site, SubFoldersMustExistInTheDestination) {
   fs::create_directory(tplDir / "Sous");
   tpl("index.kshtml", "<a href=\"sous/p\"></a><a href=\"sous\\q\"></a><a href=\"r\"></a>\n");
   tpl("Sous/p.kshtml", "p\n");
@@ -235,7 +250,7 @@ TEST_F(Site, SubFoldersMustExistInTheDestination) {
       "<a href=\"sous/p.html\"></a><a href=\"sous\\q.html\"></a><a href=\"r.html\"></a>\r\n\r\n");
 }
 
-TEST_F(Site, ReferencesThatLeaveTheirFoldersAreMissingPages) {
+TEST_P(Site, ReferencesThatLeaveTheirFoldersAreMissingPages) {
   writeFile(root.path() / "dehors.kshtml", "secret\n");
   tpl("page.kshtml", "page\n");
   tpl("index.kshtml",
@@ -249,7 +264,7 @@ TEST_F(Site, ReferencesThatLeaveTheirFoldersAreMissingPages) {
   EXPECT_FALSE(fs::exists(root.path() / "evade.html"));
 }
 
-TEST_F(Site, ALinkThatGrowsOnEveryPageEnds) {
+TEST_P(Site, ALinkThatGrowsOnEveryPageEnds) {
   // Each page links to a reference one character longer than its own: the chain stops at
   // the first name the file system cannot hold, instead of running without end.
   tpl("index.kshtml", "<a href=\"p|x=-\"></a>\n");
@@ -265,7 +280,7 @@ TEST_F(Site, ALinkThatGrowsOnEveryPageEnds) {
             "<a href=\"" + PageFileName(tooLong) + "\"></a>\r\n\r\n");
 }
 
-TEST_F(Site, PagesWithoutTextAndBrokenPages) {
+TEST_P(Site, PagesWithoutTextAndBrokenPages) {
   tpl("index.kshtml", "<a href=\"vide\"></a><a href=\"rien\"></a><a href=\"faux\"></a>\n");
   tpl("vide.kshtml", "");
   tpl("rien.kshtml", "#\n$a = 1\n");
@@ -281,7 +296,7 @@ TEST_F(Site, PagesWithoutTextAndBrokenPages) {
 // A template's own files (style sheets, scripts, pictures, static pages) named by a link or a
 // source are copied to the same place in the site, once, and the link stays as written; a
 // name that is no file of the folder, or a template file, is a page reference as before.
-TEST_F(Site, TemplateFilesNamedByLinksAreCopied) {
+TEST_P(Site, TemplateFilesNamedByLinksAreCopied) {
   fs::create_directories(tplDir / "Img");
   tpl("style.css", "body{}");
   tpl("Img/Fond.PNG", "png");
@@ -313,7 +328,7 @@ TEST_F(Site, TemplateFilesNamedByLinksAreCopied) {
 
 // A source naming a template "NAME.js" runs it as a page written as a script; a source with
 // no such template, or a link to it, are as before.
-TEST_F(Site, ScriptPagesNamedBySources) {
+TEST_P(Site, ScriptPagesNamedBySources) {
   tpl("donnees.js.kshtml", "#\necho \"var p = $p;\"\n");
   tpl("index.kshtml",
       "<script src=\"donnees.js|p=1\"></script><script src=\"Donnees.js|P=1\"></script>\n"
@@ -333,7 +348,7 @@ TEST_F(Site, ScriptPagesNamedBySources) {
   EXPECT_EQ(ScriptFileName("a.js|x=1&y=2"), "a_x_1&y_2.js");
 }
 
-TEST_F(Site, ATemplateFileThatCannotBeCopiedIsReported) {
+TEST_P(Site, ATemplateFileThatCannotBeCopiedIsReported) {
   tpl("style.css", "body{}");
   tpl("index.kshtml", "<link href=\"style.css\">\n");
   fs::create_directory(destDir / "style.css");
@@ -344,7 +359,7 @@ TEST_F(Site, ATemplateFileThatCannotBeCopiedIsReported) {
   EXPECT_EQ(readFile(destDir / "index.html"), "<link href=\"style.css\">\r\n\r\n");
 }
 
-TEST_F(Site, NoHomePageOrNoDestination) {
+TEST_P(Site, NoHomePageOrNoDestination) {
   tpl("autre.kshtml", "x\n");
   SiteResult r = generate();
   EXPECT_EQ(r.pagesWritten, 0);
@@ -356,17 +371,80 @@ TEST_F(Site, NoHomePageOrNoDestination) {
   fs::remove(destDir);
   RecordingHost quiet;
   TKSParse parser(db);
-  r = GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &quiet);
+  r = GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &quiet, GetParam());
   EXPECT_EQ(r.pagesWritten, 0);
   EXPECT_FALSE(fs::exists(destDir));
   EXPECT_TRUE(quiet.progressMax.empty());
   EXPECT_TRUE(quiet.progressPos.empty());
 
   fs::create_directory(destDir);
-  r = GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", nullptr);
+  r = GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", nullptr, GetParam());
   EXPECT_EQ(r.pagesWritten, 1);
   EXPECT_EQ(site(), (std::map<std::string, std::string>{{"index.html", "seul\r\n\r\n"}}));
 }
+
+// A host that fails the test when a thread other than the one that started the generation
+// calls it, and asks for a stop from its first question on when told to.
+class CallingThreadHost : public RecordingHost {
+ public:
+  void showMessage(const std::string& t) override {
+    check();
+    RecordingHost::showMessage(t);
+  }
+  void setProgressMax(long long v) override {
+    check();
+    RecordingHost::setProgressMax(v);
+  }
+  void setProgressPos(long long v) override {
+    check();
+    RecordingHost::setProgressPos(v);
+  }
+  bool abortRequested() override {
+    check();
+    return stop;
+  }
+  bool stop = false;
+
+ private:
+  void check() {
+    if (std::this_thread::get_id() != owner_) ADD_FAILURE() << "host called from another thread";
+  }
+  std::thread::id owner_ = std::this_thread::get_id();
+};
+
+TEST_P(Site, OnlyTheCallingThreadCallsTheHostAndTheStopRequestReachesEverySort) {
+  for (int i = 0; i < 12; ++i) {
+    int32_t p = db.NewPerson();
+    db.SetSurname(p, std::string(1, static_cast<char>('a' + (i * 7) % 12)));
+  }
+  // Each page sorts every person by surname; a folder stands in the way of one of them.
+  tpl("index.kshtml", "#\n$t = liste_tous()\necho evalue($t,\"<a href=\"p|n=$1\">\",\"\")\n");
+  tpl("p.kshtml", "#\n$t = liste_tous()\necho liste_trie(\"<nom>\",$t)\n");
+  auto run = [&](bool stop) {
+    CallingThreadHost calling;
+    calling.stop = stop;
+    TKSParse parser(db, &calling);
+    fs::remove_all(destDir);
+    fs::create_directory(destDir);
+    fs::create_directories(destDir / "p_n_3.html");
+    SiteResult r =
+        GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &calling, GetParam());
+    EXPECT_EQ(r.pagesWritten, 12);
+    EXPECT_EQ(calling.messages, Strings{"Impossible d'enregistrer le fichier \"p|n=3\""});
+    return site();
+  };
+  auto sorted = run(false);
+  // Stopped after its first partition (pivot "l", then "f" and "l" exchanged), on every page
+  // whichever thread ran it.
+  auto stopped = run(true);
+  for (int p : {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12}) {
+    const std::string page = "p_n_" + std::to_string(p) + ".html";
+    EXPECT_EQ(sorted[page], "1|8|3|10|5|12|7|2|9|4|11|6\r\n\r\n");
+    EXPECT_EQ(stopped[page], "1|2|3|4|5|12|7|8|9|10|11|6\r\n\r\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, Site, ::testing::Values(1, 3));
 
 // Each folder of tests/golden holds a template (input/) and the site it makes (expected/)
 // for the family above, on 15/6/2024 at 10:20:30.

@@ -50,3 +50,30 @@ TEST(Rech, TrieKeywordStopsOnEscapeThroughTheHost) {
   EXPECT_EQ(ListeMotCle(db, "trie", "<nom>", "1|2|3|4|5", &host), "1|2|5|4|3");
   EXPECT_EQ(ListeMotCle(db, "trie", "<nom>", "1|2|3|4|5"), "4|2|5|1|3");
 }
+
+// Sorts and searches that share the texts of one generation expand a template once per person;
+// each expansion of "<age>" reads the clock once.
+TEST(Listes, SharedTextsExpandATemplateOncePerPerson) {
+  class CountingClock : public Clock {
+   public:
+    LocalTime now() const override {
+      ++calls;
+      return {2024, 6, 15, 10, 20, 30};
+    }
+    mutable int calls = 0;
+  } clock;
+  TBD db;
+  for (const char* born : {"1950", "1990", "2000", "1930", "1985"})
+    db.SetPersonEvent(addPerson(db, "X", "", 0), kNaissance, born, EventCode::Date);
+  TTextesPersonnes textes(db, clock);
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(ListeMotCle(db, "trie", "<age>", "1|2|3|4|5", nullptr, clock, nullptr, &textes),
+              "3|2|5|1|4");
+    EXPECT_EQ(ListeMotCle(db, "commencepar", "<age>", "3", nullptr, clock, nullptr, &textes),
+              "2|5");
+  }
+  EXPECT_EQ(clock.calls, 5);
+  // Without them, every question expands again.
+  EXPECT_EQ(ListeMotCle(db, "trie", "<age>", "1|2|3|4|5", nullptr, clock), "3|2|5|1|4");
+  EXPECT_EQ(clock.calls, 10);
+}
