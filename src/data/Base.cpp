@@ -111,6 +111,7 @@ void TBD::ClearPerson(int32_t p) {
   f.RefNumber.clear();
   while (!f.EventList.empty()) removeEvent(f.EventList, 1);
   f.SourceList.clear();
+  f.Media.clear();
 }
 
 bool TBD::IsPersonUsed(int32_t p) const {
@@ -518,6 +519,15 @@ bool TBD::AddPersonSource(int32_t p, int32_t source) {
   if (std::find(l.begin(), l.end(), source) != l.end()) return false;
   l.push_back(source);
   return true;
+}
+
+void TBD::AddPersonMedia(int32_t p, TMedia media) {
+  if (validPerson(p)) persons_[p].Media.push_back(std::move(media));
+}
+
+const std::vector<TMedia>& TBD::PersonMedia(int32_t p) const {
+  static const std::vector<TMedia> kNone;
+  return validPerson(p) ? persons_[p].Media : kNone;
 }
 
 // ---- shortcuts

@@ -11,6 +11,12 @@ namespace lignado {
 
 using NumList = std::vector<int32_t>;
 
+// A file linked to a person: its path as the GEDCOM file writes it, and its title.
+struct TMedia {
+  std::string File, Title;
+  bool operator==(const TMedia&) const = default;
+};
+
 struct TFiche {  // one person
   bool InUse = false;
   uint8_t Sexe = 0;  // 0 man, 1 woman, 2 unknown
@@ -23,6 +29,7 @@ struct TFiche {  // one person
   NumList SourceList;
   std::string SpareText;
   int32_t SiblingLink = 0, ChildLink = 0, UnionLink = 0;
+  std::vector<TMedia> Media;  // in file order
 };
 
 struct TUnion {
@@ -198,6 +205,9 @@ class TBD {
   std::string GetAttribute(int32_t p, const std::string& name) const;
   void SetAttribute(int32_t p, const std::string& name, const std::string& value);
   bool AddPersonSource(int32_t p, int32_t source);  // true if appended
+  void AddPersonMedia(int32_t p, TMedia media);
+  // Empty for an invalid person.
+  const std::vector<TMedia>& PersonMedia(int32_t p) const;
 
   std::string GetSurname(int32_t p) const;
   void SetSurname(int32_t p, const std::string& s);

@@ -97,6 +97,39 @@ bool noteContinuation(const TGed& line, std::string& text) {
   return true;
 }
 
+// "0 @O1@ OBJE": a media record.
+bool mediaRecord(const TGed& line) {
+  return line.level == 0 && line.valueKey == "OBJE"_tag && isPointer(line.tag);
+}
+
+// The files of an OBJE line at level base, fed the lines under it: each FILE gives one; a
+// TITL under a FILE names that file, a TITL beside the FILEs names those without their own.
+class MediaLines {
+ public:
+  explicit MediaLines(int base) : base_(base) {}
+  void add(const TGed& line) {
+    if (line.level == base_ + 1) {
+      inFile_ = line.tagKey == "FILE"_tag && !line.value.empty();
+      if (inFile_) files_.push_back({line.value, {}});
+      if (line.tagKey == "TITL"_tag) title_ = line.value;
+    } else if (line.level == base_ + 2 && inFile_ && line.tagKey == "TITL"_tag) {
+      files_.back().Title = line.value;
+    }
+  }
+  const std::string& title() const { return title_; }
+  std::vector<TMedia> done() {
+    for (TMedia& m : files_)
+      if (m.Title.empty()) m.Title = title_;
+    return std::move(files_);
+  }
+
+ private:
+  int base_;
+  bool inFile_ = false;
+  std::string title_;
+  std::vector<TMedia> files_;
+};
+
 // A family is read with its HUSB and WIFE lines first (group 0), then the others (1) in file
 // order: the rules then see both spouses. Children may stay among the other lines, since
 // no other line changes what a CHIL line does once the spouses are known.
@@ -229,7 +262,10 @@ class Importer {
   std::string readContinuedText(int base);
   std::string readNote(int base);
   const std::string* linkedNote(const std::string& value);
+  const std::vector<TMedia>* linkedMedia(const std::string& value);
   void readAllNotes();
+  void readMediaLink(int32_t person);
+  void readMediaRecord();
   bool isNote() {
     return cur_->tagKey == "NOTE"_tag || (cur_->tagKey == "SNOTE"_tag && linkedNote(cur_->value));
   }
@@ -292,7 +328,8 @@ class Importer {
   std::unordered_map<std::string, int32_t> extra_;  // pointer upper-cased -> person
   size_t extraCount_ = 0;
   NumberTable citations_;
-  std::unordered_map<std::string, std::string> notes_;  // note pointer upper-cased -> text
+  std::unordered_map<std::string, std::string> notes_;          // note pointer upper-cased -> text
+  std::unordered_map<std::string, std::vector<TMedia>> media_;  // OBJE pointer upper-cased
 
   struct RecLine {
     TGed line;
@@ -411,6 +448,8 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
       keepRecord(sources_);
     } else if (noteWord(*cur_) > 0) {
       readNoteRecord();
+    } else if (mediaRecord(*cur_)) {
+      readMediaRecord();
     } else {
       logLine(" : ");
       next();
@@ -625,8 +664,20 @@ const std::string* Importer::linkedNote(const std::string& value) {
   return it == notes_.end() ? nullptr : &it->second;
 }
 
-// Every note record up to the trailer, read by a second reader that passes over the other
-// records; those already read keep their text (the first record of a pointer counts).
+// The files of a linked media record, or nullptr when the value names none; as linkedNote.
+const std::vector<TMedia>* Importer::linkedMedia(const std::string& value) {
+  if (!isPointer(value)) return nullptr;
+  std::string key = UpperAscii(value);
+  auto it = media_.find(key);
+  if (it == media_.end() && !allNotesRead_) {
+    readAllNotes();
+    it = media_.find(key);
+  }
+  return it == media_.end() ? nullptr : &it->second;
+}
+
+// Every note and media record up to the trailer, read by a second reader that passes over the
+// other records; those already read stay (the first record of a pointer counts).
 void Importer::readAllNotes() {
   allNotesRead_ = true;
   GedReader notes;
@@ -635,6 +686,13 @@ void Importer::readAllNotes() {
   TGed line;
   notes.nextTop(line);
   while (!notes.pastEnd() && line.tagKey != "TRLR"_tag) {
+    if (mediaRecord(line)) {
+      std::string key = UpperAscii(line.tag);
+      MediaLines files(0);
+      while (notes.next(line) && line.level >= 1) files.add(line);
+      media_.emplace(std::move(key), files.done());
+      continue;
+    }
     size_t word = noteWord(line);
     if (word == 0) {
       notes.nextTop(line);
@@ -663,6 +721,40 @@ void Importer::readNoteRecord() {
   next();
   while (cur_->level >= 1 && noteContinuation(*cur_, text)) next();
   notes_.emplace(std::move(key), std::move(text));
+}
+
+// "0 @O1@ OBJE" with its files.
+void Importer::readMediaRecord() {
+  std::string key = UpperAscii(cur_->tag);
+  MediaLines files(0);
+  next();
+  while (cur_->level >= 1) {
+    files.add(*cur_);
+    next();
+  }
+  media_.emplace(std::move(key), files.done());
+}
+
+// "1 OBJE" of a person: its files inline, or a pointer to a media record whose files it
+// takes, under its own title when it gives one.
+void Importer::readMediaLink(int32_t person) {
+  const std::string value = cur_->value;
+  MediaLines files(1);
+  next();
+  while (cur_->level >= 2) {
+    files.add(*cur_);
+    next();
+  }
+  if (!isPointer(value)) {
+    for (TMedia& m : files.done()) db_.AddPersonMedia(person, std::move(m));
+    return;
+  }
+  const std::vector<TMedia>* linked = linkedMedia(value);
+  if (!linked) return;
+  for (TMedia m : *linked) {
+    if (!files.title().empty()) m.Title = files.title();
+    db_.AddPersonMedia(person, std::move(m));
+  }
 }
 
 void Importer::readHeader() {
@@ -906,6 +998,8 @@ void Importer::readIndividual() {
     } else if (tag == "SOUR"_tag) {
       citeSource(p, cur_->value);
       next();
+    } else if (tag == "OBJE"_tag) {
+      readMediaLink(p);
     } else {
       storeEvent(Owner::Person, p, nullptr, true);
     }

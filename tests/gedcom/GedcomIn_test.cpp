@@ -908,5 +908,95 @@ TEST(FullPools, TheEventPoolAtOneThousand) {
   EXPECT_EQ(im->result.personsDropped, 0);
 }
 
+// ---- media linked to a person
+
+Lines concat(Lines a, const Lines& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(Media, InlineAndLinkedFilesInFileOrder) {
+  using M = std::vector<TMedia>;
+  const Lines person = {"0 @I1@ INDI", "1 NAME Jean /Martin/", "1 OBJE @O1@", "1 BIRT",
+                        "1 OBJE",      "2 FILE b.jpg",         "3 FORM jpg",  "3 TITL B",
+                        "1 OBJE @O2@", "2 TITL Autre titre"};
+  auto with = [&](const Lines& before, const Lines& after) {
+    Lines l = {"0 HEAD"};
+    l.insert(l.end(), before.begin(), before.end());
+    l.insert(l.end(), person.begin(), person.end());
+    l.insert(l.end(), after.begin(), after.end());
+    l.push_back("0 TRLR");
+    return l;
+  };
+  const Lines o1 = {"0 @O1@ OBJE", "1 FILE photos/a.jpg", "2 FORM jpg", "2 TITL Portrait"};
+  const Lines o2 = {"0 @O2@ OBJE", "1 FILE C:\\Photos\\c.png", "1 FILE d.png", "2 TITL D"};
+  const M all = {{"photos/a.jpg", "Portrait"},
+                 {"b.jpg", "B"},
+                 {"C:\\Photos\\c.png", "Autre titre"},
+                 {"d.png", "Autre titre"}};
+  struct Case {
+    const char* what;
+    Lines lines;
+    M expected;
+  } cases[] = {
+      {"records after", with({}, concat(o1, o2)), all},
+      {"records before", with(concat(o1, o2), {}), all},
+      {"one on each side", with(o2, o1), all},
+      {"a record missing", with(o1, {}), M{all[0], all[1]}},
+      {"the first of two records", with(concat(o1, o2), {"0 @O1@ OBJE", "1 FILE non.jpg"}), all},
+      {"after the trailer", with({}, {"0 TRLR", "0 @O1@ OBJE", "1 FILE tard.jpg"}), M{all[1]}},
+  };
+  for (const Case& c : cases) {
+    auto im = importLines(c.lines);
+    EXPECT_EQ(im->db.PersonMedia(1), c.expected) << c.what;
+    EXPECT_EQ(im->db.PersonEventCount(1), 1) << c.what;  // the birth only
+  }
+}
+
+TEST(Media, TitlesAndFormsOfEachVersion) {
+  using M = std::vector<TMedia>;
+  struct Case {
+    const char* what;
+    Lines obje;  // the person's lines after its NAME
+    M expected;
+  } cases[] = {
+      {"5.5: FORM, TITL and FILE under OBJE",
+       {"1 OBJE", "2 FORM jpg", "2 TITL Mariage", "2 FILE m.jpg"},
+       {{"m.jpg", "Mariage"}}},
+      {"5.5.1: TITL under OBJE, FORM under FILE",
+       {"1 OBJE", "2 FILE m.jpg", "3 FORM jpg", "2 TITL Mariage"},
+       {{"m.jpg", "Mariage"}}},
+      {"no title", {"1 OBJE", "2 FILE m.jpg"}, {{"m.jpg", ""}}},
+      {"a file's own title wins",
+       {"1 OBJE", "2 TITL Tous", "2 FILE a.jpg", "3 TITL A", "2 FILE b.jpg"},
+       {{"a.jpg", "A"}, {"b.jpg", "Tous"}}},
+      {"no file, an empty file", {"1 OBJE", "2 TITL Rien", "1 OBJE", "2 FILE"}, {}},
+      {"TITL deeper is not the title",
+       {"1 OBJE", "2 FILE a.jpg", "3 FORM jpg", "4 TITL non"},
+       {{"a.jpg", ""}}},
+      {"a pointer to nothing", {"1 OBJE @O9@"}, {}},
+  };
+  for (const Case& c : cases) {
+    Lines l = {"0 HEAD", "0 @I1@ INDI", "1 NAME Jean /Martin/"};
+    l.insert(l.end(), c.obje.begin(), c.obje.end());
+    l.insert(l.end(), {"1 SEX M", "0 TRLR"});
+    auto im = importLines(l);
+    EXPECT_EQ(im->db.PersonMedia(1), c.expected) << c.what;
+    EXPECT_EQ(im->db.GetSex(1), 0) << c.what;  // the lines after are read
+    EXPECT_EQ(im->db.EventCount, 0) << c.what;
+  }
+}
+
+TEST(Media, Gedcom7RecordsAndClearedPersons) {
+  auto im = importLines({"0 HEAD", "1 GEDC", "2 VERS 7.0", "0 @I1@ INDI", "1 OBJE @M1@",
+                         "0 @M1@ OBJE", "1 FILE media/x.jpg", "2 FORM image/jpeg", "2 TITL Acte",
+                         "1 FILE media/y.jpg", "2 FORM image/jpeg", "0 TRLR"});
+  EXPECT_EQ(im->db.PersonMedia(1),
+            (std::vector<TMedia>{{"media/x.jpg", "Acte"}, {"media/y.jpg", ""}}));
+  im->db.ClearPerson(1);
+  EXPECT_TRUE(im->db.PersonMedia(1).empty());
+  EXPECT_TRUE(im->db.PersonMedia(7).empty());
+}
+
 }  // namespace
 }  // namespace lignado
