@@ -7,6 +7,7 @@
 #include "genealogy/EnClair.h"
 #include "genealogy/Rech.h"
 #include "genealogy/Vivants.h"
+#include "pages/Medias.h"
 #include "util/Text.h"
 
 namespace lignado {
@@ -28,6 +29,7 @@ const std::string kAnnee =
     "ann\xE9"
     "e";
 const std::string kClair = "clair";
+const std::string kNombreDePhotos = "<nombre de photos>";
 
 bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
@@ -142,7 +144,7 @@ struct Expansion {
       return db.GetPersonField(p, PersonCode::RefNumber);
     if (tag == "<ks-num>") return std::to_string(p);
     if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
-    if (tag == "<age>") return "0";
+    if (tag == "<age>" || tag == kNombreDePhotos) return "0";
     if (startsWith(tag, "<ddn ")) return birthPattern(std::string(), inner(tag, 5));
     return {};
   }
@@ -205,6 +207,9 @@ struct Expansion {
       return std::to_string(death.empty() ? AgeActuel(birth, clock) : AgeEntre(birth, death));
     }
     if (tag == "<o+x>") return summary();
+    if (tag == kNombreDePhotos) return std::to_string(db.PersonMedia(p).size());
+    if (startsWith(tag, "<photo ")) return media(inner(tag, 7), false);
+    if (startsWith(tag, "<titre de photo ")) return media(inner(tag, 16), true);
     if (startsWith(tag, "<ddn "))
       return birthPattern(db.GetPersonField(p, PersonCode::DdN), inner(tag, 5));
     if (tag == "<ddn>" || tag == "<date de naissance>")
@@ -230,6 +235,17 @@ struct Expansion {
       return unionField(DerniereUnion(db, p), UnionCode::LdM);
     if (tag == "<lieu de divorce>") return unionField(DerniereUnion(db, p), UnionCode::LdS);
     return {};  // "<h>", "<f>" and every unknown tag
+  }
+
+  // "<photo N>", "<titre de photo N>": the site path or the title of the person's media N
+  // (1..count, 0 the last).
+  std::string media(const std::string& n, bool title) const {
+    const std::vector<TMedia>& list = db.PersonMedia(person);
+    int32_t v = ParseInt32(n).value_or(-1);
+    if (v == 0) v = static_cast<int32_t>(list.size());
+    if (v < 1 || static_cast<size_t>(v) > list.size()) return {};
+    const TMedia& m = list[static_cast<size_t>(v - 1)];
+    return title ? m.Title : MediaSitePath(m.File);
   }
 
   // "<ddn:clair>", "<ldn:clair>", "<ddd:ann\xE9e>": a date or place tag of the table in

@@ -5,6 +5,7 @@
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
 #include "genealogy/Vivants.h"
+#include "pages/Medias.h"
 
 namespace lignado {
 namespace {
@@ -472,6 +473,37 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
     EXPECT_EQ(x(pierre, "<ddn:clair>|<age>"), "3 mars 1915|74");
     EXPECT_EQ(x(anne, "<ddm>|<ldm>"), "1940|Brest");
   }
+}
+
+TEST(MediaTagsTest, CountPathAndTitleByNumber) {
+  TBD db;
+  for (const char* birth : {"1850", "1990"}) {
+    int32_t p = db.NewPerson();
+    db.SetPersonEvent(p, kNaissance, birth, 2);
+    db.AddPersonMedia(p, {"photos/a.jpg", "Portrait"});
+    db.AddPersonMedia(p, {"C:\\Photos\\b.png", ""});
+  }
+  db.NewPerson();  // no media
+  const FixedClock today({2024, 12, 7});
+  const TVivants hide(db, LivingMode::Hide, today);
+  const std::string a = MediaSitePath("photos/a.jpg"), b = MediaSitePath("C:\\Photos\\b.png");
+  struct Row {
+    int32_t person;
+    const TVivants* vivants;
+    std::string text, expected;
+  } rows[] = {
+      {1, nullptr, "<nombre de photos>", "2"},
+      {1, nullptr, "<photo 1>|<titre de photo 1>", a + "|Portrait"},
+      {1, nullptr, "<photo 2>|<titre de photo 2>|<photo 0>", b + "||" + b},
+      {1, nullptr, "[<photo 3>|<photo -1>|<photo x>|<titre de photo 3>]", "[|||]"},
+      {1, &hide, "<nombre de photos>|<photo 1>", "2|" + a},  // dead: kept
+      {2, nullptr, "<nombre de photos>|<titre de photo 1>", "2|Portrait"},
+      {2, &hide, "<nombre de photos>|<photo 1>|<titre de photo 1>|<photo 0>", "0|||"},
+      {3, nullptr, "<nombre de photos>|<photo 1>|<photo 0>", "0||"},
+      {1, nullptr, "<photo 1:js>", a},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(ExpandTags(db, r.person, r.text, today, r.vivants), r.expected) << r.text;
 }
 
 }  // namespace
