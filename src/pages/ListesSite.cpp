@@ -7,6 +7,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Vivants.h"
+#include "pages/Medias.h"
 #include "util/Text.h"
 
 namespace lignado {
@@ -112,6 +113,16 @@ std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, con
     if (!f || (vivants && vivants->Masque(p))) return std::string();
     std::string out;
     for (int32_t src : f->SourceList) out += (out.empty() ? "" : "|") + std::to_string(src);
+    return out;
+  }
+  if (kind == "photo") {  // site paths of a person's media, from number b (1 by default) on
+    const int32_t p = Int32AfterBlanks(a);
+    if (vivants && vivants->Masque(p)) return std::string();
+    const std::vector<TMedia>& media = db.PersonMedia(p);
+    const int32_t from = b.empty() ? 1 : Int32AfterBlanks(b);
+    std::string out;
+    for (size_t i = static_cast<size_t>(std::max(from, 1)); i <= media.size(); ++i)
+      out += (out.empty() ? "" : "|") + MediaSitePath(media[i - 1].File);
     return out;
   }
   return std::nullopt;

@@ -16,6 +16,8 @@ class TVivants;
 //   liste_initiale(X,L) the persons of L whose surname has the initial X, in the order of L
 //   liste_source(P)     the numbers of the sources of person P, none when P is hidden; the
 //                       tags <source:titre> and <source:texte> read a source by its number
+//   liste_photo(P,N)    the site paths of the media of person P from the N-th on (N empty:
+//                       all), none when P is hidden
 // Arguments are evaluated texts. None when kind is none of these.
 std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, const std::string& a,
                                      const std::string& b, const TVivants* vivants);

@@ -13,15 +13,19 @@ constexpr char kPlain[] =
     "dnooooo_ouuuuyty";
 
 char safeChar(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-')
-    return static_cast<char>(c);
-  if (c >= 0xC0) return kPlain[c - 0xC0];
+  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-') return static_cast<char>(c);
+  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+  if (c >= 0xC0) return kPlain[c - 0xC0 + (c < 0xE0 ? 32 : 0)];
   return '_';
 }
 
 std::string safe(const std::string& s) {
   std::string out;
   for (char ch : s) {
+    if (static_cast<unsigned char>(ch) == 0xDF) {  // the German sharp s
+      out += "ss";
+      continue;
+    }
     char c = safeChar(static_cast<unsigned char>(ch));
     if (c == '_' && (out.empty() || out.back() == '_')) continue;
     out += c;
@@ -51,8 +55,6 @@ std::string MediaSitePath(const std::string& written) {
   std::string ext;
   if (size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
     ext = safe(name.substr(dot + 1));
-    for (char& c : ext)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     name.resize(dot);
   }
   std::string stem = safe(name);

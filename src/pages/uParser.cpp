@@ -109,7 +109,7 @@ std::string_view argumentText(std::string_view expr, std::size_t prefixLength) {
 
 bool needsSecondArgument(std::string_view kind) {
   return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
-         kind == "tranche" || kind == "initiale";
+         kind == "tranche" || kind == "initiale" || kind == "photo";
 }
 
 std::string twoDigits(int v) {

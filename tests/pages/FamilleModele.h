@@ -79,6 +79,9 @@ inline void BuildFamilleModele(TBD& db) {
   db.SourceRecord(1)->Text = "Naissances, acte 12";
   db.AddPersonSource(kPierre, 1);
   db.AddPersonSource(kCorentin, 1);
+  db.AddPersonMedia(kPierre, {"photos/Pierre.jpg", "Pierre vers 1900"});
+  db.AddPersonMedia(kPierre, {"C:\\Photos\\Mariage 1874.JPG", "Le mariage"});
+  db.AddPersonMedia(kCorentin, {"photos/corentin.jpg", "Corentin"});
 
   unite(kPierre, kMarie, "10/5/1874", "Brest");
   db.SetUnionEvent(1, kDivorce, "1885", 2);

@@ -7,6 +7,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Vivants.h"
+#include "pages/Medias.h"
 
 namespace lignado {
 namespace {
@@ -82,7 +83,7 @@ TEST(ListesSiteTest, InitialsFoldAccentsAndCase) {
   EXPECT_EQ(ListeSite(db, "initiale", "Q", "1|2|3", nullptr), "");
 }
 
-TEST(ListesSiteTest, SourcesOfAPersonUnlessHidden) {
+TEST(ListesSiteTest, SourcesAndMediaOfAPersonUnlessHidden) {
   TBD db;
   int32_t dead = db.NewPerson(), living = db.NewPerson(), none = db.NewPerson();
   db.SetPersonEvent(dead, kDeces, "1900", 2);
@@ -90,14 +91,29 @@ TEST(ListesSiteTest, SourcesOfAPersonUnlessHidden) {
   for (int32_t p : {dead, living}) {
     db.AddPersonSource(p, 4);
     db.AddPersonSource(p, 2);
+    for (const char* f : {"a.jpg", "B.jpg", "a.jpg"}) db.AddPersonMedia(p, {f, ""});
   }
   const TVivants hide(db, LivingMode::Hide, FixedClock({2024, 1, 1}));
   const TVivants publish(db, LivingMode::Publish, FixedClock({2024, 1, 1}));
-  EXPECT_EQ(ListeSite(db, "source", std::to_string(dead), "", &hide), "4|2");
-  EXPECT_EQ(ListeSite(db, "source", std::to_string(living), "", &hide), "");
-  EXPECT_EQ(ListeSite(db, "source", std::to_string(living), "", &publish), "4|2");
-  EXPECT_EQ(ListeSite(db, "source", std::to_string(none), "", nullptr), "");
-  EXPECT_EQ(ListeSite(db, "source", "99", "", nullptr), "");
+  const std::string a = MediaSitePath("a.jpg"), b = MediaSitePath("B.jpg");
+  struct Row {
+    const char* kind;
+    int32_t person;
+    const char* from;
+    const TVivants* vivants;
+    std::string expected;
+  } rows[] = {
+      {"source", dead, "", &hide, "4|2"},       {"source", living, "", &hide, ""},
+      {"source", living, "", &publish, "4|2"},  {"source", none, "", nullptr, ""},
+      {"source", 99, "", nullptr, ""},          {"photo", dead, "", &hide, a + "|" + b + "|" + a},
+      {"photo", dead, "2", &hide, b + "|" + a}, {"photo", dead, "3", &hide, a},
+      {"photo", dead, "4", &hide, ""},          {"photo", dead, "0", &hide, a + "|" + b + "|" + a},
+      {"photo", living, "", &hide, ""},         {"photo", living, "2", &publish, b + "|" + a},
+      {"photo", none, "", nullptr, ""},         {"photo", 99, "", nullptr, ""},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(ListeSite(db, r.kind, std::to_string(r.person), r.from, r.vivants), r.expected)
+        << r.kind << " " << r.person;
 }
 
 }  // namespace
