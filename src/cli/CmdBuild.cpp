@@ -171,7 +171,8 @@ int cmdBuild(const Args& args) {
   GenerateOutcome site;
   {
     TerminalHost host;
-    site = GeneratePublication(*w.db, *tpl, dest, &host, living, jobs);
+    site = GeneratePublication(*w.db, *tpl, dest, &host, living, jobs,
+                               fs::absolute(fs::path(file)).parent_path());
   }
   if (!site.done) {
     printCp1252(stderr, site.failure + "\n");
@@ -182,9 +183,15 @@ int cmdBuild(const Args& args) {
       "crites : " +
       std::to_string(site.pagesWritten) + " dans " + shown(dest) + "\n";
   if (site.staleRemoved > 0) written += site.StaleText() + "\n";
+  if (site.mediaCopied > 0)
+    written +=
+        "Photos copi\xE9"
+        "es : " +
+        std::to_string(site.mediaCopied) + "\n";
   printCp1252(stdout, written);
   std::fflush(stdout);
   if (!site.warning.empty()) printCp1252(stderr, "Attention : " + site.warning + "\n");
+  for (const std::string& line : site.mediaMissing) printCp1252(stderr, line + "\n");
   if (!site.failed.empty()) {
     printCp1252(stderr, std::to_string(site.failed.size()) +
                             " page(s) n'ont pas pu \xEAtre enregistr\xE9"

@@ -15,6 +15,7 @@
 
 #include "ftp/UploadMarks.h"
 #include "ftp/qorvFTP.h"
+#include "pages/Medias.h"
 #include "pages/TemplateFiles.h"
 #include "pages/uParser.h"
 #include "util/SystemReason.h"
@@ -284,7 +285,7 @@ std::string GenerateOutcome::StaleText() const {
 
 GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolder,
                                     const fs::path& destination, Host* host, LivingMode living,
-                                    int jobs) {
+                                    int jobs, const fs::path& gedcomFolder) {
   GenerateOutcome out;
   const fs::path listFile = destination / kStaleListName;
   try {
@@ -296,6 +297,13 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       parser.Vivants = &vivants;
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
                           jobs);
+      if (!site.noDestination) {
+        MediaCopy media =
+            CopyMedia(db, gedcomFolder.string(), destination.string() + "/", &vivants);
+        site.written.insert(site.written.end(), media.written.begin(), media.written.end());
+        out.mediaCopied = static_cast<int>(media.written.size());
+        out.mediaMissing = std::move(media.missing);
+      }
     }
     if (site.noDestination) {
       out.failure = "La destination " + Utf8ToCp1252(destination.string()) +

@@ -125,15 +125,19 @@ struct GenerateOutcome {
   std::vector<std::string> failed;  // page references whose file could not be written
   int staleRemoved = 0;             // pages of an earlier build removed
   std::string warning;              // French; the list of pages could not be kept
+  int mediaCopied = 0;
+  std::vector<std::string> mediaMissing;  // French lines: media files not copied
   // The French line that counts the removed pages; empty when none was.
   std::string StaleText() const;
 };
 
-// Living persons are shown as `living` says (hidden unless told otherwise). Pages run on `jobs`
+// Living persons are shown as `living` says (hidden unless told otherwise). The media files of
+// the persons shown are copied into the site, found from gedcomFolder. Pages run on `jobs`
 // threads (0: one per core); the site is the same whatever their number.
 GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& templateFolder,
                                     const std::filesystem::path& destination, Host* host,
-                                    LivingMode living = LivingMode::Hide, int jobs = 0);
+                                    LivingMode living = LivingMode::Hide, int jobs = 0,
+                                    const std::filesystem::path& gedcomFolder = {});
 
 // 6. Upload.
 
