@@ -15,6 +15,7 @@
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
 #include "genealogy/DateLieu.h"
+#include "pages/Medias.h"
 #include "pages/uParser.h"
 #include "util/Utf8.h"
 
@@ -44,6 +45,20 @@ Site generate(const TBD& db, const std::string& tmpl, const Clock& clock = Syste
   test::RecordingHost host;
   Site site;
   site.result = GenerateSite(parser, templateDir(tmpl), dest.str(), &host, jobs);
+  // The media files, in a folder of their own: the file name, and the path when relative.
+  TempDir ged;
+  for (int32_t p = 1; p <= db.PersonCount; ++p)
+    for (const TMedia& m : db.PersonMedia(p)) {
+      const std::string name = m.File.substr(m.File.find_last_of("/\\") + 1);
+      test::writeFile(ged.str() + Cp1252ToUtf8(name), "image");
+      if (m.File.find('\\') == std::string::npos && m.File.find('/') != std::string::npos) {
+        fs::create_directories(fs::path(ged.str() + m.File).parent_path());
+        test::writeFile(ged.str() + m.File, "image");
+      }
+    }
+  MediaCopy media = CopyMedia(db, ged.str(), dest.str(), nullptr);
+  site.result.written.insert(site.result.written.end(), media.written.begin(), media.written.end());
+  EXPECT_TRUE(media.missing.empty());
   site.messages = host.messages;
   site.progress = host.progressMax;
   site.progress.insert(site.progress.end(), host.progressPos.begin(), host.progressPos.end());
@@ -162,12 +177,12 @@ void checkSite(const TBD& db, const std::string& tmpl, const std::string& what,
   EXPECT_TRUE(site.result.failed.empty());
   EXPECT_TRUE(site.messages.empty());
   ASSERT_EQ(site.pages.count("index.html"), 1u);
-  // Every file is a page but the template's own files, which the pages name.
+  // Every file is a page but the template's own files, which the pages name, and the media.
   EXPECT_EQ(site.result.written.size(), site.pages.size());
   int faults = 0, pages = 0;
   for (const auto& [name, html] : site.pages) {
     if (faults > 10) break;  // one broken template would repeat on every page
-    if (!fs::exists(templateDir(tmpl) + name)) ++pages;
+    if (!fs::exists(templateDir(tmpl) + name) && !name.starts_with(kMediaFolder)) ++pages;
     if (!name.ends_with(".html")) continue;
     if (html.find("<p>*** ") != std::string::npos) {
       ADD_FAILURE() << name << " holds the error marker";
@@ -393,6 +408,21 @@ using test::kYvonne;
 
 TEST_P(FamilySite, IsCompleteAndSound) {
   checkSite(db, GetParam(), "famille");
+}
+
+TEST_P(FamilySite, FirstPictureUnderTheNameOthersBelow) {
+  const std::string& pierre = page("personne_n_1.html");
+  const std::size_t first = pierre.find("<img src=\"" + MediaSitePath("photos/Pierre.jpg") +
+                                        "\" alt=\"Pierre vers 1900\">");
+  const std::size_t name = pierre.find("<h1>"), more = pierre.find("<h2>Photos</h2>");
+  const std::size_t second = pierre.find(MediaSitePath("C:\\Photos\\Mariage 1874.JPG"));
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(name, first);
+  EXPECT_LT(first, more);
+  EXPECT_LT(more, second);
+  EXPECT_EQ(page("personne_n_4.html").find("<img"), std::string::npos);  // Jean has none
+  EXPECT_NE(page("style.css").find(".photo img, .photos img { max-width: 100%;"),
+            std::string::npos);
 }
 
 TEST_P(FamilySite, HomePageCountsTheBase) {
