@@ -709,6 +709,7 @@ void TfmWebAssistant::ImportSelectedFile() {
   ImportOutcome outcome = ImportForPublication(file, ImportOptions{}, host_, std::move(db_));
   host_->end();
   db_ = outcome.db ? std::move(outcome.db) : std::make_unique<TBD>();
+  gedcomFolder_ = QFileInfo(P(file)).absolutePath().toStdString();
   if (!outcome.failure.empty()) dialogs_.message(this, T(outcome.failure));
   // The import counts every 182 records: a small file would be left showing "0 / 0".
   if (outcome.failure.empty() && outcome.dropped.empty())
@@ -813,7 +814,7 @@ void TfmWebAssistant::GeneratePages() {
   try {
     LivingMode living = LivingModeNamed(cbVivants->currentData().toString().toStdString())
                             .value_or(LivingMode::Hide);
-    outcome = GeneratePublication(*db_, TemplateDir, folder, host_, living);
+    outcome = GeneratePublication(*db_, TemplateDir, folder, host_, living, 0, gedcomFolder_);
   } catch (const std::exception&) {
     outcome.done = false;
   }
@@ -827,6 +828,13 @@ void TfmWebAssistant::GeneratePages() {
     if (!outcome.failure.empty() && outcome.failure != text) text += "\r\n" + outcome.failure;
     dialogs_.message(this, T(text));
   } else {
+    if (!outcome.mediaMissing.empty()) {
+      std::string text;
+      for (size_t i = 0; i < outcome.mediaMissing.size() && i < 20; ++i)
+        text += (i ? "\r\n" : "") + outcome.mediaMissing[i];
+      if (outcome.mediaMissing.size() > 20) text += "\r\n...";
+      dialogs_.message(this, T(text));
+    }
     Panel7->show();
     Label21->setText(P(folder));
     Label36->setVisible(rbDestineCD->isChecked());

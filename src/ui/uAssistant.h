@@ -90,6 +90,7 @@ class TfmWebAssistant : public QWidget {
   Dialogs& dialogs_;
   std::string settingsFile_;
   std::unique_ptr<TBD> db_;
+  std::string gedcomFolder_;  // of the file imported: its media are looked for there
   QtHost* host_;
   TBrowseFolder* BrowseFolder1;
   std::vector<TemplateChoice> templates_;  // the entries of lbModele
