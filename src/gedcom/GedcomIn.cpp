@@ -102,6 +102,20 @@ bool mediaRecord(const TGed& line) {
   return line.level == 0 && line.valueKey == "OBJE"_tag && isPointer(line.tag);
 }
 
+// A web address ("http://...", "mailto:...") names no file to copy into the site. A drive letter
+// ("C:/...") is one letter, a scheme at least two.
+bool IsWebAddress(const std::string& value) {
+  size_t colon = value.find(':');
+  if (colon < 2 || colon == std::string::npos) return false;
+  for (size_t i = 0; i < colon; ++i) {
+    char c = value[i];
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+              (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '.' || c == '-'));
+    if (!ok) return false;
+  }
+  return value.compare(colon, 3, "://") == 0 || FoldCase(value.substr(0, colon)) == "mailto";
+}
+
 // The files of an OBJE line at level base, fed the lines under it: each FILE gives one; a
 // TITL under a FILE names that file, a TITL beside the FILEs names those without their own.
 class MediaLines {
@@ -109,7 +123,7 @@ class MediaLines {
   explicit MediaLines(int base) : base_(base) {}
   void add(const TGed& line) {
     if (line.level == base_ + 1) {
-      inFile_ = line.tagKey == "FILE"_tag && !line.value.empty();
+      inFile_ = line.tagKey == "FILE"_tag && !line.value.empty() && !IsWebAddress(line.value);
       if (inFile_) files_.push_back({line.value, {}});
       if (line.tagKey == "TITL"_tag) title_ = line.value;
     } else if (line.level == base_ + 2 && inFile_ && line.tagKey == "TITL"_tag) {
