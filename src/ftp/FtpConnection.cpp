@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,31 +146,6 @@ const char* connectReason(int err) {
       return kCannotConnect;
   }
 }
-
-// OpenSSL writes to sockets without MSG_NOSIGNAL: a peer that went away must give an error,
-// not end the process with SIGPIPE. Blocked for the calling thread while it lives.
-class SigpipeBlock {
- public:
-  SigpipeBlock() {
-    sigemptyset(&pipe_);
-    sigaddset(&pipe_, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
-  }
-  ~SigpipeBlock() {
-    sigset_t pending;
-    if (!sigismember(&old_, SIGPIPE) && sigpending(&pending) == 0 &&
-        sigismember(&pending, SIGPIPE) == 1) {
-      timespec zero{0, 0};
-      sigtimedwait(&pipe_, nullptr, &zero);
-    }
-    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-  }
-  SigpipeBlock(const SigpipeBlock&) = delete;
-  SigpipeBlock& operator=(const SigpipeBlock&) = delete;
-
- private:
-  sigset_t pipe_, old_;
-};
 
 struct AddrInfoFree {
   void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
@@ -379,28 +353,35 @@ std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint
     return nullptr;
   }
   notify(kFtpResolved);
-  OwnedFd fd;
-  bool timedOut = false;
-  int err = 0;
-  // Refused attempts are retried at once; the time-out covers every attempt together.
-  for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
-    for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut; ai = ai->ai_next) {
-      notify(kFtpConnecting);
-      timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err) == 0;
+  if (tls_ != FtpTls::Off && !tlsContext_)
+    tlsContext_ = std::make_unique<TlsContext>(TlsVersions::Only12);
+  for (;;) {
+    OwnedFd fd;
+    bool timedOut = false;
+    int err = 0;
+    // Refused attempts are retried at once; the time-out covers every attempt together.
+    for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
+      for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut; ai = ai->ai_next) {
+        notify(kFtpConnecting);
+        timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err) == 0;
+      }
     }
+    if (!fd.valid()) {
+      error = timedOut ? kFtpErrTimeout : kFtpErrCannotConnect;
+      failure_ = timedOut ? timeoutText(connectMs_) : connectReason(err);
+      return nullptr;
+    }
+    noDelay(fd);
+    std::unique_ptr<FtpConnection> c(
+        new FtpConnection(shared_from_this(), std::move(fd), name, passive));
+    c->notify(kFtpConnected);
+    if (c->login(user, password, deadline, error)) return c;
+    // A server that would not shake hands on TLS 1.2 is asked again with TLS 1.3 offered too,
+    // on a new connection: the first one is out of step.
+    if (!c->tls12Refused_ || tlsContext_->versions() != TlsVersions::Only12) return nullptr;
+    c.reset();
+    tlsContext_ = std::make_unique<TlsContext>(TlsVersions::From12);
   }
-  if (!fd.valid()) {
-    error = timedOut ? kFtpErrTimeout : kFtpErrCannotConnect;
-    failure_ = timedOut ? timeoutText(connectMs_) : connectReason(err);
-    return nullptr;
-  }
-  noDelay(fd);
-  if (tls_ != FtpTls::Off && !tlsContext_) tlsContext_ = std::make_unique<TlsContext>();
-  std::unique_ptr<FtpConnection> c(
-      new FtpConnection(shared_from_this(), std::move(fd), name, passive));
-  c->notify(kFtpConnected);
-  if (!c->login(user, password, deadline, error)) return nullptr;
-  return c;
 }
 
 FtpConnection::Link::Link() = default;
@@ -448,10 +429,7 @@ void FtpConnection::close() {
   closing_ = true;
   Reply r;
   if (sendLine("QUIT")) readReply(r, std::min(session_->receiveMs_, kQuitMs));
-  if (link_.tls && alive()) {
-    SigpipeBlock quiet;
-    link_.tls->SendClose();  // the server closes anyway
-  }
+  if (link_.tls && alive()) link_.tls->SendClose();  // the server closes anyway
   closing_ = false;
   link_ = Link();
   in_.clear();
@@ -464,7 +442,6 @@ FtpConnection::Io FtpConnection::write(Link& link, const char* p, size_t len, ui
     if (abort && *abort) return Io::Aborted;
     short wait = POLLOUT;
     if (link.tls) {
-      SigpipeBlock quiet;
       size_t n = 0;
       TlsIo io = link.tls->Write(p, len, n);
       if (io == TlsIo::Done) {
@@ -498,7 +475,6 @@ FtpConnection::Io FtpConnection::read(Link& link, char* buf, size_t cap, size_t&
   for (;;) {
     short wait = POLLIN;
     if (link.tls) {
-      SigpipeBlock quiet;
       TlsIo io = link.tls->Read(buf, cap, got);
       if (io == TlsIo::Done) return Io::Done;
       if (io == TlsIo::Closed) return Io::Closed;
@@ -522,11 +498,7 @@ FtpConnection::Io FtpConnection::read(Link& link, char* buf, size_t cap, size_t&
 
 FtpConnection::Io FtpConnection::handshake(Link& link, const Deadline& deadline) {
   for (;;) {
-    TlsIo io;
-    {
-      SigpipeBlock quiet;
-      io = link.tls->Handshake();
-    }
+    TlsIo io = link.tls->Handshake();
     if (io == TlsIo::Done) return Io::Done;
     if (io == TlsIo::Closed) return Io::Closed;
     if (io == TlsIo::Failed) return Io::Failed;
@@ -540,11 +512,7 @@ void FtpConnection::endData(Link& data) {
   if (data.tls) {
     Deadline d(session_->receiveMs_);
     for (;;) {
-      TlsIo io;
-      {
-        SigpipeBlock quiet;
-        io = data.tls->SendClose();
-      }
+      TlsIo io = data.tls->SendClose();
       if (io != TlsIo::WantRead && io != TlsIo::WantWrite) break;
       if (waitFor(data.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, d, *session_) <= 0)
         break;
@@ -764,6 +732,7 @@ bool FtpConnection::startTls(const Deadline& deadline, uint32_t replyMs, uint32_
   Io io = handshake(link_, deadline);
   if (io != Io::Done) {
     lastIo_ = io;
+    tls12Refused_ = io == Io::Failed || io == Io::Closed;
     if (io == Io::TimedOut) error = kFtpErrTimeout;
     fail(io == Io::TimedOut ? timeoutText(session_->connectMs_) : kTlsFailed);
     return false;

@@ -179,8 +179,9 @@ class FtpConnection {
   bool passive_;
   bool noExtended_ = false;  // the server rejected EPRT/EPSV: use PORT/PASV
   bool tlsRefused_ = false;
-  Io lastIo_ = Io::Done;  // how the last failed read or write ended
-  char type_ = 0;         // TYPE last set: 'A', 'I' or none
+  bool tls12Refused_ = false;  // the TLS handshake failed while only TLS 1.2 was offered
+  Io lastIo_ = Io::Done;       // how the last failed read or write ended
+  char type_ = 0;              // TYPE last set: 'A', 'I' or none
   bool closing_ = false;
   std::string in_;  // control bytes received but not yet read
 };

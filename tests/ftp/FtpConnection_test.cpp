@@ -138,13 +138,18 @@ TEST(FtpBadServer, ServerKilledOrStoppedDuringATransfer) {
   TempDir root, local;
   test::putFile(local.path() / "f.bin", test::patterned(24 * 1024 * 1024, 4));
   const size_t descriptors = openDescriptors();
-  for (bool kill : {true, false}) {
-    SCOPED_TRACE(kill ? "killed" : "stopped");
-    FtpTestServer server(root.path());
+  // Under TLS too, a dropped link says so.
+  for (auto [kill, tls] : {std::pair{true, false}, {false, false}, {true, true}}) {
+    SCOPED_TRACE(std::string(kill ? "killed" : "stopped") + (tls ? ", TLS" : ""));
+    FtpServerOptions o;
+    o.tls = tls ? "require" : "off";
+    FtpTestServer server(root.path(), o);
     ASSERT_TRUE(server.running()) << server.error();
     test::FtpRecorder owner;
     TSimpleFTP ftp(&owner);
     configure(ftp, server);
+    ftp.Tls = tls ? FtpTls::Require : FtpTls::Off;
+    ftp.TlsFingerprint = server.fingerprint();
     bool done = false;
     owner.onProgress = [&](const TFTPProgressInfo& p) {
       if (p.BytesSent < 1024 * 1024 || done) return;

@@ -42,6 +42,7 @@ struct FtpServerOptions {
   // no data connection without TLS)
   std::string tls = "off";
   bool requireReuse = false;  // TLS data connections must resume the control session
+  bool tls13Only = false;     // TLS 1.2 refused
   int readLimit = 0;          // bytes per second a plain transfer is read at (0: no limit)
   bool noExtended = false;    // reject EPRT/EPSV
   std::string banner;
@@ -82,6 +83,7 @@ class FtpTestServer {
     for (const auto& f : options_.full) args.insert(args.end(), {"--full", f});
     args.insert(args.end(), {"--tls", options_.tls});
     if (options_.requireReuse) args.push_back("--require-reuse");
+    if (options_.tls13Only) args.push_back("--tls13-only");
     if (options_.readLimit)
       args.insert(args.end(), {"--read-limit", std::to_string(options_.readLimit)});
     if (options_.noExtended) args.push_back("--no-extended");

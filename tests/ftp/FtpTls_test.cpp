@@ -1,6 +1,8 @@
 #include "ftp/FtpTls.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -30,6 +32,18 @@ TEST(FtpTls, FingerprintsAsUsersTypeThem) {
       {"", ""},
   };
   for (const auto& [typed, normal] : cases) EXPECT_EQ(NormalizeFingerprint(typed), normal) << typed;
+}
+
+// A peer that has gone: the handshake fails instead of SIGPIPE ending the program.
+TEST(FtpTls, PeerGoneFailsWithoutSignal) {
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  ::close(fds[1]);
+  TlsContext context(TlsVersions::From12);
+  auto stream = TlsStream::Client(context, fds[0], "serveur", nullptr);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->Handshake(), TlsIo::Failed);
+  ::close(fds[0]);
 }
 
 class Tls : public ::testing::Test {
@@ -97,6 +111,25 @@ TEST_F(Tls, SelfSignedCertificateIsRefusedUntilItsFingerprintIsGiven) {
   configure(other, FtpTls::Require, std::string(64, 'A'));
   EXPECT_FALSE(other.Connect());
   EXPECT_EQ(other.RefusedFingerprint(), fingerprint);
+}
+
+// A server that accepts TLS 1.3 only takes several files in a row, each data connection
+// resuming the control session as it demands.
+TEST_F(Tls, ServerThatRefusesTls12) {
+  FtpServerOptions o;
+  o.tls = "require";
+  o.requireReuse = true;
+  o.tls13Only = true;
+  start(o);
+  test::putFile(local_.path() / "p.html", "page");
+  TSimpleFTP ftp;
+  configure(ftp, FtpTls::Require, server_->fingerprint());
+  ASSERT_TRUE(ftp.Connect()) << ftp.FailureText();
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(ftp.PutFileAs((local_.path() / "p.html").string(), "/p" + std::to_string(i)))
+        << i << ": " << ftp.FailureText();
+  EXPECT_EQ(test::fileBytes(served_.path() / "p2"), "page");
+  EXPECT_TRUE(ftp.Disconnect());
 }
 
 TEST_F(Tls, ServerThatRequiresTlsAndServerThatRefusesIt) {

@@ -91,6 +91,8 @@ def main():
                     help="bytes per second a plain data connection is read at (0: no limit)")
     ap.add_argument("--require-reuse", action="store_true",
                     help="refuse a TLS data connection that does not reuse the control session")
+    ap.add_argument("--tls13-only", action="store_true",
+                    help="refuse TLS 1.2: only TLS 1.3 handshakes succeed")
     args = ap.parse_args()
 
     if args.mode != "ftp":
@@ -127,6 +129,8 @@ def main():
         context.use_privatekey(key)
         context.use_certificate(cert)
         context.set_session_id(b"lignado-test")
+        if args.tls13_only:
+            context.set_min_proto_version(SSL.TLS1_3_VERSION)
         base = TLS_FTPHandler
         require_reuse = args.require_reuse
 
