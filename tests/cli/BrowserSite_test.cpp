@@ -107,3 +107,37 @@ TEST(BrowserSite, SearchFindsAPersonWithoutAccents) {
     EXPECT_EQ(dom.find("1929"), std::string::npos);
   }
 }
+
+// A picture whose file was not found leaves no broken image on the person page: the main one
+// (with its caption) and the others go; the one that was copied stays.
+TEST(BrowserSite, MissingPicturesLeaveNoBrokenImage) {
+  if (!chromium()) GTEST_SKIP() << "chromium absent";
+  TempDir dir;
+  const std::string pixel(
+      "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\x90wS\xDE\0\0\0\x0CIDAT"
+      "x\x9C\x63\xF8\xCF\xC0\0\0\x03\x01\x01\0\xC9\xFE\x92\xEF\0\0\0\0IEND\xAE\x42\x60\x82",
+      69);
+  fs::create_directories(dir.path() / "photos");
+  lignado::test::writeFile(dir.path() / "photos/la.png", pixel);
+  lignado::test::writeFile(
+      dir.path() / "arbre.ged",
+      "0 HEAD\n1 CHAR UTF-8\n0 @I1@ INDI\n1 NAME Jean /MARTIN/\n1 BIRT\n2 DATE 1850\n"
+      "1 OBJE\n2 FILE photos/absente.png\n2 TITL Disparue\n"
+      "1 OBJE\n2 FILE photos/la.png\n1 OBJE\n2 FILE photos/perdue.png\n0 TRLR\n");
+  fs::path site = dir.path() / "site";
+  for (const char* tmpl : {"classique", "parchemin"}) {
+    SCOPED_TRACE(tmpl);
+    ASSERT_EQ(
+        run(std::string("'") + LIGNADO_CLI + "' build '" + (dir.path() / "arbre.ged").string() +
+            "' --template " + tmpl + " --out '" + site.string() + "' >/dev/null 2>&1"),
+        0);
+    std::string dom = dumpDom(dir, site / "personne_n_1.html");
+    ASSERT_FALSE(dom.empty());
+    EXPECT_EQ(dom.find("Disparue"), std::string::npos);
+    std::regex img("<img ");
+    EXPECT_EQ(
+        std::distance(std::sregex_iterator(dom.begin(), dom.end(), img), std::sregex_iterator()),
+        1);
+    EXPECT_NE(dom.find("<img src=\"medias/la_"), std::string::npos);
+  }
+}
