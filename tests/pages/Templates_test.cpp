@@ -413,7 +413,7 @@ TEST_P(FamilySite, IsCompleteAndSound) {
 TEST_P(FamilySite, FirstPictureUnderTheNameOthersBelow) {
   const std::string& pierre = page("personne_n_1.html");
   const std::size_t first = pierre.find("<img src=\"" + MediaSitePath("photos/Pierre.jpg") +
-                                        "\" alt=\"Pierre vers 1900\">");
+                                        "\" alt=\"Pierre vers 1900\"");
   const std::size_t name = pierre.find("<h1>"), more = pierre.find("<h2>Photos</h2>");
   const std::size_t second = pierre.find(MediaSitePath("C:\\Photos\\Mariage 1874.JPG"));
   ASSERT_NE(second, std::string::npos);
