@@ -1,13 +1,16 @@
 // Uploads to a local pyftpdlib server: a generated 2000-file site (about 20 MB), then uploads with
 // nothing left to send; a 10,000-file site of 100 MB with nothing left to send (every file read
-// and hashed); the example family's site in clear text and under TLS, on the same server.
+// and hashed); the example family's site in clear text and under TLS, on the same server (and
+// on a server of your own, see LIGNADO_BENCH_FTP below).
 // Run with TMPDIR=/dev/shm to keep the disk's own delays out of the figures.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "../tests/ftp/FtpTestServer.h"
@@ -129,8 +132,8 @@ BENCHMARK(BM_NothingToSend10000Files100MB)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-// The example family's site, built by the CLI, sent whole in each run.
-void uploadExampleSite(benchmark::State& state, FtpTls tls) {
+// The example family's site, built by the CLI once, sent whole in each run.
+Fixture& exampleSite() {
   static std::unique_ptr<Fixture> example = [] {
     FtpServerOptions o;
     o.tls = "offer";
@@ -144,24 +147,37 @@ void uploadExampleSite(benchmark::State& state, FtpTls tls) {
           x->bytes += static_cast<long long>(e.file_size()), ++x->files;
     return x;
   }();
-  Fixture& b = *example;
+  return *example;
+}
+
+// The runs themselves: each into a new remote folder below `base` (named after this process, so
+// that a server kept between runs never holds it), so every file is sent.
+void sendExampleSite(benchmark::State& state, TqorvFtp& ftp, const std::string& base) {
+  Fixture& b = exampleSite();
+  static int run = 0;
+  for (auto _ : state) {
+    if (!ftp.UploadTree(
+            base + "/exemple-" + std::to_string(::getpid()) + "-" + std::to_string(run++),
+            b.site.string()) ||
+        ftp.FilesSent != b.files)
+      return state.SkipWithError(("upload failed: " + ftp.FailureText()).c_str());
+  }
+  state.counters["files"] = b.files;
+  state.SetBytesProcessed(b.bytes * state.iterations());
+}
+
+void uploadExampleSite(benchmark::State& state, FtpTls tls) {
+  Fixture& b = exampleSite();
   if (b.files == 0) return state.SkipWithError("the example site could not be built");
   // Passive, as behind a home router; active mode binds a new port per file, which a machine
   // holding thousands of closed connections makes slow and the figures noisy.
   auto ftp = b.connect(tls, true);
   if (!ftp) return state.SkipWithError(("no FTP server: " + b.server->error()).c_str());
-  static int run = 0;
   const double serverStart = b.server->cpuSeconds();
-  for (auto _ : state) {
-    if (!ftp->UploadTree("/exemple" + std::to_string(run++), b.site.string()) ||
-        ftp->FilesSent != b.files)
-      return state.SkipWithError("upload failed");
-  }
-  state.counters["files"] = b.files;
+  sendExampleSite(state, *ftp, "");
   // The server's share: on loopback its own cost of TLS weighs as much as the client's.
   state.counters["server_cpu_ms"] = benchmark::Counter(
       (b.server->cpuSeconds() - serverStart) * 1000.0 / static_cast<double>(state.iterations()));
-  state.SetBytesProcessed(b.bytes * state.iterations());
 }
 void BM_UploadExampleSitePlain(benchmark::State& state) {
   uploadExampleSite(state, FtpTls::Off);
@@ -171,5 +187,39 @@ void BM_UploadExampleSiteTls(benchmark::State& state) {
 }
 BENCHMARK(BM_UploadExampleSitePlain)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UploadExampleSiteTls)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The same against a server of your own (vsftpd, Pure-FTPd ... on loopback):
+// LIGNADO_BENCH_FTP="host port user password folder [fingerprint]"; skipped without it.
+void uploadExampleSiteOwn(benchmark::State& state, FtpTls tls) {
+  const char* given = std::getenv("LIGNADO_BENCH_FTP");
+  if (!given) return state.SkipWithError("LIGNADO_BENCH_FTP not set");
+  std::istringstream words(given);
+  std::string host, user, password, folder, fingerprint;
+  int port = 0;
+  words >> host >> port >> user >> password >> folder >> fingerprint;
+  if (exampleSite().files == 0) return state.SkipWithError("the example site could not be built");
+  TqorvFtp ftp;
+  ftp.Port = port;
+  ftp.Tls = tls;
+  ftp.TlsFingerprint = fingerprint;
+  ftp.SetPassive(true);
+  if (!ftp.ConnectTo(host, user, password))
+    return state.SkipWithError(("no connection: " + ftp.FailureText()).c_str());
+  sendExampleSite(state, ftp, folder);
+}
+void BM_UploadExampleSitePlainOwnServer(benchmark::State& state) {
+  uploadExampleSiteOwn(state, FtpTls::Off);
+}
+void BM_UploadExampleSiteTlsOwnServer(benchmark::State& state) {
+  uploadExampleSiteOwn(state, FtpTls::Require);
+}
+BENCHMARK(BM_UploadExampleSitePlainOwnServer)
+    ->Iterations(5)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UploadExampleSiteTlsOwnServer)
+    ->Iterations(5)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
