@@ -1,4 +1,3 @@
-#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -7,6 +6,7 @@
 #include "cli/TerminalHost.h"
 #include "data/Base.h"
 #include "pages/Listes.h"
+#include "util/Text.h"
 #include "util/Utf8.h"
 #include "workflow/Publication.h"
 
@@ -55,12 +55,6 @@ const Keyword kKeywords[] = {
      2, false},
 };
 
-bool isWholeNumber(const std::string& s) {
-  int32_t v = 0;
-  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  return !s.empty() && ec == std::errc() && ptr == s.data() + s.size();
-}
-
 }  // namespace
 
 // lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]: the list text of a "liste_"
@@ -94,7 +88,7 @@ int cmdList(const Args& args) {
     return 1;
   }
   for (size_t i = 2; known->numbers && i < pos.size(); ++i) {
-    if (!isWholeNumber(pos[i])) {
+    if (!ParseInt32(pos[i])) {
       printCp1252(stderr, "Nombre entier attendu : " + Utf8ToCp1252(pos[i]) + ".\n");
       return 1;
     }

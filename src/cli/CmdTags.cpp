@@ -1,5 +1,5 @@
-#include <charconv>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/CommandSupport.h"
@@ -7,6 +7,7 @@
 #include "cli/TerminalHost.h"
 #include "data/Base.h"
 #include "pages/Remplace.h"
+#include "util/Text.h"
 #include "util/Utf8.h"
 #include "workflow/Publication.h"
 
@@ -23,11 +24,6 @@ const char kTagsHelp[] =
     "\n"
     "  --capacity N  nombre fixe d'enregistrements par table (par d\xE9"
     "faut, tout le fichier)\n";
-
-bool readNumber(const std::string& s, long long& v) {
-  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  return !s.empty() && ec == std::errc() && ptr == s.data() + s.size();
-}
 
 }  // namespace
 
@@ -46,8 +42,8 @@ int cmdTags(const Args& args) {
     std::fputs(kTagsUsage, stderr);
     return 2;
   }
-  long long person = 0;
-  if (!readNumber(pos[1], person) || person > INT32_MAX || person < INT32_MIN) {
+  const std::optional<int32_t> person = ParseInt32(pos[1]);
+  if (!person) {
     printCp1252(stderr, "Num\xE9ro de personne invalide : " + Utf8ToCp1252(pos[1]) + "\n");
     return 2;
   }
@@ -64,9 +60,9 @@ int cmdTags(const Args& args) {
     if (w.result.aborted) std::fputs("Import interrompu.\n", stderr);
     return 1;
   }
-  const auto p = static_cast<int32_t>(person);
+  const int32_t p = *person;
   if (!w.db->IsPersonUsed(p)) {
-    printCp1252(stderr, "Pas de personne num\xE9ro " + std::to_string(person) + " dans " +
+    printCp1252(stderr, "Pas de personne num\xE9ro " + std::to_string(p) + " dans " +
                             Utf8ToCp1252(pos[0]) + ".\n");
     return 1;
   }
