@@ -275,8 +275,10 @@ class Importer {
   }
   std::string readContinuedText(int base);
   std::string readNote(int base);
-  const std::string* linkedNote(const std::string& value);
-  const std::vector<TMedia>* linkedMedia(const std::string& value);
+  template <class Table>
+  const typename Table::mapped_type* linked(Table& table, const std::string& value);
+  const std::string* linkedNote(const std::string& value) { return linked(notes_, value); }
+  const std::vector<TMedia>* linkedMedia(const std::string& value) { return linked(media_, value); }
   void readAllNotes();
   void readMediaLink(int32_t person);
   void readMediaRecord();
@@ -665,29 +667,19 @@ std::string Importer::readContinuedText(int base) {
   return text;
 }
 
-// The text of a linked note record, or nullptr when the value names none. A pointer to a
-// note not read yet has the rest of the file read for its notes, once.
-const std::string* Importer::linkedNote(const std::string& value) {
+// The entry of a table of linked records (notes, media) that a pointer names, or nullptr when
+// it names none. A pointer to a record not read yet has the rest of the file read for its notes
+// and media, once.
+template <class Table>
+const typename Table::mapped_type* Importer::linked(Table& table, const std::string& value) {
   if (!isPointer(value)) return nullptr;
   std::string key = UpperAscii(value);
-  auto it = notes_.find(key);
-  if (it == notes_.end() && !allNotesRead_) {
+  auto it = table.find(key);
+  if (it == table.end() && !allNotesRead_) {
     readAllNotes();
-    it = notes_.find(key);
+    it = table.find(key);
   }
-  return it == notes_.end() ? nullptr : &it->second;
-}
-
-// The files of a linked media record, or nullptr when the value names none; as linkedNote.
-const std::vector<TMedia>* Importer::linkedMedia(const std::string& value) {
-  if (!isPointer(value)) return nullptr;
-  std::string key = UpperAscii(value);
-  auto it = media_.find(key);
-  if (it == media_.end() && !allNotesRead_) {
-    readAllNotes();
-    it = media_.find(key);
-  }
-  return it == media_.end() ? nullptr : &it->second;
+  return it == table.end() ? nullptr : &it->second;
 }
 
 // Every note and media record up to the trailer, read by a second reader that passes over the
