@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "util/Text.h"
+
 namespace lignado {
 
 namespace {
@@ -234,12 +236,10 @@ std::string TlsStream::Fingerprint() const {
   unsigned char md[EVP_MAX_MD_SIZE];
   unsigned int n = 0;
   if (!cert || X509_digest(cert, EVP_sha256(), md, &n) != 1) return "";
-  static const char hex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned i = 0; i < n; ++i) {
     if (i) out += ':';
-    out += hex[md[i] >> 4];
-    out += hex[md[i] & 15];
+    AppendHex(out, md[i]);
   }
   return out;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "util/StrTools.h"
+#include "util/Text.h"
 
 namespace lignado {
 
@@ -29,10 +30,8 @@ std::string escape(const std::string& s) {
   std::string out;
   for (char c : s) {
     if (c == '%' || c == '\n' || c == '\r') {
-      static const char hex[] = "0123456789ABCDEF";
       out += '%';
-      out += hex[static_cast<unsigned char>(c) >> 4];
-      out += hex[static_cast<unsigned char>(c) & 15];
+      AppendHex(out, static_cast<unsigned char>(c));
     } else {
       out += c;
     }
@@ -141,12 +140,8 @@ bool UploadMarks::ContentHash(const std::string& path, std::string& hash) {
   unsigned char md[EVP_MAX_MD_SIZE];
   unsigned int len = 0;
   if (EVP_DigestFinal_ex(ctx.get(), md, &len) != 1) return false;
-  static const char hex[] = "0123456789ABCDEF";
   hash.clear();
-  for (unsigned i = 0; i < len; ++i) {
-    hash += hex[md[i] >> 4];
-    hash += hex[md[i] & 15];
-  }
+  for (unsigned i = 0; i < len; ++i) AppendHex(hash, md[i]);
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Vivants.h"
+#include "util/Text.h"
 #include "util/Utf8.h"
 
 namespace lignado {
@@ -63,19 +64,13 @@ bool isFile(const fs::path& p) {
   return fs::is_regular_file(p, ec);
 }
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // The files below a folder by lower-case name, the first found of each name; read once.
 class NameIndex {
  public:
   explicit NameIndex(std::string folder) : folder_(std::move(folder)) {}
   std::string find(const std::string& name) {
     if (!index_) build();
-    auto it = index_->find(lowerAscii(name));
+    auto it = index_->find(LowerAscii(name));
     return it == index_->end() ? std::string() : it->second;
   }
 
@@ -89,7 +84,7 @@ class NameIndex {
       if (it.depth() > 8) it.disable_recursion_pending();
       std::error_code kind;
       if (it->is_regular_file(kind))
-        index_->emplace(lowerAscii(it->path().filename().string()), it->path().string());
+        index_->emplace(LowerAscii(it->path().filename().string()), it->path().string());
     }
   }
   std::string folder_;

@@ -46,10 +46,8 @@ std::string jsString(const std::string& s) {
       out += '\\';
       out += ch;
     } else if (c < 0x20 || c == '<' || c == '>') {
-      const char hex[] = "0123456789ABCDEF";
       out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
+      AppendHex(out, c);
     } else {
       out += ch;
     }

@@ -105,6 +105,12 @@ inline void RaiseAscii(std::string& text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
+/// Two upper-case hexadecimal digits of a byte, appended.
+inline void AppendHex(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 15];
+}
 /// Whether any of A to Z is there; variable names are looked up through it on every use.
 inline bool HasUpperAscii(std::string_view text) {
   for (char c : text)
