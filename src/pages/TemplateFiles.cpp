@@ -91,12 +91,4 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
   return bytes;
 }
 
-bool WriteWholeFile(const fs::path& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return !out.fail();
-}
-
 }  // namespace lignado

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "util/FileTools.h"
+
 namespace lignado {
 
 // True when a name written by a template stays below its folder: not absolute, no drive, no
@@ -22,8 +24,5 @@ std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& dir
 
 // The bytes of a file, or none when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
-
-// Replaces the file with these bytes; false on any failure.
-bool WriteWholeFile(const std::filesystem::path& file, const std::string& bytes);
 
 }  // namespace lignado

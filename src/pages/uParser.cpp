@@ -756,7 +756,7 @@ void writePage(const std::string& ref, const std::string& page, TWorkList& work,
   if (nameFits(file)) {
     std::string text = RewriteLinks(page, work, &assets);
     text += "\r\n";
-    written = WriteWholeFile(file, text);
+    written = static_cast<bool>(WriteWholeFile(file, text));
   }
   if (written) {
     ++result.pagesWritten;
