@@ -44,7 +44,10 @@ const char kUploadHelp[] =
     "faut)\n"
     "  --tls MODE        auto : TLS si le serveur le propose (par d\xE9"
     "faut) ;\n"
-    "                    require : TLS obligatoire ; off : jamais\n"
+    "                    require : TLS obligatoire ; off : jamais. Un serveur d\xE9j\xE0 joint\n"
+    "                    avec TLS, ou dont l'empreinte est donn\xE9"
+    "e, n'est plus joint en clair\n"
+    "                    qu'avec off\n"
     "  --tls-fingerprint EMPREINTE\n"
     "                    accepte le certificat de cette empreinte SHA-256\n"
     "  --timeout S       d\xE9lai en secondes (30 pour se connecter, 60 sans progr\xE8s par "
@@ -190,6 +193,10 @@ int cmdUpload(const Args& args) {
                 "Si ce certificat est bien celui de votre serveur, relancez avec "
                 "--tls-fingerprint " +
                     sent.refusedFingerprint + "\n");
+  if (sent.plainRefused)
+    printCp1252(stderr,
+                "Pour envoyer quand m\xEAme sans chiffrement (mot de passe en clair), relancez "
+                "avec --tls off\n");
   return sent.ok ? 0 : 1;
 }
 

@@ -336,6 +336,7 @@ std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint
   error = 0;
   failure_.clear();
   refused_.clear();
+  plainRefused_ = false;
   auto notify = [this](int32_t status) {
     if (listener_) listener_->ftpStatus(status, 0);
   };
@@ -712,12 +713,14 @@ bool FtpConnection::startTls(const Deadline& deadline, uint32_t replyMs, uint32_
     return false;
   }
   if (r.code != 234) {
-    // Only a refusal lets an automatic choice go on in clear text.
-    if (session_->tls_ == FtpTls::Auto && r.code >= 400 && alive()) {
+    // Only a refusal lets an automatic choice go on in clear text, and never towards a
+    // certificate trusted by its fingerprint: a man in the middle would only have to refuse.
+    if (session_->tls_ == FtpTls::Auto && session_->trusted_.empty() && r.code >= 400 && alive()) {
       tlsRefused_ = true;
       return true;
     }
     fail("le serveur refuse TLS (" + replyText(r.text) + ")");
+    session_->plainRefused_ = true;
     error = kFtpErrSecureChannel;
     return false;
   }
@@ -740,12 +743,20 @@ bool FtpConnection::startTls(const Deadline& deadline, uint32_t replyMs, uint32_
   std::string problem = link_.tls->CertificateProblem();
   if (problem.empty()) return true;
   std::string fingerprint = link_.tls->Fingerprint();
-  if (!session_->trusted_.empty() && NormalizeFingerprint(fingerprint) == session_->trusted_)
-    return true;
+  const std::string& trusted = session_->trusted_;
+  if (!trusted.empty() && NormalizeFingerprint(fingerprint) == trusted) return true;
   session_->refused_ = fingerprint;
-  fail("certificat refus\xE9 (" + problem + "), empreinte SHA-256 " + fingerprint);
+  if (trusted.empty())
+    fail("certificat refus\xE9 (" + problem + "), empreinte SHA-256 " + fingerprint);
+  else
+    fail("le certificat du serveur a chang\xE9 (" + problem + ") : empreinte SHA-256 attendue " +
+         FingerprintText(trusted) + ", re\xE7ue " + fingerprint);
   error = kFtpErrInvalidCa;
   return false;
+}
+
+std::string FtpConnection::fingerprint() const {
+  return link_.tls ? link_.tls->Fingerprint() : "";
 }
 
 bool FtpConnection::changeDir(const std::string& dir) {

@@ -40,8 +40,8 @@ enum FtpError : uint32_t {
 
 enum class FtpTransfer { Unknown, Ascii, Binary };
 
-// Off: clear text. Auto: TLS when the server accepts AUTH TLS, clear text when it refuses.
-// Require: TLS or nothing.
+// Off: clear text. Auto: TLS when the server accepts AUTH TLS, clear text when it refuses,
+// unless a certificate is trusted by its fingerprint. Require: TLS or nothing.
 enum class FtpTls { Off, Auto, Require };
 
 class FtpListener {
@@ -91,6 +91,9 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   const std::string& failure() const { return failure_; }
   /// The fingerprint of the certificate the last connect refused, empty if none was.
   const std::string& refusedFingerprint() const { return refused_; }
+  /// The last connect ended because the server would not speak TLS and clear text was not
+  /// allowed; nothing of the login was sent.
+  bool plainRefused() const { return plainRefused_; }
   /// Ends the file being sent at once (from the listener, during a transfer); it fails.
   void abortTransfer() { abort_ = transferring_; }
 
@@ -105,6 +108,7 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   std::unique_ptr<TlsContext> tlsContext_;
   std::string lastResponse_, failure_, refused_;
   bool transferring_ = false, abort_ = false;
+  bool plainRefused_ = false;
 };
 
 class FtpConnection {
@@ -118,6 +122,8 @@ class FtpConnection {
   bool secure() const { return link_.tls != nullptr; }
   /// The server refused AUTH TLS and the session went on in clear text (FtpTls::Auto).
   bool tlsRefused() const { return tlsRefused_; }
+  /// The SHA-256 fingerprint of the server's certificate ("AB:CD:..."), empty in clear text.
+  std::string fingerprint() const;
   bool changeDir(const std::string& dir);
   bool currentDir(std::string& dir);
   bool makeDir(const std::string& dir);

@@ -258,4 +258,13 @@ std::string NormalizeFingerprint(const std::string& text) {
   return out.size() == 64 ? out : "";
 }
 
+std::string FingerprintText(const std::string& normalized) {
+  std::string out;
+  for (size_t i = 0; i < normalized.size(); i += 2) {
+    if (i) out += ':';
+    out += normalized.substr(i, 2);
+  }
+  return out;
+}
+
 }  // namespace lignado

@@ -70,4 +70,7 @@ class TlsStream {
 /// empty when it is not one.
 std::string NormalizeFingerprint(const std::string& text);
 
+/// A normalized fingerprint as the certificate's own is shown: "AB:CD:...".
+std::string FingerprintText(const std::string& normalized);
+
 }  // namespace lignado

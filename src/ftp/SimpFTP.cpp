@@ -55,6 +55,7 @@ bool TSimpleFTP::Connect() {
     connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
                                     Passive(), error);
     refusedFingerprint_ = session_->refusedFingerprint();
+    plainRefused_ = session_->plainRefused();
   }
   if (connection_) {
     LoginResponse = LastResponseText();

@@ -62,6 +62,13 @@ class TSimpleFTP : public TWinInetControl {
   bool TlsRefused() const { return connection_ && connection_->tlsRefused(); }
   /// The fingerprint of the certificate the last Connect refused, empty if none was.
   const std::string& RefusedFingerprint() const { return refusedFingerprint_; }
+  /// The last Connect stopped because the server would not speak TLS while clear text was not
+  /// allowed (Require, or Auto towards a trusted fingerprint): the password was never sent.
+  bool PlainRefused() const { return plainRefused_; }
+  /// The SHA-256 fingerprint of the certificate of a secure connection, else empty.
+  std::string CertificateFingerprint() const {
+    return connection_ ? connection_->fingerprint() : "";
+  }
   void SetFileSystemType(TFTPFileSystemType type);
   const TFTPProgressInfo& Progress() const { return progress_; }
   FtpConnection* ConnectionHandle() const { return connection_.get(); }
@@ -102,6 +109,7 @@ class TSimpleFTP : public TWinInetControl {
   TFTPFileSystemType fileSystemType_ = ftUnix;
   TFTPProgressInfo progress_;
   std::string refusedFingerprint_;
+  bool plainRefused_ = false;
 };
 
 }  // namespace lignado

@@ -19,7 +19,8 @@ namespace {
 
 // Version 2: sections "to <destination>" holding "f <size> <sha-256> <path>" (a file sent),
 // "t <size> <time> <path>" (a file sent, recorded by version 1 without its content),
-// "d <path>" (a folder created), "-f <path>" and "-d <path>" (removed since).
+// "d <path>" (a folder created), "-f <path>" and "-d <path>" (removed since), "s <fingerprint>"
+// (the server was reached over TLS with that certificate).
 constexpr const char* kHeader = "lignado-upload 2";
 constexpr const char* kHeaderV1 = "lignado-upload 1";
 constexpr const char* kDestinationTag = "to ";
@@ -211,6 +212,8 @@ void UploadMarks::Parse(const std::string& data) {
         section->files.erase(name);
       else if (kind == "-d")
         section->folders.erase(name);
+      else if (kind == "s")
+        section->tls = name;
     }
   }
 }
@@ -252,10 +255,12 @@ bool UploadMarks::Rewrite() {
       data += ' ' + escape(name) + '\n';
     }
     for (const auto& name : s.folders) data += "d " + escape(name) + '\n';
+    if (!s.tls.empty()) data += "s " + escape(s.tls) + '\n';
   };
   // The current destination comes last, so that the lines appended after it belong to it.
   for (const auto& [destination, section] : sections_)
-    if (destination != destination_ && (!section.files.empty() || !section.folders.empty()))
+    if (destination != destination_ &&
+        (!section.files.empty() || !section.folders.empty() || !section.tls.empty()))
       write(destination, section);
   write(destination_, *current_);
   bool ok = writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
@@ -305,6 +310,39 @@ bool UploadMarks::ForgetFolder(const std::string& relativePath) {
 
 void UploadMarks::Close() {
   append_.reset();
+}
+
+namespace {
+
+// "ftp://host:port" of a destination, without its remote root.
+std::string serverOf(const std::string& destination) {
+  return destination.substr(0, destination.find('/', 6));
+}
+
+}  // namespace
+
+std::string UploadMarks::RememberedTls(const std::string& localRoot, const std::string& host,
+                                       int32_t port) {
+  UploadMarks marks;
+  const std::string server = Destination(host, port, "");
+  marks.Open(localRoot, server);
+  for (const auto& [destination, section] : marks.sections_)
+    if (!section.tls.empty() && serverOf(destination) == server) return section.tls;
+  return "";
+}
+
+bool UploadMarks::RememberTls(const std::string& fingerprint) {
+  if (!current_ || fingerprint.empty()) return false;
+  // Every remote root of the server gets it: TLS is the server's, not the folder's.
+  bool changed = current_->tls != fingerprint;
+  current_->tls = fingerprint;
+  for (auto& [destination, section] : sections_) {
+    if (section.tls.empty() || section.tls == fingerprint) continue;
+    if (serverOf(destination) != serverOf(destination_)) continue;
+    section.tls = fingerprint;
+    changed = true;
+  }
+  return !changed || Rewrite();
 }
 
 }  // namespace lignado

@@ -60,6 +60,15 @@ class UploadMarks {
   void Close();
   const std::string& Path() const { return path_; }
 
+  /// The fingerprint of the certificate that the server (host and port, whatever the remote
+  /// root) showed when an upload from this local root last reached it over TLS; empty when none
+  /// ever did.
+  static std::string RememberedTls(const std::string& localRoot, const std::string& host,
+                                   int32_t port);
+  /// Records that the server of the current destination was reached over TLS with this
+  /// certificate; false when the manifest could not be written.
+  bool RememberTls(const std::string& fingerprint);
+
  private:
   struct Record {
     int64_t size = 0;
@@ -69,6 +78,7 @@ class UploadMarks {
   struct Section {
     std::unordered_map<std::string, Record> files;
     std::set<std::string> folders;
+    std::string tls;  // the certificate of the last TLS connection, empty: never
   };
   void Parse(const std::string& data);
   bool Append(const std::string& line);

@@ -407,6 +407,35 @@ class KeepLines : public TFtpObserver {
   std::vector<std::string>& lines_;
 };
 
+// A certificate trusted for this server: the one given, else the one it last showed over TLS.
+std::string TrustedCertificate(const UploadRequest& request) {
+  if (!request.tlsFingerprint.empty() || request.tls == FtpTls::Off) return request.tlsFingerprint;
+  return UploadMarks::RememberedTls(request.localFolder.string(), request.host, request.port);
+}
+
+std::string PlainRefusedText(const UploadRequest& request) {
+  return std::string(
+             "Connexion en clair refus\xE9"
+             "e : ") +
+         (request.tlsFingerprint.empty()
+              ? "ce serveur a d\xE9j\xE0 \xE9t\xE9 joint avec TLS"
+              : "un certificat de confiance est attendu pour ce serveur") +
+         ", le mot de passe n'a pas \xE9t\xE9 envoy\xE9";
+}
+
+// Remembers in the manifest that the server was reached over TLS, and with which certificate.
+std::string RememberTls(const UploadRequest& request, TqorvFtp& ftp) {
+  std::string fingerprint = ftp.CertificateFingerprint();
+  if (fingerprint.empty()) return "";
+  UploadMarks marks;
+  marks.Open(request.localFolder.string(),
+             UploadMarks::Destination(request.host, request.port, request.remoteRoot));
+  if (!marks.RememberTls(fingerprint))
+    ftp.Log("Attention: Impossible d'enregistrer l'usage de TLS dans \"" +
+            NameToCp1252(marks.Path()) + "\"");
+  return fingerprint;
+}
+
 }  // namespace
 
 UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owner) {
@@ -416,15 +445,18 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   ftp.Port = request.port;
   ftp.SetPassive(request.passive);
   ftp.Tls = request.tls;
-  ftp.TlsFingerprint = request.tlsFingerprint;
+  ftp.TlsFingerprint = TrustedCertificate(request);
   ftp.SetConnectTimeout(request.connectTimeoutMs);
   ftp.SetReceiveTimeout(request.transferTimeoutMs);
   ftp.KeepRemote = request.keepRemote;
   out.connected = ftp.ConnectTo(request.host, request.user, request.password);
   if (!out.connected) {
     out.refusedFingerprint = ftp.RefusedFingerprint();
+    out.plainRefused = request.tls == FtpTls::Auto && ftp.PlainRefused();
+    if (out.plainRefused) ftp.Log(PlainRefusedText(request));
     return out;
   }
+  out.tlsFingerprint = RememberTls(request, ftp);
   out.ok = ftp.UploadTree(request.remoteRoot, request.localFolder.string());
   out.filesSent = ftp.FilesSent;
   ftp.Disconnect();

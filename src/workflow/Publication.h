@@ -150,6 +150,8 @@ struct UploadRequest {
   bool passive = false;
   std::string remoteRoot;             // RemoteRoot(...)
   std::filesystem::path localFolder;  // the destination of the generation
+  // Once the server was reached over TLS from this folder (the manifest remembers its
+  // certificate), or when a fingerprint is given, Auto no longer goes on in clear text.
   FtpTls tls = FtpTls::Auto;
   std::string tlsFingerprint;  // a certificate the user chose to trust
   uint32_t connectTimeoutMs = 30000;
@@ -164,6 +166,10 @@ struct UploadOutcome {
   std::vector<std::string> lines;  // the log lines, Windows-1252
   // The fingerprint of a certificate refused as untrusted, to offer the user; else empty.
   std::string refusedFingerprint;
+  // The server would not speak TLS and clear text was refused (the password was not sent).
+  bool plainRefused = false;
+  // The certificate of the TLS connection ("AB:CD:..."); empty in clear text.
+  std::string tlsFingerprint;
   // The wizard's closing message: all sent, or errors and how to resume.
   std::string Message() const;
 };

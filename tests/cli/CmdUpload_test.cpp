@@ -103,6 +103,7 @@ class CliUpload : public ::testing::Test {
  protected:
   void SetUp() override { start({}); }
   void start(const test::FtpServerOptions& o) {
+    server_.reset();  // its port may be the one asked for
     server_ = std::make_unique<FtpTestServer>(served_.path(), o);
     ASSERT_TRUE(server_->running()) << server_->error();
   }
@@ -260,6 +261,55 @@ TEST_F(CliUpload, TlsCertificateFingerprintTimeoutsAndMirror) {
     r = runCli(args({bad, "x"}), test::kFtpPassword);
     EXPECT_EQ(r.rc, 2) << bad;
   }
+}
+
+// Once reached over TLS, a server on that port is never sent the password in clear unless told
+// (--tls off), and another certificate there is refused as changed.
+TEST_F(CliUpload, AServerReachedOverTlsStaysTls) {
+  test::FtpServerOptions tls;
+  tls.tls = "offer";
+  start(tls);
+  const int port = server_->port();
+  const std::string fp = server_->fingerprint();
+  test::putFile(site_.path() / "index.html", "accueil");
+  CliRun r = runCli(args({"--tls-fingerprint", fp}), test::kFtpPassword);
+  ASSERT_EQ(r.rc, 0) << r.out;
+
+  TempDir logs;
+  const fs::path log = logs.path() / "commandes.txt";
+  test::FtpServerOptions plain;  // as a man in the middle refusing AUTH TLS would answer
+  plain.port = port;
+  plain.commandLog = log.string();
+  start(plain);
+  r = runCli(args({}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.out,
+            "Connexion...\nErreur: Connexion impossible\nRaison: le serveur refuse TLS (500 "
+            "Command \"AUTH\" not understood.)\nConnexion en clair refus\xC3\xA9"
+            "e : ce serveur a d\xC3\xA9j\xC3\xA0 \xC3\xA9t\xC3\xA9 joint avec TLS, le mot "
+            "de passe n'a pas \xC3\xA9t\xC3\xA9 envoy\xC3\xA9\n");
+  EXPECT_EQ(r.err,
+            "Pour envoyer quand m\xC3\xAAme sans chiffrement (mot de passe en clair), relancez "
+            "avec --tls off\n");
+  EXPECT_EQ(test::fileBytes(log).find("PASS"), std::string::npos) << test::fileBytes(log);
+
+  test::putFile(site_.path() / "neuf.html", "nouveau");
+  r = runCli(args({"--tls", "off"}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 0) << r.out;
+  EXPECT_NE(test::fileBytes(log).find("PASS"), std::string::npos);
+  EXPECT_EQ(test::fileBytes(served_.path() / "neuf.html"), "nouveau");
+
+  tls.port = port;
+  start(tls);  // TLS again on that port, with a certificate made for this run
+  ASSERT_EQ(server_->port(), port);
+  const std::string other = server_->fingerprint();
+  r = runCli(args({}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_EQ(r.out,
+            "Connexion...\nErreur: Connexion impossible\nRaison: le certificat du serveur a "
+            "chang\xC3\xA9 (certificat auto-sign\xC3\xA9) : empreinte SHA-256 attendue " +
+                fp + ", re\xC3\xA7ue " + other + "\n");
+  EXPECT_NE(r.err.find("--tls-fingerprint " + other), std::string::npos) << r.err;
 }
 
 TEST_F(CliUpload, TerminalShowsProgressAndNamesAsTheyAre) {

@@ -46,7 +46,8 @@ struct FtpServerOptions {
   int readLimit = 0;          // bytes per second a plain transfer is read at (0: no limit)
   bool noExtended = false;    // reject EPRT/EPSV
   std::string banner;
-  int port = 0;  // 0: a free one
+  int port = 0;            // 0: a free one
+  std::string commandLog;  // a file that receives every command the server understood
 };
 
 class FtpTestServer {
@@ -88,6 +89,7 @@ class FtpTestServer {
       args.insert(args.end(), {"--read-limit", std::to_string(options_.readLimit)});
     if (options_.noExtended) args.push_back("--no-extended");
     if (!options_.banner.empty()) args.insert(args.end(), {"--banner", options_.banner});
+    if (!options_.commandLog.empty()) args.insert(args.end(), {"--log", options_.commandLog});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

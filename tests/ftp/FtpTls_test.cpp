@@ -97,6 +97,7 @@ TEST_F(Tls, SelfSignedCertificateIsRefusedUntilItsFingerprintIsGiven) {
     ASSERT_TRUE(ftp.Connect()) << ftp.FailureText();
     EXPECT_TRUE(ftp.Secure());
     EXPECT_EQ(ftp.RefusedFingerprint(), "");
+    EXPECT_EQ(ftp.CertificateFingerprint(), fingerprint);
     for (int i = 0; i < 2; ++i) {  // the second resumes a session the first left behind
       ASSERT_TRUE(ftp.PutFileAs((local_.path() / "f.bin").string(), "/f.bin")) << ftp.FailureText();
       EXPECT_TRUE(test::fileBytes(served_.path() / "f.bin") == data);
@@ -106,11 +107,54 @@ TEST_F(Tls, SelfSignedCertificateIsRefusedUntilItsFingerprintIsGiven) {
     EXPECT_TRUE(ftp.Disconnect());
   }
 
-  // Another certificate's fingerprint does not open the door.
-  TSimpleFTP other;
-  configure(other, FtpTls::Require, std::string(64, 'A'));
-  EXPECT_FALSE(other.Connect());
-  EXPECT_EQ(other.RefusedFingerprint(), fingerprint);
+  // Another certificate's fingerprint does not open the door: the certificate changed, and
+  // both fingerprints are named.
+  for (FtpTls mode : {FtpTls::Auto, FtpTls::Require}) {
+    TSimpleFTP other;
+    configure(other, mode, std::string(64, 'a'));
+    EXPECT_FALSE(other.Connect());
+    EXPECT_EQ(other.RefusedFingerprint(), fingerprint);
+    EXPECT_EQ(other.FailureText(),
+              "le certificat du serveur a chang\xE9 (certificat auto-sign\xE9) : empreinte SHA-256 "
+              "attendue " +
+                  FingerprintText(std::string(64, 'A')) + ", re\xE7ue " + fingerprint);
+  }
+}
+
+// A server that refuses AUTH TLS gets the password in clear only when nothing asks for TLS: not
+// when TLS is required, nor when a certificate is trusted by its fingerprint.
+TEST_F(Tls, PlainFtpOnlyWhenNothingTrustsACertificate) {
+  const std::string log = (local_.path() / "commandes.txt").string();
+  FtpServerOptions o;
+  o.commandLog = log;
+  start(o);
+  const std::string fp(64, 'B');
+  const struct {
+    FtpTls mode;
+    std::string fingerprint;
+    bool connects;
+  } cases[] = {
+      {FtpTls::Auto, fp, false},
+      {FtpTls::Require, "", false},
+      {FtpTls::Auto, "", true},
+      {FtpTls::Off, fp, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    SCOPED_TRACE(c.fingerprint);
+    test::putFile(log, "");
+    TSimpleFTP ftp;
+    configure(ftp, c.mode, c.fingerprint);
+    EXPECT_EQ(ftp.Connect(), c.connects);
+    EXPECT_EQ(ftp.PlainRefused(), !c.connects);
+    const std::string received = test::fileBytes(log);
+    EXPECT_EQ(received.find("PASS") != std::string::npos, c.connects) << received;
+    EXPECT_EQ(received.find("USER") != std::string::npos, c.connects) << received;
+    if (!c.connects) {
+      EXPECT_EQ(ftp.FailureText(), "le serveur refuse TLS (500 Command \"AUTH\" not understood.)");
+    }
+    EXPECT_EQ(ftp.CertificateFingerprint(), "");
+  }
 }
 
 // A server that accepts TLS 1.3 only takes several files in a row, each data connection

@@ -161,5 +161,44 @@ TEST(UploadMarks, UnwritableRootIsReported) {
   EXPECT_FALSE(UploadMarks::StampOf((dir.path() / "g.html").string(), s));
 }
 
+// TLS is remembered per server (host and port), whatever the remote root, and survives the
+// rewrites that later records make.
+TEST(UploadMarks, TlsIsRememberedPerServer) {
+  TempDir dir;
+  const std::string fp1 = "AB:CD", fp2 = "EF:01";
+  {
+    UploadMarks marks;
+    marks.Open(dir.str(), UploadMarks::Destination("h", 21, "/www"));
+    ASSERT_TRUE(marks.RememberTls(fp1));
+    ASSERT_TRUE(marks.Clear("index.html", {10, 5}, kH1));
+  }
+  {
+    UploadMarks marks;  // another server writes its own section: the first one's line stays
+    marks.Open(dir.str(), UploadMarks::Destination("::1", 2121, "/"));
+    ASSERT_TRUE(marks.Clear("a.html", {1, 1}, kH2));
+    ASSERT_TRUE(marks.RememberTls(fp2));
+  }
+  const struct {
+    const char* host;
+    int32_t port;
+    std::string expected;
+  } cases[] = {
+      {"h", 21, fp1}, {"h", 0, fp1}, {"h", 2121, ""}, {"::1", 2121, fp2}, {"h2", 21, ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(UploadMarks::RememberedTls(dir.str(), c.host, c.port), c.expected)
+        << c.host << ":" << c.port;
+  // A new certificate seen from another root replaces the old one for every root.
+  {
+    UploadMarks marks;
+    marks.Open(dir.str(), UploadMarks::Destination("h", 21, "/autre"));
+    ASSERT_TRUE(marks.RememberTls(fp2));
+  }
+  EXPECT_EQ(UploadMarks::RememberedTls(dir.str(), "h", 21), fp2);
+  UploadMarks marks;
+  marks.Open(dir.str(), UploadMarks::Destination("h", 21, "/www"));
+  EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}, kH1));
+}
+
 }  // namespace
 }  // namespace lignado

@@ -93,6 +93,7 @@ def main():
                     help="refuse a TLS data connection that does not reuse the control session")
     ap.add_argument("--tls13-only", action="store_true",
                     help="refuse TLS 1.2: only TLS 1.3 handshakes succeed")
+    ap.add_argument("--log", help="file that receives every command the server understood")
     args = ap.parse_args()
 
     if args.mode != "ftp":
@@ -140,7 +141,15 @@ def main():
                     self.cmd_channel.respond("522 TLS session reuse required.")
                     self.close()
 
+    log = open(args.log, "a", encoding="utf-8", errors="replace") if args.log else None
+
     class Handler(base):
+        def pre_process_command(self, line, cmd, arg):
+            if log:
+                log.write(line + "\n")
+                log.flush()
+            return base.pre_process_command(self, line, cmd, arg)
+
         def ftp_MKD(self, path):
             if os.path.basename(path.rstrip("/")) in refused:
                 self.respond("550 Permission denied.")
