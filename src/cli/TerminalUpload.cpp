@@ -82,7 +82,7 @@ void TerminalUpload::LogLine(const std::string& line) {
   // The progress line steps aside, the log line goes to stdout, the progress line comes back.
   bool was = drawn_;
   clear();
-  std::string text = Cp1252ToUtf8Shown(line) + "\n";
+  std::string text = TerminalText(Cp1252ToUtf8Shown(line)) + "\n";
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
   if (was) draw(true);

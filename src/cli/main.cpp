@@ -7,7 +7,7 @@
 namespace lignado::cli {
 
 void printCp1252(std::FILE* out, const std::string& text) {
-  std::string u = Cp1252ToUtf8(text);
+  std::string u = TerminalText(Cp1252ToUtf8(text));
   std::fwrite(u.data(), 1, u.size(), out);
 }
 

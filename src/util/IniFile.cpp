@@ -7,9 +7,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <utility>
 
+#include "util/Owned.h"
 #include "util/Utf8.h"
 
 namespace lignado {
@@ -63,10 +64,27 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
+// The bytes of a regular file. Anything else in its place (a FIFO would block the program until
+// someone wrote to it, a device may never end) reads as empty and is never read from.
+std::string ReadRegularFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
+  OwnedFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return data;
+    data.append(buf, static_cast<size_t>(n));
+  }
+}
+
 }  // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
+  std::istringstream in(ReadRegularFile(path_));
   sections_.push_back({});
   std::string text;
   while (std::getline(in, text)) {

@@ -27,6 +27,31 @@ void appendUtf8(std::string& out, unsigned cp) {
   }
 }
 
+// The code point of the UTF-8 sequence at text[i] and its length; 0 when the bytes there are
+// not UTF-8 (overlong forms, surrogates and values past U+10FFFF are not).
+size_t decodeUtf8(const std::string& text, size_t i, unsigned& cp) {
+  unsigned char c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  size_t len = c >= 0xF0 && c <= 0xF4  ? 4
+               : c >= 0xE0 && c < 0xF0 ? 3
+               : c >= 0xC2 && c < 0xE0 ? 2
+                                       : 0;
+  cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+  if (len == 0 || i + len > text.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    unsigned char cc = static_cast<unsigned char>(text[i + k]);
+    if ((cc & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+      (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+    return 0;
+  return len;
+}
+
 }  // namespace
 
 std::string Cp1252ToUtf8(const std::string& text) {
@@ -60,35 +85,33 @@ void AppendCodePointCp1252(std::string& out, unsigned cp) {
 std::string Utf8ToCp1252(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  const size_t n = text.size();
-  for (size_t i = 0; i < n;) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    int len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (len == 4 && c > 0xF4) len = 0;
-    unsigned cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-    bool ok = len > 0 && i + len <= n;
-    for (int k = 1; ok && k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80)
-        ok = false;
-      else
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-               (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
-      ok = false;
-    if (!ok) {
-      out += static_cast<char>(c);
-      ++i;
+  for (size_t i = 0; i < text.size();) {
+    unsigned cp = 0;
+    size_t len = decodeUtf8(text, i, cp);
+    if (len == 0) {
+      out += text[i++];
       continue;
     }
     AppendCodePointCp1252(out, cp);
+    i += len;
+  }
+  return out;
+}
+
+std::string TerminalText(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned cp = 0;
+    size_t len = decodeUtf8(utf8, i, cp);
+    bool lineEnd =
+        cp == '\n' || cp == '\t' || (cp == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n');
+    if (len == 0 || ((cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) && !lineEnd)) {
+      out += '?';
+      i += len ? len : 1;
+      continue;
+    }
+    out.append(utf8, i, len);
     i += len;
   }
   return out;

@@ -23,4 +23,8 @@ std::string NameToCp1252(const std::string& name);
 // the characters they stand for.
 std::string Cp1252ToUtf8Shown(const std::string& text);
 
+// UTF-8 text made safe for a terminal: control characters (C0 but tab and line ends, DEL, C1)
+// and bytes that are not UTF-8 become "?", so that no text can send an escape sequence.
+std::string TerminalText(const std::string& utf8);
+
 }  // namespace lignado

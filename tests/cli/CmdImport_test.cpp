@@ -47,6 +47,33 @@ TEST(CliImport, PrintsHeaderCountsAndPersonsInUtf8) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "kestrane.log"));
 }
 
+// Values of the file reach the terminal with their control characters replaced: a GEDCOM file
+// cannot send escape sequences (colours, window title, screen erase) to the terminal.
+TEST(CliImport, ControlCharactersOfTheFileAreNotPrinted) {
+  test::TempDir dir;
+  std::string file = dir.str() + "piege.ged";
+  test::writeFile(
+      file,
+      "0 HEAD\r\n1 SOUR Ess\x1B]0;titre\x07"
+      "ai\r\n1 CHAR ANSI\r\n0 @I1@ INDI\r\n1 NAME Jean\x1B[31m\x9D /Nom\x1B[2J\x90x/\r\n"
+      "0 TRLR\r\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"import", file},
+       "Fichier : " + file +
+           "\nLogiciel : Ess?]0;titre?ai\nJeu de caract\xC3\xA8res : ANSI\nPersonnes : 1\n"
+           "Unions : 0\n\xC3\x89v\xC3\xA9nements : 0\nSources : 0\n\nNOM?[2J?X Jean?[31m?\n"},
+      {{"tags", file, "1", "<nom>|<pr\xC3\xA9nom>"}, "NOM?[2J?X|Jean?[31m?\n"},
+  };
+  for (const auto& c : cases) {
+    CliRun r = test::RunProgram(LIGNADO_CLI, c.args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, c.out);
+  }
+}
+
 TEST(CliImport, CharsetOptionIsTheDefaultForFilesWithoutCharLine) {
   test::TempDir dir;
   std::string file = dir.str() + "dos.ged";

@@ -1,11 +1,16 @@
 #include "util/IniFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "TestSupport.h"
+#include "util/Owned.h"
 
 namespace lignado {
 namespace {
@@ -111,6 +116,32 @@ TEST(IniFile, SavesWholeOwnerOnlyAndLeavesTheOldFileOnFailure) {
   entries = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
   EXPECT_EQ(entries, 2);  // deep/ and blocked.ini/: no temporary file left
+}
+
+// A FIFO in place of the settings file reads as empty and is never read: opened for reading it
+// would block until someone wrote to it. The test's writer answers any reader, so that code that
+// reads it gets its text and fails the test instead of hanging it.
+TEST(IniFile, AFifoInPlaceOfTheFileIsNeverRead) {
+  TempDir dir;
+  const std::string path = (dir.path() / "lignado.ini").string();
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  std::thread writer([&path] {
+    sigset_t pipe;  // a reader gone before the write must not end the test
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    OwnedFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));  // waits for a reader
+    const std::string text = "[FTP]\nHost=fifo\n";
+    if (fd.valid()) (void)!::write(fd.get(), text.data(), text.size());
+  });
+  IniFile ini(path);
+  OwnedFd release(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  writer.join();
+  EXPECT_EQ(ini.ReadString("FTP", "Host", "absent"), "absent");
+  // Saving puts a settings file in its place.
+  ini.WriteString("FTP", "Host", "h");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(readFile(path), "[FTP]\nHost=h\n");
 }
 
 TEST(IniFile, LivesBesideAWritableProgramOtherwiseInTheUsersFolders) {

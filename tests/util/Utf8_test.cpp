@@ -55,5 +55,25 @@ TEST(Utf8, NamesShowAsThemselves) {
   for (const auto& [text, utf8] : shown) EXPECT_EQ(Cp1252ToUtf8Shown(text), utf8) << text;
 }
 
+TEST(Utf8, TerminalTextCarriesNoControlCharacter) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Jean\x1B[31m /Nom/\x1B]0;titre\x07", "Jean?[31m /Nom/?]0;titre?"},
+      {"\x01\x08\x7F\x1F", "????"},
+      {"ligne\tun\nligne deux\r\n", "ligne\tun\nligne deux\r\n"},  // kept: tab, line ends
+      {"efface\rfaux", "efface?faux"},                             // a lone CR rewrites the line
+      {"\xC2\x9D"
+       "8;;x\xC2\x9C \xC2\x9B"
+       "2J",
+       "?8;;x? ?2J"},  // C1 controls
+      {"\x9B"
+       "2J \xC3",
+       "?2J ?"},  // bytes that are not UTF-8
+      {"\xC2\xA0\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80",
+       "\xC2\xA0\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"", ""},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(TerminalText(text), shown) << text;
+}
+
 }  // namespace
 }  // namespace lignado
