@@ -47,6 +47,7 @@ constexpr size_t kMaxReply = 65536;  // longest multi-line reply accepted
 constexpr int kPumpMs = 100;         // the listener hears from a waiting call this often
 constexpr uint32_t kQuitMs = 5000;   // a goodbye is not worth a long wait
 constexpr size_t kChunk = 64 * 1024;
+constexpr size_t kMaxListing = 64 * 1024 * 1024;  // a folder listing longer than this is refused
 
 // Failure reasons, as the user reads them.
 const char kLost[] = "connexion perdue";
@@ -66,6 +67,7 @@ const char kDataRefused[] =
 const char kLocalFile[] = "fichier local illisible";
 const char kAborted[] = "envoi interrompu";
 const char kLineBreak[] = "nom contenant un saut de ligne";
+const char kListingTooLong[] = "liste du dossier trop longue";
 const char kTlsFailed[] =
     "\xE9"
     "chec de la n\xE9gociation TLS";
@@ -1028,6 +1030,108 @@ bool FtpConnection::putFile(const std::string& localFile, const std::string& rem
   data = Link();
   notify(kFtpResponseReceived, 0);
   return true;
+}
+
+bool FtpConnection::rename(const std::string& from, const std::string& to, bool& refused) {
+  refused = false;
+  Reply r;
+  if (!command("RNFR " + from, r)) return false;
+  if (r.code == 350) {
+    if (!command("RNTO " + to, r)) return false;
+    if (r.code / 100 == 2) return true;
+  }
+  refused = alive() && r.code / 100 == 5;
+  failReply(r);
+  return false;
+}
+
+bool FtpConnection::list(const std::string& dir, std::vector<FtpEntry>& entries) {
+  entries.clear();
+  const std::string arg = dir.empty() ? "" : " " + dir;
+  std::string bytes;
+  int code = 0;
+  if (!noMlsd_) {
+    if (receive("MLSD" + arg, bytes, code)) {
+      entries = ParseMlsd(bytes);
+      return true;
+    }
+    if (!alive() || !unsupported(code)) return false;
+    noMlsd_ = true;
+  }
+  if (!receive("LIST" + arg, bytes, code)) return false;
+  entries = ParseList(bytes);
+  return true;
+}
+
+bool FtpConnection::receive(const std::string& line, std::string& bytes, int& code) {
+  code = 0;
+  bytes.clear();
+  if (!alive()) {
+    fail(kLost);
+    return false;
+  }
+  if (hasLineBreak(line)) {
+    fail(kLineBreak);
+    return false;
+  }
+  Link listening, data;
+  if (passive_)
+    data = openPassive();
+  else
+    listening = openActive();
+  if (!data.fd.valid() && !listening.fd.valid()) return false;
+  Reply r;
+  if (!command(line, r)) return false;
+  if (r.code / 100 != 1) {
+    code = r.code;
+    failReply(r);
+    return false;
+  }
+  if (listening.fd.valid()) {
+    data = acceptData(listening);
+    listening = Link();
+    if (!data.fd.valid()) {
+      lose();  // the server said it would connect and did not
+      return false;
+    }
+  }
+  Io io = secureData(data) ? Io::Done : Io::Failed;
+  std::vector<char> buf(kChunk);
+  while (io == Io::Done) {
+    size_t got = 0;
+    io = read(data, buf.data(), buf.size(), got, Deadline(session_->receiveMs_));
+    if (io != Io::Done) {
+      if (io != Io::Closed) failIo(io, session_->receiveMs_);
+      break;
+    }
+    bytes.append(buf.data(), got);
+    if (bytes.size() > kMaxListing) {
+      fail(kListingTooLong);
+      io = Io::Failed;
+    }
+  }
+  const bool whole = io == Io::Closed;  // the server ends the listing by closing
+  if (!whole) {
+    linger abort{1, 0};
+    ::setsockopt(data.fd.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+  }
+  data = Link();
+  if (io == Io::TimedOut) {
+    lose();
+    return false;
+  }
+  std::string why = session_->failure_;
+  uint32_t replyMs = whole ? session_->receiveMs_ : std::min(session_->receiveMs_, kQuitMs);
+  if (!readReply(r, replyMs)) {
+    if (!whole) fail(why);
+    return false;
+  }
+  if (whole && r.code / 100 == 2) return true;
+  if (whole)
+    failReply(r);
+  else
+    fail(why);
+  return false;
 }
 
 }  // namespace lignado

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "ftp/FtpListing.h"
 #include "util/Owned.h"
 
 namespace lignado {
@@ -129,6 +131,11 @@ class FtpConnection {
   bool makeDir(const std::string& dir);
   bool removeDir(const std::string& dir);
   bool deleteFile(const std::string& remoteName);
+  /// RNFR then RNTO; `refused` tells a refusal by the server from a lost link.
+  bool rename(const std::string& from, const std::string& to, bool& refused);
+  /// The entries of a remote folder (empty: the current one) by MLSD, or by LIST once the
+  /// server refused MLSD.
+  bool list(const std::string& dir, std::vector<FtpEntry>& entries);
   /// Stores a local regular file under the remote name; true only when the server confirmed
   /// that it received every byte.
   bool putFile(const std::string& localFile, const std::string& remoteName, FtpTransfer mode);
@@ -169,6 +176,8 @@ class FtpConnection {
   Link acceptData(const Link& listening);
   bool secureData(Link& data);
   Io sendFile(Link& data, int fileFd, FtpTransfer mode);
+  /// Runs a command that answers on a data connection; `code` is its refusal, if any.
+  bool receive(const std::string& line, std::string& bytes, int& code);
   Io write(Link& link, const char* p, size_t len, uint32_t timeoutMs, bool abortable);
   Io read(Link& link, char* buf, size_t cap, size_t& got, const FtpDeadline& deadline);
   Io handshake(Link& link, const FtpDeadline& deadline);
@@ -186,6 +195,7 @@ class FtpConnection {
   bool noExtended_ = false;  // the server rejected EPRT/EPSV: use PORT/PASV
   bool tlsRefused_ = false;
   bool tls12Refused_ = false;  // the TLS handshake failed while only TLS 1.2 was offered
+  bool noMlsd_ = false;        // the server refused MLSD: LIST
   Io lastIo_ = Io::Done;       // how the last failed read or write ended
   char type_ = 0;              // TYPE last set: 'A', 'I' or none
   bool closing_ = false;

@@ -138,6 +138,22 @@ bool TSimpleFTP::RemoveRemoteDir(const std::string& dir) {
   return ok;
 }
 
+bool TSimpleFTP::RenameRemote(const std::string& from, const std::string& to, bool& refused) {
+  refused = false;
+  if (!Connected() || !connection_) return Failed(kNotConnected);
+  bool ok = connection_->rename(from, to, refused) || Failed();
+  SyncLostLink();
+  return ok;
+}
+
+bool TSimpleFTP::ListRemoteDir(const std::string& dir, std::vector<FtpEntry>& entries) {
+  entries.clear();
+  if (!Connected() || !connection_) return Failed(kNotConnected);
+  bool ok = connection_->list(dir.empty() ? dir : RemoveTrailingSlash(dir), entries) || Failed();
+  SyncLostLink();
+  return ok;
+}
+
 void TSimpleFTP::SyncLostLink() {
   // The link died while nobody listened: report it now so that the state is true.
   if (connection_ && !connection_->alive() && Connected()) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "ftp/WinInetControl.h"
 
@@ -92,6 +93,10 @@ class TSimpleFTP : public TWinInetControl {
   /// Removes a remote file or an empty remote directory (DELE, RMD).
   bool DeleteRemoteFile(const std::string& remoteName);
   bool RemoveRemoteDir(const std::string& dir);
+  /// RNFR/RNTO; `refused`: the server said no (rather than the link failing).
+  bool RenameRemote(const std::string& from, const std::string& to, bool& refused);
+  /// The entries of a remote folder (empty: the current one).
+  bool ListRemoteDir(const std::string& dir, std::vector<FtpEntry>& entries);
   /// Ends the file being sent at once; called by the owner while it processes messages.
   void AbortTransfer();
   /// The control connection is up (it may have been lost since the last operation).

@@ -20,7 +20,8 @@ namespace {
 // Version 2: sections "to <destination>" holding "f <size> <sha-256> <path>" (a file sent),
 // "t <size> <time> <path>" (a file sent, recorded by version 1 without its content),
 // "d <path>" (a folder created), "-f <path>" and "-d <path>" (removed since), "s <fingerprint>"
-// (the server was reached over TLS with that certificate).
+// (the server was reached over TLS with that certificate), "p <path>" and "-p <path>" (a
+// temporary file of a transfer begun, and gone).
 constexpr const char* kHeader = "lignado-upload 2";
 constexpr const char* kHeaderV1 = "lignado-upload 1";
 constexpr const char* kDestinationTag = "to ";
@@ -149,6 +150,7 @@ bool UploadMarks::ContentHash(const std::string& path, std::string& hash) {
 void UploadMarks::Open(const std::string& localRoot, const std::string& destination) {
   Close();
   sections_.clear();
+  dropped_.clear();
   destination_ = destination;
   path_ = AddTrailingBackslash(localRoot) + kFileName;
   std::string data;
@@ -164,6 +166,7 @@ void UploadMarks::Open(const std::string& localRoot, const std::string& destinat
   }
   Parse(data);
   current_ = &sections_[destination_];
+  if (!dropped_.empty()) Rewrite();  // a bad name is dropped for good
 }
 
 void UploadMarks::Parse(const std::string& data) {
@@ -193,7 +196,7 @@ void UploadMarks::Parse(const std::string& data) {
     Record r;
     if (v1) {  // "<size> <time> <path>"
       if (parseNumber(line, p, r.size) && parseNumber(line, p, r.mtimeNs) &&
-          unescape(line.substr(p), name))
+          ReadName(line.substr(p), name))
         section->files[name] = r;
       continue;
     }
@@ -204,16 +207,20 @@ void UploadMarks::Parse(const std::string& data) {
     if (kind == "f" || kind == "t") {
       bool ok = parseNumber(line, p, r.size) &&
                 (kind == "f" ? parseHash(line, p, r.hash) : parseNumber(line, p, r.mtimeNs));
-      if (ok && unescape(line.substr(p), name)) section->files[name] = r;
-    } else if (unescape(line.substr(p), name)) {
-      if (kind == "d")
+      if (ok && ReadName(line.substr(p), name)) section->files[name] = r;
+    } else if (kind == "s") {
+      if (unescape(line.substr(p), name)) section->tls = name;
+    } else if (ReadName(line.substr(p), name)) {
+      if (kind == "p")
+        section->partials.insert(name);
+      else if (kind == "-p")
+        section->partials.erase(name);
+      else if (kind == "d")
         section->folders.insert(name);
       else if (kind == "-f")
         section->files.erase(name);
       else if (kind == "-d")
         section->folders.erase(name);
-      else if (kind == "s")
-        section->tls = name;
     }
   }
 }
@@ -256,11 +263,12 @@ bool UploadMarks::Rewrite() {
     }
     for (const auto& name : s.folders) data += "d " + escape(name) + '\n';
     if (!s.tls.empty()) data += "s " + escape(s.tls) + '\n';
+    for (const auto& name : s.partials) data += "p " + escape(name) + '\n';
   };
   // The current destination comes last, so that the lines appended after it belong to it.
   for (const auto& [destination, section] : sections_)
-    if (destination != destination_ &&
-        (!section.files.empty() || !section.folders.empty() || !section.tls.empty()))
+    if (destination != destination_ && (!section.files.empty() || !section.folders.empty() ||
+                                        !section.tls.empty() || !section.partials.empty()))
       write(destination, section);
   write(destination_, *current_);
   bool ok = writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
@@ -306,6 +314,44 @@ bool UploadMarks::ForgetFolder(const std::string& relativePath) {
   if (!current_) return false;
   current_->folders.erase(relativePath);
   return Append("-d " + escape(relativePath));
+}
+
+bool UploadMarks::SafeName(const std::string& relativePath) {
+  if (relativePath.empty() ||
+      relativePath.find_first_of(std::string("\\\0", 2)) != std::string::npos)
+    return false;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relativePath.find('/', start);
+    std::string part = relativePath.substr(start, slash - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    if (slash == std::string::npos) return true;
+    start = slash + 1;
+  }
+}
+
+bool UploadMarks::ReadName(const std::string& escaped, std::string& name) {
+  if (!unescape(escaped, name)) return false;
+  if (SafeName(name)) return true;
+  dropped_.push_back(name);
+  return false;
+}
+
+bool UploadMarks::AddPartial(const std::string& relativePath) {
+  if (!current_) return false;
+  current_->partials.insert(relativePath);
+  return Append("p " + escape(relativePath));
+}
+
+bool UploadMarks::ForgetPartial(const std::string& relativePath) {
+  if (!current_) return false;
+  current_->partials.erase(relativePath);
+  return Append("-p " + escape(relativePath));
+}
+
+std::vector<std::string> UploadMarks::Partials() const {
+  if (!current_) return {};
+  return {current_->partials.begin(), current_->partials.end()};
 }
 
 void UploadMarks::Close() {

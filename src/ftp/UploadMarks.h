@@ -57,6 +57,15 @@ class UploadMarks {
   /// What this destination holds from us, sorted.
   std::vector<std::string> SentFiles() const;
   std::vector<std::string> Folders() const;
+
+  /// A name that stays below the root: "/"-separated, no empty, "." or ".." part, no "\\".
+  static bool SafeName(const std::string& relativePath);
+  /// Names the manifest held that were not safe, dropped when it was read.
+  const std::vector<std::string>& Dropped() const { return dropped_; }
+  /// Temporary files on the server that a transfer in flight may have left.
+  bool AddPartial(const std::string& relativePath);
+  bool ForgetPartial(const std::string& relativePath);
+  std::vector<std::string> Partials() const;
   void Close();
   const std::string& Path() const { return path_; }
 
@@ -79,8 +88,10 @@ class UploadMarks {
     std::unordered_map<std::string, Record> files;
     std::set<std::string> folders;
     std::string tls;  // the certificate of the last TLS connection, empty: never
+    std::set<std::string> partials;
   };
   void Parse(const std::string& data);
+  bool ReadName(const std::string& escaped, std::string& name);
   bool Append(const std::string& line);
   bool Rewrite();
 
@@ -88,6 +99,7 @@ class UploadMarks {
   std::map<std::string, Section> sections_;
   Section* current_ = nullptr;
   OwnedFd append_;  // open after the first record of an upload
+  std::vector<std::string> dropped_;
 };
 
 }  // namespace lignado

@@ -17,13 +17,14 @@ namespace {
 struct Entry {
   std::string name;
   bool folder = false;
+  bool link = false;  // never followed nor sent
   FileStamp stamp;
   dev_t dev = 0;
   ino_t ino = 0;
 };
 
-// The entries of a folder sorted by name, dot-names left out. Links are followed; what is
-// neither a regular file nor a folder (pipes, sockets, devices) is never sent.
+// The entries of a folder sorted by name, dot-names left out. Links are listed as links and
+// never followed; what is neither a regular file nor a folder (pipes, devices) is left out.
 bool listFolder(const std::string& path, std::vector<Entry>& out) {
   out.clear();
   OwnedDir dir(::opendir(path.c_str()));
@@ -33,8 +34,10 @@ bool listFolder(const std::string& path, std::vector<Entry>& out) {
     e.name = d->d_name;
     if (e.name.empty() || e.name[0] == '.') continue;
     struct stat st {};
-    if (::stat((path + "/" + e.name).c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
+    if (::lstat((path + "/" + e.name).c_str(), &st) != 0) continue;
+    if (S_ISLNK(st.st_mode)) {
+      e.link = true;
+    } else if (S_ISDIR(st.st_mode)) {
       e.folder = true;
     } else if (!S_ISREG(st.st_mode)) {
       continue;
@@ -53,10 +56,38 @@ std::string quoted(const std::string& path) {
   return "\"" + NameToCp1252(path) + "\"";
 }
 
-// A local path that surely no longer exists (not one that merely cannot be read now).
-bool gone(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+// A file (or folder) below the root that the walk surely no longer finds: missing, or reached
+// through a link, or of another kind now; not one that merely cannot be read now.
+bool gone(const std::string& root, const std::string& relative, bool folder) {
+  std::string path = root;
+  size_t start = 0;
+  for (;;) {
+    size_t slash = relative.find('/', start);
+    path += "/" + relative.substr(start, slash - start);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+    const bool last = slash == std::string::npos;
+    if (S_ISLNK(st.st_mode)) return true;
+    if (!last && !S_ISDIR(st.st_mode)) return true;
+    if (last) return folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode);
+    start = slash + 1;
+  }
+}
+
+// The remote folder of a file below the root.
+std::string folderOf(const std::string& root, const std::string& relative) {
+  auto slash = relative.rfind('/');
+  std::string folder = slash == std::string::npos ? root : root + "/" + relative.substr(0, slash);
+  return folder.empty() ? "/" : folder;
+}
+
+std::string baseName(const std::string& relative) {
+  auto slash = relative.rfind('/');
+  return slash == std::string::npos ? relative : relative.substr(slash + 1);
+}
+
+std::string counted(int64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // Deepest first, so that a folder comes after what it holds.
@@ -108,6 +139,7 @@ void TqorvFtp::Record(bool written) {
 
 bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& localRoot) {
   FilesSent = 0;
+  Failures = 0;
   Stopped = false;
   reconnected_ = false;
   upload_ = {};
@@ -120,6 +152,9 @@ bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& loca
   localRoot_ = localRoot;
   marks_.Open(localRoot, UploadMarks::Destination(HostName, Port, remoteRoot));
   marksWarned_ = false;
+  for (const std::string& bad : marks_.Dropped())
+    Log("Attention: nom refus\xE9 dans " + quoted(UploadMarks::kFileName) + " : " + quoted(bad));
+  RemovePartials();
   // Every file is read once before the walk: what is to be sent, and how much, is known.
   local_.clear();
   walking_.clear();
@@ -130,10 +165,19 @@ bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& loca
   if (!Stopped && !KeepRemote && LinkAlive()) result = RemoveDeleted() && result;
   marks_.Close();
   local_.clear();
-  Log("Envoi de " + std::to_string(FilesSent) + " fichiers termin\xE9");
+  if (Failures == 0)
+    Log("Envoi de " + std::to_string(FilesSent) + " fichiers termin\xE9");
+  else
+    Log("Envoi inachev\xE9 : " + counted(FilesSent, "fichier envoy\xE9", "fichiers envoy\xE9s") +
+        ", " +
+        counted(Failures,
+                "\xE9"
+                "chec",
+                "\xE9"
+                "checs"));
   if (Stopped) Log("Envoi stopp\xE9");
   Stopped = true;
-  return result;
+  return result && Failures == 0;
 }
 
 void TqorvFtp::Plan(const std::string& localRelative) {
@@ -141,7 +185,9 @@ void TqorvFtp::Plan(const std::string& localRelative) {
   std::vector<Entry> entries;
   if (!listFolder(local, entries)) return;
   for (const Entry& e : entries) {
-    if (e.folder) continue;
+    if (e.link)
+      Log("Lien symbolique ignor\xE9 : " + NameToCp1252((localRelative + "/" + e.name).substr(1)));
+    if (e.folder || e.link) continue;
     // The window stays alive while a large site is read.
     if (local_.size() % 64 == 63 && StopAsked()) return;
     std::string key = (localRelative + "/" + e.name).substr(1);
@@ -193,14 +239,80 @@ bool TqorvFtp::Reconnect(const std::string& remote, const std::string& relative)
   return MakeFolder(remote, relative) && (RemoteDir() == remote || ChangeDir(remote));
 }
 
-bool TqorvFtp::SendFile(const std::string& path, const std::string& remote,
+void TqorvFtp::Error(const std::string& line) {
+  ++Failures;
+  Log(line);
+  LogReason(FailureText());
+}
+
+bool TqorvFtp::SendFile(const std::string& path, const std::string& name, const std::string& remote,
                         const std::string& relative) {
-  if (PutFile(path)) return true;
+  if (Store(path, name, relative)) return true;
   std::string why = FailureText();
   StopAsked();  // a file ended on the owner's request is no link to mend
-  if (Reconnect(remote, relative) && PutFile(path)) return true;
+  if (Reconnect(remote, relative) && Store(path, name, relative)) return true;
   failure_ = why;
   return false;
+}
+
+bool TqorvFtp::Store(const std::string& path, const std::string& name,
+                     const std::string& relative) {
+  const std::string temp = kPartPrefix + name;
+  // Names are relative to the server's current directory, which is the folder's.
+  if (DirectWrite || temp.size() > 255 || !LinkAlive()) return PutFileAs(path, name);
+  const std::string key = relative.empty() ? temp : relative + "/" + temp;
+  Record(marks_.AddPartial(key));
+  if (!PutFileAs(path, temp)) {
+    // What arrived of it goes now if the link allows, otherwise at the next upload.
+    std::string why = FailureText();
+    if (LinkAlive() && Remove("", temp) != Removal::Failed) Record(marks_.ForgetPartial(key));
+    failure_ = why;
+    return false;
+  }
+  bool refused = false;
+  if (RenameRemote(temp, name, refused)) {
+    Record(marks_.ForgetPartial(key));
+    return true;
+  }
+  if (!refused) return false;  // the link failed: the temporary file is removed next time
+  Log("Attention: le serveur refuse de renommer les fichiers (" + FailureText() +
+      "), ils sont maintenant \xE9"
+      "crits directement sous leur nom");
+  DirectWrite = true;
+  if (Remove("", temp) != Removal::Failed) Record(marks_.ForgetPartial(key));
+  return PutFileAs(path, name);
+}
+
+TqorvFtp::Removal TqorvFtp::Remove(const std::string& folder, const std::string& name) {
+  const std::string remote = folder.empty()         ? name
+                             : folder.back() == '/' ? folder + name
+                                                    : folder + "/" + name;
+  if (DeleteRemoteFile(remote)) return Removal::Deleted;
+  const std::string why = FailureText();
+  std::vector<FtpEntry> entries;
+  if (LinkAlive()) {
+    bool listed = ListRemoteDir(folder, entries);
+    if (listed && std::none_of(entries.begin(), entries.end(),
+                               [&](const FtpEntry& e) { return e.name == name; }))
+      return Removal::Absent;
+    if (!listed && LinkAlive() && !folder.empty() && !RemoteDirExists(folder))
+      return Removal::Absent;  // its folder is gone too
+  }
+  failure_ = why;
+  return Removal::Failed;
+}
+
+void TqorvFtp::RemovePartials() {
+  for (const std::string& rel : marks_.Partials()) {
+    if (!LinkAlive()) return;
+    Removal r = Remove(folderOf(remoteRoot_, rel), baseName(rel));
+    if (r == Removal::Failed) {
+      Error("Erreur: Impossible de supprimer " + quoted(remoteRoot_ + "/" + rel));
+      continue;
+    }
+    if (r == Removal::Deleted) Log("Supprim\xE9: " + NameToCp1252(rel));
+    Record(marks_.ForgetPartial(rel));
+  }
 }
 
 bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string& remoteRelative) {
@@ -208,32 +320,53 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
   const std::string remote = remoteRoot_ + remoteRelative;
   const std::string relative = remoteRelative.empty() ? "" : remoteRelative.substr(1);
   if (!remoteRelative.empty() && !MakeFolder(remote, relative)) {
-    Log("Erreur: Impossible de cr\xE9"
+    Error(
+        "Erreur: Impossible de cr\xE9"
         "er le dossier " +
         quoted(remote));
-    LogReason(FailureText());
     return false;
   }
   if (RemoteDir() != remote && !ChangeDir(remote)) {
-    Log("Erreur: Impossible d'aller dans " + quoted(remote));
-    LogReason(FailureText());
+    Error("Erreur: Impossible d'aller dans " + quoted(remote));
     return false;
   }
   const std::string local = localRoot_ + localRelative;
   std::vector<Entry> entries;
   if (!listFolder(local, entries)) {
-    Log("Erreur: Impossible de lire le dossier " + quoted(local));
+    failure_.clear();
+    Error("Erreur: Impossible de lire le dossier " + quoted(local));
     return false;
+  }
+  // What the server holds, by name and size, when asked to check it.
+  std::unordered_map<std::string, int64_t> onServer;
+  bool listed = false;
+  if (Verify) {
+    std::vector<FtpEntry> found;
+    listed = ListRemoteDir("", found);
+    if (!listed) Error("Erreur: Impossible de lister le dossier " + quoted(remote));
+    for (const FtpEntry& f : found) {
+      if (f.folder) continue;
+      onServer[f.name] = f.size;
+      // A temporary file of ours that no record speaks of (the manifest could not be written).
+      if (f.name.rfind(kPartPrefix, 0) == 0 && Remove("", f.name) == Removal::Deleted)
+        Log("Supprim\xE9: " + NameToCp1252(relative.empty() ? f.name : relative + "/" + f.name));
+    }
   }
 
   for (const Entry& e : entries) {
-    if (e.folder) continue;
+    if (e.folder || e.link) continue;
     std::string key = (localRelative + "/" + e.name).substr(1);
     const LocalFile& f = Known(key, local + "/" + e.name, e.stamp);
-    if (!f.hash.empty() && !marks_.IsMarked(key, f.stamp, f.hash)) continue;
-    if (!SendFile(local + "/" + e.name, remote, relative)) {
-      Log("Erreur: Envoi de " + quoted(e.name) + " a echou\xE9");
-      LogReason(FailureText());
+    if (!f.hash.empty() && !marks_.IsMarked(key, f.stamp, f.hash)) {
+      auto there = onServer.find(e.name);
+      if (!listed ||
+          (there != onServer.end() && (there->second < 0 || there->second == f.stamp.size)))
+        continue;
+      ++upload_.FilesToSend;  // missing on the server, or cut short there
+      upload_.BytesToSend += f.stamp.size;
+    }
+    if (!SendFile(local + "/" + e.name, e.name, remote, relative)) {
+      Error("Erreur: Envoi de " + quoted(e.name) + " a echou\xE9");
       return false;
     }
     ++FilesSent;
@@ -250,7 +383,7 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
   bool known = ::stat(local.c_str(), &self) == 0;
   if (known) walking_.emplace_back(self.st_dev, self.st_ino);
   for (const Entry& e : entries) {
-    if (!e.folder) continue;
+    if (!e.folder || e.link) continue;
     if (StopAsked()) break;
     // A link back to a folder being walked would never end.
     if (std::find(walking_.begin(), walking_.end(), std::make_pair(e.dev, e.ino)) != walking_.end())
@@ -264,20 +397,17 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
 bool TqorvFtp::RemoveDeleted() {
   bool result = true;
   for (const std::string& rel : marks_.SentFiles()) {
-    if (!gone(localRoot_ + "/" + rel)) continue;
+    if (!gone(localRoot_, rel, false)) continue;
     if (StopAsked()) return false;
-    const std::string remote = remoteRoot_ + "/" + rel;
-    if (DeleteRemoteFile(remote)) {
-      Log("Supprim\xE9: " + NameToCp1252(rel));
+    Removal r = Remove(folderOf(remoteRoot_, rel), baseName(rel));
+    if (r != Removal::Failed) {
+      if (r == Removal::Deleted) Log("Supprim\xE9: " + NameToCp1252(rel));
       Record(marks_.Forget(rel));
       continue;
     }
-    Log("Erreur: Impossible de supprimer " + quoted(remote));
-    LogReason(FailureText());
+    // Still due: the next upload asks again.
+    Error("Erreur: Impossible de supprimer " + quoted(remoteRoot_ + "/" + rel));
     result = false;
-    // A file the server says it cannot delete (already gone, or not ours to remove) is not
-    // asked for again.
-    if (FailureText().rfind("550", 0) == 0) Record(marks_.Forget(rel));
     if (!LinkAlive()) return false;
   }
   // Then the folders we made that the site no longer has, once they are empty: a folder that
@@ -285,7 +415,7 @@ bool TqorvFtp::RemoveDeleted() {
   std::vector<std::string> folders = marks_.Folders();
   std::sort(folders.begin(), folders.end(), deeperFirst);
   for (const std::string& rel : folders) {
-    if (!gone(localRoot_ + "/" + rel)) continue;
+    if (!gone(localRoot_, rel, true)) continue;
     if (!RemoveRemoteDir(remoteRoot_ + "/" + rel)) continue;
     Log("Dossier supprim\xE9: " + NameToCp1252(rel));
     Record(marks_.ForgetFolder(rel));

@@ -24,7 +24,10 @@ struct TUploadProgress {
 // to the owner's LogLine, only the files whose content this destination does not have yet
 // (UploadMarks), and stops between two files when asked. A lost link is reconnected once.
 // Files it sent there that no longer exist locally are deleted on the server unless KeepRemote.
-// Paths are file-system bytes; names in log lines are converted for display (NameToCp1252).
+// Each file is stored under a temporary name (kPartPrefix + name, recorded in the manifest
+// until renamed) and renamed when whole, so a visitor never gets half a page. Symbolic links
+// are never followed. Paths are file-system bytes; names in log lines are converted for
+// display (NameToCp1252).
 class TqorvFtp : public TSimpleFTP {
  public:
   /// The owner asks for a stop by setting Stopped, typically from its ProcessMessages, or by
@@ -34,6 +37,13 @@ class TqorvFtp : public TSimpleFTP {
   int32_t FilesSent = 0;
   bool Stopped = false;     // set by the owner to stop; set again when an upload ends
   bool KeepRemote = false;  // leave on the server what we sent and the site no longer has
+  /// List every remote folder and send again what is missing there or of another size.
+  bool Verify = false;
+  /// Store under the final name; set by the uploader when the server refuses renames.
+  bool DirectWrite = false;
+  int32_t Failures = 0;  // files, folders and deletions that failed in the last upload
+
+  static constexpr const char* kPartPrefix = ".lignado-part-";
 
   bool ConnectTo(const std::string& host, const std::string& user, const std::string& password);
   void Log(const std::string& line);
@@ -53,7 +63,14 @@ class TqorvFtp : public TSimpleFTP {
   const LocalFile& Known(const std::string& key, const std::string& path, const FileStamp& stamp);
   bool MakeFolder(const std::string& remote, const std::string& relative);
   bool Reconnect(const std::string& remote, const std::string& relative);
-  bool SendFile(const std::string& path, const std::string& remote, const std::string& relative);
+  bool SendFile(const std::string& path, const std::string& name, const std::string& remote,
+                const std::string& relative);
+  bool Store(const std::string& path, const std::string& name, const std::string& relative);
+  enum class Removal { Deleted, Absent, Failed };
+  /// DELE, and when refused, a listing of the folder tells whether the file is there at all.
+  Removal Remove(const std::string& folder, const std::string& name);
+  void Error(const std::string& line);  // logs a failure, its reason, and counts it
+  void RemovePartials();
   bool RemoveDeleted();
   void Record(bool written);
 

@@ -357,7 +357,8 @@ TEST_F(CliUpload, SecondCtrlCEndsTheFileInFlight) {
   EXPECT_EQ(r.rc, 1);
   const std::string tail =
       "OK: a.html\nErreur: Envoi de \"b.bin\" a echou\xC3\xA9\nRaison: envoi interrompu\n"
-      "Envoi de 1 fichiers termin\xC3\xA9\nEnvoi stopp\xC3\xA9\nTransfert termin\xC3\xA9"
+      "Envoi inachev\xC3\xA9 : 1 fichier envoy\xC3\xA9, 1 \xC3\xA9"
+      "chec\nEnvoi stopp\xC3\xA9\nTransfert termin\xC3\xA9"
       "e\n";
   ASSERT_GE(r.out.size(), tail.size());
   EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);

@@ -36,8 +36,11 @@ struct FtpServerOptions {
   // "ftp", "garbage" (not FTP), "close" (hangs up at once), "wait" (only ever says 120),
   // "silent" (accepts and never speaks)
   std::string mode = "ftp";
-  std::vector<std::string> refuse;  // folder names the server refuses to create
-  std::vector<std::string> full;    // file names it refuses to store (452, disk full)
+  std::vector<std::string> refuse;        // folder names the server refuses to create
+  std::vector<std::string> full;          // file names it refuses to store (452, disk full)
+  std::vector<std::string> refuseDelete;  // file names it refuses to delete (550)
+  bool noRename = false;                  // RNFR refused (502)
+  bool noMlsd = false;                    // MLSD refused (500): LIST only
   // "off", "offer" (AUTH TLS with a certificate made for the run) or "require" (no login and
   // no data connection without TLS)
   std::string tls = "off";
@@ -82,6 +85,9 @@ class FtpTestServer {
                                      "--password",       kFtpPassword};
     for (const auto& r : options_.refuse) args.insert(args.end(), {"--refuse", r});
     for (const auto& f : options_.full) args.insert(args.end(), {"--full", f});
+    for (const auto& f : options_.refuseDelete) args.insert(args.end(), {"--refuse-delete", f});
+    if (options_.noRename) args.push_back("--no-rename");
+    if (options_.noMlsd) args.push_back("--no-mlsd");
     args.insert(args.end(), {"--tls", options_.tls});
     if (options_.requireReuse) args.push_back("--require-reuse");
     if (options_.tls13Only) args.push_back("--tls13-only");

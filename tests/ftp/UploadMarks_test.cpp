@@ -200,5 +200,33 @@ TEST(UploadMarks, TlsIsRememberedPerServer) {
   EXPECT_FALSE(marks.IsMarked("index.html", {10, 5}, kH1));
 }
 
+TEST(UploadMarks, NamesThatLeaveTheRootAreRefused) {
+  const std::pair<std::string, bool> cases[] = {
+      {"index.html", true}, {"a/b/c.html", true}, {".lignado-part-x", true},
+      {"a..b/c..", true},   {"", false},          {"..", false},
+      {"../x", false},      {"a/../../x", false}, {"/etc/passwd", false},
+      {"a\\..\\x", false},  {"a//b", false},      {"a/", false},
+      {"./x", false},       {"a/./b", false},     {std::string("a\0b", 3), false},
+  };
+  for (const auto& [name, safe] : cases) EXPECT_EQ(UploadMarks::SafeName(name), safe) << name;
+}
+
+TEST(UploadMarks, TemporaryNamesAreKeptUntilForgotten) {
+  TempDir dir;
+  {
+    UploadMarks m;
+    m.Open(dir.str(), kDest);
+    ASSERT_TRUE(m.AddPartial("a/.lignado-part-x.html"));
+    ASSERT_TRUE(m.AddPartial(".lignado-part-y.html"));
+    ASSERT_TRUE(m.ForgetPartial(".lignado-part-y.html"));
+  }
+  UploadMarks again;
+  again.Open(dir.str(), "ftp://autre:21/www");
+  EXPECT_EQ(again.Partials(), std::vector<std::string>{});  // another destination's
+  again.Clear("z.html", {1, 0}, kH1);                       // rewrites with both sections
+  again.Open(dir.str(), kDest);
+  EXPECT_EQ(again.Partials(), std::vector<std::string>{"a/.lignado-part-x.html"});
+}
+
 }  // namespace
 }  // namespace lignado

@@ -80,6 +80,11 @@ def main():
                     default="ftp")
     ap.add_argument("--refuse", action="append", default=[],
                     help="name of a folder the server refuses to create")
+    ap.add_argument("--refuse-delete", action="append", default=[],
+                    help="name of a file the server refuses to delete")
+    ap.add_argument("--no-rename", action="store_true", help="refuse RNFR")
+    ap.add_argument("--no-mlsd", action="store_true",
+                    help="reject MLSD so that clients fall back to LIST")
     ap.add_argument("--no-extended", action="store_true",
                     help="reject EPRT and EPSV so that clients fall back to PORT and PASV")
     ap.add_argument("--banner", help="greeting text; long ones are sent on several lines")
@@ -119,6 +124,9 @@ def main():
 
     refused = set(args.refuse)
     full = set(args.full)
+    refuse_delete = set(args.refuse_delete)
+    no_rename = args.no_rename
+    no_mlsd = args.no_mlsd
     no_extended = args.no_extended
     fingerprint = ""
     base = FTPHandler
@@ -161,6 +169,24 @@ def main():
                 self.respond("452 Espace disque insuffisant.")
                 return None
             return base.ftp_STOR(self, file, mode)
+
+        def ftp_DELE(self, path):
+            if os.path.basename(path) in refuse_delete:
+                self.respond("550 Permission denied.")
+                return None
+            return base.ftp_DELE(self, path)
+
+        def ftp_RNFR(self, path):
+            if no_rename:
+                self.respond("502 Command not implemented.")
+                return None
+            return base.ftp_RNFR(self, path)
+
+        def ftp_MLSD(self, path):
+            if no_mlsd:
+                self.respond("500 Command not understood.")
+                return None
+            return base.ftp_MLSD(self, path)
 
         def ftp_EPRT(self, line):
             if no_extended:

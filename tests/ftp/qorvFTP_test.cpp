@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -111,7 +112,8 @@ TEST_F(Upload, EmptyFolderAndMissingFolder) {
   fs::remove_all(sitePath());
   EXPECT_EQ(upload("/www", false),
             (Lines{"Erreur: Impossible de lire le dossier \"" + site() + "\"",
-                   "Envoi de 0 fichiers termin\xE9"}));
+                   "Envoi inachev\xE9 : 0 fichiers envoy\xE9s, 1 \xE9"
+                   "chec"}));
 }
 
 TEST_F(Upload, RemoteRootThatCannotBeMadeEndsAtOnce) {
@@ -135,7 +137,9 @@ TEST_F(Upload, RefusedSubFolderKeepsItsFilesMarkedAndSiblingsGo) {
                    "Erreur: Impossible de cr\xE9"
                    "er le dossier \"/www/a/b\"",
                    "Raison: 550 Permission denied.", "OK: site.css", "OK: fond.png",
-                   "OK: photo.jpg", "OK: rien.txt", "Envoi de 8 fichiers termin\xE9"}));
+                   "OK: photo.jpg", "OK: rien.txt",
+                   "Envoi inachev\xE9 : 8 fichiers envoy\xE9s, 1 \xE9"
+                   "chec"}));
   EXPECT_FALSE(fs::exists(served() / "www/a/b"));
   EXPECT_EQ(test::fileBytes(served() / "www/css/site.css"),
             test::fileBytes(sitePath() / "css/site.css"));
@@ -203,7 +207,10 @@ TEST_F(Upload, ServerKilledMidUploadThenResumed) {
                          "Erreur: Envoi de \"g2.bin\" a echou\xE9", "Raison: connexion perdue",
                          "Erreur: Envoi de \"fond.png\" a echou\xE9", "Raison: pas de connexion",
                          "Erreur: Envoi de \"rien.txt\" a echou\xE9", "Raison: pas de connexion",
-                         "Envoi de 8 fichiers termin\xE9"}));
+                         "Envoi inachev\xE9 : 8 fichiers envoy\xE9s, 3 \xE9"
+                         "checs"}));
+  // Nothing arrived under its final name unless whole.
+  EXPECT_FALSE(fs::exists(served() / "www/gros/g2.bin"));
 
   // Every file recorded as sent arrived whole.
   UploadMarks marks;
@@ -222,11 +229,13 @@ TEST_F(Upload, ServerKilledMidUploadThenResumed) {
   }
   EXPECT_EQ(recorded, 8);
 
-  // The server is back on the same port: exactly the other 5 files go.
+  // The server is back on the same port: the piece of g2.bin goes, and exactly the other 5
+  // files.
   owner_.onProgress = nullptr;
   ASSERT_TRUE(server_->start()) << server_->error();
-  EXPECT_EQ(upload("/www"), (Lines{"OK: g2.bin", "OK: g3.bin", "OK: fond.png", "OK: photo.jpg",
-                                   "OK: rien.txt", "Envoi de 5 fichiers termin\xE9"}));
+  EXPECT_EQ(upload("/www"), (Lines{"Supprim\xE9: gros/.lignado-part-g2.bin", "OK: g2.bin",
+                                   "OK: g3.bin", "OK: fond.png", "OK: photo.jpg", "OK: rien.txt",
+                                   "Envoi de 5 fichiers termin\xE9"}));
   EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
 }
 
@@ -265,11 +274,17 @@ TEST_F(Upload, UploaderKilledMidUploadResumes) {
   ASSERT_EQ(ready, 1);
   ASSERT_TRUE(WIFSIGNALED(status));
 
-  // The manifest is whole and holds the three files that were accepted.
-  std::string manifest = test::fileBytes(sitePath() / UploadMarks::kFileName);
-  EXPECT_EQ(std::count(manifest.begin(), manifest.end(), '\n'), 5);
+  // The manifest holds the three files that were accepted, and the temporary name of the
+  // fourth, which is on the server in part and not under its own name.
+  UploadMarks marks;
+  marks.Open(site(), UploadMarks::Destination("127.0.0.1", server_->port(), "/www"));
+  EXPECT_EQ(marks.SentFiles(), (Lines{"index.html", "liste.html", "personne-1.html"}));
+  EXPECT_EQ(marks.Partials(), (Lines{".lignado-part-zz-gros.bin"}));
+  EXPECT_TRUE(fs::exists(served() / "www/.lignado-part-zz-gros.bin"));
+  EXPECT_FALSE(fs::exists(served() / "www/zz-gros.bin"));
   Lines rest = upload("/www");
-  EXPECT_EQ(rest.size(), 9u);  // 8 files and the count line
+  ASSERT_EQ(rest.size(), 10u);  // the piece removed, 8 files and the count line
+  EXPECT_EQ(rest.front(), "Supprim\xE9: .lignado-part-zz-gros.bin");
   EXPECT_EQ(rest.back(), "Envoi de 8 fichiers termin\xE9");
   EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
 }
@@ -279,33 +294,51 @@ TEST_F(Upload, ManifestThatCannotBeWrittenIsReportedOnceAndTheUploadGoesOn) {
   test::putFile(sitePath() / "b.html", "b");
   // Its temporary file cannot be made: a folder is in the way.
   fs::create_directories(sitePath() / (std::string(UploadMarks::kFileName) + ".tmp"));
-  const Lines expected = {"OK: a.html",
-                          "Attention: Impossible d'enregistrer les fichiers envoy\xE9s dans \"" +
+  const Lines expected = {"Attention: Impossible d'enregistrer les fichiers envoy\xE9s dans \"" +
                               site() + UploadMarks::kFileName + "\"",
-                          "OK: b.html", "Envoi de 2 fichiers termin\xE9"};
+                          "OK: a.html", "OK: b.html", "Envoi de 2 fichiers termin\xE9"};
   EXPECT_EQ(upload("/www"), expected);
   EXPECT_FALSE(fs::exists(sitePath() / UploadMarks::kFileName));
   EXPECT_EQ(upload("/www"), expected);  // nothing recorded: everything goes again
 }
 
-TEST_F(Upload, OddEntriesNeitherHangNorLoop) {
+TEST_F(Upload, LinksAndOddEntriesAreNeverSent) {
   test::putFile(sitePath() / "page.html", "p");
   test::putFile(sitePath() / "sous/page2.html", "q");
+  test::putFile(sitePath() / ".ssh/id_rsa", "cle");
   ASSERT_EQ(::mkfifo((sitePath() / "tube").c_str(), 0600), 0);
+  fs::create_directory_symlink(sitePath() / ".ssh", sitePath() / "cles");
   fs::create_directory_symlink(sitePath(), sitePath() / "sous/boucle");
   fs::create_symlink(sitePath() / "page.html", sitePath() / "lien.html");
-  EXPECT_EQ(upload("/www"), (Lines{"OK: lien.html", "OK: page.html", "OK: page2.html",
-                                   "Envoi de 3 fichiers termin\xE9"}));
-  EXPECT_EQ(test::fileBytes(served() / "www/lien.html"), "p");
-  EXPECT_FALSE(fs::exists(served() / "www/tube"));
-  EXPECT_FALSE(fs::exists(served() / "www/sous/boucle"));
+  const Lines links = {"Lien symbolique ignor\xE9 : cles", "Lien symbolique ignor\xE9 : lien.html",
+                       "Lien symbolique ignor\xE9 : sous/boucle"};
+  Lines expected = links;
+  expected.insert(expected.end(),
+                  {"OK: page.html", "OK: page2.html", "Envoi de 2 fichiers termin\xE9"});
+  EXPECT_EQ(upload("/www"), expected);
+  for (const char* never : {"www/cles", "www/lien.html", "www/tube", "www/sous/boucle"})
+    EXPECT_FALSE(fs::exists(served() / never)) << never;
+
+  // A page sent before and now a link is as good as gone: removed from the server.
+  fs::rename(sitePath() / "sous/page2.html", sitePath() / "page2.html");
+  fs::create_symlink(sitePath() / "page2.html", sitePath() / "sous/page2.html");
+  expected = links;
+  expected.insert(expected.end(),
+                  {"Lien symbolique ignor\xE9 : sous/page2.html", "OK: page2.html",
+                   "Supprim\xE9: sous/page2.html", "Envoi de 1 fichiers termin\xE9"});
+  EXPECT_EQ(upload("/www"), expected);
+  EXPECT_FALSE(fs::exists(served() / "www/sous/page2.html"));
+  fs::remove(sitePath() / "sous/page2.html");
 
   // A name FTP cannot carry fails that folder and nothing else.
   test::putFile(sitePath() / "mal\nnom.html", "x");
   test::putFile(sitePath() / "z/ok.html", "y");
-  EXPECT_EQ(upload("/www", false),
-            (Lines{"Erreur: Envoi de \"mal\nnom.html\" a echou\xE9",
-                   "Raison: nom contenant un saut de ligne", "Envoi de 0 fichiers termin\xE9"}));
+  expected = links;
+  expected.insert(expected.end(), {"Erreur: Envoi de \"mal\nnom.html\" a echou\xE9",
+                                   "Raison: nom contenant un saut de ligne",
+                                   "Envoi inachev\xE9 : 0 fichiers envoy\xE9s, 1 \xE9"
+                                   "chec"});
+  EXPECT_EQ(upload("/www", false), expected);
 }
 
 TEST_F(Upload, ContentDecidesWhatIsSent) {
@@ -405,9 +438,13 @@ TEST_F(Upload, SecondStopEndsTheFileInFlight) {
   };
   EXPECT_FALSE(ftp->UploadTree("/www", site()));
   EXPECT_EQ(log_, (Lines{"OK: a.html", "Erreur: Envoi de \"b.bin\" a echou\xE9",
-                         "Raison: envoi interrompu", "Envoi de 1 fichiers termin\xE9",
+                         "Raison: envoi interrompu",
+                         "Envoi inachev\xE9 : 1 fichier envoy\xE9, 1 \xE9"
+                         "chec",
                          "Envoi stopp\xE9"}));
-  EXPECT_LT(test::fileBytes(served() / "www/b.bin").size(), 16u * 1024 * 1024);
+  // The piece that arrived is removed at once; nothing stands under the file's own name.
+  EXPECT_FALSE(fs::exists(served() / "www/b.bin"));
+  EXPECT_FALSE(fs::exists(served() / "www/.lignado-part-b.bin"));
   owner_.onProgress = nullptr;
   owner_.stop = TStopRequest::None;
   EXPECT_EQ(upload("/www"), (Lines{"OK: b.bin", "Envoi de 1 fichiers termin\xE9"}));
@@ -430,6 +467,101 @@ TEST_F(Upload, NamesShowAsThemselvesAndRefusedTlsIsSaid) {
                          "Envoi de 3 fichiers termin\xE9"}));
   EXPECT_EQ(Cp1252ToUtf8Shown(log_[3]), "OK: a&#38;b.html");
   EXPECT_EQ(Cp1252ToUtf8Shown(log_[4]), "OK: \xCE\xA9mega.html");
+}
+
+TEST_F(Upload, RefusedDeletionStaysDueUntilItIsDone) {
+  test::makeSite(sitePath());
+  upload("/www");
+  fs::remove(sitePath() / "liste.html");
+  fs::remove(sitePath() / "a/top.html");
+  fs::remove(served() / "www/a/top.html");  // already gone on the server: nothing to ask
+  const Lines refused = {"Erreur: Impossible de supprimer \"/www/liste.html\"",
+                         "Raison: 550 Permission denied.",
+                         "Envoi inachev\xE9 : 0 fichiers envoy\xE9s, 1 \xE9"
+                         "chec"};
+  FtpServerOptions o;
+  o.port = server_->port();
+  o.refuseDelete = {"liste.html"};
+  for (int run = 0; run < 2; ++run) {  // asked again at each run while it is refused
+    server_.reset();
+    startServer(o);
+    EXPECT_EQ(upload("/www", false), refused);
+    EXPECT_TRUE(fs::exists(served() / "www/liste.html"));
+  }
+  o.refuseDelete.clear();
+  server_.reset();
+  startServer(o);
+  EXPECT_EQ(upload("/www"), (Lines{"Supprim\xE9: liste.html", "Envoi de 0 fichiers termin\xE9"}));
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+  EXPECT_EQ(upload("/www"), (Lines{"Envoi de 0 fichiers termin\xE9"}));
+}
+
+TEST_F(Upload, VerifySendsAgainWhatTheServerLacks) {
+  test::makeSite(sitePath());
+  for (bool mlsd : {true, false}) {
+    SCOPED_TRACE(mlsd ? "MLSD" : "LIST");
+    FtpServerOptions o;
+    o.noMlsd = !mlsd;
+    startServer(o);
+    const std::string root = mlsd ? "/mlsd" : "/list";
+    const fs::path www = served() / root.substr(1);
+    upload(root);
+    fs::remove(www / "index.html");
+    test::putFile(www / "a/b/leaf.html", "coup\xE9");
+    test::putFile(www / "css/.lignado-part-site.css", "morceau d'un envoi perdu");
+    EXPECT_EQ(upload(root), (Lines{"Envoi de 0 fichiers termin\xE9"}));
+
+    auto ftp = uploader();
+    ftp->Verify = true;
+    log_.clear();
+    EXPECT_TRUE(ftp->UploadTree(root, site()));
+    EXPECT_EQ(log_,
+              (Lines{"OK: index.html", "OK: leaf.html", "Supprim\xE9: css/.lignado-part-site.css",
+                     "Envoi de 2 fichiers termin\xE9"}));
+    EXPECT_EQ(test::treeDifferences(sitePath(), www), "");
+  }
+}
+
+TEST_F(Upload, ServerThatRefusesRenamesGetsDirectWrites) {
+  FtpServerOptions o;
+  o.noRename = true;
+  startServer(o);
+  test::makeSite(sitePath());
+  Lines expected = kFullSite;
+  expected.insert(expected.begin(),
+                  "Attention: le serveur refuse de renommer les fichiers (502 Command not "
+                  "implemented.), ils sont maintenant \xE9"
+                  "crits directement sous leur nom");
+  EXPECT_EQ(upload("/www"), expected);
+  EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+  UploadMarks marks;
+  marks.Open(site(), UploadMarks::Destination("127.0.0.1", server_->port(), "/www"));
+  EXPECT_EQ(marks.Partials(), Lines{});
+}
+
+TEST_F(Upload, TamperedManifestCannotReachOutsideTheRoot) {
+  test::putFile(sitePath() / "index.html", "i");
+  upload("/www/site");
+  test::putFile(served() / "www/beside.txt", "voisin");
+  test::putFile(served() / "beside.txt", "racine");
+  const std::string hash(64, 'A');
+  const Lines bad = {"../beside.txt", "/beside.txt", "a/../../beside.txt", "..\\beside.txt", "a//b",
+                     "./x",           "a/"};
+  {
+    std::ofstream manifest(sitePath() / UploadMarks::kFileName, std::ios::app);
+    for (const std::string& name : bad) manifest << "f 6 " << hash << ' ' << name << '\n';
+    manifest << "p ../beside.txt\nd ..\n";
+  }
+  Lines expected;
+  for (const std::string& name : bad)
+    expected.push_back("Attention: nom refus\xE9 dans \".lignado-upload\" : \"" + name + "\"");
+  expected.push_back("Attention: nom refus\xE9 dans \".lignado-upload\" : \"../beside.txt\"");
+  expected.push_back("Attention: nom refus\xE9 dans \".lignado-upload\" : \"..\"");
+  expected.push_back("Envoi de 0 fichiers termin\xE9");
+  EXPECT_EQ(upload("/www/site"), expected);
+  EXPECT_EQ(test::fileBytes(served() / "www/beside.txt"), "voisin");
+  EXPECT_EQ(test::fileBytes(served() / "beside.txt"), "racine");
+  EXPECT_EQ(upload("/www/site"), (Lines{"Envoi de 0 fichiers termin\xE9"}));  // dropped for good
 }
 
 }  // namespace
