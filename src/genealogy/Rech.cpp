@@ -1,6 +1,8 @@
 #include "genealogy/Rech.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <span>
 #include <unordered_set>
 #include <utility>
@@ -130,6 +132,58 @@ int32_t spouseIn(const TBD& db, int32_t p, int32_t u) {
   return db.GetSex(p) == 0 ? db.GetWife(u) : db.GetHusband(u);
 }
 
+// A date as the kinship lists order it: year, month, day (0 when unknown), "avant" one step
+// before its last known part and "apr\xE8s" one step after, as CompareDate reads them; none
+// without a year. A total order, so the sort is the same whatever order the entries come in.
+std::optional<std::array<int, 3>> dateKey(const std::string& date) {
+  if (date.empty()) return std::nullopt;
+  DateComponents c = LitDate(date);
+  if (c.year <= 0) return std::nullopt;
+  std::array<int, 3> k{c.year, c.month, c.day};
+  int step = c.qualifier == "avant" ? -1 : (c.qualifier == "apr\xE8s" ? 1 : 0);
+  k[c.day != 0 ? 2 : (c.month != 0 ? 1 : 0)] += step;
+  return k;
+}
+
+// The entries with a date sorted by it over the positions they hold, equal dates in the order
+// they came; entries without a date keep their positions. The dates are those of the base,
+// whatever a page hides of them: the order is the family's.
+template <class DateOf>
+void sortByDate(std::vector<int32_t>& items, DateOf dateOf) {
+  std::vector<size_t> slots;
+  std::vector<std::pair<std::array<int, 3>, int32_t>> dated;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (std::optional<std::array<int, 3>> k = dateKey(dateOf(items[i]))) {
+      slots.push_back(i);
+      dated.emplace_back(*k, items[i]);
+    }
+  }
+  std::stable_sort(dated.begin(), dated.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (size_t i = 0; i < slots.size(); ++i) items[slots[i]] = dated[i].second;
+}
+
+// A person's date for the order of children and siblings: the birth, else the baptism.
+std::string birthOrBaptism(const TBD& db, int32_t q) {
+  std::string d = db.GetBirthDate(q);
+  return d.empty() ? db.GetPersonEvent(q, kBapteme, EventCode::Date) : d;
+}
+
+std::vector<int32_t> byBirth(const TBD& db, std::vector<int32_t> persons) {
+  sortByDate(persons, [&db](int32_t q) { return birthOrBaptism(db, q); });
+  return persons;
+}
+
+// The children of p in the order of their births.
+std::vector<int32_t> children(const TBD& db, int32_t p) {
+  std::span<const int32_t> c = db.Liens().Enfants(p);
+  return byBirth(db, std::vector<int32_t>(c.begin(), c.end()));
+}
+
+void fill(TR& list, const std::vector<int32_t>& items) {
+  for (int32_t v : items) list.Ajoute(v);
+}
+
 }  // namespace
 
 TR::TR(int capacity) : capacity_(std::max(capacity, 0)) {}
@@ -164,7 +218,7 @@ TR ParentNum(const TBD& db, int32_t p) {
 TR EnfantNum(const TBD& db, int32_t p) {
   TR r(db.Capacity());
   if (p <= 0) return r;
-  for (int32_t q : db.Liens().Enfants(p)) r.Ajoute(q);
+  fill(r, children(db, p));
   return r;
 }
 
@@ -176,6 +230,7 @@ TR FratrieNum(const TBD& db, int32_t p) {
   const TLiens& liens = db.Liens();
   std::span<const int32_t> byFather = f != 0 ? liens.Enfants(f) : std::span<const int32_t>();
   std::span<const int32_t> byMother = m != 0 ? liens.Enfants(m) : std::span<const int32_t>();
+  std::vector<int32_t> siblings;
   size_t i = 0, j = 0;
   for (;;) {
     while (i < byFather.size() && db.GetFather(byFather[i]) != f) ++i;
@@ -188,8 +243,11 @@ TR FratrieNum(const TBD& db, int32_t p) {
     } else {
       q = byMother[j++];
     }
-    if (q != p) r.Ajoute(q);
+    siblings.push_back(q);
   }
+  // Sorted with p among them: the undated keep the places they have in the family.
+  for (int32_t q : byBirth(db, std::move(siblings)))
+    if (q != p) r.Ajoute(q);
   return r;
 }
 
@@ -251,14 +309,14 @@ TR AscendantNum(const TBD& db, int32_t p, int32_t n) {
 TR DescendantNum(const TBD& db, int32_t p, int32_t n) {
   TR r(db.Capacity());
   if (p <= 0) return r;
-  const TLiens& liens = db.Liens();
   // Depth first without recursion: a loop in the parent links cannot exhaust the stack,
   // and the walk ends once the list is full.
   struct Level {
-    std::span<const int32_t> list;
+    std::vector<int32_t> list;
     size_t next;
   };
-  std::vector<Level> stack{{liens.Enfants(p), 0}};
+  std::vector<Level> stack;
+  stack.push_back({children(db, p), 0});
   while (!stack.empty() && r.Nb < r.Capacity()) {
     Level& top = stack.back();
     if (top.next >= top.list.size()) {
@@ -268,36 +326,43 @@ TR DescendantNum(const TBD& db, int32_t p, int32_t n) {
     int32_t q = top.list[top.next++];
     r.Ajoute(q);
     int32_t depth = static_cast<int32_t>(stack.size());
-    std::span<const int32_t> children = liens.Enfants(q);
-    if (!children.empty() && depth < n) stack.push_back({children, 0});
+    if (depth >= n) continue;
+    std::vector<int32_t> next = children(db, q);
+    if (!next.empty()) stack.push_back({std::move(next), 0});
   }
   return r;
 }
 
 void TrieParDate(const TBD& db, TR& list, const std::string& kind) {
-  std::vector<std::string> dates(static_cast<size_t>(std::max(list.Nb, 0)) + 1);
-  for (int i = 1; i <= list.Nb; ++i)
-    dates[i] = db.GetUnionEvent(list.Lit(i), kind, EventCode::Date);
-  for (int a = 1; a <= list.Nb - 1; ++a) {
-    for (int i = list.Nb; i >= a + 1; --i) {
-      if (dates[i].empty() || CompareDate(dates[i], dates[a]) != 2) continue;
-      int32_t v = list.Lit(a);
-      list.Ecrit(a, list.Lit(i));
-      list.Ecrit(i, v);
-      std::swap(dates[a], dates[i]);
-    }
-  }
+  std::vector<int32_t> items;
+  for (int i = 1; i <= list.Nb; ++i) items.push_back(list.Lit(i));
+  sortByDate(items, [&](int32_t u) { return db.GetUnionEvent(u, kind, EventCode::Date); });
+  for (size_t i = 0; i < items.size(); ++i) list.Ecrit(static_cast<int>(i) + 1, items[i]);
 }
 
 void TrieParTexte(TR& list, const PersonText& key, Host* host) {
   int count = std::min<int>(list.Nb, list.Capacity());
   if (count < 2) return;
-  // The keys depend only on the person: worked out once, they move with their entries.
-  std::vector<SortKey> keys(static_cast<size_t>(count) + 1);
+  // The keys depend only on the person: worked out once, they move with their entries. The
+  // persons without one (hidden) go to the end in the order they came; the others are sorted.
+  std::vector<SortKey> keys(1);
+  std::vector<int32_t> valued, hidden;
   for (int i = 1; i <= count; ++i) {
-    keys[i].folded = FoldCase(key(list.Lit(i)));
-    keys[i].alphabetic = alphabeticKey(keys[i].folded);
+    int32_t q = list.Lit(i);
+    std::optional<std::string> text = key(q);
+    if (!text) {
+      hidden.push_back(q);
+      continue;
+    }
+    valued.push_back(q);
+    SortKey& k = keys.emplace_back();
+    k.folded = FoldCase(*text);
+    k.alphabetic = alphabeticKey(k.folded);
   }
+  int i = 1;
+  for (int32_t q : valued) list.Ecrit(i++, q);
+  for (int32_t q : hidden) list.Ecrit(i++, q);
+  count = static_cast<int>(valued.size());
   auto exchange = [&](int i, int j) {
     int32_t v = list.Lit(i);
     list.Ecrit(i, list.Lit(j));
@@ -337,8 +402,10 @@ void TrieParTexte(TR& list, const PersonText& key, Host* host) {
 }
 
 TIndexTexte::TIndexTexte(const TBD& db, const PersonText& text) {
-  for (int32_t q = 1; q <= db.PersonCount; ++q)
-    if (used(db, q)) keys_.emplace_back(foldedKey(text(q)), q);
+  for (int32_t q = 1; q <= db.PersonCount; ++q) {
+    if (!used(db, q)) continue;
+    if (std::optional<std::string> t = text(q)) keys_.emplace_back(foldedKey(*t), q);
+  }
   // By text, then by person: the first of each run of equal texts is the one kept.
   std::sort(keys_.begin(), keys_.end());
   keys_.erase(std::unique(keys_.begin(), keys_.end(),

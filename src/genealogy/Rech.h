@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ class TRR : public TR {
   void TrieParDate(const TBD& db, const std::string& kind);
 };
 
+// Children, siblings and descendants come in the order of their births (else baptisms), unions
+// and spouses in that of the marriages: the base's dates, equal ones in file order; an entry
+// without a date keeps its place among the others.
 TR ParentNum(const TBD& db, int32_t p);
 TR EnfantNum(const TBD& db, int32_t p);
 TR FratrieNum(const TBD& db, int32_t p);
@@ -44,8 +48,9 @@ TR TousNum(const TBD& db);
 TR AscendantNum(const TBD& db, int32_t p, int32_t n);
 TR DescendantNum(const TBD& db, int32_t p, int32_t n);
 // The text of a person that the text sort and the prefix search compare (the pages give the
-// expansion of a tag template).
-using PersonText = std::function<std::string(int32_t person)>;
+// expansion of a tag template); none when the person's value is hidden: such a person sorts
+// last, in the order of the list, and no search finds them.
+using PersonText = std::function<std::optional<std::string>(int32_t person)>;
 
 // The persons in use by the text a template gives them, for prefix searches: each distinct
 // text (lowered, a-z raised) once, with the first person who has it, in text order.

@@ -18,7 +18,7 @@ struct TTextesPersonnes::Modele {
         texts(static_cast<size_t>(persons) + 1),
         ready(std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(persons) + 1)) {}
   const std::string tpl;
-  std::vector<std::string> texts;
+  std::vector<std::optional<std::string>> texts;
   std::unique_ptr<std::atomic<bool>[]> ready;
   std::mutex write;
   std::once_flag indexed;
@@ -36,13 +36,19 @@ TTextesPersonnes::Modele& TTextesPersonnes::modele(const std::string& tpl) {
   return *m;
 }
 
-std::string TTextesPersonnes::texte(Modele& m, int32_t person) {
-  if (person < 1 || static_cast<size_t>(person) >= m.texts.size())
-    return ExpandTags(db_, person, m.tpl, clock_, vivants_);
+std::optional<std::string> TTextesPersonnes::texte(Modele& m, int32_t person) {
+  // A text that needs a value vivants hides is no text: the person has no value to show.
+  auto expand = [&]() -> std::optional<std::string> {
+    bool withheld = false;
+    std::string text = ExpandTags(db_, person, m.tpl, clock_, vivants_, &withheld);
+    if (withheld) return std::nullopt;
+    return text;
+  };
+  if (person < 1 || static_cast<size_t>(person) >= m.texts.size()) return expand();
   if (m.ready[person].load(std::memory_order_acquire)) return m.texts[person];
   // Two threads may work out the same text at once; the first one stored wins, and both are
   // the same anyway.
-  std::string text = ExpandTags(db_, person, m.tpl, clock_, vivants_);
+  std::optional<std::string> text = expand();
   std::lock_guard<std::mutex> lock(m.write);
   if (!m.ready[person].load(std::memory_order_relaxed)) {
     m.texts[person] = std::move(text);

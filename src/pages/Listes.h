@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -36,7 +37,7 @@ class TTextesPersonnes {
  private:
   struct Modele;
   Modele& modele(const std::string& tpl);
-  std::string texte(Modele& m, int32_t person);
+  std::optional<std::string> texte(Modele& m, int32_t person);
 
   const TBD& db_;
   const Clock& clock_;
@@ -48,7 +49,8 @@ class TTextesPersonnes {
 // The template language's "liste_" KIND (a, b), with evaluated argument texts, as a list text;
 // an unknown KIND gives the empty text. Sorts and searches compare the tag expansion of a
 // template (as vivants lets it show; through textes when given, so a generation expands each
-// once), and the host's stop request cuts a sort short.
+// once), and the host's stop request cuts a sort short. A person for whom the template asks a
+// value that vivants hides sorts last, in list order, and no search finds them.
 std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
                         const std::string& b, Host* host = nullptr,
                         const Clock& clock = SystemClock(), const TVivants* vivants = nullptr,

@@ -99,6 +99,7 @@ struct Expansion {
   int32_t start;
   int32_t person;
   int32_t uni = 0;
+  bool withheld = false;  // a tag asked for a value that vivants hides
 
   // Handles one tag and gives the text that takes its place.
   std::string handle(const std::string& tag) {
@@ -117,15 +118,20 @@ struct Expansion {
     return personTag(tag);
   }
 
-  bool hidden(int32_t p) const { return vivants && vivants->Masque(p); }
+  bool hidden(int32_t p) { return withhold(vivants && vivants->Masque(p)); }
   // A union's events are hidden while one of its spouses is.
-  std::string unionField(int32_t u, int code) const {
-    return vivants && vivants->MasqueUnion(u) ? std::string() : db.GetUnionField(u, code);
+  bool hiddenUnion(int32_t u) { return withhold(vivants && vivants->MasqueUnion(u)); }
+  bool withhold(bool h) {
+    withheld = withheld || h;
+    return h;
   }
-  std::string unionEvent(int32_t u, const std::string& kind, int code) const {
-    return vivants && vivants->MasqueUnion(u) ? std::string() : db.GetUnionEvent(u, kind, code);
+  std::string unionField(int32_t u, int code) {
+    return hiddenUnion(u) ? std::string() : db.GetUnionField(u, code);
   }
-  std::string personEvent(int32_t p, const std::string& kind, int code) const {
+  std::string unionEvent(int32_t u, const std::string& kind, int code) {
+    return hiddenUnion(u) ? std::string() : db.GetUnionEvent(u, kind, code);
+  }
+  std::string personEvent(int32_t p, const std::string& kind, int code) {
     return hidden(p) ? std::string() : db.GetPersonEvent(p, kind, code);
   }
 
@@ -142,6 +148,7 @@ struct Expansion {
       return db.GetPersonField(p, PersonCode::RefNumber);
     if (tag == "<ks-num>") return std::to_string(p);
     if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
+    if (tag != "<h>" && tag != "<f>") withheld = true;
     if (tag == "<age>" || tag == kNombreDePhotos) return "0";
     if (startsWith(tag, "<ddn ")) return birthPattern(std::string(), inner(tag, 5));
     return {};
@@ -390,7 +397,8 @@ struct Expansion {
 }  // namespace
 
 std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, const Clock& clock,
-                       const TVivants* vivants) {
+                       const TVivants* vivants, bool* withheld) {
+  if (withheld) *withheld = false;
   if (text.empty() || person <= 0) return {};
   Expansion ex{db, clock, vivants, person, person};
 
@@ -420,6 +428,7 @@ std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, c
     }
   }
   done.append(rest.rbegin(), rest.rend());
+  if (withheld) *withheld = ex.withheld;
   return done;
 }
 

@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
+#include "genealogy/DateLieu.h"
 #include "genealogy/Rech.h"
 #include "genealogy/RechFamily.h"
 #include "util/Text.h"
@@ -67,8 +68,9 @@ V spouses(const TBD& db, int32_t p, const V& unions) {
   return r;
 }
 
+// The walk itself, over the children in the order that EnfantNum (checked above) gives.
 void scanDescendants(const TBD& db, int32_t p, int32_t n, int32_t depth, V& out) {
-  for (int32_t q : scanChildren(db, p)) {
+  for (int32_t q : entries(EnfantNum(db, p))) {
     if (out.size() >= static_cast<size_t>(db.Capacity())) return;
     out.push_back(q);
     if (depth < n) scanDescendants(db, q, n, depth + 1, out);
@@ -85,13 +87,47 @@ V scanPrefix(const TBD& db, const PersonText& text, const std::string& prefix) {
   const std::string wanted = fold(prefix);
   for (int32_t q = 1; q <= db.PersonCount; ++q) {
     if (!used(db, q)) continue;
-    std::string t = fold(text(q));
+    std::string t = fold(text(q).value());
     if (t.compare(0, wanted.size(), wanted) != 0) continue;
     if (std::find(kept.begin(), kept.end(), t) != kept.end()) continue;
     kept.push_back(t);
     r.push_back(q);
   }
   return r;
+}
+
+std::string birthOrBaptism(const TBD& db, int32_t q) {
+  std::string d = db.GetBirthDate(q);
+  return d.empty() ? db.GetPersonEvent(q, kBapteme, EventCode::Date) : d;
+}
+
+// `got` holds the persons of `scan` (person-number order) in birth order: the undated ones in
+// file order (and, with `places`, in the places they have in the scan), dates never descending,
+// equal dates in scan order.
+void expectFamilyOrder(const TBD& db, const V& got, const V& scan, bool places) {
+  V sorted = got;
+  std::sort(sorted.begin(), sorted.end());
+  ASSERT_EQ(sorted, scan);
+  auto year = [&db](int32_t q) { return LitDate(birthOrBaptism(db, q)).year; };
+  int32_t previous = 0, previousUndated = 0;
+  for (size_t i = 0; i < got.size(); ++i) {
+    if (places) {
+      ASSERT_EQ(year(got[i]) == 0, year(scan[i]) == 0) << "dated and undated mixed at " << i;
+    }
+    if (year(got[i]) == 0) {
+      ASSERT_LT(previousUndated, got[i]) << "undated person out of file order at " << i;
+      previousUndated = got[i];
+      continue;
+    }
+    if (previous != 0) {
+      std::string a = birthOrBaptism(db, previous), b = birthOrBaptism(db, got[i]);
+      ASSERT_NE(CompareDate(a, b), 1) << a << " before " << b;
+      if (a == b) {
+        ASSERT_LT(previous, got[i]) << "equal dates out of file order: " << a;
+      }
+    }
+    previous = got[i];
+  }
 }
 
 // Every kinship list of every person, and of numbers outside the pool that links may hold,
@@ -101,8 +137,9 @@ void expectListsMatchScans(const TBD& db, const std::string& where) {
   for (int32_t p = 0; p <= db.PersonCount + 1; ++p) numbers.push_back(p);
   for (int32_t p : numbers) {
     SCOPED_TRACE(where + ", person " + std::to_string(p));
-    ASSERT_EQ(entries(EnfantNum(db, p)), scanChildren(db, p));
-    ASSERT_EQ(entries(FratrieNum(db, p)), scanSiblings(db, p));
+    expectFamilyOrder(db, entries(EnfantNum(db, p)), scanChildren(db, p), true);
+    // p's own place among its siblings is left out of the list.
+    expectFamilyOrder(db, entries(FratrieNum(db, p)), scanSiblings(db, p), false);
     V unions = scanUnions(db, p, db.Capacity());
     ASSERT_EQ(entries(UnionNum(db, p)), unions);
     ASSERT_EQ(entries(ConjointNum(db, p)), spouses(db, p, unions));

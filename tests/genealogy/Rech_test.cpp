@@ -163,16 +163,55 @@ TEST(Rech, DateSortKeepsUndatedUnionsInPlace) {
   const std::vector<std::string> dates = {"1920", "", "1910", "", "1900", "vers 1900", "1900"};
   for (const std::string& d : dates) addUnion(db, man, addPerson(db, "Y", "", 1), d);
   // Dated unions in ascending order over the positions they leave; equal dates
-  // ("1900", "vers 1900", "1900") are not exchanged.
-  EXPECT_EQ(entries(UnionNum(db, man)), (V{7, 2, 6, 4, 5, 3, 1}));
+  // ("1900", "vers 1900", "1900") keep their order.
+  EXPECT_EQ(entries(UnionNum(db, man)), (V{5, 2, 6, 4, 7, 3, 1}));
+  EXPECT_EQ(entries(ConjointNum(db, man)), (V{6, 3, 7, 5, 8, 4, 2}));
   TRR r;
   for (int32_t u : {1, 2, 3, 4, 5, 6, 7}) r.Ajoute(u);
   r.TrieParDate(db, kMariage);
-  EXPECT_EQ(entries(r), (V{7, 2, 6, 4, 5, 3, 1}));
+  EXPECT_EQ(entries(r), (V{5, 2, 6, 4, 7, 3, 1}));
   TRR divorces;
   for (int32_t u : {3, 1}) divorces.Ajoute(u);
   divorces.TrieParDate(db, kDivorce);  // no divorce dates: nothing moves
   EXPECT_EQ(entries(divorces), (V{3, 1}));
+}
+
+// Children and siblings come in birth order, the baptism standing in for a missing birth;
+// undated children keep their places, equal dates keep the file's order.
+TEST(Rech, ChildrenAndSiblingsInBirthOrder) {
+  struct Child {
+    std::string birth, baptism;
+  };
+  struct Case {
+    std::vector<Child> children;
+    V order;  // children numbered from 1 in file order
+  } cases[] = {
+      {{{"1932", ""}, {"1928", ""}, {"1915", ""}}, {3, 2, 1}},
+      {{{"2/1915", ""}, {"1915", ""}, {"1/2/1915", ""}}, {2, 1, 3}},
+      {{{"", "1920"}, {"1910", ""}, {"", ""}, {"1900", "1950"}}, {4, 2, 3, 1}},
+      {{{"", ""}, {"1950", ""}, {"", ""}, {"1940", ""}}, {1, 4, 3, 2}},
+      {{{"1900", ""}, {"vers 1900", ""}, {"1900", ""}, {"1899", ""}}, {4, 1, 2, 3}},
+      {{{"apr\xE8s 1900", ""}, {"12/1900", ""}, {"avant 1900", ""}, {"1/1901", ""}}, {3, 2, 1, 4}},
+      {{{"garbage", ""}, {"1800", ""}, {"", "x"}}, {1, 2, 3}},
+  };
+  for (const Case& c : cases) {
+    TBD db;
+    int32_t father = addPerson(db, "P", "", 0), mother = addPerson(db, "M", "", 1);
+    V expected, siblings;
+    for (const Child& child : c.children) {
+      int32_t q = addPerson(db, "E", "", 0, father, mother);
+      if (!child.birth.empty()) db.SetPersonEvent(q, kNaissance, child.birth, EventCode::Date);
+      if (!child.baptism.empty()) db.SetPersonEvent(q, kBapteme, child.baptism, EventCode::Date);
+    }
+    for (int32_t n : c.order) expected.push_back(n + 2);
+    SCOPED_TRACE(c.children.front().birth + "/" + c.children.back().birth);
+    EXPECT_EQ(entries(EnfantNum(db, father)), expected);
+    EXPECT_EQ(entries(EnfantNum(db, mother)), expected);
+    EXPECT_EQ(entries(DescendantNum(db, father, 3)), expected);
+    for (int32_t q : expected)
+      if (q != expected.front()) siblings.push_back(q);
+    EXPECT_EQ(entries(FratrieNum(db, expected.front())), siblings);
+  }
 }
 
 TEST(Rech, TextSortFoldsCaseAndAccents) {

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/RechFamily.h"
+#include "genealogy/Vivants.h"
 
 using namespace lignado;
 using test::addPerson;
@@ -76,4 +77,50 @@ TEST(Listes, SharedTextsExpandATemplateOncePerPerson) {
   // Without them, every question expands again.
   EXPECT_EQ(ListeMotCle(db, "trie", "<age>", "1|2|3|4|5", nullptr, clock), "3|2|5|1|4");
   EXPECT_EQ(clock.calls, 10);
+}
+
+// In the modes that hide living persons, a sort or a search on a value they hide treats them as
+// having none: sorted last in the order of the list, never found; names still sort and match.
+TEST(Listes, HiddenValuesSortLastAndAreNeverFound) {
+  const FixedClock clock{{2024, 12, 7}};
+  TBD db;
+  struct Person {
+    const char* name;
+    std::string born, place, died;
+  };
+  // 1 and 3 are dead; 2, 4 (2's father) and 5 count as living.
+  for (const Person& p : {Person{"X", "1850", "Brest", "1900"}, Person{"Y", "1990", "Brest", ""},
+                          Person{"Z", "1950", "Quimper", "2000"}, Person{"W", "", "", ""},
+                          Person{"V", "1980", "Brest", ""}}) {
+    int32_t q = addPerson(db, p.name, "", 0);
+    if (!p.born.empty()) db.SetPersonEvent(q, kNaissance, p.born, EventCode::Date);
+    if (!p.place.empty()) db.SetPersonEvent(q, kNaissance, p.place, EventCode::Place);
+    if (!p.died.empty()) db.SetPersonEvent(q, kDeces, p.died, EventCode::Date);
+  }
+  db.SetFather(2, 4);
+  struct Case {
+    std::string kind, a, b, hidden, published;
+  };
+  const std::vector<Case> cases = {
+      {"trie", "<ddn AA MM JJ>", "5|4|3|2|1", "1|3|5|4|2", "4|1|3|5|2"},
+      {"trie", "<nom> <ldn>", "1|2|3|4|5", "1|3|2|4|5", "5|4|1|2|3"},
+      {"trie", "<nom>", "1|2|3|4|5", "5|4|1|2|3", "5|4|1|2|3"},
+      {"commencepar", "<ldn>|<ks-num>", "brest", "1", "1|2|5"},
+      {"commencepar", "<eve:Naissance,lieu>|<ks-num>", "", "1|3", "1|2|3|4|5"},
+      {"commencepar", "<ddn>|", "19", "3", "2|3|5"},
+      {"commencepar", "<age>|<ks-num>", "0", "", "4"},
+      {"commencepar", "<nom>", "", "1|2|3|4|5", "1|2|3|4|5"},
+      {"commencepar", "<ks-num>|<p\xE8re><ddn>", "", "1|3|4|5", "1|2|3|4|5"},
+  };
+  for (LivingMode mode : {LivingMode::Hide, LivingMode::Anonymous, LivingMode::Publish}) {
+    TVivants vivants(db, mode, clock);
+    TTextesPersonnes textes(db, clock, &vivants);
+    for (const Case& c : cases) {
+      const std::string& want = mode == LivingMode::Publish ? c.published : c.hidden;
+      EXPECT_EQ(ListeMotCle(db, c.kind, c.a, c.b, nullptr, clock, &vivants), want)
+          << LivingModeName(mode) << " " << c.kind << "(" << c.a << ", " << c.b << ")";
+      EXPECT_EQ(ListeMotCle(db, c.kind, c.a, c.b, nullptr, clock, &vivants, &textes), want)
+          << "shared texts";
+    }
+  }
 }

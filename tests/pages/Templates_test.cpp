@@ -15,6 +15,7 @@
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
 #include "genealogy/DateLieu.h"
+#include "genealogy/Vivants.h"
 #include "pages/Medias.h"
 #include "pages/uParser.h"
 #include "util/Utf8.h"
@@ -524,7 +525,7 @@ TEST_P(FamilySite, ParentsAndHalfSiblingsAreLinked) {
   std::size_t siblings = at(jean, "<h2>Frères et sœurs</h2>");
   EXPECT_EQ(persons(jean, 0, siblings), std::vector<int>({kPierre, kMarie}));
   EXPECT_EQ(persons(jean, siblings, jean.find("<h2>", siblings + 1)),
-            std::vector<int>({kAnne, kLouis, kPaul}));
+            std::vector<int>({kPaul, kAnne, kLouis}));
   const std::string& marie = page("personne_n_2.html");
   EXPECT_EQ(marie.find(cp("Frères et sœurs")), std::string::npos);
 }
@@ -545,13 +546,75 @@ TEST_P(FamilySite, AncestorsComeByGenerationWithTheChildTheyAreParentOf) {
 
 TEST_P(FamilySite, DescendantsFormATreeInBirthOrder) {
   const std::string& html = page("descendants_n_8.html");
-  // Jacques, his wife, Pierre and Pierre's wives, then Pierre's children by birth year (a
-  // child with no birth date first), and Jean's son under Jean.
+  // Jacques, his wife, Pierre and Pierre's wives, then Pierre's children by birth (Paul's
+  // baptism standing for his), and Jean's son under Jean.
   EXPECT_EQ(persons(html, html.find("<h1>"), html.find("</main>")),
             std::vector<int>({kJacques, kYvonne, kPierre, kMarie, kJeanne, kPaul, kAnne, kJean,
                               kCorentin, kLouis}));
   const std::string& leaf = page("descendants_n_6.html");
   at(leaf, "Aucun descendant");
+}
+
+// Children come in the family's order whatever the pages hide of the living ones: by birth on
+// the base's dates, an undated child in its place in the file, equal dates in file order.
+TEST_P(FamilySite, ChildrenKeepTheirOrderInEveryLivingMode) {
+  TBD fam;
+  auto person = [&fam](const char* given, int sex, const std::string& born, const std::string& died,
+                       int32_t father = 0, int32_t mother = 0) {
+    int32_t p = fam.NewPerson();
+    fam.SetSurname(p, "ORDRE");
+    fam.SetGivenNames(p, given);
+    fam.SetSex(p, sex);
+    fam.SetFather(p, father);
+    fam.SetMother(p, mother);
+    if (!born.empty()) fam.SetPersonEvent(p, kNaissance, born, EventCode::Date);
+    if (!died.empty()) fam.SetPersonEvent(p, kDeces, died, EventCode::Date);
+    return p;
+  };
+  const int32_t father = person("Pierre", 0, "1900", "1970");
+  const int32_t mother = person("Marie", 1, "1905", "1980");
+  const int32_t u = fam.NewUnion();
+  fam.SetHusband(u, father);
+  fam.SetWife(u, mother);
+  fam.SetUnionEvent(u, kMariage, "1925", EventCode::Date);
+  // In file order; the living ones are those born after 1924 and not dead.
+  const int32_t cadet = person("Cadet", 0, "1960", "", father, mother);
+  const int32_t aine = person("A\xEEn\xE9", 0, "1930", "2000", father, mother);
+  const int32_t undated = person("Sans date", 1, "", "", father, mother);
+  const int32_t bis = person("Bis", 1, "1/3/1930", "1990", father, mother);
+  const int32_t first = person("Premier", 0, "1955", "", father, mother);
+  const int32_t twin = person("Second", 0, "1955", "", father, mother);
+  const int32_t forty = person("Quarante", 1, "1940", "", father, mother);
+  const std::vector<int> children = {aine, bis, undated, forty, first, twin, cadet};
+
+  std::vector<int> withParents = {father, mother};
+  withParents.insert(withParents.end(), children.begin(), children.end());
+  const bool classique = GetParam() == "classique";
+  for (LivingMode mode : {LivingMode::Hide, LivingMode::Anonymous, LivingMode::Publish}) {
+    SCOPED_TRACE(LivingModeName(mode));
+    TVivants vivants(fam, mode, clock);
+    EXPECT_EQ(vivants.Masque(cadet), mode != LivingMode::Publish);
+    TempDir dest;
+    TKSParse parser(fam, nullptr, clock);
+    parser.Vivants = &vivants;
+    ASSERT_TRUE(
+        GenerateSite(parser, templateDir(GetParam()), dest.str(), nullptr, 1).failed.empty());
+    const std::string html =
+        test::readFile(dest.path() / ("personne_n_" + std::to_string(father) + ".html"));
+    std::size_t unions = at(html, classique ? "<h2>Unions</h2>" : "<h2>Alliances</h2>");
+    std::vector<int> spouseAndChildren = {mother};
+    spouseAndChildren.insert(spouseAndChildren.end(), children.begin(), children.end());
+    EXPECT_EQ(persons(html, unions, html.find("<h2>", unions + 1)), spouseAndChildren);
+    const std::string desc =
+        test::readFile(dest.path() / ("descendants_n_" + std::to_string(father) + ".html"));
+    EXPECT_EQ(persons(desc, desc.find("<h1>"), desc.find("</main>")), withParents);
+    const std::string sibling =
+        test::readFile(dest.path() / ("personne_n_" + std::to_string(undated) + ".html"));
+    std::size_t siblings = at(sibling, "<h2>Frères et sœurs</h2>");
+    std::vector<int> others = children;
+    others.erase(std::find(others.begin(), others.end(), undated));
+    EXPECT_EQ(persons(sibling, siblings, sibling.find("<h2>", siblings + 1)), others);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modeles, FamilySite, ::testing::ValuesIn(kTemplates));
