@@ -22,6 +22,7 @@ const char kUploadUsage[] =
     "Usage : lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
     "                     [--passive] [--port N] [--tls auto|require|off]\n"
     "                     [--tls-fingerprint EMPREINTE] [--timeout S] [--keep-remote]\n"
+    "                     [--verify]\n"
     "Le mot de passe vient de la variable LIGNADO_FTP_PASSWORD ou, sur un terminal, d'une "
     "saisie masqu\xE9"
     "e.\n";
@@ -32,6 +33,10 @@ const char kUploadHelp[] =
     "l'empreinte des envois dans .lignado-upload) : un envoi interrompu reprend l\xE0 o\xF9 il "
     "s'est arr\xEAt\xE9.\n"
     "Les fichiers envoy\xE9s que le site n'a plus sont supprim\xE9s du serveur.\n"
+    "Chaque fichier part sous un nom provisoire, renomm\xE9 une fois complet ; les liens\n"
+    "symboliques ne sont jamais suivis. Un fichier ou une suppression en \xE9"
+    "chec fait finir\n"
+    "l'envoi en erreur (code de sortie 1) et sera repris au prochain envoi.\n"
     "Ctrl-C arr\xEAte l'envoi entre deux fichiers ; un second Ctrl-C arr\xEAte le fichier en "
     "cours.\n"
     "\n"
@@ -53,7 +58,9 @@ const char kUploadHelp[] =
     "  --timeout S       d\xE9lai en secondes (30 pour se connecter, 60 sans progr\xE8s par "
     "d\xE9"
     "faut)\n"
-    "  --keep-remote     ne supprime rien sur le serveur\n";
+    "  --keep-remote     ne supprime rien sur le serveur\n"
+    "  --verify          v\xE9rifie le site en ligne : renvoie ce qui y manque ou n'a pas la "
+    "bonne taille\n";
 
 int usage(const std::string& why) {
   if (!why.empty()) {
@@ -102,7 +109,7 @@ int cmdUpload(const Args& args) {
   if (WantsHelp(args)) return PrintHelp(kUploadUsage, kUploadHelp);
   std::string dir, host, user, base, folder;
   std::string fingerprint;
-  bool passive = false, keepRemote = false;
+  bool passive = false, keepRemote = false, verify = false;
   int port = 21;
   FtpTls tls = FtpTls::Auto;
   uint32_t connectMs = 30000, transferMs = 60000;
@@ -113,6 +120,8 @@ int cmdUpload(const Args& args) {
       passive = true;
     } else if (a == "--keep-remote") {
       keepRemote = true;
+    } else if (a == "--verify") {
+      verify = true;
     } else if (a == "--host" || a == "--user" || a == "--path" || a == "--folder" ||
                a == "--port" || a == "--tls" || a == "--tls-fingerprint" || a == "--timeout") {
       if (!hasValue) return usage("Valeur manquante apr\xE8s " + Utf8ToCp1252(a) + ".");
@@ -186,6 +195,7 @@ int cmdUpload(const Args& args) {
   request.connectTimeoutMs = connectMs;
   request.transferTimeoutMs = transferMs;
   request.keepRemote = keepRemote;
+  request.verify = verify;
   TerminalUpload terminal;
   UploadOutcome sent = UploadPublication(request, &terminal);
   if (!sent.refusedFingerprint.empty())

@@ -86,6 +86,11 @@ std::string baseName(const std::string& relative) {
   return slash == std::string::npos ? relative : relative.substr(slash + 1);
 }
 
+std::string remotePath(const std::string& root, const std::string& relative) {
+  std::string folder = folderOf(root, relative);
+  return (folder.back() == '/' ? folder : folder + "/") + baseName(relative);
+}
+
 std::string counted(int64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -307,7 +312,7 @@ void TqorvFtp::RemovePartials() {
     if (!LinkAlive()) return;
     Removal r = Remove(folderOf(remoteRoot_, rel), baseName(rel));
     if (r == Removal::Failed) {
-      Error("Erreur: Impossible de supprimer " + quoted(remoteRoot_ + "/" + rel));
+      Error("Erreur: Impossible de supprimer " + quoted(remotePath(remoteRoot_, rel)));
       continue;
     }
     if (r == Removal::Deleted) Log("Supprim\xE9: " + NameToCp1252(rel));
@@ -406,7 +411,7 @@ bool TqorvFtp::RemoveDeleted() {
       continue;
     }
     // Still due: the next upload asks again.
-    Error("Erreur: Impossible de supprimer " + quoted(remoteRoot_ + "/" + rel));
+    Error("Erreur: Impossible de supprimer " + quoted(remotePath(remoteRoot_, rel)));
     result = false;
     if (!LinkAlive()) return false;
   }

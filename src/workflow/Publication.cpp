@@ -338,6 +338,47 @@ std::string RemoteRoot(const std::string& base, const std::string& folder) {
   return root;
 }
 
+FolderState DestinationState(const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return FolderState::Missing;
+  if (fs::exists(folder / kStaleListName, ec)) return FolderState::Generated;
+  return fs::is_empty(folder, ec) && !ec ? FolderState::Empty : FolderState::Other;
+}
+
+std::vector<std::string> ForeignFiles(const fs::path& folder) {
+  const PageList written = readPageList(folder / kStaleListName);
+  std::vector<std::string> out;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const fs::directory_entry& e = *it;
+    std::error_code kind;
+    if (e.path().filename().string().rfind('.', 0) == 0 || e.is_symlink(kind)) {
+      if (e.is_directory(kind)) it.disable_recursion_pending();
+      continue;
+    }
+    if (!e.is_regular_file(kind)) continue;
+    std::string rel = e.path().lexically_relative(folder).generic_string();
+    if (!written.count(rel)) out.push_back(std::move(rel));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string ForeignFilesLine(const std::vector<std::string>& files) {
+  constexpr size_t kNamed = 10;
+  if (files.empty()) return {};
+  std::string line = files.size() == 1
+                         ? "1 fichier qui ne vient pas de la g\xE9n\xE9ration sera envoy\xE9 : "
+                         : std::to_string(files.size()) +
+                               " fichiers qui ne viennent pas de la g\xE9n\xE9ration "
+                               "seront envoy\xE9s : ";
+  for (size_t i = 0; i < files.size() && i < kNamed; ++i)
+    line += (i ? ", " : "") + NameToCp1252(files[i]);
+  if (files.size() > kNamed) line += ", \x85";
+  return line;
+}
+
 std::string UploadOutcome::Message() const {
   if (ok)
     return "L'envoi est termin\xE9. Cette g\xE9n\xE9"
@@ -449,6 +490,9 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   ftp.SetConnectTimeout(request.connectTimeoutMs);
   ftp.SetReceiveTimeout(request.transferTimeoutMs);
   ftp.KeepRemote = request.keepRemote;
+  ftp.Verify = request.verify;
+  if (std::string line = ForeignFilesLine(ForeignFiles(request.localFolder)); !line.empty())
+    ftp.Log(line);
   out.connected = ftp.ConnectTo(request.host, request.user, request.password);
   if (!out.connected) {
     out.refusedFingerprint = ftp.RefusedFingerprint();
@@ -459,6 +503,7 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   out.tlsFingerprint = RememberTls(request, ftp);
   out.ok = ftp.UploadTree(request.remoteRoot, request.localFolder.string());
   out.filesSent = ftp.FilesSent;
+  out.failures = ftp.Failures;
   ftp.Disconnect();
   ftp.Log(
       "Transfert termin\xE9"

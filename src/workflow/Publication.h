@@ -157,12 +157,14 @@ struct UploadRequest {
   uint32_t connectTimeoutMs = 30000;
   uint32_t transferTimeoutMs = 60000;  // without progress
   bool keepRemote = false;             // leave on the server what the site no longer has
+  bool verify = false;  // list the server and send again what is missing there or differs
 };
 
 struct UploadOutcome {
   bool connected = false;
   bool ok = false;  // connected, and the whole tree walked without error or stop
   int filesSent = 0;
+  int failures = 0;                // files, folders and deletions that failed
   std::vector<std::string> lines;  // the log lines, Windows-1252
   // The fingerprint of a certificate refused as untrusted, to offer the user; else empty.
   std::string refusedFingerprint;
@@ -174,7 +176,20 @@ struct UploadOutcome {
   std::string Message() const;
 };
 
-// Connects, sends what is not sent yet, disconnects. Everything the FTP components report goes
+// What a destination folder holds, for a warning before generating into it: Generated when an
+// earlier generation left its page list there.
+enum class FolderState { Missing, Empty, Generated, Other };
+FolderState DestinationState(const std::filesystem::path& folder);
+
+// The files of a site folder that the last generation there did not write, as the upload sees
+// them (dot-names and links left out): relative paths, sorted.
+std::vector<std::string> ForeignFiles(const std::filesystem::path& folder);
+
+// The log line that counts and names them (the first ones), empty when there are none.
+std::string ForeignFilesLine(const std::vector<std::string>& files);
+
+// Connects, sends what is not sent yet, disconnects. Files of the folder that the generation
+// did not write are named in the log first. Everything the FTP components report goes
 // to owner (null: nobody), whose stop request is obeyed; the log lines are also kept.
 UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owner);
 

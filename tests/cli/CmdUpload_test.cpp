@@ -99,6 +99,12 @@ CliRun runCli(std::vector<std::string> args, const char* password, const OutputW
 const std::string kClear =
     "Attention: le serveur refuse TLS, le mot de passe et les fichiers passent en clair\n";
 
+// The sites of these tests were not generated: every file is named before it is sent.
+const std::string kMany =
+    " fichiers qui ne viennent pas de la g\xC3\xA9n\xC3\xA9ration seront envoy\xC3\xA9s : ";
+const std::string kOneIndex =
+    "1 fichier qui ne vient pas de la g\xC3\xA9n\xC3\xA9ration sera envoy\xC3\xA9 : index.html\n";
+
 class CliUpload : public ::testing::Test {
  protected:
   void SetUp() override { start({}); }
@@ -120,9 +126,13 @@ class CliUpload : public ::testing::Test {
 
 TEST_F(CliUpload, UploadsUnderBaseAndSubFolder) {
   test::makeSite(site_.path());
+  const std::string kSite = "10" + kMany +
+                            "a/b/c/deep.html, a/b/leaf.html, a/top.html, css/site.css, "
+                            "images/fond.png, images/photo.jpg, index.html, liste.html, "
+                            "personne-1.html, vide/rien.txt\n";
   CliRun r = runCli(args({"--path", "www", "--folder", "lignado"}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 0) << r.err;
-  EXPECT_EQ(r.out, "Connexion...\nConnect\xC3\xA9\n" + kClear +
+  EXPECT_EQ(r.out, kSite + "Connexion...\nConnect\xC3\xA9\n" + kClear +
                        "OK: index.html\nOK: liste.html\nOK: personne-1.html\n"
                        "OK: top.html\nOK: leaf.html\nOK: deep.html\nOK: site.css\nOK: fond.png\n"
                        "OK: photo.jpg\nOK: rien.txt\nEnvoi de 10 fichiers termin\xC3\xA9\n"
@@ -132,7 +142,7 @@ TEST_F(CliUpload, UploadsUnderBaseAndSubFolder) {
 
   r = runCli(args({"--path", "www", "--folder", "lignado", "--passive"}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out, "Connexion...\nConnect\xC3\xA9\n" + kClear +
+  EXPECT_EQ(r.out, kSite + "Connexion...\nConnect\xC3\xA9\n" + kClear +
                        "Envoi de 0 fichiers termin\xC3\xA9\n"
                        "Transfert termin\xC3\xA9"
                        "e\n");
@@ -150,8 +160,9 @@ TEST_F(CliUpload, FailuresAndUsage) {
   test::putFile(site_.path() / "index.html", "x");
   CliRun r = runCli(args({}), "mauvais");
   EXPECT_EQ(r.rc, 1);
-  EXPECT_EQ(r.out,
-            "Connexion...\nErreur: Connexion impossible\nRaison: 530 Authentication failed.\n");
+  EXPECT_EQ(r.out, kOneIndex +
+                       "Connexion...\nErreur: Connexion impossible\nRaison: 530 Authentication "
+                       "failed.\n");
 
   r = runCli(args({}), nullptr);  // no variable and no terminal
   EXPECT_EQ(r.rc, 2);
@@ -228,8 +239,9 @@ TEST_F(CliUpload, TlsCertificateFingerprintTimeoutsAndMirror) {
   CliRun r = runCli(args({}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 1);
   EXPECT_EQ(r.out,
-            "Connexion...\nErreur: Connexion impossible\nRaison: certificat refus\xC3\xA9 "
-            "(certificat auto-sign\xC3\xA9), empreinte SHA-256 " +
+            "2" + kMany + "index.html, vieux.html\n" +
+                "Connexion...\nErreur: Connexion impossible\nRaison: certificat refus\xC3\xA9 "
+                "(certificat auto-sign\xC3\xA9), empreinte SHA-256 " +
                 fp + "\n");
   EXPECT_EQ(r.err,
             "Si ce certificat est bien celui de votre serveur, relancez avec --tls-fingerprint " +
@@ -255,8 +267,9 @@ TEST_F(CliUpload, TlsCertificateFingerprintTimeoutsAndMirror) {
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
   EXPECT_EQ(
       r.out,
-      "Connexion...\nErreur: Connexion impossible\nRaison: d\xC3\xA9lai d\xC3\xA9pass\xC3\xA9 "
-      "apr\xC3\xA8s 1 s\n");
+      kOneIndex +
+          "Connexion...\nErreur: Connexion impossible\nRaison: d\xC3\xA9lai d\xC3\xA9pass\xC3\xA9 "
+          "apr\xC3\xA8s 1 s\n");
   for (const char* bad : {"--tls", "--tls-fingerprint", "--timeout"}) {
     r = runCli(args({bad, "x"}), test::kFtpPassword);
     EXPECT_EQ(r.rc, 2) << bad;
@@ -284,10 +297,11 @@ TEST_F(CliUpload, AServerReachedOverTlsStaysTls) {
   r = runCli(args({}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 1);
   EXPECT_EQ(r.out,
-            "Connexion...\nErreur: Connexion impossible\nRaison: le serveur refuse TLS (500 "
-            "Command \"AUTH\" not understood.)\nConnexion en clair refus\xC3\xA9"
-            "e : ce serveur a d\xC3\xA9j\xC3\xA0 \xC3\xA9t\xC3\xA9 joint avec TLS, le mot "
-            "de passe n'a pas \xC3\xA9t\xC3\xA9 envoy\xC3\xA9\n");
+            kOneIndex +
+                "Connexion...\nErreur: Connexion impossible\nRaison: le serveur refuse TLS (500 "
+                "Command \"AUTH\" not understood.)\nConnexion en clair refus\xC3\xA9"
+                "e : ce serveur a d\xC3\xA9j\xC3\xA0 \xC3\xA9t\xC3\xA9 joint avec TLS, le mot "
+                "de passe n'a pas \xC3\xA9t\xC3\xA9 envoy\xC3\xA9\n");
   EXPECT_EQ(r.err,
             "Pour envoyer quand m\xC3\xAAme sans chiffrement (mot de passe en clair), relancez "
             "avec --tls off\n");
@@ -306,8 +320,9 @@ TEST_F(CliUpload, AServerReachedOverTlsStaysTls) {
   r = runCli(args({}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 1);
   EXPECT_EQ(r.out,
-            "Connexion...\nErreur: Connexion impossible\nRaison: le certificat du serveur a "
-            "chang\xC3\xA9 (certificat auto-sign\xC3\xA9) : empreinte SHA-256 attendue " +
+            "2" + kMany + "index.html, neuf.html\n" +
+                "Connexion...\nErreur: Connexion impossible\nRaison: le certificat du serveur a "
+                "chang\xC3\xA9 (certificat auto-sign\xC3\xA9) : empreinte SHA-256 attendue " +
                 fp + ", re\xC3\xA7ue " + other + "\n");
   EXPECT_NE(r.err.find("--tls-fingerprint " + other), std::string::npos) << r.err;
 }
@@ -318,10 +333,10 @@ TEST_F(CliUpload, TerminalShowsProgressAndNamesAsTheyAre) {
   CliRun r = runCli(args({"--tls", "off"}), test::kFtpPassword, {}, true);
   EXPECT_EQ(r.rc, 0);
   // The log on stdout, untouched; the progress line on the terminal only.
-  EXPECT_EQ(r.out,
-            "Connexion...\nConnect\xC3\xA9\nOK: gros.bin\nOK: \xCE\xA9mega.html\n"
-            "Envoi de 2 fichiers termin\xC3\xA9\nTransfert termin\xC3\xA9"
-            "e\n");
+  EXPECT_EQ(r.out, "2" + kMany + "gros.bin, \xCE\xA9mega.html\n" +
+                       "Connexion...\nConnect\xC3\xA9\nOK: gros.bin\nOK: \xCE\xA9mega.html\n"
+                       "Envoi de 2 fichiers termin\xC3\xA9\nTransfert termin\xC3\xA9"
+                       "e\n");
   EXPECT_NE(r.err.find("0/2 fichiers, 0 o sur 3,0 Mo"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("2/2 fichiers, 3,0 Mo sur 3,0 Mo"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("\r\033[K"), std::string::npos);
@@ -372,6 +387,52 @@ TEST_F(CliUpload, SecondCtrlCEndsTheFileInFlight) {
   r = runCli(args({}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 0);
   EXPECT_NE(r.out.find("OK: b.bin\nOK: c.html\nEnvoi de 2 fichiers"), std::string::npos) << r.out;
+  EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
+}
+
+// A deletion the server refuses fails the run (exit status 1) and is asked again; --verify sends
+// again what was removed on the server.
+TEST_F(CliUpload, RefusedDeletionFailsAndVerifyMendsTheServer) {
+  test::putFile(site_.path() / "index.html", "accueil");
+  test::putFile(site_.path() / "vieux.html", "ancien");
+  ASSERT_EQ(runCli(args({"--tls", "off"}), test::kFtpPassword).rc, 0);
+  fs::remove(site_.path() / "vieux.html");
+  fs::remove(served_.path() / "index.html");
+  test::FtpServerOptions o;
+  o.port = server_->port();
+  o.refuseDelete = {"vieux.html"};
+  start(o);
+  const struct {
+    std::vector<std::string> extra;
+    int rc;
+    std::string tail;
+  } runs[] = {
+      {{},
+       1,
+       "Erreur: Impossible de supprimer \"/vieux.html\"\nRaison: 550 Permission denied.\n"
+       "Envoi inachev\xC3\xA9 : 0 fichiers envoy\xC3\xA9s, 1 \xC3\xA9"
+       "chec\n"},
+      {{"--verify"},
+       1,
+       "OK: index.html\nErreur: Impossible de supprimer \"/vieux.html\"\nRaison: 550 Permission "
+       "denied.\nEnvoi inachev\xC3\xA9 : 1 fichier envoy\xC3\xA9, 1 \xC3\xA9"
+       "chec\n"},
+  };
+  for (const auto& run : runs) {
+    std::vector<std::string> a = {"--tls", "off"};
+    a.insert(a.end(), run.extra.begin(), run.extra.end());
+    CliRun r = runCli(args(a), test::kFtpPassword);
+    EXPECT_EQ(r.rc, run.rc);
+    const std::string tail = run.tail +
+                             "Transfert termin\xC3\xA9"
+                             "e\n";
+    ASSERT_GE(r.out.size(), tail.size()) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
+  }
+  o.refuseDelete.clear();
+  start(o);
+  CliRun r = runCli(args({"--tls", "off"}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 0) << r.out;
   EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
 }
 

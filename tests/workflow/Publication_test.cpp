@@ -252,6 +252,20 @@ TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
             "alogie est maintenant visible sur internet.");
   EXPECT_EQ(test::treeDifferences(dest, served.path() / "www" / "lignado"), "");
 
+  // Removed on the server: only a check of the server sends it again, with the user's own file
+  // named first.
+  fs::remove(served.path() / "www/lignado/index.html");
+  writeFile(dest / "notes.txt", "mes notes");
+  request.verify = true;
+  sent = UploadPublication(request, nullptr);
+  EXPECT_TRUE(sent.ok);
+  EXPECT_EQ(sent.filesSent, 2);
+  EXPECT_EQ(sent.lines.front(),
+            "1 fichier qui ne vient pas de la g\xE9n\xE9ration sera envoy\xE9 : notes.txt");
+  EXPECT_EQ(test::treeDifferences(dest, served.path() / "www" / "lignado"), "");
+  request.verify = false;
+  fs::remove(dest / "notes.txt");
+
   request.password = "mauvais";
   sent = UploadPublication(request, nullptr);
   EXPECT_FALSE(sent.connected);
@@ -259,6 +273,38 @@ TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
   EXPECT_EQ(sent.lines, (std::vector<std::string>{"Connexion...", "Erreur: Connexion impossible",
                                                   "Raison: 530 Authentication failed."}));
   EXPECT_EQ(sent.Message().rfind("Il y a eu des erreurs durant le transfert.\r\n", 0), 0u);
+}
+
+TEST_F(Publication, FilesTheGenerationDidNotWriteAreCountedAndNamed) {
+  EXPECT_EQ(DestinationState(site), FolderState::Missing);
+  fs::create_directories(site);
+  EXPECT_EQ(DestinationState(site), FolderState::Empty);
+  test::putFile(site / "impots/2023.pdf", "x");
+  EXPECT_EQ(DestinationState(site), FolderState::Other);
+  EXPECT_EQ(ForeignFiles(site), (std::vector<std::string>{"impots/2023.pdf"}));
+  ASSERT_TRUE(generate("1|2").done);
+  EXPECT_EQ(DestinationState(site), FolderState::Generated);
+  // Never sent, so never counted: dot-names and links.
+  test::putFile(site / ".ssh/id_rsa", "cle");
+  fs::create_directory_symlink(site / ".ssh", site / "cles");
+  fs::create_symlink(site / "impots/2023.pdf", site / "lien.pdf");
+  EXPECT_EQ(ForeignFiles(site), (std::vector<std::string>{"impots/2023.pdf"}));
+
+  const std::string many =
+      " fichiers qui ne viennent pas de la g\xE9n\xE9ration seront envoy\xE9s : ";
+  const struct {
+    std::vector<std::string> files;
+    std::string line;
+  } cases[] = {
+      {{}, ""},
+      {{"a.txt"}, "1 fichier qui ne vient pas de la g\xE9n\xE9ration sera envoy\xE9 : a.txt"},
+      {{"b", "\xC3\xA9t\xC3\xA9.pdf"}, "2" + many + "b, \xE9t\xE9.pdf"},
+      {{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
+       "10" + many + "1, 2, 3, 4, 5, 6, 7, 8, 9, 10"},
+      {{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"},
+       "12" + many + "1, 2, 3, 4, 5, 6, 7, 8, 9, 10, \x85"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ForeignFilesLine(c.files), c.line);
 }
 
 }  // namespace
