@@ -958,7 +958,7 @@ bool FtpConnection::putFile(const std::string& localFile, const std::string& rem
     fail(kLineBreak);
     return false;
   }
-  OwnedFd file(::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  OwnedFd file(::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
   struct stat st {};
   if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     fail(kLocalFile);

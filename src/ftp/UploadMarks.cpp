@@ -126,7 +126,7 @@ bool UploadMarks::StampOf(const std::string& path, FileStamp& stamp) {
 }
 
 bool UploadMarks::ContentHash(const std::string& path, std::string& hash) {
-  OwnedFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  OwnedFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
   struct stat st {};
   if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::unique_ptr<EVP_MD_CTX, DigestFree> ctx(EVP_MD_CTX_new());
