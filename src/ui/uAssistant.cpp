@@ -24,6 +24,7 @@
 #include <exception>
 
 #include "data/Base.h"
+#include "ftp/UploadMarks.h"
 #include "ftp/WinInetControl.h"
 #include "genealogy/Vivants.h"
 #include "ui/BrowseFolder.h"
@@ -443,6 +444,19 @@ void TfmWebAssistant::buildPages() {
         T("Sans cette case, la connexion est chiffr\xE9"
           "e quand le serveur le propose."));
     body->addWidget(cbFtpTls);
+    cbFtpPlain =
+        new QCheckBox(T("Envoyer sans chiffrement (FTP simple, mot de passe en clair)"), ts7);
+    cbFtpPlain->setObjectName("cbFtpPlain");
+    cbFtpPlain->setToolTip(
+        T("Un serveur d\xE9j\xE0 joint avec une connexion chiffr\xE9"
+          "e ne re\xE7oit plus le mot de passe en clair, sauf avec cette case."));
+    body->addWidget(cbFtpPlain);
+    connect(cbFtpTls, &QCheckBox::toggled, this, [this](bool on) {
+      if (on) cbFtpPlain->setChecked(false);
+    });
+    connect(cbFtpPlain, &QCheckBox::toggled, this, [this](bool on) {
+      if (on) cbFtpTls->setChecked(false);
+    });
     auto* Button6 = new QPushButton(T("Exemple"), ts7);
     Button6->setObjectName("Button6");
     auto* row = new QHBoxLayout;
@@ -555,7 +569,7 @@ void TfmWebAssistant::readSettings() {
   eFtpFolder->setText(P(ini.ReadString("FTP", "Folder", "lignado")));
   UploadFinished = ini.ReadBool("FTP", "Fini", true);
   cbFtpTls->setChecked(ini.ReadBool("FTP", "TlsRequired", false));
-  TlsFingerprint = ini.ReadString("FTP", "TlsFingerprint", "");
+  cbFtpPlain->setChecked(ini.ReadBool("FTP", "TlsOff", false));
   std::string destine = ini.ReadString("Export", "Destine", "");
   if (destine == "CD") rbDestineCD->setChecked(true);
   if (destine == "WEB") rbDestineWeb->setChecked(true);
@@ -598,7 +612,7 @@ void TfmWebAssistant::FormClose() {
   ini.WriteString("FTP", "Folder", P(eFtpFolder->text()));
   ini.WriteBool("FTP", "Fini", UploadFinished);
   ini.WriteBool("FTP", "TlsRequired", cbFtpTls->isChecked());
-  ini.WriteString("FTP", "TlsFingerprint", TlsFingerprint);
+  ini.WriteBool("FTP", "TlsOff", cbFtpPlain->isChecked());
   if (rbDestineCD->isChecked()) ini.WriteString("Export", "Destine", "CD");
   if (rbDestineWeb->isChecked()) ini.WriteString("Export", "Destine", "WEB");
   ini.WriteString("Export", "Vivants", cbVivants->currentData().toString().toStdString());
@@ -915,24 +929,13 @@ void TfmWebAssistant::bFtpClick() {
   } else {
     host_->attach(nullptr, nullptr);
     host_->begin();
-    request.tls = cbFtpTls->isChecked() ? FtpTls::Require : FtpTls::Auto;
+    request.tls = cbFtpPlain->isChecked() ? FtpTls::Off
+                  : cbFtpTls->isChecked() ? FtpTls::Require
+                                          : FtpTls::Auto;
     UploadOwner owner(host_, lbFtp);
-    for (;;) {
-      request.tlsFingerprint = TlsFingerprint;
-      outcome = UploadPublication(request, &owner);
-      // A certificate the system does not vouch for (often self-signed by the host) is the
-      // user's call, once per fingerprint; the answer is kept with the account.
-      if (outcome.refusedFingerprint.empty() || outcome.refusedFingerprint == TlsFingerprint ||
-          !dialogs_.ask(this, T("Le certificat du serveur n'est pas reconnu par le syst\xE8me."
-                                "\r\nEmpreinte SHA-256 : " +
-                                outcome.refusedFingerprint +
-                                "\r\nSi c'est bien celui de votre h\xE9"
-                                "bergeur, voulez-vous lui faire confiance et "
-                                "continuer ?")))
-        break;
-      TlsFingerprint = outcome.refusedFingerprint;
-    }
+    std::string failure = UploadWithTrust(request, outcome, owner);
     host_->end();
+    if (!failure.empty()) lbFtp->addItem(T(failure));
   }
 
   QApplication::restoreOverrideCursor();
@@ -941,8 +944,51 @@ void TfmWebAssistant::bFtpClick() {
   bFtp->setEnabled(true);
   bFtp->setText(T("D\xE9marrer"));
   if (outcome.ok) UploadFinished = true;
-  dialogs_.message(this, T(outcome.Message()));
+  dialogs_.message(
+      this, T(outcome.plainRefused
+                  ? "Ce serveur a d\xE9j\xE0 \xE9t\xE9 joint avec une connexion chiffr\xE9"
+                    "e (TLS), qu'il refuse maintenant : le mot de passe n'a pas \xE9t\xE9 "
+                    "envoy\xE9.\r\nSi vous \xEAtes s\xFBr de ce serveur, cochez \xAB Envoyer "
+                    "sans chiffrement \xBB dans les param\xE8tres d'envoi et relancez l'envoi."
+                  : outcome.Message()));
   workEnded();
+}
+
+// Sends with the certificate trusted for this server. One the system does not vouch for (often
+// self-signed by the host) is the user's call, once per fingerprint; a certificate other than
+// the one trusted before has changed, and the question says so (No by default). The certificate
+// of a TLS connection is kept per server: that server is never sent the password in clear again
+// unless the box allows it. Gives the reason when it could not be kept.
+std::string TfmWebAssistant::UploadWithTrust(UploadRequest& request, UploadOutcome& outcome,
+                                             TFtpObserver& owner) {
+  const std::string server = UploadMarks::Destination(request.host, request.port, "");
+  std::string trusted = IniFile(settingsFile_).ReadString("TLS", server, "");
+  for (;;) {
+    request.tlsFingerprint = trusted;
+    outcome = UploadPublication(request, &owner);
+    const std::string& seen = outcome.refusedFingerprint;
+    if (seen.empty() || seen == trusted) break;
+    std::string question =
+        trusted.empty() ? "Le certificat du serveur n'est pas reconnu par le syst\xE8me."
+                          "\r\nEmpreinte SHA-256 : " +
+                              seen +
+                              "\r\nSi c'est bien celui de votre h\xE9"
+                              "bergeur, voulez-vous lui faire confiance et continuer ?"
+                        : "Le certificat du serveur a chang\xE9 depuis le dernier envoi.\r\n"
+                          "Empreinte SHA-256 attendue : " +
+                              trusted + "\r\nEmpreinte SHA-256 re\xE7ue : " + seen +
+                              "\r\nCe peut \xEAtre un nouveau certificat de votre h\xE9"
+                              "bergeur, ou quelqu'un qui se fait passer pour lui. Voulez-vous "
+                              "faire confiance au nouveau certificat et continuer ?";
+    if (!dialogs_.ask(this, T(question))) break;
+    trusted = seen;
+  }
+  if (outcome.tlsFingerprint.empty()) return "";
+  IniFile ini(settingsFile_);
+  if (ini.ReadString("TLS", server, "") == outcome.tlsFingerprint) return "";
+  ini.WriteString("TLS", server, outcome.tlsFingerprint);
+  std::string reason;
+  return ini.Save(&reason) ? "" : "Attention: " + reason;
 }
 
 void TfmWebAssistant::bFtpResumeClick() {

@@ -18,7 +18,10 @@ class QStackedWidget;
 
 namespace lignado {
 class TBD;
+class TFtpObserver;
 struct TemplateChoice;
+struct UploadOutcome;
+struct UploadRequest;
 }  // namespace lignado
 
 namespace lignado::ui {
@@ -46,7 +49,6 @@ class TfmWebAssistant : public QWidget {
   std::string ExportBase;       // the destination chosen by the user
   std::string ExportSubFolder;  // "Internet/" or "A graver/" once a kind is chosen
   bool UploadFinished = true;   // saved as "Fini"
-  std::string TlsFingerprint;   // a server certificate the user chose to trust
 
   const TBD& Database() const { return *db_; }
   const std::string& SettingsFile() const { return settingsFile_; }
@@ -79,6 +81,7 @@ class TfmWebAssistant : public QWidget {
   void eFtpChange();
   void bFtpClick();
   void bFtpResumeClick();
+  std::string UploadWithTrust(UploadRequest& request, UploadOutcome& outcome, TFtpObserver& owner);
   void ImportSelectedFile();
   void FillTemplateList();
   void EnterDestinationPage();
@@ -120,6 +123,7 @@ class TfmWebAssistant : public QWidget {
   QLabel* Label47;
   QCheckBox* cbFtpFolder;
   QCheckBox* cbFtpTls;
+  QCheckBox* cbFtpPlain;  // plain FTP allowed even towards a server once reached over TLS
   QListWidget* lbFtp;
   QPushButton* bFtp;
   QPushButton *bPrecedent, *bSuivant, *bQuitter, *bFtpResume;

@@ -17,6 +17,7 @@
 #include "UiTest.h"
 #include "data/Base.h"
 #include "ftp/FtpTestServer.h"
+#include "ftp/FtpTls.h"
 
 using lignado::test::FakeDialogs;
 using lignado::test::LoopUntil;
@@ -91,6 +92,15 @@ class AssistantTest : public QObject {
     dialogs.files = {QString::fromStdString(ged.string())};
     w<QPushButton>("Button1")->click();
   }
+  // Opens the wizard on an unfinished upload and starts it; the dialogs answer as told.
+  void resumeUpload(std::deque<bool> answers) {
+    dialogs.messages.clear();
+    dialogs.questions.clear();
+    dialogs.answers = answers;
+    open();
+    w<QPushButton>("bFtpResume")->click();
+    w<QPushButton>("bFtp")->click();
+  }
   QStringList lines(const char* list) {
     QStringList out;
     auto* l = w<QListWidget>(list);
@@ -138,7 +148,7 @@ class AssistantTest : public QObject {
     QCOMPARE(settings(),
              "[Export]\nfolder=\nVivants=masquer\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath="
              "\nisFolder=1\n"
-             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsFingerprint=\n");
+             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\n");
 
     writeFile(root / "a.ged", Family(1));
     writeFile(root / "b.ged", Family(1));
@@ -345,7 +355,7 @@ class AssistantTest : public QObject {
                  "Host=127.0.0.1:" +
                  std::to_string(server.port()) +
                  "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
-                 "Folder=lignado\nFini=1\nTlsRequired=0\nTlsFingerprint=\n");
+                 "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\n");
   }
 
   // A stopped upload ("Stopper", or the close box, which waits for the upload to return) is an
@@ -422,28 +432,22 @@ class AssistantTest : public QObject {
               "[Export]\nfolder=" + (root / "chiffre").string() +
                   "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
                   "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n");
-    auto upload = [&](std::deque<bool> answers) {
-      dialogs.messages.clear();
-      dialogs.questions.clear();
-      dialogs.answers = answers;
-      open();
-      w<QPushButton>("bFtpResume")->click();
-      w<QPushButton>("bFtp")->click();
-    };
+    auto upload = [&](std::deque<bool> answers) { resumeUpload(answers); };
     upload({false});
     QCOMPARE(dialogs.questions.size(), 1);
     QVERIFY(dialogs.questions[0].contains(QString::fromStdString(server.fingerprint())));
     QCOMPARE(dialogs.messages, QStringList(kUploadError));
     QVERIFY(!fs::exists(served / "www"));
     close();
-    QVERIFY(settings().find("TlsFingerprint=\n") != std::string::npos);
+    QVERIFY(settings().find("[TLS]") == std::string::npos);
 
     upload({true});
     QCOMPARE(dialogs.questions.size(), 1);
     QCOMPARE(dialogs.messages, QStringList(kUploadDone));
     QCOMPARE(lignado::test::treeDifferences(site, served / "www/lignado"), "");
     close();
-    QVERIFY(settings().find("TlsFingerprint=" + server.fingerprint() + "\n") != std::string::npos);
+    QVERIFY(settings().find("[TLS]\nftp://127.0.0.1:" + std::to_string(server.port()) + "=" +
+                            server.fingerprint() + "\n") != std::string::npos);
 
     lignado::test::FtpTestServer plain(served);
     QVERIFY2(plain.running(), plain.error().c_str());
@@ -457,6 +461,65 @@ class AssistantTest : public QObject {
     QCOMPARE(dialogs.messages, QStringList(kUploadError));
     QVERIFY(w<QCheckBox>("cbFtpTls")->isChecked());
     close();
+  }
+
+  // A server once reached over TLS stays so: another certificate there is asked about (No by
+  // default), a server that refuses TLS does not get the password, and only the box sends it in
+  // clear.
+  void tlsForGood() {
+    const std::string site = (root / "garde/Internet").string();
+    lignado::test::makeSite(site);
+    fs::remove_all(served / "www");
+    const std::string log = (root / "commandes.txt").string();
+    const std::string trusted = lignado::FingerprintText(std::string(64, 'A'));
+    auto settingsFor = [&](int port, const std::string& extra) {
+      writeFile(exe / "lignado.ini",
+                "[Export]\nfolder=" + (root / "garde").string() +
+                    "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(port) +
+                    "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n" + extra +
+                    "[TLS]\nftp://127.0.0.1:" + std::to_string(port) + "=" + trusted + "\n");
+    };
+    int port = 0;
+    {
+      lignado::test::FtpServerOptions tls;
+      tls.tls = "offer";
+      lignado::test::FtpTestServer server(served, tls);
+      QVERIFY2(server.running(), server.error().c_str());
+      port = server.port();
+      settingsFor(port, "");
+      resumeUpload({});
+      QCOMPARE(dialogs.questions.size(), 1);
+      QVERIFY(dialogs.questions[0].contains(QString::fromUtf8("a changé")));
+      QVERIFY(dialogs.questions[0].contains(QString::fromStdString(trusted)));
+      QVERIFY(dialogs.questions[0].contains(QString::fromStdString(server.fingerprint())));
+      QCOMPARE(dialogs.messages, QStringList(kUploadError));
+      QVERIFY(!fs::exists(served / "www"));
+      close();
+      QVERIFY(settings().find("=" + trusted + "\n") != std::string::npos);
+    }
+
+    lignado::test::FtpServerOptions plain;  // the same port, refusing AUTH TLS
+    plain.port = port;
+    plain.commandLog = log;
+    lignado::test::FtpTestServer server(served, plain);
+    QVERIFY2(server.running(), server.error().c_str());
+    settingsFor(port, "");
+    resumeUpload({});
+    QVERIFY(dialogs.questions.isEmpty());
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY(dialogs.messages[0].contains(QString::fromUtf8("« Envoyer sans chiffrement »")));
+    QVERIFY(readFile(log).find("PASS") == std::string::npos);
+    QVERIFY(!fs::exists(served / "www"));
+    close();
+
+    settingsFor(port, "TlsRequired=1\nTlsOff=1\n");  // the box unticks "required"
+    resumeUpload({});
+    QCOMPARE(dialogs.messages, QStringList(kUploadDone));
+    QVERIFY(!w<QCheckBox>("cbFtpTls")->isChecked());
+    QVERIFY(readFile(log).find("PASS") != std::string::npos);
+    QCOMPARE(lignado::test::treeDifferences(site, served / "www/lignado"), "");
+    close();
+    QVERIFY(settings().find("TlsRequired=0\nTlsOff=1\n") != std::string::npos);
   }
 
   // The living-person choice is read from the settings, reaches the generation and is kept.
