@@ -5,6 +5,9 @@ set -euo pipefail
 pkgs=(g++ cmake make libssl-dev qt6-base-dev qt6-webengine-dev qt6-translations-l10n)
 if [ "${1:-}" = "tests" ]; then
   pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format git python3-pyftpdlib python3-openssl chromium)
+  pkgs+=(nodejs)
+  # Some builds of nodejs carry npm; Debian's own comes apart.
+  command -v npm >/dev/null 2>&1 || pkgs+=(npm)
 fi
 missing=()
 for p in "${pkgs[@]}"; do
@@ -23,4 +26,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "L'installation des paquets a échoué (voir ci-dessus)." >&2
     exit 1
   fi
+fi
+
+# The browser tests' npm packages (axe-core, puppeteer-core driving the system's Chromium).
+if [ "${1:-}" = "tests" ] && [ ! -d "$(dirname "$0")/../tests/browser/node_modules" ]; then
+  log=$(mktemp)
+  if ! (cd "$(dirname "$0")/../tests/browser" && npm ci --no-audit --no-fund --loglevel=error) >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "L'installation des paquets npm des tests du navigateur a échoué (voir ci-dessus)." >&2
+    exit 1
+  fi
+  rm -f "$log"
 fi
