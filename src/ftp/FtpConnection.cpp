@@ -1045,21 +1045,22 @@ bool FtpConnection::rename(const std::string& from, const std::string& to, bool&
   return false;
 }
 
-bool FtpConnection::list(const std::string& dir, std::vector<FtpEntry>& entries) {
+bool FtpConnection::list(const std::string& dir, std::vector<FtpEntry>& entries, size_t& unread) {
   entries.clear();
+  unread = 0;
   const std::string arg = dir.empty() ? "" : " " + dir;
   std::string bytes;
   int code = 0;
   if (!noMlsd_) {
     if (receive("MLSD" + arg, bytes, code)) {
-      entries = ParseMlsd(bytes);
+      entries = ParseMlsd(bytes, &unread);
       return true;
     }
     if (!alive() || !unsupported(code)) return false;
     noMlsd_ = true;
   }
   if (!receive("LIST" + arg, bytes, code)) return false;
-  entries = ParseList(bytes);
+  entries = ParseList(bytes, &unread);
   return true;
 }
 

@@ -134,8 +134,8 @@ class FtpConnection {
   /// RNFR then RNTO; `refused` tells a refusal by the server from a lost link.
   bool rename(const std::string& from, const std::string& to, bool& refused);
   /// The entries of a remote folder (empty: the current one) by MLSD, or by LIST once the
-  /// server refused MLSD.
-  bool list(const std::string& dir, std::vector<FtpEntry>& entries);
+  /// server refused MLSD; `unread`: lines of the answer that could not be read.
+  bool list(const std::string& dir, std::vector<FtpEntry>& entries, size_t& unread);
   /// Stores a local regular file under the remote name; true only when the server confirmed
   /// that it received every byte.
   bool putFile(const std::string& localFile, const std::string& remoteName, FtpTransfer mode);

@@ -124,11 +124,15 @@ bool parseDos(const std::string& line, FtpEntry& e) {
 
 }  // namespace
 
-std::vector<FtpEntry> ParseMlsd(const std::string& text) {
+std::vector<FtpEntry> ParseMlsd(const std::string& text, size_t* unread) {
   std::vector<FtpEntry> out;
+  size_t bad = 0;
   for (const std::string& line : lines(text)) {
     auto space = line.find(' ');
-    if (space == std::string::npos) continue;
+    if (space == std::string::npos) {
+      ++bad;
+      continue;
+    }
     FtpEntry e;
     e.name = line.substr(space + 1);
     std::string type;
@@ -151,20 +155,28 @@ std::vector<FtpEntry> ParseMlsd(const std::string& text) {
           ok = false;
       }
     }
+    if (!ok || e.name.empty()) ++bad;
     if (!ok || type == "cdir" || type == "pdir" || !usable(e.name)) continue;
     e.folder = type == "dir";
     e.link = type != "file" && !e.folder;  // links and what a server names otherwise
     out.push_back(std::move(e));
   }
+  if (unread) *unread = bad;
   return out;
 }
 
-std::vector<FtpEntry> ParseList(const std::string& text) {
+std::vector<FtpEntry> ParseList(const std::string& text, size_t* unread) {
   std::vector<FtpEntry> out;
+  size_t bad = 0;
   for (const std::string& line : lines(text)) {
     FtpEntry e;
-    if ((parseUnix(line, e) || parseDos(line, e)) && usable(e.name)) out.push_back(std::move(e));
+    if (!parseUnix(line, e) && !parseDos(line, e)) {
+      if (line.rfind("total ", 0) != 0) ++bad;
+      continue;
+    }
+    if (usable(e.name)) out.push_back(std::move(e));
   }
+  if (unread) *unread = bad;
   return out;
 }
 

@@ -15,6 +15,7 @@ namespace {
 constexpr size_t kDirBuffer = 2048;
 const char kNotConnected[] = "pas de connexion";
 const char kLocalFile[] = "fichier local illisible";
+const char kListingUnread[] = "liste du dossier illisible";
 }  // namespace
 
 TSimpleFTP::TSimpleFTP(TFtpObserver* owner) : TWinInetControl(owner) {
@@ -146,11 +147,14 @@ bool TSimpleFTP::RenameRemote(const std::string& from, const std::string& to, bo
   return ok;
 }
 
-bool TSimpleFTP::ListRemoteDir(const std::string& dir, std::vector<FtpEntry>& entries) {
+bool TSimpleFTP::ListRemoteDir(const std::string& dir, std::vector<FtpEntry>& entries, bool whole) {
   entries.clear();
   if (!Connected() || !connection_) return Failed(kNotConnected);
-  bool ok = connection_->list(dir.empty() ? dir : RemoveTrailingSlash(dir), entries) || Failed();
+  size_t unread = 0;
+  bool ok =
+      connection_->list(dir.empty() ? dir : RemoveTrailingSlash(dir), entries, unread) || Failed();
   SyncLostLink();
+  if (ok && whole && unread > 0) return Failed(kListingUnread);
   return ok;
 }
 

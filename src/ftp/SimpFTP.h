@@ -95,8 +95,9 @@ class TSimpleFTP : public TWinInetControl {
   bool RemoveRemoteDir(const std::string& dir);
   /// RNFR/RNTO; `refused`: the server said no (rather than the link failing).
   bool RenameRemote(const std::string& from, const std::string& to, bool& refused);
-  /// The entries of a remote folder (empty: the current one).
-  bool ListRemoteDir(const std::string& dir, std::vector<FtpEntry>& entries);
+  /// The entries of a remote folder (empty: the current one); false also when a line of the
+  /// answer could not be read and `whole` is asked for.
+  bool ListRemoteDir(const std::string& dir, std::vector<FtpEntry>& entries, bool whole = false);
   /// Ends the file being sent at once; called by the owner while it processes messages.
   void AbortTransfer();
   /// The control connection is up (it may have been lost since the last operation).

@@ -296,7 +296,8 @@ TqorvFtp::Removal TqorvFtp::Remove(const std::string& folder, const std::string&
   const std::string why = FailureText();
   std::vector<FtpEntry> entries;
   if (LinkAlive()) {
-    bool listed = ListRemoteDir(folder, entries);
+    // Only a listing read to its last line can tell that the file is not there.
+    bool listed = ListRemoteDir(folder, entries, true);
     if (listed && std::none_of(entries.begin(), entries.end(),
                                [&](const FtpEntry& e) { return e.name == name; }))
       return Removal::Absent;
