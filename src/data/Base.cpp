@@ -74,6 +74,7 @@ void TBD::Clear() {
   for (int32_t u = 1; u <= UnionCount; ++u) ClearUnion(u);
   for (int32_t s = 1; s <= SourceCount; ++s) ClearSource(s);
   PersonCount = UnionCount = SourceCount = EventCount = 0;
+  PlaceForm.clear();
 }
 
 int32_t TBD::NewPerson() {

@@ -155,6 +155,9 @@ class TBD {
   int32_t EventCount = 0;
   int32_t SourceCount = 0;
   bool AppendMode = false;
+  // The order of a place's parts that the file declares ("Lieudit, Commune, ..."); empty
+  // when it declares none.
+  std::string PlaceForm;
 
   bool Growing() const { return capacity_ == kGrowing; }
   // The fixed capacity; when growing, the larger of PersonCount and UnionCount (at least 1),

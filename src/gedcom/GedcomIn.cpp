@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "data/Base.h"
@@ -29,6 +31,49 @@ std::string sub1(const std::string& v, long from, long to) {
   if (to > static_cast<long>(v.size())) to = static_cast<long>(v.size());
   if (to < from) return {};
   return v.substr(from - 1, to - from + 1);
+}
+
+// "XIV", "VIII": a Roman numeral of 1 to 3999 in capitals and in its one standard form
+// ("IIII" and "VIC" are not).
+bool isRomanNumeral(std::string_view word) {
+  static const std::pair<int, std::string_view> kSteps[] = {
+      {1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"},
+      {40, "XL"},  {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
+  auto digit = [](char c) {
+    for (const auto& [v, s] : kSteps)
+      if (s.size() == 1 && s[0] == c) return v;
+    return 0;
+  };
+  if (word.empty() || word.size() > 15) return false;
+  int value = 0;
+  for (size_t i = 0; i < word.size(); ++i) {
+    const int d = digit(word[i]);
+    if (d == 0) return false;
+    value += i + 1 < word.size() && digit(word[i + 1]) > d ? -d : d;
+  }
+  if (value < 1 || value > 3999) return false;
+  std::string standard;
+  for (const auto& [v, s] : kSteps)
+    for (; value >= v; value -= v) standard += s;
+  return standard == word;
+}
+
+// The given names after the first that the file writes as Roman numerals ("Louis XIV") keep
+// the capitals that the name-case rule took from them.
+void keepRomanNumerals(const std::string& written, std::string& capitalised) {
+  if (written.size() != capitalised.size()) return;  // the words no longer line up
+  bool first = true;
+  for (size_t i = 0; i < written.size();) {
+    if (written[i] == ' ' || written[i] == ',') {
+      ++i;
+      continue;
+    }
+    const size_t end = std::min(written.find_first_of(" ,", i), written.size());
+    if (!first && isRomanNumeral(std::string_view(written).substr(i, end - i)))
+      capitalised.replace(i, end - i, written, i, end - i);
+    first = false;
+    i = end;
+  }
 }
 
 std::string twoDigits(int v) {
@@ -765,6 +810,7 @@ void Importer::readMediaLink(int32_t person) {
 
 void Importer::readHeader() {
   for (std::string& s : head_) s.clear();
+  db_.PlaceForm.clear();
   next();
   while (cur_->level > 0) {
     if (cur_->level > 1) {
@@ -803,6 +849,13 @@ void Importer::readHeader() {
       next();
     } else if (tag == "NOTE"_tag) {
       head_[8] = readContinuedText(1);
+    } else if (tag == "PLAC"_tag) {
+      // The order of the parts of every place of the file.
+      next();
+      while (cur_->level > 1) {
+        if (cur_->level == 2 && cur_->tagKey == "FORM"_tag) db_.PlaceForm = cur_->value;
+        next();
+      }
     } else {
       logLine(" HEAD : ");
       next();
@@ -959,6 +1012,7 @@ void Importer::readIndividual() {
     return;
   }
   registerPerson(cur_->tag, p);
+  db_.SetSex(p, 2);  // unknown until a SEX line says otherwise
   next();
   while (cur_->level >= 1) {
     if (cur_->level > 1) {
@@ -970,7 +1024,8 @@ void Importer::readIndividual() {
       splitName(p);
       next();
     } else if (tag == "SEX"_tag) {
-      db_.SetSex(p, UpperAscii(cur_->value) == "M" ? 0 : 1);
+      const std::string sex = UpperAscii(cur_->value);
+      db_.SetSex(p, sex == "M" ? 0 : sex == "F" ? 1 : 2);
       next();
     } else if (tag == "BIRT"_tag) {
       storeEvent(Owner::Person, p, &kNaissance, false);
@@ -1038,12 +1093,12 @@ void Importer::readFamily() {
     const uint64_t tag = cur_->tagKey;
     if (tag == "HUSB"_tag) {
       husband = findPerson(cur_->value);
-      if (db_.GetSex(husband) != 0) husband = 0;
+      if (db_.GetSex(husband) == 1) husband = 0;  // a woman; a man or an unknown sex is taken
       if (husband > 0 && wife > 0) makeUnion();
       next();
     } else if (tag == "WIFE"_tag) {
       wife = findPerson(cur_->value);
-      if (db_.GetSex(wife) != 1) wife = 0;
+      if (db_.GetSex(wife) == 0) wife = 0;
       if (husband > 0 && wife > 0) makeUnion();
       next();
     } else if (tag == "CHIL"_tag) {
@@ -1230,7 +1285,9 @@ void SplitName(const std::string& value, bool nameCase, std::string& surname,
   if (surname.empty()) surname = "?";
   if (nameCase) {
     surname = UpperCaseAnsi(surname);
-    givenNames = CapitaliseAnsi(givenNames);
+    std::string capitalised = CapitaliseAnsi(givenNames);
+    keepRomanNumerals(givenNames, capitalised);
+    givenNames = std::move(capitalised);
   }
 }
 

@@ -330,4 +330,78 @@ std::array<std::string, 6> DecoupeLieu(const std::string& place) {
   return parts;
 }
 
+std::vector<std::string> PartiesLieu(const std::string& place) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = place.find(',', start);
+    parts.emplace_back(TrimBlanks(std::string_view(place).substr(start, comma - start)));
+    if (comma == std::string::npos) return parts;
+    start = comma + 1;
+  }
+}
+
+namespace {
+
+// A part name of a declared form without accents, case, blanks and "_": "Code_INSEE" gives
+// "codeinsee", "D\xE9partement" gives "departement".
+std::string formName(const std::string& name) {
+  static const char kBase[] = "aaaaaaaceeeeiiiidnooooo/ouuuuyty";  // 0xE0..0xFF
+  std::string out;
+  for (char ch : name) {
+    unsigned char c = LowerCp1252(static_cast<unsigned char>(ch));
+    if (IsBlank(static_cast<char>(c)) || c == '_') continue;
+    if (c >= 0xE0) c = static_cast<unsigned char>(kBase[c - 0xE0]);
+    out += static_cast<char>(c);
+  }
+  return out;
+}
+
+// The sub-field a part name of a form fills; -1 for a name it does not know.
+int formField(const std::string& name) {
+  static const std::pair<const char*, int> kNames[] = {
+      {"lieudit", kLieuDit},       {"lieu-dit", kLieuDit}, {"hameau", kLieuDit},
+      {"place", kLieuDit},         {"commune", kCommune},  {"ville", kCommune},
+      {"city", kCommune},          {"town", kCommune},     {"codepostal", kCodePostal},
+      {"postalcode", kCodePostal}, {"zip", kCodePostal},   {"departement", kDepartement},
+      {"county", kDepartement},    {"region", kRegion},    {"state", kRegion},
+      {"province", kRegion},       {"pays", kPays},        {"country", kPays},
+  };
+  const std::string key = formName(name);
+  for (const auto& [n, field] : kNames)
+    if (key == n) return field;
+  return -1;
+}
+
+}  // namespace
+
+std::array<std::string, 6> SousChampsLieu(const std::string& place, const std::string& form) {
+  std::array<std::string, 6> out;
+  if (!TrimBlanks(form).empty()) {
+    const std::vector<std::string> names = PartiesLieu(form);
+    const std::vector<std::string> parts = PartiesLieu(place);
+    std::array<bool, 6> named{};
+    for (size_t i = 0; i < names.size() && i < parts.size(); ++i) {
+      const int field = formField(names[i]);
+      if (field < 0 || named[field]) continue;  // the first of a name repeated counts
+      named[field] = true;
+      out[field] = parts[i];
+    }
+    return out;
+  }
+  std::array<std::string, 6> parts = DecoupeLieu(place);
+  // "29, 200 Brest": the end of a postal code written before the commune.
+  std::string head = parts[3].substr(0, 3);
+  if (ParseInt32(head).value_or(-1) >= 0) {
+    parts[2] += head;
+    parts[3] = parts[3].size() > 4 ? parts[3].substr(4) : std::string();
+  }
+  // Characters 1 to 5 of the departement; below 100 it is a departement number alone.
+  int32_t code = ParseInt32(std::string_view(parts[2]).substr(0, 5)).value_or(0);
+  if (code < 100) code *= 1000;
+  out = {parts[0], parts[1], parts[2], parts[3], parts[4]};
+  out[kCodePostal] = code > 0 ? std::to_string(code) : std::string();
+  return out;
+}
+
 }  // namespace lignado

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "util/Clock.h"
 
@@ -38,5 +39,18 @@ std::string Fete(const std::string& text);
 
 // Place text cut at commas: positions 1..6 in [0..5].
 std::array<std::string, 6> DecoupeLieu(const std::string& place);
+
+// Every part of a place text cut at commas, blanks trimmed, empty parts kept.
+std::vector<std::string> PartiesLieu(const std::string& place);
+
+// The sub-fields of a place, in the order of SousChampsLieu's array.
+enum SousLieu : int { kPays, kRegion, kDepartement, kCommune, kLieuDit, kCodePostal };
+
+// The sub-fields of a place text. With form, the order of the parts that the file declares
+// ("Lieudit, Commune, Code_INSEE, Departement, Region, Pays"), each sub-field takes
+// the part the form names, as written (none: empty). Without it the parts read country first,
+// a three-digit number before the commune joins the departement, and the postal code comes
+// from the departement.
+std::array<std::string, 6> SousChampsLieu(const std::string& place, const std::string& form);
 
 }  // namespace lignado

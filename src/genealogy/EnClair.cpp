@@ -1,6 +1,5 @@
 #include "genealogy/EnClair.h"
 
-#include <array>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -93,22 +92,11 @@ std::string AnneeEnClair(const std::string& date) {
 }
 
 std::string LieuEnClair(const std::string& place) {
-  std::array<std::string, 6> p = DecoupeLieu(place);
-  std::string commune = p[3];
-  // "470 Plougastel-Daoulas": the end of a postal code written before the name.
-  if (commune.size() > 4 && isDigit(commune[0]) && isDigit(commune[1]) && isDigit(commune[2]) &&
-      commune[3] == ' ')
-    commune = std::string(TrimBlanks(std::string_view(commune).substr(4)));
-  std::string dept = p[2];
-  if (!commune.empty() && !dept.empty()) {
-    commune += " (" + dept + ")";
-    dept.clear();
-  }
   std::string out;
-  for (const std::string* part : {&p[4], &commune, &dept, &p[1], &p[0]}) {
-    if (part->empty()) continue;
+  for (const std::string& part : PartiesLieu(place)) {
+    if (part.empty()) continue;
     if (!out.empty()) out += ", ";
-    out += *part;
+    out += part;
   }
   return out;
 }

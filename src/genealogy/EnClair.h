@@ -14,9 +14,8 @@ std::string DateEnClair(const std::string& date);
 // The year of the first date of a date text in decimal; empty when there is none.
 std::string AnneeEnClair(const std::string& date);
 
-// The non-empty parts of a place text in reading order: locality, commune with its
-// departement in brackets, region, country ("Plougastel-Daoulas (29), Bretagne, France"). A
-// three-digit postal suffix written before the commune ("470 Plougastel-Daoulas") is dropped.
+// The parts of a place text as the file writes them, in its order, blanks trimmed, empty
+// parts left out: "Brookline , , MA" gives "Brookline, MA".
 std::string LieuEnClair(const std::string& place);
 
 }  // namespace lignado

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
@@ -125,11 +127,23 @@ template <class List>
 void collectUnions(const TBD& db, int32_t p, List& list) {
   if (!used(db, p)) return;
   const TLiens& liens = db.Liens();
-  for (int32_t u : db.GetSex(p) == 0 ? liens.UnionsMari(p) : liens.UnionsFemme(p)) list.Ajoute(u);
+  const int sex = db.GetSex(p);
+  if (sex != 2) {
+    for (int32_t u : sex == 0 ? liens.UnionsMari(p) : liens.UnionsFemme(p)) list.Ajoute(u);
+    return;
+  }
+  // Of unknown sex, p may be named husband in one union and wife in another.
+  std::span<const int32_t> h = liens.UnionsMari(p), w = liens.UnionsFemme(p);
+  std::vector<int32_t> all;
+  std::merge(h.begin(), h.end(), w.begin(), w.end(), std::back_inserter(all));
+  all.erase(std::unique(all.begin(), all.end()), all.end());
+  for (int32_t u : all) list.Ajoute(u);
 }
 
 int32_t spouseIn(const TBD& db, int32_t p, int32_t u) {
-  return db.GetSex(p) == 0 ? db.GetWife(u) : db.GetHusband(u);
+  const int sex = db.GetSex(p);
+  if (sex == 2) return db.GetHusband(u) == p ? db.GetWife(u) : db.GetHusband(u);
+  return sex == 0 ? db.GetWife(u) : db.GetHusband(u);
 }
 
 // A date as the kinship lists order it: year, month, day (0 when unknown), "avant" one step

@@ -31,6 +31,10 @@ const std::string kAnnee =
 const std::string kClair = "clair";
 const std::string kNombreDePhotos = "<nombre de photos>";
 
+std::string sexWord(int sex) {
+  return sex == 0 ? "homme" : sex == 1 ? "femme" : "inconnu";
+}
+
 bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
 }
@@ -69,25 +73,6 @@ int32_t pickEntry(const TR& list, const std::string& rest) {
   if (v == 0) return list.Lit(list.Nb);
   if (v < 1 || v > list.Nb) return 0;
   return list.Lit(v);
-}
-
-// Place parts 1..6 in [0..5], with a leading three-digit number of the commune moved onto the
-// departement (the "29, 200 Brest" way of writing a postal code).
-std::array<std::string, 6> placeParts(const std::string& place) {
-  auto parts = DecoupeLieu(place);
-  std::string head = parts[3].substr(0, 3);
-  if (ParseInt32(head).value_or(-1) >= 0) {
-    parts[2] += head;
-    parts[3] = parts[3].size() > 4 ? parts[3].substr(4) : std::string();
-  }
-  return parts;
-}
-
-// Characters 1 to 5 of the (trimmed) departement; below 100 it is a departement number alone.
-std::string postalCode(const std::array<std::string, 6>& parts) {
-  int32_t v = ParseInt32(std::string_view(parts[2]).substr(0, 5)).value_or(0);
-  if (v < 100) v *= 1000;
-  return v > 0 ? std::to_string(v) : std::string();
 }
 
 enum class Field { None, Date, Time, Place, Note };
@@ -147,7 +132,7 @@ struct Expansion {
     if (tag == "<num\xE9ro>" || tag == "<Sosa>" || tag == "<Aboville>")
       return db.GetPersonField(p, PersonCode::RefNumber);
     if (tag == "<ks-num>") return std::to_string(p);
-    if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
+    if (tag == "<sexe>") return sexWord(db.GetSex(p));
     if (tag != "<h>" && tag != "<f>") withheld = true;
     if (tag == "<age>" || tag == kNombreDePhotos) return "0";
     if (startsWith(tag, "<ddn ")) return birthPattern(std::string(), inner(tag, 5));
@@ -205,7 +190,7 @@ struct Expansion {
     if (tag == "<num\xE9ro>" || tag == "<Sosa>" || tag == "<Aboville>")
       return db.GetPersonField(p, PersonCode::RefNumber);
     if (tag == "<ks-num>") return std::to_string(p);
-    if (tag == "<sexe>") return db.GetSex(p) == 0 ? "homme" : "femme";
+    if (tag == "<sexe>") return sexWord(db.GetSex(p));
     if (tag == "<age>") {
       std::string death = db.GetDeathDate(p);
       std::string birth = db.GetBirthDate(p);
@@ -374,7 +359,7 @@ struct Expansion {
     return {};
   }
 
-  static std::string subField(const std::string& sub, const std::string& raw) {
+  std::string subField(const std::string& sub, const std::string& raw) const {
     auto nonZero = [](std::string s) { return s == "0" ? std::string() : s; };
     if (sub == "date" || sub == "heure" || sub == "lieu") return raw;
     if (sub == "jour") return nonZero(JourTexte(raw));
@@ -383,14 +368,14 @@ struct Expansion {
     if (sub == "f\xEAte") return Fete(raw);
     if (sub == "zodiaque") return Zodiaque(raw);
     if (sub == "note") return crlfToBlank(raw);
-    auto parts = placeParts(raw);
-    if (sub == "pays") return parts[0];
-    if (sub == "r\xE9gion") return parts[1];
-    if (sub == "d\xE9partement") return parts[2];
-    if (sub == "commune") return parts[3];
-    if (sub == "lieu-dit") return parts[4];
-    if (sub == "adresse") return parts[4] + " " + postalCode(parts) + " " + parts[3];
-    return postalCode(parts);  // "code postal"
+    auto parts = SousChampsLieu(raw, db.PlaceForm);
+    if (sub == "pays") return parts[kPays];
+    if (sub == "r\xE9gion") return parts[kRegion];
+    if (sub == "d\xE9partement") return parts[kDepartement];
+    if (sub == "commune") return parts[kCommune];
+    if (sub == "lieu-dit") return parts[kLieuDit];
+    if (sub == "adresse") return parts[kLieuDit] + " " + parts[kCodePostal] + " " + parts[kCommune];
+    return parts[kCodePostal];  // "code postal"
   }
 };
 

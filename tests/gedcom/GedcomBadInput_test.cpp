@@ -100,8 +100,9 @@ TEST(BadInput, LevelsThatJump) {
   EXPECT_EQ(im->db.GetSurname(1), "B");
   EXPECT_EQ(im->db.GetBirthDate(1), "1900");
   EXPECT_EQ(im->db.GetPersonEventField(1, 1, 4), "Loin");
-  // The level that does not fit 32 bits reads as -1 and ends the person: SEX F is not hers.
-  EXPECT_EQ(im->db.GetSex(1), 0);
+  // The level that does not fit 32 bits reads as -1 and ends the person: SEX F is not hers,
+  // and her sex stays unknown.
+  EXPECT_EQ(im->db.GetSex(1), 2);
 }
 
 TEST(BadInput, OddPointers) {

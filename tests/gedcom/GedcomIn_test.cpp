@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ImportFixture.h"
 #include "genealogy/DateLieu.h"
+#include "genealogy/Rech.h"
 
 namespace lignado {
 namespace {
@@ -64,6 +66,27 @@ TEST(Header, SlotsFromHeaderAndSubmitter) {
   EXPECT_FALSE(im->result.failed);
   EXPECT_FALSE(std::filesystem::exists(im->logPath));  // no log unless asked
   EXPECT_EQ(im->db.PersonCount, 0);
+}
+
+TEST(Header, DeclaredPlaceFormIsKept) {
+  const std::string fr = "Lieudit, Commune, Code_INSEE, D\xE9partement, R\xE9gion, Pays";
+  struct Case {
+    std::vector<std::string> header;
+    std::string form;
+  } cases[] = {
+      {{"1 PLAC", "2 FORM " + fr}, fr},
+      {{"1 PLAC", "2 FORM City, State", "1 CHAR ANSEL"}, "City, State"},
+      {{"1 CHAR ANSEL"}, ""},
+      {{"1 PLAC", "3 FORM x"}, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = {"0 HEAD"};
+    lines.insert(lines.end(), c.header.begin(), c.header.end());
+    lines.insert(lines.end(), {"0 @I1@ INDI", "1 BIRT", "2 PLAC a, b", "3 FORM c, d", "0 TRLR"});
+    auto im = importLines(lines);
+    EXPECT_EQ(im->db.PlaceForm, c.form) << c.header.back();
+    EXPECT_EQ(im->db.GetPersonEvent(1, kNaissance, EventCode::Place), "a, b");
+  }
 }
 
 TEST(Header, SubmitterWithoutHeaderNote) {
@@ -295,11 +318,40 @@ TEST(ContinuedText, ConcAddsASpaceContAddsALineEnd) {
 
 // ---- individuals
 
+// M and F as before; U, an empty value, any other value and no SEX line: unknown (2).
 TEST(Individual, SexRules) {
   auto im = importLines({"0 @I1@ INDI", "1 SEX F", "0 @I2@ INDI", "1 SEX U", "0 @I3@ INDI",
-                         "0 @I4@ INDI", "1 SEX m", "0 @I5@ INDI", "1 SEX", "0 TRLR"});
-  const int sexes[] = {1, 1, 0, 0, 1};
-  for (int p = 1; p <= 5; ++p) EXPECT_EQ(im->db.GetSex(p), sexes[p - 1]) << p;
+                         "0 @I4@ INDI", "1 SEX m", "0 @I5@ INDI", "1 SEX", "0 @I6@ INDI", "1 SEX f",
+                         "0 @I7@ INDI", "1 SEX X", "0 TRLR"});
+  const int sexes[] = {1, 2, 2, 0, 2, 1, 2};
+  for (int p = 1; p <= 7; ++p) EXPECT_EQ(im->db.GetSex(p), sexes[p - 1]) << p;
+}
+
+// Roman numerals written in capitals after the first given name keep them under name case.
+TEST(Individual, RomanNumeralsKeepTheirCapitals) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Louis XIV /Bourbon/", "Louis XIV"},
+      {"HENRY VIII /Tudor/", "Henry VIII"},
+      {"Jean /Dupont/ III", "Jean, III"},
+      {"jean-paul II /x/", "Jean-Paul II"},
+      {"Louis MMMCMXCIX I /x/", "Louis MMMCMXCIX I"},
+      {"LIV /x/", "Liv"},
+      {"MIX /x/", "Mix"},
+      {"LIV MIX /x/", "Liv MIX"},
+      {"Jean IIII /x/", "Jean Iiii"},
+      {"Jean VIC /x/", "Jean Vic"},
+      {"Jean MMMM /x/", "Jean Mmmm"},
+      {"Jean IL /x/", "Jean Il"},
+      {"Louis xiv /x/", "Louis Xiv"},
+      {"Louis Xiv /x/", "Louis Xiv"},
+      {"Louis XIV. /x/", "Louis Xiv."},
+      {"MARIE VICTOIRE /x/", "Marie Victoire"},
+  };
+  for (const auto& [value, given] : cases) {
+    std::string s, g;
+    SplitName(value, true, s, g);
+    EXPECT_EQ(g, given) << value;
+  }
 }
 
 TEST(Individual, NameExamples) {
@@ -553,6 +605,29 @@ TEST(Families, SpousesMustHaveTheRightSex) {
   EXPECT_EQ(db.GetFather(3), 0);
   EXPECT_EQ(db.GetMother(3), 2);
   EXPECT_EQ(db.GetUnionEvent(1, kMariage, 2), "1950");
+}
+
+// A spouse of unknown sex is taken in either role; a known sex in the other role is not.
+TEST(Families, SpousesOfUnknownSexAreTaken) {
+  struct Case {
+    const char *husbandSex, *wifeSex;
+    int32_t father, mother, unions;
+  } cases[] = {
+      {"1 SEX M", "1 SEX F", 1, 2, 1}, {"", "1 SEX F", 1, 2, 1},        {"1 SEX M", "", 1, 2, 1},
+      {"1 SEX U", "1 SEX", 1, 2, 1},   {"1 SEX F", "1 SEX F", 0, 2, 0}, {"", "1 SEX M", 1, 0, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = {"0 @I1@ INDI", c.husbandSex, "0 @I2@ INDI", c.wifeSex,
+                                      "0 @I3@ INDI", "0 @F1@ FAM", "1 HUSB @I1@", "1 WIFE @I2@",
+                                      "1 CHIL @I3@", "0 TRLR"};
+    std::erase(lines, std::string());
+    auto im = importLines(lines);
+    SCOPED_TRACE(std::string(c.husbandSex) + " / " + c.wifeSex);
+    EXPECT_EQ(im->db.GetFather(3), c.father);
+    EXPECT_EQ(im->db.GetMother(3), c.mother);
+    EXPECT_EQ(im->db.UnionCount, c.unions);
+    EXPECT_EQ(ConjointNum(im->db, 1).Lit(1), c.unions ? 2 : 0);
+  }
 }
 
 TEST(Families, MarriageAndChildBeforeASpouseStillLinkBothSpouses) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -348,4 +349,46 @@ TEST(DecoupeLieu, CutsAtCommas) {
       {"Saint-\xC9tienne, Loire", {"Saint-\xC9tienne", "Loire", "", "", "", ""}},
   };
   for (const auto& [place, parts] : cases) EXPECT_EQ(DecoupeLieu(place), parts) << place;
+}
+
+// Sub-fields pays, r\xE9gion, d\xE9partement, commune, lieu-dit, code postal: in the order a
+// file declares, else country first.
+TEST(SousChampsLieu, DeclaredOrderElseCountryFirst) {
+  const std::string fr = "Lieudit, Commune, Code_INSEE, D\xE9partement, R\xE9gion, Pays";
+  const std::string chateau =
+      "Ch\xE2teau, Saint-Germain-en-Laye, 78551, Yvelines, \xCEle-de-France, FRANCE";
+  struct Case {
+    std::string form, place;
+    std::array<std::string, 6> fields;
+  } cases[] = {
+      {"",
+       "France, Bretagne, 29, 200 Brest, Kerbonne",
+       {"France", "Bretagne", "29200", "Brest", "Kerbonne", "29200"}},
+      {"", "Brookline, MA", {"Brookline", "MA", "", "", "", ""}},
+      {"", "France, Corse, 2A, Ajaccio", {"France", "Corse", "2A", "Ajaccio", "", ""}},
+      {" ", "Brookline, MA", {"Brookline", "MA", "", "", "", ""}},
+      {fr,
+       chateau,
+       {"FRANCE", "\xCEle-de-France", "Yvelines", "Saint-Germain-en-Laye", "Ch\xE2teau", ""}},
+      {fr, "France, Bretagne", {"", "", "", "Bretagne", "France", ""}},
+      {fr, "", {"", "", "", "", "", ""}},
+      {"City, County, State, Country",
+       "Brookline, Norfolk, MA, USA",
+       {"USA", "MA", "Norfolk", "Brookline", "", ""}},
+      {"Place, Town, Zip, Province, Country",
+       "Kerbonne , Brest,29200, Bretagne,France",
+       {"France", "Bretagne", "", "Brest", "Kerbonne", "29200"}},
+      {"hameau,VILLE,code  postal,county,State,country",
+       "h, v, 75012, d, r, p",
+       {"p", "r", "d", "v", "h", "75012"}},
+      {" LIEU_DIT , D\xC9PARTEMENT, r\xE9gion , Postal Code, PAYS",
+       "l, d, r, 29200, p",
+       {"p", "r", "d", "", "l", "29200"}},
+      {"Lieu-dit, Rue, Commune, Code_INSEE, Code postal, D\xE9partement, R\xE9gion, Pays",
+       "Ferme, Grande Rue, Vitr\xE9, 35360, 35500, Ille-et-Vilaine, Bretagne, France",
+       {"France", "Bretagne", "Ille-et-Vilaine", "Vitr\xE9", "Ferme", "35500"}},
+      {"Commune, Ville, Pays", "Brest, Quimper, France", {"France", "", "", "Brest", "", ""}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SousChampsLieu(c.place, c.form), c.fields) << c.form << " | " << c.place;
 }

@@ -52,19 +52,24 @@ V scanSiblings(const TBD& db, int32_t p) {
   return r;
 }
 
-// The unions of p, sorted by marriage date, and the spouse in each.
+// The unions of p, sorted by marriage date, and the spouse in each: a man's as husband, a
+// woman's as wife, those of a person of unknown sex in either role.
 V scanUnions(const TBD& db, int32_t p, int capacity) {
   TR list(capacity);
+  const int sex = db.GetSex(p);
   if (used(db, p))
     for (int32_t u = 1; u <= db.UnionCount; ++u)
-      if ((db.GetSex(p) == 0 ? db.GetHusband(u) : db.GetWife(u)) == p) list.Ajoute(u);
+      if ((sex != 1 && db.GetHusband(u) == p) || (sex != 0 && db.GetWife(u) == p)) list.Ajoute(u);
   TrieParDate(db, list, kMariage);
   return entries(list);
 }
 
 V spouses(const TBD& db, int32_t p, const V& unions) {
   V r;
-  for (int32_t u : unions) r.push_back(db.GetSex(p) == 0 ? db.GetWife(u) : db.GetHusband(u));
+  for (int32_t u : unions)
+    r.push_back(db.GetSex(p) == 0 || (db.GetSex(p) == 2 && db.GetHusband(u) == p)
+                    ? db.GetWife(u)
+                    : db.GetHusband(u));
   return r;
 }
 

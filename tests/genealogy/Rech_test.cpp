@@ -92,9 +92,10 @@ TEST_F(Family, UnionsAndSpousesByMarriageDate) {
   EXPECT_EQ(entries(ConjointNum(db, 7)), (V{5, 16}));
   EXPECT_EQ(DerniereUnion(db, 7), 4);
   EXPECT_EQ(entries(ConjointNum(db, 10)), (V{13}));
-  // Unknown sex: looked up as a wife only, so union 7 (as husband) is not hers.
-  EXPECT_EQ(entries(UnionNum(db, 13)), (V{6}));
-  EXPECT_EQ(entries(ConjointNumR(db, 13)), (V{11}));
+  // Unknown sex: the unions as a wife (6) and as a husband (7), each with the other spouse.
+  EXPECT_EQ(entries(UnionNum(db, 13)), (V{6, 7}));
+  EXPECT_EQ(entries(ConjointNumR(db, 13)), (V{11, 10}));
+  EXPECT_EQ(DerniereUnion(db, 13), 7);
   EXPECT_EQ(entries(ConjointNum(db, 11)), (V{13}));
   // A union without a wife still counts, its spouse being none.
   EXPECT_EQ(entries(ConjointNum(db, 16)), (V{7, 0}));

@@ -2,7 +2,8 @@
 // shows. Fences: "```kshtml" is an example, run with a fresh interpreter over the fixed family
 // and followed by a "```resultat" block; "```kshtml fichier=NAME" is a template file the
 // examples after it can include; "parametres=TEXT" on an example loads page parameters first;
-// "vivants=MODE" runs it with living persons shown as MODE says; "```references" lines read
+// "vivants=MODE" runs it with living persons shown as MODE says; "lieux=FORM" runs it over a
+// base whose file declared that order of place parts; "```references" lines read
 // "reference → file name"; "```liens fichiers=A,B" lines read "attribute → attribute as the
 // generator rewrites it" for a template folder holding the files A, B. The guide is UTF-8,
 // templates and pages are Windows-1252.
@@ -34,7 +35,7 @@ using Files = std::vector<std::pair<std::string, std::string>>;  // name, UTF-8 
 
 struct Example {
   int line = 0;  // of the opening fence
-  std::string code, expected, parameters, living;
+  std::string code, expected, parameters, living, placeForm;
   Files files;  // the template files defined above it
 };
 
@@ -102,7 +103,7 @@ Guide readGuide() {
         continue;
       }
       g.examples.push_back({b.line, b.text, blocks[k + 1].text, attribute(b.info, "parametres"),
-                            attribute(b.info, "vivants"), files});
+                            attribute(b.info, "vivants"), attribute(b.info, "lieux"), files});
       ++k;
     } else if (b.lang == "resultat") {
       g.faults.push_back("result at line " + std::to_string(b.line) + " follows no example");
@@ -185,6 +186,7 @@ class GuideExample : public ::testing::TestWithParam<Example> {
 TEST_P(GuideExample, GivesTheResultShown) {
   const Example& ex = GetParam();
   for (const auto& [name, text] : ex.files) test::writeFile(dir.path() / name, Utf8ToCp1252(text));
+  db.PlaceForm = Utf8ToCp1252(ex.placeForm);
   TKSParse parser(db, nullptr, clock);
   std::optional<TVivants> vivants;
   if (!ex.living.empty()) {

@@ -189,7 +189,7 @@ TEST_F(RemplaceTest, NamesNotesAndNumbers) {
   EXPECT_EQ(x(kPierre, "<num\xE9ro>|<ks-num>"), "|6");
   EXPECT_EQ(x(kJean, "<sexe>/"), "homme/");
   EXPECT_EQ(x(kMarie, "<sexe>"), "femme");
-  EXPECT_EQ(x(kClaude, "<sexe>"), "femme");
+  EXPECT_EQ(x(kClaude, "<sexe>"), "inconnu");
 }
 
 TEST_F(RemplaceTest, Age) {
@@ -278,6 +278,26 @@ TEST_F(RemplaceTest, EventPlaceSubFields) {
   EXPECT_EQ(x(kJean, "<eve:Naissance,Code Postal du lieu>"), "29200");
 }
 
+// A file that declares the order of its places: each sub-field takes the part its name gives;
+// an INSEE code is no postal code.
+TEST_F(RemplaceTest, EventPlaceSubFieldsFollowTheDeclaredForm) {
+  db.PlaceForm = "Lieudit, Commune, Code_INSEE, D\xE9partement, R\xE9gion, Pays";
+  db.SetPersonEvent(kJean, kNaissance,
+                    "Ch\xE2teau, Saint-Germain-en-Laye, 78551, Yvelines, \xCEle-de-France, FRANCE",
+                    4);
+  const std::string all =
+      "<eve:Naissance,pays>|<eve:Naissance,r\xE9gion>|<eve:Naissance,d\xE9partement>|"
+      "<eve:Naissance,commune>|<eve:Naissance,lieu-dit>|<eve:Naissance,code postal>|"
+      "<eve:Naissance,adresse>";
+  EXPECT_EQ(x(kJean, all),
+            "FRANCE|\xCEle-de-France|Yvelines|Saint-Germain-en-Laye|Ch\xE2teau||"
+            "Ch\xE2teau  Saint-Germain-en-Laye");
+  EXPECT_EQ(x(kJean, "<ldn:clair>"),
+            "Ch\xE2teau, Saint-Germain-en-Laye, 78551, Yvelines, \xCEle-de-France, FRANCE");
+  db.PlaceForm = "City, Zip, State, Country";
+  EXPECT_EQ(x(kMarie, "<eve:Naissance,commune>|<eve:Naissance,pays>"), "Brest|");
+}
+
 TEST_F(RemplaceTest, MalformedEventTagsAreRemoved) {
   EXPECT_EQ(x(kJean,
               "[<eve:Naissance>|<eve:,date>|<eve:naissance,date>|<eve:Naissance,xyz>|"
@@ -323,13 +343,13 @@ TEST_F(RemplaceTest, DatesAndPlacesInWords) {
   EXPECT_EQ(x(kJean,
               "<ddn:clair> \xE0 <ldn:clair>, <date de d\xE9"
               "c\xE8s:clair>"),
-            "12 mai 1850 \xE0 Kerbonne, Brest (29), Bretagne, France, 3 avril 1920");
+            "12 mai 1850 \xE0 " + kBrestKerbonne + ", 3 avril 1920");
   EXPECT_EQ(x(kMarie, "<ddn:clair>|<ddm:clair>|<ldm:clair>|<date de divorce:clair>|<ddn" + annee),
-            "vers 1852|1er f\xE9vrier 1874|Brest (29), Bretagne, France|1880|1852");
+            "vers 1852|1er f\xE9vrier 1874|France, Bretagne, 29, Brest|1880|1852");
   EXPECT_EQ(x(kJean, "[<ddd" + annee + "|<ldn" + annee + "|<nom:clair>|<chp:clair>|<ddn:x>]"),
             "[1920||||]");
   EXPECT_EQ(x(kJean, "<eve:Naissance,date:clair>/<eve:Naissance,LIEU:Clair>"),
-            "12 mai 1850/Kerbonne, Brest (29), Bretagne, France");
+            "12 mai 1850/" + kBrestKerbonne);
   EXPECT_EQ(x(kJean, "[<eve:Naissance,jour:clair>|<eve:Naissance,date:x>]"), "[|]");
   // A pattern with a colon is still a pattern.
   EXPECT_EQ(x(kJean, "<ddn JJ:clair>"), " 12:clair");
@@ -435,7 +455,7 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
     const char *louis, *pierre, *mother;
   } rows[] = {
       {LivingMode::Publish,
-       "DUPONT|Louis|Louis|homme|4|2/6/1980|Quimper (29), Bretagne, France|Marin|Capitaine|44| "
+       "DUPONT|Louis|Louis|homme|4|2/6/1980|France, Bretagne, 29, Quimper|Marin|Capitaine|44| "
        "1980|1/1/2020|o|France, Bretagne, 29, Quimper",
        "5/5/1975|od xl x|1940|Marie Jeanne 1950", "Marie Jeanne"},
       {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0|||", "|od xl|1940|Marie Jeanne ",

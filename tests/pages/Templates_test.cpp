@@ -357,6 +357,56 @@ TEST_P(EdgeBase, LongListsAreSplitByInitialThenIntoPages) {
   EXPECT_NE(names.find("id=\"E.html\""), std::string::npos);
 }
 
+// A file that leaves sexes unknown: the pages say so, a father without SEX keeps his union, and
+// parchemin's filiation has a neutral word.
+TEST_P(EdgeBase, UnknownSexesFromAFile) {
+  TempDir dir;
+  test::writeFile(dir.str() + "sexes.ged",
+                  "0 HEAD\n0 @I1@ INDI\n1 NAME Jean /Martin/\n0 @I2@ INDI\n1 NAME Anne /Roux/\n"
+                  "1 SEX F\n0 @I3@ INDI\n1 NAME Paul /Martin/\n1 SEX M\n0 @I4@ INDI\n"
+                  "1 NAME Rose /Martin/\n1 SEX F\n0 @I5@ INDI\n1 NAME Camille /Martin/\n1 SEX U\n"
+                  "0 @I6@ INDI\n1 NAME Dominique /Martin/\n1 SEX\n0 @F1@ FAM\n1 HUSB @I1@\n"
+                  "1 WIFE @I2@\n1 CHIL @I3@\n1 CHIL @I4@\n1 CHIL @I5@\n1 CHIL @I6@\n0 TRLR\n");
+  TBD db;
+  THead head;
+  ASSERT_FALSE(
+      ImportGedcom(db, dir.str() + "sexes.ged", head, kModeAnsel, false, false, true, nullptr)
+          .failed);
+  checkSite(db, GetParam(), "sexes");
+  Site site = generate(db, GetParam());
+  const bool classique = GetParam() == "classique";
+  const struct {
+    int person;
+    const char *sex, *child;
+  } rows[] = {{3, "homme", "Fils"},
+              {4, "femme", "Fille"},
+              {5, "inconnu", "Enfant"},
+              {6, "inconnu", "Enfant"},
+              {1, "inconnu", nullptr}};
+  for (const auto& r : rows) {
+    const std::string& html = site.pages["personne_n_" + std::to_string(r.person) + ".html"];
+    SCOPED_TRACE(r.person);
+    EXPECT_NE(html.find(classique ? "<tr><th>Sexe</th><td>" + std::string(r.sex) + "</td></tr>"
+                                  : "<li><span class=\"quoi\">Sexe</span><span>" +
+                                        std::string(r.sex) + "</span></li>"),
+              std::string::npos);
+    if (r.child && !classique) {
+      EXPECT_NE(html.find(std::string(r.child) + " de <a href=\"personne_n_1.html\">"),
+                std::string::npos);
+    }
+  }
+  // Jean, of unknown sex, is Anne's husband: each page names the other as spouse.
+  const std::string union_ = classique ? "<div class=\"union\">" : "<div class=\"alliance\">";
+  for (const auto& [p, spouse] : {std::pair{1, 2}, std::pair{2, 1}}) {
+    const std::string& html = site.pages["personne_n_" + std::to_string(p) + ".html"];
+    const std::size_t at = html.find(union_);
+    ASSERT_NE(at, std::string::npos) << p;
+    EXPECT_EQ(html.find("href=\"personne_n_" + std::to_string(spouse) + ".html\"", at),
+              html.find("href=\"personne_n_", at))
+        << p;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Modeles, EdgeBase, ::testing::ValuesIn(kTemplates));
 
 // --- A small fixed family: what the pages say -------------------------------------------------
