@@ -487,6 +487,12 @@ void TfmWebAssistant::buildPages() {
     bFtp->setObjectName("bFtp");
     row->addWidget(bFtp, 0, Qt::AlignTop);
     body->addLayout(row);
+    cbFtpVerify = new QCheckBox(T("V\xE9rifier le site en ligne"), ts8);
+    cbFtpVerify->setObjectName("cbFtpVerify");
+    cbFtpVerify->setToolTip(
+        T("Liste les fichiers du serveur et envoie de nouveau ceux qui y manquent ou n'ont pas "
+          "la bonne taille."));
+    body->addWidget(cbFtpVerify);
     connect(bFtp, &QPushButton::clicked, this, &TfmWebAssistant::bFtpClick);
   }
 
@@ -570,6 +576,7 @@ void TfmWebAssistant::readSettings() {
   UploadFinished = ini.ReadBool("FTP", "Fini", true);
   cbFtpTls->setChecked(ini.ReadBool("FTP", "TlsRequired", false));
   cbFtpPlain->setChecked(ini.ReadBool("FTP", "TlsOff", false));
+  cbFtpVerify->setChecked(ini.ReadBool("FTP", "Verify", false));
   std::string destine = ini.ReadString("Export", "Destine", "");
   if (destine == "CD") rbDestineCD->setChecked(true);
   if (destine == "WEB") rbDestineWeb->setChecked(true);
@@ -613,6 +620,7 @@ void TfmWebAssistant::FormClose() {
   ini.WriteBool("FTP", "Fini", UploadFinished);
   ini.WriteBool("FTP", "TlsRequired", cbFtpTls->isChecked());
   ini.WriteBool("FTP", "TlsOff", cbFtpPlain->isChecked());
+  ini.WriteBool("FTP", "Verify", cbFtpVerify->isChecked());
   if (rbDestineCD->isChecked()) ini.WriteString("Export", "Destine", "CD");
   if (rbDestineWeb->isChecked()) ini.WriteString("Export", "Destine", "WEB");
   ini.WriteString("Export", "Vivants", cbVivants->currentData().toString().toStdString());
@@ -813,6 +821,10 @@ void TfmWebAssistant::GeneratePages() {
   cbFtpClick();
   std::string folder = P(ePathExport->text());
   if (!folder.empty() && folder.back() != '/') folder += '/';
+  if (!DestinationConfirmed(folder)) {
+    bPrecedentClick();
+    return;
+  }
   if (!MakeExportFolder(folder).ok) {
     dialogs_.message(this,
                      T("Impossible de cr\xE9\xE9r le dossier\"" + Utf8ToCp1252(folder) + "\""));
@@ -932,6 +944,7 @@ void TfmWebAssistant::bFtpClick() {
     request.tls = cbFtpPlain->isChecked() ? FtpTls::Off
                   : cbFtpTls->isChecked() ? FtpTls::Require
                                           : FtpTls::Auto;
+    request.verify = cbFtpVerify->isChecked();
     UploadOwner owner(host_, lbFtp);
     std::string failure = UploadWithTrust(request, outcome, owner);
     host_->end();
@@ -989,6 +1002,18 @@ std::string TfmWebAssistant::UploadWithTrust(UploadRequest& request, UploadOutco
   ini.WriteString("TLS", server, outcome.tlsFingerprint);
   std::string reason;
   return ini.Save(&reason) ? "" : "Attention: " + reason;
+}
+
+// A folder that holds files no generation wrote may be the user's own (a home folder chosen by
+// mistake): the pages, and later the upload of all it holds, go there only on the user's word.
+bool TfmWebAssistant::DestinationConfirmed(const std::string& folder) {
+  if (DestinationState(folder) != FolderState::Other) return true;
+  return dialogs_.ask(
+      this, T("Le dossier \"" + Utf8ToCp1252(folder) +
+              "\" contient d\xE9j\xE0 des fichiers qui ne viennent pas d'une cr\xE9"
+              "ation de pages.\r\nLes pages y seront ajout\xE9"
+              "es, et un envoi sur Internet enverra aussi ces fichiers.\r\nEnregistrer quand "
+              "m\xEAme les pages dans ce dossier ?"));
 }
 
 void TfmWebAssistant::bFtpResumeClick() {

@@ -82,6 +82,7 @@ class TfmWebAssistant : public QWidget {
   void bFtpClick();
   void bFtpResumeClick();
   std::string UploadWithTrust(UploadRequest& request, UploadOutcome& outcome, TFtpObserver& owner);
+  bool DestinationConfirmed(const std::string& folder);
   void ImportSelectedFile();
   void FillTemplateList();
   void EnterDestinationPage();
@@ -123,7 +124,8 @@ class TfmWebAssistant : public QWidget {
   QLabel* Label47;
   QCheckBox* cbFtpFolder;
   QCheckBox* cbFtpTls;
-  QCheckBox* cbFtpPlain;  // plain FTP allowed even towards a server once reached over TLS
+  QCheckBox* cbFtpPlain;   // plain FTP allowed even towards a server once reached over TLS
+  QCheckBox* cbFtpVerify;  // list the server and send again what it lacks
   QListWidget* lbFtp;
   QPushButton* bFtp;
   QPushButton *bPrecedent, *bSuivant, *bQuitter, *bFtpResume;

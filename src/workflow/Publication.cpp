@@ -383,7 +383,16 @@ std::string UploadOutcome::Message() const {
   if (ok)
     return "L'envoi est termin\xE9. Cette g\xE9n\xE9"
            "alogie est maintenant visible sur internet.";
-  return "Il y a eu des erreurs durant le transfert.\r\nSi vous relancez le logiciel, vous "
+  // Failed files and deletions stay due: the next run takes them up again.
+  std::string count;
+  if (failures > 0)
+    count = " (" + std::to_string(failures) +
+            (failures == 1 ? " \xE9"
+                             "chec)"
+                           : " \xE9"
+                             "checs)");
+  return "Il y a eu des erreurs durant le transfert" + count +
+         ".\r\nSi vous relancez le logiciel, vous "
          "pourrez reprendre l\xE0 ou vous \xEAtes arret\xE9.";
 }
 

@@ -148,7 +148,7 @@ class AssistantTest : public QObject {
     QCOMPARE(settings(),
              "[Export]\nfolder=\nVivants=masquer\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath="
              "\nisFolder=1\n"
-             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\n");
+             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\n");
 
     writeFile(root / "a.ged", Family(1));
     writeFile(root / "b.ged", Family(1));
@@ -355,7 +355,7 @@ class AssistantTest : public QObject {
                  "Host=127.0.0.1:" +
                  std::to_string(server.port()) +
                  "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
-                 "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\n");
+                 "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\n");
   }
 
   // A stopped upload ("Stopper", or the close box, which waits for the upload to return) is an
@@ -557,6 +557,110 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QWidget>("Panel7")->isVisible());
     w<QPushButton>("bPrecedent")->click();
     QCOMPARE(page(), "ts5");
+    close();
+  }
+
+  // The end of an upload as the wizard tells it: the box that checks the server sends again a
+  // page lost there (without it the manifest is trusted), and a refused deletion fails the run
+  // with its count.
+  void uploadEndings_data() {
+    QTest::addColumn<bool>("verify");
+    QTest::addColumn<bool>("refuseDeletion");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("indexOnServer");
+    const QString failed = QString::fromUtf8(
+        "Il y a eu des erreurs durant le transfert (1 échec).\nSi vous relancez le logiciel, vous "
+        "pourrez reprendre là ou vous êtes arreté.");
+    QTest::newRow("lost page, box ticked") << true << false << kUploadDone << true;
+    QTest::newRow("lost page, box not ticked") << false << false << kUploadDone << false;
+    QTest::newRow("refused deletion") << false << true << failed << false;
+  }
+  void uploadEndings() {
+    QFETCH(bool, verify);
+    QFETCH(bool, refuseDeletion);
+    lignado::test::FtpServerOptions options;
+    auto server = std::make_unique<lignado::test::FtpTestServer>(served, options);
+    QVERIFY2(server->running(), server->error().c_str());
+    fs::remove_all(served / "www");
+    fs::remove_all(root / "fins");
+    const std::string site = (root / "fins/Internet").string();
+    lignado::test::makeSite(site);
+    auto settingsWith = [&](const std::string& extra) {
+      writeFile(exe / "lignado.ini",
+                "[Export]\nfolder=" + (root / "fins").string() +
+                    "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server->port()) +
+                    "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n" + extra);
+    };
+    settingsWith("");
+    resumeUpload({});
+    QCOMPARE(dialogs.messages, QStringList(kUploadDone));
+    close();
+
+    const fs::path remote = served / "www/lignado";
+    fs::remove(remote / "index.html");
+    fs::remove(site + "/liste.html");
+    if (refuseDeletion) {
+      options.port = server->port();
+      options.refuseDelete = {"liste.html"};
+      server.reset();
+      server = std::make_unique<lignado::test::FtpTestServer>(served, options);
+      QVERIFY2(server->running(), server->error().c_str());
+    }
+    settingsWith(verify ? "Verify=1\n" : "");
+    resumeUpload({});
+    QCOMPARE(w<QCheckBox>("cbFtpVerify")->isChecked(), verify);
+    QTEST(dialogs.messages.join("|"), "message");
+    QTEST(fs::exists(remote / "index.html"), "indexOnServer");
+    QCOMPARE(fs::exists(remote / "liste.html"), refuseDeletion);
+    QCOMPARE(wizard->UploadFinished, !refuseDeletion);
+    close();
+    QVERIFY(settings().find(verify ? "Verify=1\n" : "Verify=0\n") != std::string::npos);
+  }
+
+  // Before generating into a folder that holds files no generation wrote, the wizard asks (No
+  // by default: back to the choice of folder); a folder of an earlier generation is not asked.
+  void foreignDestination_data() {
+    QTest::addColumn<bool>("userFile");
+    QTest::addColumn<bool>("generatedBefore");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("generated");
+    QTest::newRow("missing folder") << false << false << false << false << true;
+    QTest::newRow("user's file, No") << true << false << false << true << false;
+    QTest::newRow("user's file, Yes") << true << false << true << true << true;
+    QTest::newRow("earlier generation and user's file") << true << true << false << false << true;
+  }
+  void foreignDestination() {
+    QFETCH(bool, userFile);
+    QFETCH(bool, generatedBefore);
+    QFETCH(bool, answer);
+    const std::string ged = (root / "Famille.ged").string(), base = (root / "maison").string();
+    const std::string folder = base + "/A graver/";
+    fs::remove_all(base);
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\nDestine=CD\n");
+    auto generate = [&] {
+      open();
+      for (int i = 0; i < 5; ++i) next();
+    };
+    if (generatedBefore) {
+      generate();
+      close();
+    }
+    if (userFile) {
+      fs::create_directories(folder);
+      writeFile(folder + "impots.pdf", "%PDF-1.4 mes imp\xF4ts");
+    }
+    dialogs.answers = {answer};
+    generate();
+    QTEST(dialogs.questions.size() == 1, "asked");
+    if (!dialogs.questions.isEmpty())
+      QVERIFY(dialogs.questions[0].contains(QString::fromStdString(folder)));
+    QTEST(page() == "ts6", "generated");
+    QTEST(w<QWidget>("Panel7")->isVisible(), "generated");
+    QTEST(fs::exists(folder + "index.html"), "generated");
+    if (userFile) QCOMPARE(readFile(folder + "impots.pdf"), "%PDF-1.4 mes imp\xF4ts");
     close();
   }
 
