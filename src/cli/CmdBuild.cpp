@@ -192,12 +192,8 @@ int cmdBuild(const Args& args) {
   std::fflush(stdout);
   if (!site.warning.empty()) printCp1252(stderr, "Attention : " + site.warning + "\n");
   for (const std::string& line : site.mediaMissing) printCp1252(stderr, line + "\n");
-  if (!site.failed.empty()) {
-    printCp1252(stderr, std::to_string(site.failed.size()) +
-                            " page(s) n'ont pas pu \xEAtre enregistr\xE9"
-                            "es.\n");
-    return 1;
-  }
+  for (const std::string& line : site.pagesLimited) printCp1252(stderr, line + "\n");
+  if (!site.pagesLimited.empty()) return 1;
   return w.result.failed ? 1 : 0;
 }
 

@@ -6,8 +6,10 @@
 #include <system_error>
 #include <utility>
 
+#include "pages/PageList.h"
 #include "pages/TemplateFiles.h"
 #include "util/Text.h"
+#include "util/Utf8.h"
 
 namespace lignado {
 namespace fs = std::filesystem;
@@ -26,8 +28,8 @@ bool isTemplateName(const std::string& name) {
 
 }  // namespace
 
-TTemplateAssets::TTemplateAssets(std::string templateDir, std::string destDir)
-    : templateDir_(std::move(templateDir)), destDir_(std::move(destDir)) {}
+TTemplateAssets::TTemplateAssets(std::string templateDir, std::string destDir, TPageList* list)
+    : templateDir_(std::move(templateDir)), destDir_(std::move(destDir)), list_(list) {}
 
 bool TTemplateAssets::Take(const std::string& target) {
   const std::string name = filePart(target);
@@ -37,16 +39,18 @@ bool TTemplateAssets::Take(const std::string& target) {
     return false;
   auto it = seen_.find(name);
   if (it != seen_.end()) return it->second;
-  std::optional<fs::path> source = FindNoCase(templateDir_, name);
+  std::optional<fs::path> source = FindInFolder(templateDir_, name);
   seen_.emplace(name, source.has_value());
   if (!source) return false;
+  if (!failure_.empty()) return true;
+  std::optional<std::string> bytes = ReadWholeFile(*source);
+  if (!bytes) {
+    failure_ = "Impossible de lire le fichier \"" + Utf8ToCp1252(source->string()) + "\".";
+    return true;
+  }
   // Under the name as written, so that the link finds it on any file system.
-  const fs::path copy = fs::path(destDir_) / NativeName(name);
-  std::error_code ec;
-  fs::create_directories(copy.parent_path(), ec);
-  ec.clear();
-  const bool ok = fs::copy_file(*source, copy, fs::copy_options::overwrite_existing, ec);
-  (ok ? copied_ : failed_).push_back(name);
+  failure_ = WriteSiteFile(destDir_, name, *bytes, list_);
+  if (failure_.empty()) copied_.push_back(name);
   return true;
 }
 
@@ -57,7 +61,7 @@ bool TTemplateAssets::TakeScript(const std::string& target) {
     return false;
   auto it = scriptTemplates_.find(name);
   if (it == scriptTemplates_.end())
-    it = scriptTemplates_.emplace(name, FindNoCase(templateDir_, name + ".kshtml").has_value())
+    it = scriptTemplates_.emplace(name, FindInFolder(templateDir_, name + ".kshtml").has_value())
              .first;
   if (it->second) scripts_.insert(FoldCase(target));
   return it->second;

@@ -1,9 +1,11 @@
 #include "pages/TemplateFiles.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
+#include "util/SystemReason.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
 
@@ -80,6 +82,22 @@ std::optional<fs::path> FindNoCase(const fs::path& dir, const std::string& name,
     cur = *found;
   }
   return cur;
+}
+
+std::optional<fs::path> FindInFolder(const fs::path& dir, const std::string& name) {
+  std::optional<fs::path> found = FindNoCase(dir, name);
+  if (!found) return std::nullopt;
+  std::error_code ec, fileEc;
+  const fs::path root = fs::canonical(dir, ec), real = fs::canonical(*found, fileEc);
+  if (ec || fileEc) return std::nullopt;
+  auto [r, f] = std::mismatch(root.begin(), root.end(), real.begin(), real.end());
+  if (r != root.end()) return std::nullopt;
+  return found;
+}
+
+std::string WriteFailureText(const fs::path& file, int error) {
+  return "Impossible d'enregistrer le fichier \"" + Utf8ToCp1252(file.string()) +
+         "\" : " + SystemReason(error) + ".";
 }
 
 std::optional<std::string> ReadWholeFile(const fs::path& file) {

@@ -22,6 +22,14 @@ std::filesystem::path NativeName(const std::string& name);
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& dir,
                                                 const std::string& name, bool wantFolder = false);
 
+// FindNoCase, but none when the file found, its symlinks resolved, lies outside dir: a symlink
+// in a template folder that leads elsewhere is not followed.
+std::optional<std::filesystem::path> FindInFolder(const std::filesystem::path& dir,
+                                                  const std::string& name);
+
+// "Impossible d'enregistrer le fichier \"PATH\" : REASON." for a write that failed with errno.
+std::string WriteFailureText(const std::filesystem::path& file, int error);
+
 // The bytes of a file, or none when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
 

@@ -1,6 +1,7 @@
 #include "pages/uParser.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "data/Base.h"
 #include "pages/Listes.h"
+#include "pages/PageList.h"
 #include "pages/Remplace.h"
 #include "pages/TemplateAssets.h"
 #include "pages/TemplateFiles.h"
@@ -139,6 +141,16 @@ std::string_view extensionOf(std::string_view name) {
   return name.substr(dot);
 }
 
+// "50 000 000": digits in groups of three, as French writes numbers.
+std::string groupedDigits(uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
+    out += digits[i];
+  }
+  return out;
+}
+
 // Whether the file system can hold a name this long (Linux: 255 bytes a part, 4096 in all).
 bool nameFits(const fs::path& file) {
   if (file.native().size() >= 4096) return false;
@@ -162,6 +174,7 @@ struct CompiledLine {
 };
 
 struct CompiledTemplate {
+  std::string name;  // as the page or include named it
   std::vector<CompiledLine> lines;
 };
 
@@ -279,9 +292,11 @@ const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std
   auto it = folder->second.find(std::string_view(name));
   if (it == folder->second.end()) {
     std::optional<CompiledTemplate> tpl;
-    if (std::optional<fs::path> file = FindNoCase(dir, name))
-      if (std::optional<std::string> bytes = ReadWholeFile(*file))
+    if (std::optional<fs::path> file = FindInFolder(dir, name))
+      if (std::optional<std::string> bytes = ReadWholeFile(*file)) {
         tpl = compile(SplitLines(*bytes));
+        tpl->name = name;
+      }
     it = folder->second.emplace(name, std::move(tpl)).first;
   }
   return it->second ? &*it->second : nullptr;
@@ -290,14 +305,53 @@ const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std
 std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& lines,
                                                const std::string& templateDir) {
   TemplateDir = templateDir;
+  resetBudget();
   std::vector<std::string> out;
   run(compile(lines), Output{&out, nullptr});
   return out;
 }
 
+void TKSParse::resetBudget() {
+  steps_ = bytes_ = 0;
+  overLimit_ = false;
+  LimitText.clear();
+}
+
+bool TKSParse::spend(uint64_t steps, std::size_t bytes) {
+  steps_ += steps;
+  bytes_ += bytes;
+  if (steps_ <= MaxSteps && bytes_ <= MaxBytes && !overLimit_) return true;
+  if (!overLimit_) {
+    overLimit_ = true;
+    const std::string what = steps_ > MaxSteps ? groupedDigits(MaxSteps) + " \xE9tapes"
+                             : MaxBytes % (1 << 20) == 0
+                                 ? groupedDigits(MaxBytes >> 20) + " Mo de texte"
+                                 : groupedDigits(MaxBytes) + " octets de texte";
+    LimitText = "Le mod\xE8le \"" + (running_ ? *running_ : std::string()) +
+                "\" d\xE9passe la limite de " + what +
+                " par page : la page est arr\xEAt\xE9"
+                "e.";
+  }
+  ErrorText = LimitText;
+  return false;
+}
+
 void TKSParse::run(const CompiledTemplate& tpl, Output out) {
   ErrorText.clear();
-  auto write = [&out](std::string_view line) {
+  if (overLimit_) {
+    ErrorText = LimitText;
+    return;
+  }
+  struct Running {
+    const std::string*& now;
+    const std::string* outer;
+    Running(const std::string*& running, const std::string& name) : now(running), outer(running) {
+      now = &name;
+    }
+    ~Running() { now = outer; }
+  } running(running_, tpl.name);
+  auto write = [this, &out](std::string_view line) {
+    spend(0, line.size() + 2);
     if (out.lines) {
       out.lines->emplace_back(line);
     } else {
@@ -309,6 +363,10 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
   const std::size_t n = tpl.lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     const CompiledLine& l = tpl.lines[i];
+    if (!spend(1, 0)) {
+      write(ErrorMarker(ErrorText));
+      break;
+    }
     if (l.kind == CompiledLine::kSwitch) {
       script = !script;
       continue;
@@ -351,10 +409,12 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
 }
 
 std::string TKSParse::Evaluate(const std::string& expression) {
+  resetBudget();
   return eval(expression);
 }
 
 std::string TKSParse::eval(std::string_view e) {
+  if (overLimit_) return {};
   if (evalDepth_ >= kMaxEvalDepth) {
     ErrorText = kTooDeep;
     return {};
@@ -364,7 +424,12 @@ std::string TKSParse::eval(std::string_view e) {
     explicit Depth(int& depth) : d(depth) { ++d; }
     ~Depth() { --d; }
   } depth(evalDepth_);
+  std::string value = evalCall(e);
+  spend(1, value.size());
+  return value;
+}
 
+std::string TKSParse::evalCall(std::string_view e) {
   // The table's tests, sorted by first character; none of them shares its beginning with
   // another but "nombre_" and "nombre(", which differ further on.
   switch (e.empty() ? '\0' : e[0]) {
@@ -442,7 +507,7 @@ std::string TKSParse::evalEvalue(std::string_view e) {
   const std::size_t count = itemCount(list);
   std::string value;
   std::size_t start = 0;
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < count && !overLimit_; ++i) {
     std::size_t bar = list.find('|', start);
     if (bar == std::string::npos) bar = list.size();
     setVariable("$1", list.substr(start, bar - start));
@@ -592,6 +657,8 @@ void TKSParse::SetParameters(const std::string& parameterText) {
 TKSParse TKSParse::ForThread(Host* host) const {
   TKSParse parser(db_, host, *clock_);
   parser.Vivants = Vivants;
+  parser.MaxSteps = MaxSteps;
+  parser.MaxBytes = MaxBytes;
   textes();  // made here, so that every thread shares it
   parser.cache_->textes = cache_->textes;
   return parser;
@@ -602,15 +669,21 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   std::size_t bar = pageReference.find('|');
   std::string fileName = pageReference.substr(0, bar);
   std::string parameters = bar == std::string::npos ? std::string() : pageReference.substr(bar + 1);
+  LimitText.clear();
   const CompiledTemplate* tpl = loadTemplate(templateDir, fileName + ".kshtml");
   if (!tpl) return std::nullopt;
   TKSParse page(db_, host_, *clock_);
+  page.MaxSteps = MaxSteps;
+  page.MaxBytes = MaxBytes;
   page.cache_ = cache_;
   page.Vivants = Vivants;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;
   std::string text;
   page.run(*tpl, Output{nullptr, &text});
+  LimitText = page.LimitText;
+  // What a page over a limit made so far may be anything: only the reason is kept.
+  if (page.overLimit_) return ErrorMarker(LimitText) + "\r\n";
   return text;
 }
 
@@ -733,38 +806,45 @@ std::string fileNameOf(const std::string& ref, const TTemplateAssets& assets) {
   return assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
 }
 
-// Runs one page: its text, empty for a missing template or an empty page.
-std::string runPage(TKSParse& parser, const std::string& ref, const std::string& templateDir) {
-  std::optional<std::string> page = parser.RunPage(ref, templateDir);
-  return page ? std::move(*page) : std::string();
+// One page's run: its text (empty for a missing template or an empty page), and the limit
+// it went over, if any.
+struct PageRun {
+  std::string text;
+  std::string limit;
+};
+
+PageRun runPage(TKSParse& parser, const std::string& ref, const std::string& templateDir) {
+  PageRun run;
+  if (std::optional<std::string> page = parser.RunPage(ref, templateDir))
+    run.text = std::move(*page);
+  run.limit = parser.LimitText;
+  return run;
 }
 
 // What follows a page's run, on the calling thread and in work-list order: its links are
 // rewritten (which queues the pages they name and copies the template's files), the file
-// written, a failure reported. A reference whose file would land outside the destination
-// counts as a missing template.
-void writePage(const std::string& ref, const std::string& page, TWorkList& work,
-               TTemplateAssets& assets, const std::string& destDir, Host* host,
+// written. A reference whose file would land outside the destination counts as a missing
+// template. False when a write failed: the result says which, and the generation stops.
+bool writePage(const std::string& ref, const PageRun& page, TWorkList& work,
+               TTemplateAssets& assets, const std::string& destDir, TPageList* list,
                SiteResult& result) {
-  if (page.empty()) return;
+  if (!page.limit.empty()) result.limited.push_back("Page \"" + ref + "\" : " + page.limit);
+  if (page.text.empty()) return true;
   const std::string fileName = fileNameOf(ref, assets);
-  if (!StaysInside(fileName)) return;
+  if (!StaysInside(fileName)) return true;
   const fs::path file = fs::path(destDir) / NativeName(fileName);
-  // A page whose name no file can hold is never written, and its links are not followed: a
-  // link that grows on every page would otherwise never end.
-  bool written = false;
-  if (nameFits(file)) {
-    std::string text = RewriteLinks(page, work, &assets);
-    text += "\r\n";
-    written = static_cast<bool>(WriteWholeFile(file, text));
+  if (!nameFits(file)) {
+    result.failure = WriteFailureText(file, ENAMETOOLONG);
+    return false;
   }
-  if (written) {
-    ++result.pagesWritten;
-    result.written.push_back(fileName);
-  } else {
-    result.failed.push_back(ref);
-    hostMessage(host, "Impossible d'enregistrer le fichier \"" + ref + "\"");
-  }
+  std::string text = RewriteLinks(page.text, work, &assets);
+  text += "\r\n";
+  result.failure = assets.Failure();
+  if (result.failure.empty()) result.failure = WriteSiteFile(destDir, fileName, text, list);
+  if (!result.failure.empty()) return false;
+  ++result.pagesWritten;
+  result.written.push_back(fileName);
+  return true;
 }
 
 void showProgress(Host* host, const TWorkList& work, std::size_t i) {
@@ -822,9 +902,9 @@ class ParallelPages {
     more_.notify_all();
   }
 
-  // The text of entry i. Until it is there the calling thread runs pages too, and asks the
+  // The run of entry i. Until it is there the calling thread runs pages too, and asks the
   // host for the stop request now and then: the threads read the answer from a flag.
-  std::string Take(std::size_t i, Host* host) {
+  PageRun Take(std::size_t i, Host* host) {
     stop_.store(hostAbort(host), std::memory_order_relaxed);
     std::unique_lock<std::mutex> lock(mutex_);
     waitingFor_ = i;
@@ -852,7 +932,7 @@ class ParallelPages {
 
   struct Slot {
     bool done = false;
-    std::string page;
+    PageRun page;
     std::exception_ptr error;
   };
 
@@ -908,7 +988,7 @@ int PageThreads(int jobs) {
 }
 
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host, int jobs) {
+                        const std::string& destDir, Host* host, int jobs, TPageList* list) {
   SiteResult result;
   std::error_code ec;
   if (!fs::is_directory(fs::path(destDir), ec)) {
@@ -918,15 +998,15 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   hostProgressMax(host, 0);
   hostProgressPos(host, 0);
   TWorkList work;
-  TTemplateAssets assets(templateDir, destDir);
+  TTemplateAssets assets(templateDir, destDir, list);
   interpreter.TemplateDir = templateDir;
   const int threads = PageThreads(jobs);
   if (threads == 1) {
     for (std::size_t i = 0; i < work.size(); ++i) {
       const std::string ref = work[i];
-      std::string page;
+      PageRun page;
       if (StaysInside(fileNameOf(ref, assets))) page = runPage(interpreter, ref, templateDir);
-      writePage(ref, page, work, assets, destDir, host, result);
+      if (!writePage(ref, page, work, assets, destDir, list, result)) break;
       showProgress(host, work, i);
     }
   } else {
@@ -935,16 +1015,12 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
     pages.Queue(work);
     for (std::size_t i = 0; i < work.size(); ++i) {
       const std::string ref = work[i];
-      writePage(ref, pages.Take(i, host), work, assets, destDir, host, result);
+      if (!writePage(ref, pages.Take(i, host), work, assets, destDir, list, result)) break;
       pages.Queue(work);
       showProgress(host, work, i);
     }
   }
   result.written.insert(result.written.end(), assets.Copied().begin(), assets.Copied().end());
-  for (const std::string& name : assets.Failed()) {
-    result.failed.push_back(name);
-    hostMessage(host, "Impossible d'enregistrer le fichier \"" + name + "\"");
-  }
   hostProgressPos(host, 0);
   return result;
 }

@@ -18,9 +18,16 @@ class TBD;
 class Host;
 class TTemplateAssets;
 class TVivants;
+class TPageList;
 struct TemplateCache;
 class TTextesPersonnes;
 struct CompiledTemplate;
+
+// What one page (or one preview run) may cost: a template line run or a call made is a step,
+// and every text that a line writes or a call gives counts its bytes. A run over either limit
+// stops, and the page holds only the error marker of LimitText.
+inline constexpr uint64_t kMaxPageSteps = 50'000'000;
+inline constexpr uint64_t kMaxPageBytes = uint64_t{512} << 20;
 
 // Runs template files (".kshtml") of the page language and makes the text of one HTML page.
 // All texts are Windows-1252. Folders given in (templateDir) are file-system paths as they
@@ -32,7 +39,13 @@ class TKSParse {
  public:
   explicit TKSParse(const TBD& db, Host* host = nullptr, const Clock& clock = SystemClock());
 
-  std::string ErrorText;    // the error that ended the current run
+  std::string ErrorText;  // the error that ended the current run
+  // The limits of one page's run; the pages this object runs take them.
+  uint64_t MaxSteps = kMaxPageSteps;
+  uint64_t MaxBytes = kMaxPageBytes;
+  // French: the limit the last page (RunPage, RunTemplate) went over, and in which template;
+  // empty when it stayed within them.
+  std::string LimitText;
   std::string TemplateDir;  // the template folder, ending with a separator
   // What the pages show of living persons; none: everything.
   const TVivants* Vivants = nullptr;
@@ -75,7 +88,11 @@ class TKSParse {
     std::string* text;
   };
   void run(const CompiledTemplate& tpl, Output out);
+  // Counts the cost of a step; false, with ErrorText set, once a limit is passed.
+  bool spend(uint64_t steps, std::size_t bytes);
+  void resetBudget();
   std::string eval(std::string_view expr);
+  std::string evalCall(std::string_view expr);
   std::string evalChamp(std::string_view expr);
   std::string evalListe(std::string_view expr);
   std::string evalNombreMotCle(std::string_view expr);
@@ -94,6 +111,9 @@ class TKSParse {
   Variables variables_;
   int includeDepth_ = 0;
   int evalDepth_ = 0;
+  uint64_t steps_ = 0, bytes_ = 0;
+  bool overLimit_ = false;
+  const std::string* running_ = nullptr;  // the name of the template being run
   // Template files read so far, shared with the pages this object runs.
   std::shared_ptr<TemplateCache> cache_;
 };
@@ -133,16 +153,22 @@ struct SiteResult {
   int pagesWritten = 0;
   std::vector<std::string> written;  // file names of the pages written, relative to destDir,
                                      // then of the template files copied
-  std::vector<std::string> failed;   // references or template files that could not be written
+  // French: the first write that failed, file and reason; the generation stopped there.
+  std::string failure;
+  // French, one line per page that went over a limit of its run (it holds the error marker).
+  std::vector<std::string> limited;
 };
 
 // Runs "index" and every page reference its pages link to, breadth first, and writes each page
-// into destDir (a folder that must exist, or the result says noDestination). Progress goes to
-// the host, failed writes to its messages.
-// Pages run on `jobs` threads (0: one per core); the files, the messages and the progress are
-// those of one thread, and the host is called on the calling thread only.
+// into destDir (a folder that must exist, or the result says noDestination), creating the
+// sub-folders a page names. Each file is written whole (a temporary file renamed over the old
+// one), recorded first in the list when one is given. The first write that fails stops the
+// generation: the result's failure says which file and why. Progress goes to the host.
+// Pages run on `jobs` threads (0: one per core); the files and the progress are those of one
+// thread, and the host is called on the calling thread only.
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host, int jobs = 1);
+                        const std::string& destDir, Host* host, int jobs = 1,
+                        TPageList* list = nullptr);
 // The number of threads that `jobs` asks for: itself when above 0, else one per core.
 int PageThreads(int jobs);
 // With assets, a link or source ("src=") naming a file of the template folder copies it and

@@ -854,11 +854,12 @@ void TfmWebAssistant::GeneratePages() {
     if (!outcome.failure.empty() && outcome.failure != text) text += "\r\n" + outcome.failure;
     dialogs_.message(this, T(text));
   } else {
-    if (!outcome.mediaMissing.empty()) {
+    std::vector<std::string> lines = outcome.pagesLimited;
+    lines.insert(lines.end(), outcome.mediaMissing.begin(), outcome.mediaMissing.end());
+    if (!lines.empty()) {
       std::string text;
-      for (size_t i = 0; i < outcome.mediaMissing.size() && i < 20; ++i)
-        text += (i ? "\r\n" : "") + outcome.mediaMissing[i];
-      if (outcome.mediaMissing.size() > 20) text += "\r\n...";
+      for (size_t i = 0; i < lines.size() && i < 20; ++i) text += (i ? "\r\n" : "") + lines[i];
+      if (lines.size() > 20) text += "\r\n...";
       dialogs_.message(this, T(text));
     }
     Panel7->show();

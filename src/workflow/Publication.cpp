@@ -16,6 +16,7 @@
 #include "ftp/UploadMarks.h"
 #include "ftp/qorvFTP.h"
 #include "pages/Medias.h"
+#include "pages/PageList.h"
 #include "pages/TemplateFiles.h"
 #include "pages/uParser.h"
 #include "util/SystemReason.h"
@@ -43,91 +44,6 @@ fs::path userTemplates() {
   const char* home = std::getenv("HOME");
   if (home && home[0] == '/') return fs::path(home) / ".local/share/lignado/modele";
   return {};
-}
-
-// The stale list: one line per page written, "size mtime name", name relative to the
-// destination in file-system bytes.
-using PageList = std::map<std::string, FileStamp>;
-
-PageList readPageList(const fs::path& file) {
-  PageList list;
-  std::optional<std::string> bytes = ReadWholeFile(file);
-  if (!bytes) return list;
-  std::size_t pos = 0;
-  while (pos < bytes->size()) {
-    std::size_t end = bytes->find('\n', pos);
-    if (end == std::string::npos) break;  // an unfinished line is not trusted
-    const char* p = bytes->data() + pos;
-    const char* e = bytes->data() + end;
-    FileStamp stamp;
-    auto [a, ea] = std::from_chars(p, e, stamp.size);
-    if (ea == std::errc() && a < e && *a == ' ') {
-      auto [b, eb] = std::from_chars(a + 1, e, stamp.mtimeNs);
-      if (eb == std::errc() && b + 1 < e && *b == ' ') list[std::string(b + 1, e)] = stamp;
-    }
-    pos = end + 1;
-  }
-  return list;
-}
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Replaces the list at once (temporary file, then rename); the French reason on failure.
-std::string writePageList(const fs::path& file, const PageList& list) {
-  std::string text;
-  for (const auto& [name, stamp] : list)
-    text += std::to_string(stamp.size) + " " + std::to_string(stamp.mtimeNs) + " " + name + "\n";
-  const fs::path temp = file.string() + ".tmp";
-  int error = 0;
-  {
-    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(temp.c_str(), "wb"));
-    if (!out) return SystemReason(errno);
-    if (std::fwrite(text.data(), 1, text.size(), out.get()) != text.size()) error = errno;
-    if (std::fclose(out.release()) != 0 && error == 0) error = errno;
-  }
-  std::error_code ec;
-  if (error == 0) fs::rename(temp, file, ec);
-  if (error != 0 || ec) {
-    fs::remove(temp, ec);
-    return SystemReason(error != 0 ? error : ec.value());
-  }
-  return {};
-}
-
-// Removes the pages of the earlier list that this build did not write, when they are still
-// as the earlier build left them; gives the list of this build.
-PageList removeStalePages(const fs::path& destination, const PageList& earlier,
-                          const SiteResult& site, int& removed) {
-  PageList now;
-  for (const std::string& name : site.written) {
-    std::string native = NativeName(name).string();
-    FileStamp stamp;
-    if (native.find_first_of("\r\n") == std::string::npos &&
-        UploadMarks::StampOf((destination / native).string(), stamp))
-      now[native] = stamp;
-  }
-  // A page that failed now is still part of the site: what the earlier build wrote stays.
-  for (const std::string& ref : site.failed) {
-    auto it = earlier.find(NativeName(PageFileName(ref)).string());
-    if (it != earlier.end()) now.insert(*it);
-  }
-  for (const auto& [name, stamp] : earlier) {
-    if (now.count(name) || !StaysInside(name)) continue;
-    const fs::path file = destination / name;
-    std::error_code ec;
-    FileStamp current;
-    // A file changed since the earlier build is the user's now: kept, and no longer listed.
-    if (!fs::is_regular_file(fs::symlink_status(file, ec)) ||
-        !UploadMarks::StampOf(file.string(), current) || !(current == stamp))
-      continue;
-    if (fs::remove(file, ec))
-      ++removed;
-    else
-      now[name] = stamp;  // tried again by the next build
-  }
-  return now;
 }
 
 }  // namespace
@@ -287,17 +203,26 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
                                     const fs::path& destination, Host* host, LivingMode living,
                                     int jobs, const fs::path& gedcomFolder) {
   GenerateOutcome out;
-  const fs::path listFile = destination / kStaleListName;
   try {
-    PageList earlier = readPageList(listFile);
+    std::error_code ec;
+    if (!fs::is_directory(destination, ec)) {
+      out.failure = "La destination " + Utf8ToCp1252(destination.string()) +
+                    " n'est pas un dossier : aucune page.";
+      return out;
+    }
+    // Every file is recorded in the list before it is written, so that a build stopped at any
+    // point leaves the next one able to tell our pages from the user's files.
+    TPageList list(destination);
+    out.failure = list.Open();
+    if (!out.failure.empty()) return out;
     SiteResult site;
     {
       const TVivants vivants(db, living);
       TKSParse parser(db, host);
       parser.Vivants = &vivants;
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
-                          jobs);
-      if (!site.noDestination) {
+                          jobs, &list);
+      if (site.failure.empty()) {
         MediaCopy media =
             CopyMedia(db, gedcomFolder.string(), destination.string() + "/", &vivants);
         site.written.insert(site.written.end(), media.written.begin(), media.written.end());
@@ -305,23 +230,24 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
         out.mediaMissing = std::move(media.missing);
       }
     }
-    if (site.noDestination) {
-      out.failure = "La destination " + Utf8ToCp1252(destination.string()) +
-                    " n'est pas un dossier : aucune page.";
+    out.pagesWritten = site.pagesWritten;
+    out.pagesLimited = std::move(site.limited);
+    if (!site.failure.empty()) {
+      out.failure = site.failure;
       return out;
     }
     out.done = true;
-    out.pagesWritten = site.pagesWritten;
-    out.failed = site.failed;
-    PageList now = removeStalePages(destination, earlier, site, out.staleRemoved);
-    if (std::string why = writePageList(listFile, now); !why.empty())
+    // Only a build that went to its end removes what earlier ones wrote and it did not.
+    TPageList::Finished finished = list.Finish(site.written);
+    out.staleRemoved = finished.removed;
+    if (!finished.reason.empty())
       out.warning =
           "La liste des pages \xE9"
           "crites " +
-          Utf8ToCp1252(listFile.string()) +
+          Utf8ToCp1252(list.Path().string()) +
           " n'a pas pu \xEAtre enregistr\xE9"
           "e (" +
-          why + ") : la prochaine g\xE9n\xE9ration gardera les pages de celle-ci.";
+          finished.reason + ") : la prochaine g\xE9n\xE9ration gardera les pages de celle-ci.";
   } catch (const std::exception&) {
     // The wizard's words for a generation that broke off.
     out.done = false;

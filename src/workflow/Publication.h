@@ -116,15 +116,16 @@ FolderOutcome MakeExportFolder(const std::filesystem::path& folder);
 
 // 5. Generation.
 
-inline constexpr const char* kStaleListName = ".lignado-pages";
+inline constexpr const char* kStaleListName = ".lignado-pages";  // TPageList::kFileName
 
 struct GenerateOutcome {
-  bool done = false;    // false: nothing was generated, failure says why
-  std::string failure;  // French
+  bool done = false;    // false: the generation failed or stopped, failure says why
+  std::string failure;  // French: one sentence, the file and the reason of a failed write
   int pagesWritten = 0;
-  std::vector<std::string> failed;  // page references whose file could not be written
-  int staleRemoved = 0;             // pages of an earlier build removed
-  std::string warning;              // French; the list of pages could not be kept
+  // French, one line per page that went over a limit of its run (see kMaxPageSteps).
+  std::vector<std::string> pagesLimited;
+  int staleRemoved = 0;  // pages of an earlier build removed
+  std::string warning;   // French; the list of pages could not be kept
   int mediaCopied = 0;
   std::vector<std::string> mediaMissing;  // French lines: media files not copied
   // The French line that counts the removed pages; empty when none was.

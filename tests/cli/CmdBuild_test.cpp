@@ -139,20 +139,20 @@ TEST_F(CmdBuild, AnInstalledProgramFindsItsTemplates) {
   EXPECT_TRUE(fs::exists(prefix.path() / "share/lignado/modele/classique/index.kshtml"));
 }
 
-TEST_F(CmdBuild, APageThatCannotBeWrittenFailsAfterTheOthers) {
+TEST_F(CmdBuild, AFailedWriteStopsTheBuildInOneMessage) {
   fs::create_directory(tpl / "sous");
   writeFile(tpl / "index.kshtml", "<a href=\"sous/p\">p</a> <a href=\"q\">q</a>\n");
   writeFile(tpl / "sous" / "p.kshtml", "p\n");
   writeFile(tpl / "q.kshtml", "q\n");
+  fs::create_directories(dir.path() / "site/q.html");
   CliRun r = cli("build famille.ged --template modele-test --out site");
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out,
-            "Pages \xC3\xA9"
-            "crites : 2 dans site\n");
-  EXPECT_NE(r.err.find("Impossible d'enregistrer le fichier \"sous/p\""), std::string::npos)
-      << r.err;
-  EXPECT_EQ(readFile(dir.path() / "site/q.html"), "q\r\n\r\n");
-  EXPECT_TRUE(fs::exists(dir.path() / "site/index.html"));
+  EXPECT_EQ(r.out, "");
+  const std::string message =
+      "Impossible d'enregistrer le fichier \"site/q.html\" : c'est un dossier.\n";
+  EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Impossible"), r.err.rfind("Impossible")) << r.err;
+  EXPECT_EQ(readFile(dir.path() / "site/sous/p.html"), "p\r\n\r\n");
 }
 
 TEST_F(CmdBuild, RefusesWhatItCannotUse) {

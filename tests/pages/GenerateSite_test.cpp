@@ -177,7 +177,7 @@ TEST_P(Site, FollowsLinksOnceEachAndRewritesThem) {
       "<p>\n#\necho $n\nif $n == 2\necho \"<a href=\"index\">retour</a>\"\nendif\n#\n</p>\n");
   SiteResult r = generate();
   EXPECT_EQ(r.pagesWritten, 3);
-  EXPECT_TRUE(r.failed.empty());
+  EXPECT_EQ(r.failure, "");
   auto files = site();
   EXPECT_EQ(files.size(), 3u);
   EXPECT_EQ(files["index.html"],
@@ -210,36 +210,40 @@ TEST_P(Site, PagesRunBreadthFirst) {
   tpl("b.kshtml", "<a href=\"d\"></a><a href=\"a\"></a>\n");
   tpl("c.kshtml", "c\n");
   tpl("d.kshtml", "d\n");
-  // Folders in the way of every page but the home page: each failure names its reference,
-  // in the order the pages ran.
-  for (const char* f : {"a.html", "b.html", "c.html", "d.html"}) fs::create_directory(destDir / f);
   SiteResult r = generate();
-  EXPECT_EQ(r.pagesWritten, 1);
-  EXPECT_EQ(r.failed, (Strings{"a", "b", "c", "d"}));
-  EXPECT_EQ(host.messages, (Strings{"Impossible d'enregistrer le fichier \"a\"",
-                                    "Impossible d'enregistrer le fichier \"b\"",
-                                    "Impossible d'enregistrer le fichier \"c\"",
-                                    "Impossible d'enregistrer le fichier \"d\""}));
+  EXPECT_EQ(r.pagesWritten, 5);
   EXPECT_EQ(host.progressMax, (std::vector<long long>{0, 3, 4, 5, 5, 5}));
   EXPECT_EQ(readFile(destDir / "index.html"),
             "<a href=\"a.html\"></a><a href=\"b.html\"></a>\r\n\r\n");
+
+  // A folder in the way of "c" stops the generation there, in one message: the pages run
+  // before it (index, a, b) are written, "d" that comes after is not.
+  fs::remove_all(destDir);
+  fs::create_directories(destDir / "c.html");
+  r = generate();
+  EXPECT_EQ(r.failure, "Impossible d'enregistrer le fichier \"" + (destDir / "c.html").string() +
+                           "\" : c'est un dossier.");
+  EXPECT_EQ(r.written, (Strings{"index.html", "a.html", "b.html"}));
+  EXPECT_FALSE(fs::exists(destDir / "d.html"));
+  EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_P(Site, SubFoldersMustExistInTheDestination) {
+TEST_P(Site, SubFoldersAreMadeInTheDestination) {
   fs::create_directory(tplDir / "Sous");
   tpl("index.kshtml", "<a href=\"sous/p\"></a><a href=\"sous\\q\"></a><a href=\"r\"></a>\n");
   tpl("Sous/p.kshtml", "p\n");
   tpl("Sous/q.kshtml", "q\n");
   tpl("r.kshtml", "r\n");
+  // A file where the folder should be stops the generation at the first page below it.
+  writeFile(destDir / "sous", "un fichier");
   SiteResult r = generate();
-  EXPECT_EQ(r.pagesWritten, 2);
-  EXPECT_EQ(r.failed, (Strings{"sous/p", "sous\\q"}));
-  EXPECT_EQ(host.messages, (Strings{"Impossible d'enregistrer le fichier \"sous/p\"",
-                                    "Impossible d'enregistrer le fichier \"sous\\q\""}));
-  EXPECT_EQ(readFile(destDir / "r.html"), "r\r\n\r\n");
+  EXPECT_EQ(r.pagesWritten, 1);
+  EXPECT_EQ(r.failure, "Impossible d'enregistrer le fichier \"" +
+                           (destDir / "sous/p.html").string() +
+                           "\" : un \xE9l\xE9ment du chemin est un fichier.");
+  EXPECT_FALSE(fs::exists(destDir / "r.html"));
 
-  fs::create_directory(destDir / "sous");
-  host.messages.clear();
+  fs::remove(destDir / "sous");
   r = generate();
   EXPECT_EQ(r.pagesWritten, 4);
   EXPECT_TRUE(host.messages.empty());
@@ -273,8 +277,9 @@ TEST_P(Site, ALinkThatGrowsOnEveryPageEnds) {
   // "p_x_" + the dashes + ".html" holds at most 255 bytes: 246 dashes.
   EXPECT_EQ(r.pagesWritten, 1 + 246);
   const std::string tooLong = "p|x=" + std::string(247, '-');
-  EXPECT_EQ(r.failed, Strings{tooLong});
-  EXPECT_EQ(host.messages, Strings{"Impossible d'enregistrer le fichier \"" + tooLong + "\""});
+  EXPECT_EQ(r.failure, "Impossible d'enregistrer le fichier \"" +
+                           (destDir / PageFileName(tooLong)).string() + "\" : nom trop long.");
+  EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(host.progressMax.back(), 1 + 247);
   EXPECT_EQ(readFile(destDir / ("p_x_" + std::string(246, '-') + ".html")),
             "<a href=\"" + PageFileName(tooLong) + "\"></a>\r\n\r\n");
@@ -308,7 +313,7 @@ TEST_P(Site, TemplateFilesNamedByLinksAreCopied) {
       "<img src=\"img/fond.png\"><a href=\"aide.html\">a</a><a href=\"page\">p</a>\n"
       "<link href=\"absent.css\"><img src=\"absent.png\"><a href=\"page.kshtml\">t</a>\n");
   SiteResult r = generate();
-  EXPECT_TRUE(r.failed.empty());
+  EXPECT_EQ(r.failure, "");
   EXPECT_EQ(r.pagesWritten, 2);
   EXPECT_EQ(r.written, (Strings{"index.html", "page.html", "style.css", "app.js", "img/fond.png",
                                 "aide.html"}));
@@ -335,7 +340,7 @@ TEST_P(Site, ScriptPagesNamedBySources) {
       "<script src=\"donnees.js|p=2\"></script><script src=\"donnees.js\"></script>\n"
       "<script src=\"autre.js|p=1\"></script><a href=\"donnees.js|p=3\">x</a>\n");
   SiteResult r = generate();
-  EXPECT_TRUE(r.failed.empty());
+  EXPECT_EQ(r.failure, "");
   EXPECT_EQ(r.written, (Strings{"index.html", "donnees_p_1.js", "donnees_p_2.js", "donnees.js",
                                 "donnees.js_p_3.html"}));
   auto files = site();
@@ -353,10 +358,11 @@ TEST_P(Site, ATemplateFileThatCannotBeCopiedIsReported) {
   tpl("index.kshtml", "<link href=\"style.css\">\n");
   fs::create_directory(destDir / "style.css");
   SiteResult r = generate();
-  EXPECT_EQ(r.pagesWritten, 1);
-  EXPECT_EQ(r.failed, Strings{"style.css"});
-  EXPECT_EQ(host.messages, Strings{"Impossible d'enregistrer le fichier \"style.css\""});
-  EXPECT_EQ(readFile(destDir / "index.html"), "<link href=\"style.css\">\r\n\r\n");
+  EXPECT_EQ(r.pagesWritten, 0);
+  EXPECT_EQ(r.failure, "Impossible d'enregistrer le fichier \"" + (destDir / "style.css").string() +
+                           "\" : c'est un dossier.");
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_FALSE(fs::exists(destDir / "index.html"));
 }
 
 TEST_P(Site, NoHomePageOrNoDestination) {
@@ -417,7 +423,7 @@ TEST_P(Site, OnlyTheCallingThreadCallsTheHostAndTheStopRequestReachesEverySort) 
     int32_t p = db.NewPerson();
     db.SetSurname(p, std::string(1, static_cast<char>('a' + (i * 7) % 12)));
   }
-  // Each page sorts every person by surname; a folder stands in the way of one of them.
+  // Each page sorts every person by surname.
   tpl("index.kshtml", "#\n$t = liste_tous()\necho evalue($t,\"<a href=\"p|n=$1\">\",\"\")\n");
   tpl("p.kshtml", "#\n$t = liste_tous()\necho liste_trie(\"<nom>\",$t)\n");
   auto run = [&](bool stop) {
@@ -426,18 +432,16 @@ TEST_P(Site, OnlyTheCallingThreadCallsTheHostAndTheStopRequestReachesEverySort) 
     TKSParse parser(db, &calling);
     fs::remove_all(destDir);
     fs::create_directory(destDir);
-    fs::create_directories(destDir / "p_n_3.html");
     SiteResult r =
         GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &calling, GetParam());
-    EXPECT_EQ(r.pagesWritten, 12);
-    EXPECT_EQ(calling.messages, Strings{"Impossible d'enregistrer le fichier \"p|n=3\""});
+    EXPECT_EQ(r.pagesWritten, 13);
     return site();
   };
   auto sorted = run(false);
   // Stopped after its first partition (pivot "l", then "f" and "l" exchanged), on every page
   // whichever thread ran it.
   auto stopped = run(true);
-  for (int p : {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12}) {
+  for (int p = 1; p <= 12; ++p) {
     const std::string page = "p_n_" + std::to_string(p) + ".html";
     EXPECT_EQ(sorted[page], "1|8|3|10|5|12|7|2|9|4|11|6\r\n\r\n");
     EXPECT_EQ(stopped[page], "1|2|3|4|5|12|7|8|9|10|11|6\r\n\r\n");
@@ -462,7 +466,7 @@ TEST(GoldenSites, MatchByteForByte) {
     TempDir out;
     TKSParse parser(db, nullptr, clock);
     SiteResult r = GenerateSite(parser, (c.path() / "input").string() + "/", out.str(), nullptr);
-    EXPECT_TRUE(r.failed.empty());
+    EXPECT_EQ(r.failure, "");
     auto got = tree(out.path());
     auto want = tree(c.path() / "expected");
     if (std::getenv("LIGNADO_WRITE_GOLDEN")) {

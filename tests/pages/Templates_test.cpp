@@ -175,7 +175,8 @@ void checkSite(const TBD& db, const std::string& tmpl, const std::string& what,
                const Clock& clock = SystemClock()) {
   SCOPED_TRACE(what + " / " + tmpl);
   Site site = generate(db, tmpl, clock);
-  EXPECT_TRUE(site.result.failed.empty());
+  EXPECT_EQ(site.result.failure, "");
+  EXPECT_TRUE(site.result.limited.empty());
   EXPECT_TRUE(site.messages.empty());
   ASSERT_EQ(site.pages.count("index.html"), 1u);
   // Every file is a page but the template's own files, which the pages name, and the media.

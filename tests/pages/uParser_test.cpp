@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -340,6 +341,80 @@ TEST_F(Interpreter, EndlessRecursionEndsWithAnError) {
             (Lines{"1",
                    "<p>*** Syntax Error : Expression trop imbriqu\xE9"
                    "e ***<p>"}));
+}
+
+// A page's work and text are bounded: a template that includes itself in each item of an
+// "evalue(" doubles its work at each of its 64 levels, without end in practice.
+TEST_F(Interpreter, ABombStopsAtTheLimitItPasses) {
+  tpl("bombe.kshtml", "#\necho evalue(\"a|b\", include(bombe), \"\")\n#\n");
+  tpl("texte.kshtml",
+      "<p>" + std::string(1000, 'x') + "</p>\n#\necho evalue(\"a|b\", include(texte), \"\")\n#\n");
+  tpl("page.kshtml", "<p>\n#\necho include(sage)\n#\n");
+  tpl("sage.kshtml", "sage\n");
+  const std::string stopped = "\" d\xE9passe la limite de ";
+  const std::string end =
+      " par page : la page est arr\xEAt\xE9"
+      "e.";
+  struct Case {
+    const char* page;
+    uint64_t steps, bytes;
+    std::string limit;  // empty: the page is whole
+  } cases[] = {
+      {"bombe", 10000, kMaxPageBytes,
+       "Le mod\xE8le \"bombe.kshtml" + stopped + "10 000 \xE9tapes" + end},
+      {"texte", kMaxPageSteps, 1 << 20,
+       "Le mod\xE8le \"texte.kshtml" + stopped + "1 Mo de texte" + end},
+      {"texte", kMaxPageSteps, 123456,
+       "Le mod\xE8le \"texte.kshtml" + stopped + "123 456 octets de texte" + end},
+      {"page", 7, 100, ""},
+      {"page", 4, 100, "Le mod\xE8le \"sage.kshtml" + stopped + "4 \xE9tapes" + end},
+  };
+  for (const Case& c : cases) {
+    TKSParse parser(db);
+    parser.MaxSteps = c.steps;
+    parser.MaxBytes = c.bytes;
+    std::optional<std::string> text = parser.RunPage(c.page, dirText());
+    ASSERT_TRUE(text.has_value()) << c.page;
+    EXPECT_EQ(parser.LimitText, c.limit) << c.page << " " << c.steps;
+    EXPECT_EQ(*text, c.limit.empty() ? "<p>\r\nsage\r\n\r\n" : ErrorMarker(c.limit) + "\r\n")
+        << c.page << " " << c.steps;
+  }
+
+  // The preview runs under the same limits, and so does the next run, afresh.
+  parser.MaxSteps = 10000;
+  Lines out = run("#\necho include(bombe)\n#\n");
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out.back(), ErrorMarker(parser.LimitText));
+  EXPECT_EQ(run("#\necho include(sage)\n"), Lines{"sage\r\n"});
+  EXPECT_EQ(parser.LimitText, "");
+}
+
+// With the limits as shipped, both bombs are stopped too: the one that writes by its text,
+// the one that only works by its steps.
+TEST_F(Interpreter, TheShippedLimitsStopTheIncludeBombs) {
+  tpl("texte.kshtml", "<p>x</p>\n#\necho evalue(\"a|b\", include(texte), \"\")\n#\n");
+  // Three levels of a thousand items each, writing nothing.
+  std::string items = "a";
+  for (int i = 1; i < 1000; ++i) items += "|a";
+  tpl("travail.kshtml", "#\n$t = \"" + items + "\"\n$v = evalue($t, include(travail2), \"\")\n#\n");
+  tpl("travail2.kshtml", "#\n$w = evalue($t, include(travail3), \"\")\n#\n");
+  tpl("travail3.kshtml", "#\n$x = evalue($t, 1, \"\")\n#\n");
+  const struct {
+    const char* page;
+    const char* file;  // where the limit is passed
+    const char* limit;
+  } cases[] = {{"texte", "texte.kshtml", "512 Mo de texte"},
+               {"travail", "travail3.kshtml", "50 000 000 \xE9tapes"}};
+  for (const auto& c : cases) {
+    TKSParse parser(db);
+    std::optional<std::string> text = parser.RunPage(c.page, dirText());
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(parser.LimitText, "Le mod\xE8le \"" + std::string(c.file) +
+                                    "\" d\xE9passe la limite de " + c.limit +
+                                    " par page : la page est arr\xEAt\xE9"
+                                    "e.");
+    EXPECT_EQ(*text, ErrorMarker(parser.LimitText) + "\r\n");
+  }
 }
 
 TEST_F(Interpreter, Parameters) {

@@ -1,0 +1,195 @@
+#include "pages/PageList.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <optional>
+#include <system_error>
+
+#include "pages/TemplateFiles.h"
+#include "util/FileTools.h"
+#include "util/SystemReason.h"
+#include "util/Utf8.h"
+
+namespace lignado {
+namespace fs = std::filesystem;
+
+uint64_t ContentHash64(std::string_view bytes) {
+  constexpr uint64_t m = 0xc6a4a7935bd1e995ULL;
+  constexpr int r = 47;
+  uint64_t h = 0x5bd1e9955bd1e995ULL ^ (bytes.size() * m);
+  const char* p = bytes.data();
+  const std::size_t words = bytes.size() / 8;
+  for (std::size_t i = 0; i < words; ++i, p += 8) {
+    uint64_t k;
+    std::memcpy(&k, p, 8);
+    k *= m;
+    k ^= k >> r;
+    k *= m;
+    h ^= k;
+    h *= m;
+  }
+  const std::size_t rest = bytes.size() & 7;
+  if (rest != 0) {
+    uint64_t k = 0;
+    for (std::size_t i = rest; i-- > 0;) k = (k << 8) | static_cast<unsigned char>(p[i]);
+    h ^= k;
+    h *= m;
+  }
+  h ^= h >> r;
+  h *= m;
+  h ^= h >> r;
+  return h;
+}
+
+namespace {
+
+// "size hHASH name" or, for files recorded by time (and lists of earlier versions),
+// "size mtimeNs name".
+std::string lineOf(const std::string& name, int64_t size, bool hashed, uint64_t value) {
+  char hex[24];
+  std::string line = std::to_string(size);
+  if (hashed) {
+    line += " h";
+    line.append(hex, std::to_chars(hex, hex + sizeof hex, value, 16).ptr);
+  } else {
+    line += " " + std::to_string(static_cast<int64_t>(value));
+  }
+  return line + " " + name + "\n";
+}
+
+bool timeOf(const fs::path& file, int64_t& size, int64_t& mtimeNs) {
+  struct stat st {};
+  if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size = st.st_size;
+  mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
+}  // namespace
+
+TPageList::TPageList(fs::path destDir) : dest_(std::move(destDir)), path_(dest_ / kFileName) {}
+
+void TPageList::add(Entries& entries, const std::string& name, const Entry& e) {
+  std::vector<Entry>& list = entries[name];
+  if (std::find(list.begin(), list.end(), e) == list.end()) list.push_back(e);
+}
+
+std::string TPageList::Open() {
+  RemoveTempFiles(dest_);
+  std::optional<std::string> bytes = ReadWholeFile(path_);
+  if (bytes) {
+    const char* p = bytes->data();
+    const char* const stop = p + bytes->size();
+    while (p < stop) {
+      const char* e = static_cast<const char*>(std::memchr(p, '\n', stop - p));
+      if (!e) break;  // an unfinished line is not trusted
+      Entry entry;
+      auto [a, ea] = std::from_chars(p, e, entry.size);
+      if (ea == std::errc() && a + 1 < e && *a == ' ') {
+        entry.hashed = a[1] == 'h';
+        const char* b = a + (entry.hashed ? 2 : 1);
+        std::from_chars_result got{};
+        if (entry.hashed) {
+          got = std::from_chars(b, e, entry.value, 16);
+        } else {
+          int64_t t = 0;
+          got = std::from_chars(b, e, t);
+          entry.value = static_cast<uint64_t>(t);
+        }
+        const std::errc eb = got.ec;
+        b = got.ptr;
+        if (eb == std::errc() && b + 1 < e && *b == ' ')
+          add(earlier_, std::string(b + 1, e), entry);
+      }
+      p = e + 1;
+    }
+  }
+  append_.reset(
+      ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  int error = append_ ? 0 : errno;
+  // Records go on new lines, after whatever a stopped build cut short.
+  if (!error && bytes && !bytes->empty() && bytes->back() != '\n' &&
+      ::write(append_.get(), "\n", 1) != 1)
+    error = errno;
+  return error ? WriteFailureText(path_, error) : std::string();
+}
+
+int TPageList::Intend(const std::string& name, std::string_view bytes) {
+  std::string native = NativeName(name).string();
+  if (native.find_first_of("\r\n") != std::string::npos) return 0;  // no line can hold it
+  const Entry e{static_cast<int64_t>(bytes.size()), true, ContentHash64(bytes)};
+  const std::string line = lineOf(native, e.size, true, e.value);
+  if (!append_) return EBADF;
+  const ssize_t n = ::write(append_.get(), line.data(), line.size());
+  if (n != static_cast<ssize_t>(line.size())) return n < 0 ? errno : ENOSPC;
+  now_[native] = {e};
+  return 0;
+}
+
+bool TPageList::ours(const fs::path& file, const std::vector<Entry>& entries) const {
+  int64_t size = 0, mtimeNs = 0;
+  if (!timeOf(file, size, mtimeNs)) return false;
+  std::optional<uint64_t> hash;
+  for (const Entry& e : entries) {
+    if (e.size != size) continue;
+    if (!e.hashed && static_cast<int64_t>(e.value) == mtimeNs) return true;
+    if (e.hashed && !hash) {
+      std::optional<std::string> bytes = ReadWholeFile(file);
+      if (!bytes) return false;
+      hash = ContentHash64(*bytes);
+    }
+    if (e.hashed && *hash == e.value) return true;
+  }
+  return false;
+}
+
+TPageList::Finished TPageList::Finish(const std::vector<std::string>& written) {
+  Finished out;
+  append_.close();
+  Entries list = std::move(now_);
+  for (const std::string& name : written) {
+    std::string native = NativeName(name).string();
+    int64_t size = 0, mtimeNs = 0;
+    if (list.count(native) || native.find_first_of("\r\n") != std::string::npos ||
+        !timeOf(dest_ / native, size, mtimeNs))
+      continue;
+    add(list, native, Entry{size, false, static_cast<uint64_t>(mtimeNs)});
+  }
+  for (const auto& [name, entries] : earlier_) {
+    // A file changed since we wrote it is the user's now: kept, and no longer listed.
+    if (list.count(name) || !StaysInside(name) || !ours(dest_ / name, entries)) continue;
+    std::error_code ec;
+    if (fs::remove(dest_ / name, ec))
+      ++out.removed;
+    else
+      list[name] = entries;  // tried again by the next build
+  }
+  std::string text;
+  for (const auto& [name, entries] : list)
+    for (const Entry& e : entries) text += lineOf(name, e.size, e.hashed, e.value);
+  if (WriteOutcome w = WriteWholeFile(path_, text); !w) out.reason = SystemReason(w.error);
+  earlier_.clear();
+  return out;
+}
+
+std::string WriteSiteFile(const fs::path& destDir, const std::string& name, std::string_view bytes,
+                          TPageList* list) {
+  if (list)
+    if (int error = list->Intend(name, bytes); error != 0)
+      return WriteFailureText(list->Path(), error);
+  const fs::path file = destDir / NativeName(name);
+  if (file.parent_path() != destDir) {
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);  // a failure shows in the write
+  }
+  const WriteOutcome w = WriteWholeFile(file, bytes);
+  return w ? std::string() : WriteFailureText(file, w.error);
+}
+
+}  // namespace lignado
