@@ -80,43 +80,53 @@ void TPageList::add(Entries& entries, const std::string& name, const Entry& e) {
   if (std::find(list.begin(), list.end(), e) == list.end()) list.push_back(e);
 }
 
+TPageList::Entries TPageList::read(const fs::path& file, bool& endsLine) {
+  Entries entries;
+  std::optional<std::string> bytes = ReadWholeFile(file);
+  endsLine = !bytes || bytes->empty() || bytes->back() == '\n';
+  if (!bytes) return entries;
+  const char* p = bytes->data();
+  const char* const stop = p + bytes->size();
+  while (p < stop) {
+    const char* e = static_cast<const char*>(std::memchr(p, '\n', stop - p));
+    if (!e) break;  // an unfinished line is not trusted
+    Entry entry;
+    auto [a, ea] = std::from_chars(p, e, entry.size);
+    if (ea == std::errc() && a + 1 < e && *a == ' ') {
+      entry.hashed = a[1] == 'h';
+      const char* b = a + (entry.hashed ? 2 : 1);
+      std::from_chars_result got{};
+      if (entry.hashed) {
+        got = std::from_chars(b, e, entry.value, 16);
+      } else {
+        int64_t t = 0;
+        got = std::from_chars(b, e, t);
+        entry.value = static_cast<uint64_t>(t);
+      }
+      if (got.ec == std::errc() && got.ptr + 1 < e && *got.ptr == ' ')
+        add(entries, std::string(got.ptr + 1, e), entry);
+    }
+    p = e + 1;
+  }
+  return entries;
+}
+
+std::set<std::string> TPageList::Recorded(const fs::path& destDir) {
+  bool endsLine = true;
+  std::set<std::string> names;
+  for (const auto& [name, entries] : read(destDir / kFileName, endsLine)) names.insert(name);
+  return names;
+}
+
 std::string TPageList::Open() {
   RemoveTempFiles(dest_);
-  std::optional<std::string> bytes = ReadWholeFile(path_);
-  if (bytes) {
-    const char* p = bytes->data();
-    const char* const stop = p + bytes->size();
-    while (p < stop) {
-      const char* e = static_cast<const char*>(std::memchr(p, '\n', stop - p));
-      if (!e) break;  // an unfinished line is not trusted
-      Entry entry;
-      auto [a, ea] = std::from_chars(p, e, entry.size);
-      if (ea == std::errc() && a + 1 < e && *a == ' ') {
-        entry.hashed = a[1] == 'h';
-        const char* b = a + (entry.hashed ? 2 : 1);
-        std::from_chars_result got{};
-        if (entry.hashed) {
-          got = std::from_chars(b, e, entry.value, 16);
-        } else {
-          int64_t t = 0;
-          got = std::from_chars(b, e, t);
-          entry.value = static_cast<uint64_t>(t);
-        }
-        const std::errc eb = got.ec;
-        b = got.ptr;
-        if (eb == std::errc() && b + 1 < e && *b == ' ')
-          add(earlier_, std::string(b + 1, e), entry);
-      }
-      p = e + 1;
-    }
-  }
+  bool endsLine = true;
+  earlier_ = read(path_, endsLine);
   append_.reset(
       ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
   int error = append_ ? 0 : errno;
   // Records go on new lines, after whatever a stopped build cut short.
-  if (!error && bytes && !bytes->empty() && bytes->back() != '\n' &&
-      ::write(append_.get(), "\n", 1) != 1)
-    error = errno;
+  if (!error && !endsLine && ::write(append_.get(), "\n", 1) != 1) error = errno;
   return error ? WriteFailureText(path_, error) : std::string();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,10 @@ class TPageList {
 
   const std::filesystem::path& Path() const { return path_; }
 
+  // The names the list of destDir records (file-system bytes, "/" between folders): files
+  // that a generation wrote there, in a build that completed or not.
+  static std::set<std::string> Recorded(const std::filesystem::path& destDir);
+
  private:
   struct Entry {
     int64_t size = 0;
@@ -49,6 +54,7 @@ class TPageList {
     bool operator==(const Entry&) const = default;
   };
   using Entries = std::map<std::string, std::vector<Entry>>;  // file-system name -> records
+  static Entries read(const std::filesystem::path& file, bool& endsLine);
   static void add(Entries& entries, const std::string& name, const Entry& e);
   bool ours(const std::filesystem::path& file, const std::vector<Entry>& entries) const;
 

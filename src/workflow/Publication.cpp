@@ -11,6 +11,7 @@
 #include <exception>
 #include <map>
 #include <new>
+#include <set>
 #include <system_error>
 
 #include "ftp/UploadMarks.h"
@@ -272,7 +273,7 @@ FolderState DestinationState(const fs::path& folder) {
 }
 
 std::vector<std::string> ForeignFiles(const fs::path& folder) {
-  const PageList written = readPageList(folder / kStaleListName);
+  const std::set<std::string> written = TPageList::Recorded(folder);
   std::vector<std::string> out;
   std::error_code ec;
   fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);

@@ -649,7 +649,7 @@ TEST_P(FamilySite, ChildrenKeepTheirOrderInEveryLivingMode) {
     TKSParse parser(fam, nullptr, clock);
     parser.Vivants = &vivants;
     ASSERT_TRUE(
-        GenerateSite(parser, templateDir(GetParam()), dest.str(), nullptr, 1).failed.empty());
+        GenerateSite(parser, templateDir(GetParam()), dest.str(), nullptr, 1).failure.empty());
     const std::string html =
         test::readFile(dest.path() / ("personne_n_" + std::to_string(father) + ".html"));
     std::size_t unions = at(html, classique ? "<h2>Unions</h2>" : "<h2>Alliances</h2>");
