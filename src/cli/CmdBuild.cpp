@@ -1,8 +1,10 @@
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
@@ -17,7 +19,8 @@ namespace fs = std::filesystem;
 
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
-    "[--capacity N] [--living hide|anonymous|publish] [--jobs N]\n";
+    "[--capacity N] [--living hide|anonymous|publish] [--jobs N] [--media-dir DOSSIER]... "
+    "[--media-max-mb N]\n";
 
 const char kBuildHelp[] =
     "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
@@ -49,9 +52,19 @@ const char kBuildHelp[] =
     "                          de 80 ans)\n"
     "  --jobs N                nombre de pages construites en m\xEAme temps (une par c\x9Cur\n"
     "                          par d\xE9"
-    "faut) ; le site est le m\xEAme quel que soit ce nombre\n";
+    "faut) ; le site est le m\xEAme quel que soit ce nombre\n"
+    "  --media-dir DOSSIER     un dossier de plus d'o\xF9 les photos peuvent venir (option\n"
+    "                          r\xE9p\xE9table) ; par d\xE9"
+    "faut, seulement le dossier du fichier GEDCOM\n"
+    "                          et ses sous-dossiers, jamais un fichier ou dossier cach\xE9\n"
+    "                          (nom commen\xE7"
+    "ant par un point)\n"
+    "  --media-max-mb N        taille maximale d'une photo copi\xE9"
+    "e, en Mo (100 par d\xE9"
+    "faut)\n";
 
 constexpr long kMaxJobs = 256;
+constexpr long kMaxMediaMb = 1000000;
 
 bool parseJobs(const std::string& value, int& jobs, std::string& complaint) {
   char* end = nullptr;
@@ -62,6 +75,18 @@ bool parseJobs(const std::string& value, int& jobs, std::string& complaint) {
     return false;
   }
   jobs = static_cast<int>(v);
+  return true;
+}
+
+bool parseMediaMax(const std::string& value, uint64_t& bytes, std::string& complaint) {
+  char* end = nullptr;
+  long v = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || v < 1 || v > kMaxMediaMb) {
+    complaint = "Taille maximale des photos invalide : " + Utf8ToCp1252(value) + " (de 1 \xE0 " +
+                std::to_string(kMaxMediaMb) + " Mo).";
+    return false;
+  }
+  bytes = static_cast<uint64_t>(v) << 20;
   return true;
 }
 
@@ -100,10 +125,11 @@ int cmdBuild(const Args& args) {
   long capacity = kGrowing;
   LivingMode living = LivingMode::Hide;
   int jobs = 0;  // one thread per core
+  MediaOptions media;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living" ||
-        a == "--jobs") {
+        a == "--jobs" || a == "--media-dir" || a == "--media-max-mb") {
       if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
       const std::string& v = args[i];
       if (a == "--template") {
@@ -117,6 +143,14 @@ int cmdBuild(const Args& args) {
           return usageError("Valeur inconnue pour --living : " + Utf8ToCp1252(v) +
                             " (hide, anonymous ou publish).");
         living = *mode;
+      } else if (a == "--media-dir") {
+        std::error_code ec;
+        if (!fs::is_directory(v, ec))
+          return usageError("Dossier des photos introuvable : " + Utf8ToCp1252(v) + ".");
+        media.folders.push_back(fs::absolute(fs::path(v)));
+      } else if (a == "--media-max-mb") {
+        std::string complaint;
+        if (!parseMediaMax(v, media.maxBytes, complaint)) return usageError(complaint);
       } else if (a == "--jobs") {
         std::string complaint;
         if (!parseJobs(v, jobs, complaint)) return usageError(complaint);
@@ -172,7 +206,7 @@ int cmdBuild(const Args& args) {
   {
     TerminalHost host;
     site = GeneratePublication(*w.db, *tpl, dest, &host, living, jobs,
-                               fs::absolute(fs::path(file)).parent_path());
+                               fs::absolute(fs::path(file)).parent_path(), media);
   }
   if (!site.done) {
     printCp1252(stderr, site.failure + "\n");

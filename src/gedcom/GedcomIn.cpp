@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -319,7 +320,9 @@ class Importer {
     if (log_) log(lineNo() + marker + cur_->raw);
   }
   std::string readContinuedText(int base);
-  std::string readNote(int base);
+  // The note records already joined into one field of a record: each is shown once there.
+  using JoinedNotes = std::unordered_set<const std::string*>;
+  std::string readNote(int base, JoinedNotes* joined = nullptr);
   template <class Table>
   const typename Table::mapped_type* linked(Table& table, const std::string& value);
   const std::string* linkedNote(const std::string& value) { return linked(notes_, value); }
@@ -758,9 +761,15 @@ void Importer::readAllNotes() {
   }
 }
 
-// A note line: a pointer to a note record stands for that record's text.
-std::string Importer::readNote(int base) {
-  if (const std::string* text = linkedNote(cur_->value)) cur_->value = *text;
+// A note line: a pointer to a note record stands for that record's text, or for nothing when
+// that record is already in `joined`.
+std::string Importer::readNote(int base, JoinedNotes* joined) {
+  if (const std::string* text = linkedNote(cur_->value)) {
+    if (joined && !joined->insert(text).second)
+      cur_->value.clear();
+    else
+      cur_->value = *text;
+  }
   return readContinuedText(base);
 }
 
@@ -1013,6 +1022,11 @@ void Importer::readIndividual() {
   }
   registerPerson(cur_->tag, p);
   db_.SetSex(p, 2);  // unknown until a SEX line says otherwise
+  // The notes are joined here and stored once: appending to the stored field would copy it
+  // again at each note.
+  std::string note = db_.GetPersonField(p, PersonCode::Note);
+  const size_t noteBefore = note.size();
+  JoinedNotes joined;
   next();
   while (cur_->level >= 1) {
     if (cur_->level > 1) {
@@ -1041,9 +1055,7 @@ void Importer::readIndividual() {
     } else if (tag == "FAMS"_tag || tag == "FAMC"_tag) {
       next();
     } else if (isNote()) {
-      std::string note = db_.GetPersonField(p, PersonCode::Note);
-      note += readNote(1);
-      db_.SetPersonField(p, PersonCode::Note, note);
+      note += readNote(1, &joined);
     } else if (tag == "OCCU"_tag || tag == "TITL"_tag) {
       std::string attrs = db_.GetPersonField(p, PersonCode::Titre);
       attrs += tag == "OCCU"_tag ? "t|Profession|" : "t|Titre|";
@@ -1065,11 +1077,13 @@ void Importer::readIndividual() {
       storeEvent(Owner::Person, p, nullptr, true);
     }
   }
+  if (note.size() != noteBefore) db_.SetPersonField(p, PersonCode::Note, note);
 }
 
 void Importer::readFamily() {
   int32_t husband = 0, wife = 0, u = 0;
   bool made = false;
+  JoinedNotes joined;
   auto makeUnion = [&] {
     if (made) return;
     made = true;
@@ -1115,16 +1129,26 @@ void Importer::readFamily() {
       storeEvent(Owner::Union, u, &kDivorce, false, true);
     } else if (isNote()) {
       std::string line = lineNo(), raw = cur_->raw;
-      std::string text = readNote(1);
+      std::string text = readNote(1, &joined);
       if (u > 0) {
-        // Read through the first "Mariage" event, written to the last one (NoteU).
-        bool hasMariage = false;
+        // Read through the first "Mariage" event, written to the last one (NoteU), in place:
+        // the note is not copied again at each note line.
+        TEve *first = nullptr, *last = nullptr;
+        if (const TUnion* un = db_.Union(u))
+          for (int32_t e : un->EventList)
+            if (TEve* ev = db_.EventRecord(e); ev && ev->Kind == kMariage) {
+              if (!first) first = ev;
+              last = ev;
+            }
+        const bool hasMariage = last != nullptr;
         int32_t before = db_.UnionEventCount(u);
-        for (int32_t i = 1; i <= before && !hasMariage; ++i)
-          hasMariage = db_.GetUnionEventField(u, i, EventCode::Kind) == kMariage;
-        std::string note = db_.GetUnionField(u, UnionCode::NoteU) + text;
-        db_.SetUnionField(u, UnionCode::NoteU, note);
-        if (!hasMariage && !note.empty() && db_.UnionEventCount(u) == before) {
+        if (first == last && last)
+          last->Note += text;
+        else if (last)
+          last->Note = first->Note + text;
+        else
+          db_.SetUnionField(u, UnionCode::NoteU, text);
+        if (!hasMariage && !text.empty() && db_.UnionEventCount(u) == before) {
           ++result_.eventsDropped;  // no event slot left to hold the note
           log(line + " Base pleine, \xE9v\xE9nement non enregistr\xE9 : " + raw);
         }

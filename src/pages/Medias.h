@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,9 @@ namespace lignado {
 
 // The site folder that holds the copies of the persons' media files.
 inline const std::string kMediaFolder = "medias/";
+
+// The largest media file copied unless told otherwise: 100 MB.
+inline constexpr uint64_t kMediaMaxBytes = 100ull << 20;
 
 // Where the site keeps a media file named as the GEDCOM file writes it ("photos/a b.jpg",
 // "C:\Photos\x.jpg"): kMediaFolder, then its file name made safe (lower-case ASCII letters,
@@ -18,20 +22,27 @@ std::string MediaSitePath(const std::string& written);
 class TBD;
 class TVivants;
 
-// The file that a media text names, searched from the GEDCOM file's folder (UTF-8): the path
-// itself when absolute, else below that folder; failing that (a Windows path such as
-// "C:\Photos\x.jpg", a moved folder), the first file of that name found under the folder.
-// Empty when there is none. written is Windows-1252, as the database holds it.
-std::string FindMediaFile(const std::string& written, const std::string& gedcomFolder);
+// Where media files may be read from. A file is copied only when, symlinks followed, it lies
+// below one of the folders with no name starting with "." on the way down from that folder,
+// is a regular file of a media kind (MediaKindOf: extension and first bytes agree) and holds
+// at most maxBytes.
+struct MediaRules {
+  // UTF-8. The GEDCOM file's folder first: a relative path is looked for below each folder in
+  // order, then (a Windows path such as "C:\Photos\x.jpg", a moved folder) the first file of
+  // that name, letter case ignored, below each folder in order.
+  std::vector<std::string> folders;
+  uint64_t maxBytes = kMediaMaxBytes;
+};
 
 struct MediaCopy {
   std::vector<std::string> written;  // site paths of the copies
-  std::vector<std::string> missing;  // French lines, one a file that was not copied
+  std::vector<std::string> missing;  // French lines, one a file that was not copied and why
 };
 
 // Copies the media of every person that vivants does not hide into destDir (ending in "/"),
-// each once, at its MediaSitePath. A missing file is listed, never fatal.
-MediaCopy CopyMedia(const TBD& db, const std::string& gedcomFolder, const std::string& destDir,
+// each once, at its MediaSitePath, under a temporary name first so that no copy is ever cut.
+// A file that is missing or refused by the rules is listed, never fatal.
+MediaCopy CopyMedia(const TBD& db, const MediaRules& rules, const std::string& destDir,
                     const TVivants* vivants);
 
 }  // namespace lignado

@@ -202,7 +202,8 @@ std::string GenerateOutcome::StaleText() const {
 
 GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolder,
                                     const fs::path& destination, Host* host, LivingMode living,
-                                    int jobs, const fs::path& gedcomFolder) {
+                                    int jobs, const fs::path& gedcomFolder,
+                                    const MediaOptions& media) {
   GenerateOutcome out;
   try {
     std::error_code ec;
@@ -224,11 +225,12 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
                           jobs, &list);
       if (site.failure.empty()) {
-        MediaCopy media =
-            CopyMedia(db, gedcomFolder.string(), destination.string() + "/", &vivants);
-        site.written.insert(site.written.end(), media.written.begin(), media.written.end());
-        out.mediaCopied = static_cast<int>(media.written.size());
-        out.mediaMissing = std::move(media.missing);
+        MediaRules rules{{gedcomFolder.string()}, media.maxBytes};
+        for (const fs::path& f : media.folders) rules.folders.push_back(f.string());
+        MediaCopy copied = CopyMedia(db, rules, destination.string() + "/", &vivants);
+        site.written.insert(site.written.end(), copied.written.begin(), copied.written.end());
+        out.mediaCopied = static_cast<int>(copied.written.size());
+        out.mediaMissing = std::move(copied.missing);
       }
     }
     out.pagesWritten = site.pagesWritten;

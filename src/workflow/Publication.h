@@ -31,6 +31,7 @@
 #include "ftp/FtpConnection.h"
 #include "gedcom/GedcomIn.h"
 #include "genealogy/Vivants.h"
+#include "pages/Medias.h"
 
 namespace lignado {
 
@@ -132,13 +133,22 @@ struct GenerateOutcome {
   std::string StaleText() const;
 };
 
+// The media folders that the user adds to the GEDCOM file's folder (the wizard's "Dossier des
+// photos", --media-dir) and the largest media file copied.
+struct MediaOptions {
+  std::vector<std::filesystem::path> folders;
+  uint64_t maxBytes = kMediaMaxBytes;
+};
+
 // Living persons are shown as `living` says (hidden unless told otherwise). The media files of
-// the persons shown are copied into the site, found from gedcomFolder. Pages run on `jobs`
-// threads (0: one per core); the site is the same whatever their number.
+// the persons shown are copied into the site from gedcomFolder and the folders of media only
+// (MediaRules); each one refused is a line of mediaMissing. Pages run on `jobs` threads (0: one
+// per core); the site is the same whatever their number.
 GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& templateFolder,
                                     const std::filesystem::path& destination, Host* host,
                                     LivingMode living = LivingMode::Hide, int jobs = 0,
-                                    const std::filesystem::path& gedcomFolder = {});
+                                    const std::filesystem::path& gedcomFolder = {},
+                                    const MediaOptions& media = {});
 
 // 6. Upload.
 

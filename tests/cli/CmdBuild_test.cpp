@@ -226,3 +226,46 @@ TEST_F(CmdBuild, TheNumberOfThreadsLeavesTheSiteAsItIs) {
   for (const char* page : {"index.html", "p_id_1.html", "p_id_2.html", "p_id_3.html"})
     EXPECT_EQ(readFile(dir.path() / "trois" / page), readFile(dir.path() / "un" / page)) << page;
 }
+
+// Media come only from the GEDCOM file's folder and those added; a refusal is a line, not a
+// failure.
+TEST_F(CmdBuild, MediaFoldersAndSizeLimit) {
+  const std::string jpg = "\xFF\xD8\xFF\xE0";
+  fs::create_directories(dir.path() / "arbre/photos");
+  fs::create_directories(dir.path() / "photos-famille");
+  writeFile(dir.path() / "arbre/photos/a.jpg", jpg + "A");
+  writeFile(dir.path() / "arbre/grande.jpg", jpg + std::string(1 << 20, 'g'));
+  writeFile(dir.path() / "photos-famille/b.jpg", jpg + "B");
+  writeFile(dir.path() / "arbre/arbre.ged",
+            "0 HEAD\r\n1 CHAR ASCII\r\n0 @I1@ INDI\r\n1 NAME Jean /DUPONT/\r\n1 DEAT\r\n"
+            "1 OBJE\r\n2 FILE photos/a.jpg\r\n1 OBJE\r\n2 FILE ../photos-famille/b.jpg\r\n"
+            "1 OBJE\r\n2 FILE grande.jpg\r\n1 OBJE\r\n2 FILE /etc/passwd\r\n0 TRLR\r\n");
+  const std::string outside = "Photo hors des dossiers autoris\xC3\xA9s : ";
+  const struct {
+    std::string options, copied, lines;
+  } cases[] = {
+      {"",
+       "Photos copi\xC3\xA9"
+       "es : 2\n",
+       outside + "../photos-famille/b.jpg\n" + outside + "/etc/passwd\n"},
+      {"--media-dir photos-famille --media-max-mb 1",
+       "Photos copi\xC3\xA9"
+       "es : 2\n",
+       "Photo trop grande (plus de 1 Mo) : grande.jpg\n" + outside + "/etc/passwd\n"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir.path() / "s");
+    CliRun r = cli("build arbre/arbre.ged --template ./modele-test --out s " + c.options);
+    EXPECT_EQ(r.code, 0) << c.options << r.err;
+    EXPECT_NE(r.out.find(c.copied), std::string::npos) << c.options << r.out;
+    EXPECT_NE(r.err.find(c.lines), std::string::npos) << c.options << r.err;
+  }
+  for (const char* bad : {"--media-max-mb 0", "--media-max-mb 2x", "--media-dir absent"}) {
+    CliRun r = cli(std::string("build arbre/arbre.ged --template ./modele-test --out s ") + bad);
+    EXPECT_EQ(r.code, 2) << bad;
+    EXPECT_NE(r.err.find(bad[8] == 'm' ? "Taille maximale des photos invalide : "
+                                       : "Dossier des photos introuvable : absent."),
+              std::string::npos)
+        << r.err;
+  }
+}

@@ -863,6 +863,49 @@ TEST(LinkedNotes, Gedcom7SharedNotes) {
   EXPECT_EQ(db.GetPersonEventField(1, 2, 5), "@VOID@");
 }
 
+// A note record linked again and again from one record (a 100 KB note, 1000 times) is shown
+// there once; another record still shows it, and text typed under a pointer is kept.
+TEST(LinkedNotes, ANoteLinkedManyTimesFromOneRecordIsShownOnce) {
+  Lines n1 = {
+      "0 @N1@ NOTE d\xE9"
+      "but"};
+  std::string text1 =
+      "d\xE9"
+      "but";
+  for (int i = 0; i < 1000; ++i) {
+    const std::string part = std::to_string(i) + std::string(96, 'x');
+    n1.push_back("1 CONC " + part);
+    text1 += " " + part;
+  }
+  text1 += "\r\n";
+  const Lines n2 = {"0 @N2@ NOTE autre"};
+  Lines p1 = {"0 @I1@ INDI", "1 SEX M"}, p2 = {"0 @I2@ INDI", "1 SEX F", "1 NOTE @N1@"},
+        f1 = {"0 @F1@ FAM", "1 HUSB @I1@", "1 WIFE @I2@", "1 MARR"};
+  for (int i = 0; i < 1000; ++i) {
+    for (Lines* record : {&p1, &f1}) record->push_back("1 NOTE @N1@");
+    if (i == 500) {
+      for (Lines* record : {&p1, &f1}) record->push_back("1 NOTE @n2@");
+      p1.insert(p1.end(), {"1 NOTE \xE0 moi", "1 NOTE \xE0 moi", "1 NOTE @N1@", "2 CONT ajout"});
+    }
+  }
+  const std::string mine = "\xE0 moi\r\n";
+  struct Case {
+    const char* what;
+    Lines lines;
+  } cases[] = {
+      {"notes first", file({n1, n2, p1, p2, f1})},
+      {"notes last", file({p1, p2, f1, n1, n2})},
+  };
+  for (const Case& c : cases) {
+    auto im = importLines(c.lines);
+    const TBD& db = im->db;
+    EXPECT_EQ(db.GetPersonField(1, 18), text1 + "autre\r\n" + mine + mine + "\r\najout\r\n")
+        << c.what;
+    EXPECT_EQ(db.GetPersonField(2, 18), text1) << c.what;
+    EXPECT_EQ(db.GetUnionField(1, 7), text1 + "autre\r\n") << c.what;
+  }
+}
+
 // ---- not a GEDCOM file
 
 TEST(NotGedcom, NothingIsReadWithoutAHeaderFirst) {

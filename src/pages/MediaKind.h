@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace lignado {
+
+// How many first bytes of a file MediaKindOf looks at.
+inline constexpr std::size_t kMediaHeadBytes = 512;
+
+enum class MediaKind {
+  Unknown,   // the extension is not one of a media kind
+  Mismatch,  // a media extension, but the bytes are not of that kind
+  Matches,
+};
+
+// Whether a file of this extension (without the dot, any letter case) whose first bytes are head
+// (up to kMediaHeadBytes; fewer for a short file) is a picture, a PDF, a text, a sound or a video
+// that a site may show. Pages and scripts (HTML, SVG) are not media kinds: they would run in
+// the visitor's browser.
+MediaKind MediaKindOf(std::string_view extension, std::string_view head);
+
+}  // namespace lignado
