@@ -329,6 +329,17 @@ void TfmWebAssistant::buildPages() {
     cbVivants->addItem(T("Tout publier"), LivingModeName(LivingMode::Publish));
     living->addWidget(cbVivants, 1);
     body->addLayout(living);
+    // Media are copied only from the GEDCOM file's folder and this one.
+    auto* photos = new QHBoxLayout;
+    photos->addWidget(NewLabel("Dossier des photos :", ts5));
+    ePhotos = new QLineEdit(ts5);
+    ePhotos->setObjectName("ePhotos");
+    photos->addWidget(ePhotos, 1);
+    auto* bPhotos = new QPushButton(T("Parcourir..."), ts5);
+    bPhotos->setObjectName("bPhotos");
+    photos->addWidget(bPhotos);
+    body->addLayout(photos);
+    connect(bPhotos, &QPushButton::clicked, this, &TfmWebAssistant::bPhotosClick);
     body->addStretch(1);
     connect(Button3, &QPushButton::clicked, this, &TfmWebAssistant::Button3Click);
     for (QAbstractButton* b :
@@ -583,6 +594,7 @@ void TfmWebAssistant::readSettings() {
   if (rbDestineCD->isChecked() || rbDestineWeb->isChecked()) cbInternetClick();
   int living = cbVivants->findData(QString::fromStdString(ini.ReadString("Export", "Vivants", "")));
   cbVivants->setCurrentIndex(living >= 0 ? living : 0);
+  ePhotos->setText(P(ini.ReadString("Export", "Photos", "")));
 }
 
 // Close.
@@ -624,6 +636,7 @@ void TfmWebAssistant::FormClose() {
   if (rbDestineCD->isChecked()) ini.WriteString("Export", "Destine", "CD");
   if (rbDestineWeb->isChecked()) ini.WriteString("Export", "Destine", "WEB");
   ini.WriteString("Export", "Vivants", cbVivants->currentData().toString().toStdString());
+  ini.WriteString("Export", "Photos", P(ePhotos->text()));
   std::string reason;
   if (!ini.Save(&reason)) dialogs_.message(this, T(reason));
 }
@@ -806,6 +819,11 @@ void TfmWebAssistant::Button3Click() {
   cbInternetClick();
 }
 
+void TfmWebAssistant::bPhotosClick() {
+  BrowseFolder1->Directory = ePhotos->text();
+  if (BrowseFolder1->Execute()) ePhotos->setText(BrowseFolder1->Directory);
+}
+
 void TfmWebAssistant::cbInternetClick() {
   if (rbDestineWeb->isChecked()) ExportSubFolder = lignado::ExportSubFolder(Destine::Web);
   if (rbDestineCD->isChecked()) ExportSubFolder = lignado::ExportSubFolder(Destine::CD);
@@ -840,7 +858,10 @@ void TfmWebAssistant::GeneratePages() {
   try {
     LivingMode living = LivingModeNamed(cbVivants->currentData().toString().toStdString())
                             .value_or(LivingMode::Hide);
-    outcome = GeneratePublication(*db_, TemplateDir, folder, host_, living, 0, gedcomFolder_);
+    MediaOptions media;
+    if (!ePhotos->text().isEmpty()) media.folders.push_back(P(ePhotos->text()));
+    outcome =
+        GeneratePublication(*db_, TemplateDir, folder, host_, living, 0, gedcomFolder_, media);
   } catch (const std::exception&) {
     outcome.done = false;
   }

@@ -72,6 +72,7 @@ class TfmWebAssistant : public QWidget {
   void lbModeleClick();
   void bTestClick();
   void Button3Click();
+  void bPhotosClick();
   void cbInternetClick();
   void Button4Click();
   void Button5Click();
@@ -113,6 +114,7 @@ class TfmWebAssistant : public QWidget {
   QRadioButton* rbDestineWeb;
   QRadioButton* rbDestineCD;
   QComboBox* cbVivants;  // what the site shows of living persons
+  QLineEdit* ePhotos;    // a media folder added to the GEDCOM file's ("Dossier des photos")
   QCheckBox* cbInternet;
   QProgressBar* ProgressBar2;
   QWidget* Panel7;

@@ -18,6 +18,7 @@
 #include "data/Base.h"
 #include "ftp/FtpTestServer.h"
 #include "ftp/FtpTls.h"
+#include "pages/Medias.h"
 
 using lignado::test::FakeDialogs;
 using lignado::test::LoopUntil;
@@ -146,7 +147,8 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
     close();
     QCOMPARE(settings(),
-             "[Export]\nfolder=\nVivants=masquer\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath="
+             "[Export]\nfolder=\nVivants=masquer\nPhotos=\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass="
+             "\nPath="
              "\nisFolder=1\n"
              "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\n");
 
@@ -349,13 +351,13 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
     close();
     const std::string ged = (root / "Famille.ged").string();
-    QCOMPARE(settings(),
-             "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
-                 "/\nDestine=CD\nVivants=masquer\n[Modele]\nLast=classique\n[FTP]\nMaintenant=0\n"
-                 "Host=127.0.0.1:" +
-                 std::to_string(server.port()) +
-                 "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
-                 "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\n");
+    QCOMPARE(settings(), "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
+                             "/\nDestine=CD\nVivants=masquer\nPhotos=\n[Modele]\nLast=classique\n["
+                             "FTP]\nMaintenant=0\n"
+                             "Host=127.0.0.1:" +
+                             std::to_string(server.port()) +
+                             "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
+                             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\n");
   }
 
   // A stopped upload ("Stopper", or the close box, which waits for the upload to return) is an
@@ -538,6 +540,35 @@ class AssistantTest : public QObject {
     QVERIFY(index.find("Pr\xE9nom1") == std::string::npos);
     close();
     QVERIFY(settings().find("Vivants=anonyme\n") != std::string::npos);
+  }
+
+  // The "Dossier des photos" is read from the settings and kept: a picture found there by its
+  // name is copied, one beside the GEDCOM file's folder is refused with its line.
+  void photoFolder() {
+    const std::string arbre = (root / "arbre").string(), albums = (root / "albums").string(),
+                      base = (root / "photos-site").string(), ged = arbre + "/Photos.ged";
+    fs::create_directories(arbre);
+    fs::create_directories(albums);
+    writeFile(albums + "/jean.jpg", "\xFF\xD8\xFF\xE0 jean");
+    writeFile(root / "secret.jpg", "\xFF\xD8\xFF\xE0 secret");
+    writeFile(ged,
+              "0 HEAD\n1 CHAR UTF-8\n0 @I1@ INDI\n1 NAME Jean /MARTIN/\n1 DEAT\n"
+              "1 OBJE\n2 FILE C:\\Albums\\jean.jpg\n1 OBJE\n2 FILE ../secret.jpg\n0 TRLR\n");
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\nDestine=CD\nPhotos=" + albums + "\n");
+    open();
+    for (int i = 0; i < 5; ++i) next();
+    QCOMPARE(page(), "ts6");
+    QCOMPARE(w<QLineEdit>("ePhotos")->text().toStdString(), albums);
+    const std::string copy = base + "/A graver/" + lignado::MediaSitePath("C:\\Albums\\jean.jpg");
+    QCOMPARE(readFile(copy), std::string("\xFF\xD8\xFF\xE0 jean"));
+    QVERIFY(!fs::exists(base + "/A graver/" + lignado::MediaSitePath("../secret.jpg")));
+    QCOMPARE(
+        dialogs.messages,
+        QStringList(QString::fromUtf8("Photo hors des dossiers autoris\xC3\xA9s : ../secret.jpg")));
+    close();
+    QVERIFY(settings().find("Photos=" + albums + "\n") != std::string::npos);
   }
 
   // A destination that cannot be made: the message, no result panel, and the way back.
