@@ -25,6 +25,9 @@ const char* const kMois[12] = {"janvier",
                                "cembre"};
 
 const std::string kApres = "apr\xE8s";
+// A date in words never breaks across lines, nor leaves its qualifier behind: its blanks are
+// no-break spaces, but for the one before the "et" of a range.
+const std::string kInsecable = "\xA0";
 
 std::vector<std::string> words(const std::string& text) {
   std::vector<std::string> out;
@@ -65,9 +68,9 @@ std::string dateWord(const std::string& word) {
       (count == 3 && (day < 1 || day > 31)))
     return word;
   std::string out;
-  if (day == 1) out = "1er ";
-  if (day > 1) out = std::to_string(day) + " ";
-  if (month != 0) out += std::string(kMois[month - 1]) + " ";
+  if (day == 1) out = "1er" + kInsecable;
+  if (day > 1) out = std::to_string(day) + kInsecable;
+  if (month != 0) out += kMois[month - 1] + kInsecable;
   return out + std::to_string(year);
 }
 
@@ -77,11 +80,12 @@ std::string DateEnClair(const std::string& date) {
   std::vector<std::string> w = words(date);
   // The stored range: "après D1 avant D2".
   if (w.size() == 4 && w[0] == kApres && w[2] == "avant" && isDigit(w[1][0]) && isDigit(w[3][0]))
-    return "entre " + dateWord(w[1]) + " et " + dateWord(w[3]);
+    return "entre" + kInsecable + dateWord(w[1]) + " et" + kInsecable + dateWord(w[3]);
   std::string out;
   for (const std::string& word : w) {
-    if (!out.empty()) out += ' ';
-    out += isDigit(word[0]) ? dateWord(word) : word;
+    const bool number = isDigit(word[0]);
+    if (!out.empty()) out += number ? kInsecable : " ";
+    out += number ? dateWord(word) : word;
   }
   return out;
 }

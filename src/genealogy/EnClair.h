@@ -8,7 +8,8 @@ namespace lignado {
 
 // A date text in French words: "4 septembre 1806", "1er mars 1650", "vers 1700",
 // "avant mars 1650", "entre 1809 et 1810" (the stored range "après 1809 avant 1810"). A word
-// that is not a well-formed date stays as it is; the empty text stays empty.
+// that is not a well-formed date stays as it is; the empty text stays empty. The blanks within
+// a date and after its qualifier are no-break spaces ("\xA0"), all but the one before "et".
 std::string DateEnClair(const std::string& date);
 
 // The year of the first date of a date text in decimal; empty when there is none.

@@ -133,6 +133,8 @@ struct Expansion {
       return db.GetPersonField(p, PersonCode::RefNumber);
     if (tag == "<ks-num>") return std::to_string(p);
     if (tag == "<sexe>") return sexWord(db.GetSex(p));
+    // So that a page can say why it shows so little; empty for anyone else (unknown tag).
+    if (tag == "<masqu\xE9>") return "oui";
     if (tag != "<h>" && tag != "<f>") withheld = true;
     if (tag == "<age>" || tag == kNombreDePhotos) return "0";
     if (startsWith(tag, "<ddn ")) return birthPattern(std::string(), inner(tag, 5));

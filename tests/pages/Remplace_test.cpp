@@ -323,7 +323,9 @@ TEST_F(RemplaceTest, BaptismAndBurialFallbacks) {
       {kPierre, "<eve:Naissance,jour>", "7 b"},
       {kPierre, "<\xE9v\xE9:Naissance," + kAnnee + ">", "1875 b"},
       {kPierre, "[<eve:Naissance,note>]", "[]"},  // the baptism has no note either
-      {kPierre, "<eve:Naissance,date:clair>", "7 juin 1875 b"},
+      {kPierre, "<eve:Naissance,date:clair>",
+       "7\xA0juin\xA0"
+       "1875 b"},
       {kMarie, deces + "date>", "1890 ()"},
       {kMarie, deces + "lieu>", "Brest ()"},
       {kMarie, deces + "jour>", " ()"},  // the burial date is there, its day is not
@@ -343,13 +345,23 @@ TEST_F(RemplaceTest, DatesAndPlacesInWords) {
   EXPECT_EQ(x(kJean,
               "<ddn:clair> \xE0 <ldn:clair>, <date de d\xE9"
               "c\xE8s:clair>"),
-            "12 mai 1850 \xE0 " + kBrestKerbonne + ", 3 avril 1920");
+            "12\xA0mai\xA0"
+            "1850 \xE0 " +
+                kBrestKerbonne +
+                ", 3\xA0"
+                "avril\xA0"
+                "1920");
   EXPECT_EQ(x(kMarie, "<ddn:clair>|<ddm:clair>|<ldm:clair>|<date de divorce:clair>|<ddn" + annee),
-            "vers 1852|1er f\xE9vrier 1874|France, Bretagne, 29, Brest|1880|1852");
+            "vers\xA0"
+            "1852|1er\xA0"
+            "f\xE9vrier\xA0"
+            "1874|France, Bretagne, 29, Brest|1880|1852");
   EXPECT_EQ(x(kJean, "[<ddd" + annee + "|<ldn" + annee + "|<nom:clair>|<chp:clair>|<ddn:x>]"),
             "[1920||||]");
   EXPECT_EQ(x(kJean, "<eve:Naissance,date:clair>/<eve:Naissance,LIEU:Clair>"),
-            "12 mai 1850/" + kBrestKerbonne);
+            "12\xA0mai\xA0"
+            "1850/" +
+                kBrestKerbonne);
   EXPECT_EQ(x(kJean, "[<eve:Naissance,jour:clair>|<eve:Naissance,date:x>]"), "[|]");
   // A pattern with a colon is still a pattern.
   EXPECT_EQ(x(kJean, "<ddn JJ:clair>"), " 12:clair");
@@ -360,7 +372,9 @@ TEST_F(RemplaceTest, ValuesForAJavaScriptString) {
   db.SetGivenNames(kMarc, "a\r\nb\tc");
   EXPECT_EQ(x(kMarc, "\"<nom:js>\",\"<pre:js>\""),
             "\"O\\'HARA \\\"le\\\" \\\\ \\x3Cb\\x3Ex\\x3C/b\\x3E\",\"a\\x0D\\x0Ab\\x09c\"");
-  EXPECT_EQ(x(kJean, "<ddn:clair:js>|<ks-num:js>|<p\xE8re><pre:js>"), "12 mai 1850|3|Jacques");
+  EXPECT_EQ(x(kJean, "<ddn:clair:js>|<ks-num:js>|<p\xE8re><pre:js>"),
+            "12\xA0mai\xA0"
+            "1850|3|Jacques");
   // Not for event tags.
   EXPECT_EQ(x(kJean, "[<eve:Naissance,date:js>]"), "[]");
 }
@@ -448,7 +462,7 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   const FixedClock today({2024, 12, 7});
   const std::string own =
       "<nom>|<pre>|<pr\xE9nom principal>|<sexe>|<ks-num>|<ddn>|<ldn:clair>|<note>|<chp:Titre>|"
-      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>";
+      "<age>|<ddn AA>|<date maj>|<o+x>|<eve:Naissance,lieu>|<masqu\xE9>";
   const std::string family = "<ddm>|<o+x>|<union 1><eve:Mariage,date>|<conjoint 0><pre> <ddn>";
   struct Row {
     LivingMode mode;
@@ -456,11 +470,11 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
   } rows[] = {
       {LivingMode::Publish,
        "DUPONT|Louis|Louis|homme|4|2/6/1980|France, Bretagne, 29, Quimper|Marin|Capitaine|44| "
-       "1980|1/1/2020|o|France, Bretagne, 29, Quimper",
+       "1980|1/1/2020|o|France, Bretagne, 29, Quimper|",
        "5/5/1975|od xl x|1940|Marie Jeanne 1950", "Marie Jeanne"},
-      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0|||", "|od xl|1940|Marie Jeanne ",
+      {LivingMode::Hide, "DUPONT|Louis|Louis|homme|4|||||0| 0||||oui", "|od xl|1940|Marie Jeanne ",
        "Marie Jeanne"},
-      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0|||",
+      {LivingMode::Anonymous, "DUPONT|Personne vivante|Personne vivante|homme|4|||||0| 0||||oui",
        "|od xl|1940|Personne vivante ", "Personne vivante"},
   };
   for (const Row& r : rows) {
@@ -473,7 +487,9 @@ TEST(LivingPersonsTest, EveryModeOnOneFamily) {
     EXPECT_EQ(x(pierre, family), r.pierre);
     EXPECT_EQ(x(louis, "<m\xE8re><pre>"), r.mother);
     // The dead keep everything that is theirs alone.
-    EXPECT_EQ(x(pierre, "<ddn:clair>|<age>"), "3 mars 1915|74");
+    EXPECT_EQ(x(pierre, "<ddn:clair>|<age>|<masqu\xE9>"),
+              "3\xA0mars\xA0"
+              "1915|74|");
     EXPECT_EQ(x(anne, "<ddm>|<ldm>"), "1940|Brest");
   }
 }

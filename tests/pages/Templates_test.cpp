@@ -548,16 +548,20 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
     at(html, "<tr><th>Profession</th><td>Cultivateur</td></tr>");
     at(html, "<tr><th>Titre</th><td>Maire</td></tr>");
     at(html,
-       "<tr><th>Naissance</th><td>1er février 1850<span class=\"lieu\">Brest</span></td></tr>");
-    at(html, "<tr><th>Décès</th><td>3 avril 1920<span class=\"lieu\">Quimper</span></td></tr>");
-    at(html, "<tr><th>Âge au décès</th><td>70 ans</td></tr>");
+       "<tr><th>Naissance</th><td>1er\u00a0février\u00a01850<span class=\"sep\">, </span><span "
+       "class=\"lieu\">Brest</span></td></tr>");
+    at(html,
+       "<tr><th>Décès</th><td>3\u00a0avril\u00a01920<span class=\"sep\">, </span><span "
+       "class=\"lieu\">Quimper</span></td></tr>");
+    at(html, "<tr><th>Âge au décès</th><td>70&nbsp;ans</td></tr>");
   } else {
     at(html, "<li><span class=\"quoi\">Profession</span><span>Cultivateur</span></li>");
     at(html, "<li><span class=\"quoi\">Titre</span><span>Maire</span></li>");
     at(html,
-       "<li><span class=\"quoi\">Naissance</span><span>1er février 1850<span "
+       "<li><span class=\"quoi\">Naissance</span><span>1er\u00a0février\u00a01850<span "
+       "class=\"sep\">, </span><span "
        "class=\"lieu\">Brest</span></span></li>");
-    at(html, "<li><span class=\"quoi\">Âge au décès</span><span>70 ans</span></li>");
+    at(html, "<li><span class=\"quoi\">Âge au décès</span><span>70&nbsp;ans</span></li>");
     at(html, "Fils de <a href=\"personne_n_8.html\">");
   }
   at(html, "Conseiller municipal puis maire.");
@@ -567,11 +571,13 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
   // mother is unknown comes after the unions.
   std::size_t u1 = at(html, "href=\"personne_n_2.html\"");
   std::size_t m1 =
-      at(html, classique ? "<p>Mariage : 10 mai 1874 <span class=\"lieu\">Brest</span></p>"
-                         : "<p>Mariage : 10 mai 1874</p>");
+      at(html, classique ? "<p>Mariage&nbsp;: 10\u00a0mai\u00a01874<span class=\"sep\">,</span> "
+                           "<span class=\"lieu\">Brest</span></p>"
+                         : "<p>Mariage&nbsp;: 10\u00a0mai\u00a01874</p>");
   std::size_t u2 = at(html, "href=\"personne_n_3.html\"");
-  std::size_t m2 = at(html, classique ? "<p>Mariage : 1890 <span class=\"lieu\">Quimper</span></p>"
-                                      : "<p>Lieu du mariage : <i>Quimper</i></p>");
+  std::size_t m2 = at(html, classique ? "<p>Mariage&nbsp;: 1890<span class=\"sep\">,</span> <span "
+                                        "class=\"lieu\">Quimper</span></p>"
+                                      : "<p>Lieu du mariage&nbsp;: <i>Quimper</i></p>");
   std::size_t other = at(html, "<h2>Autres enfants</h2>");
   EXPECT_LT(u1, m1);
   EXPECT_LT(m1, u2);
@@ -584,15 +590,17 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
   EXPECT_NE(html.find("href=\"descendants_n_1.html\""), std::string::npos);
   EXPECT_NE(html.find("href=\"nom_n_1.html\""), std::string::npos);
 
-  std::size_t d1 = at(html, classique ? "<p>Divorce : 1885 <span class=\"lieu\">Rennes</span></p>"
-                                      : "<p>Lieu du divorce : <i>Rennes</i></p>");
+  std::size_t d1 = at(html, classique ? "<p>Divorce&nbsp;: 1885<span class=\"sep\">,</span> <span "
+                                        "class=\"lieu\">Rennes</span></p>"
+                                      : "<p>Lieu du divorce&nbsp;: <i>Rennes</i></p>");
   EXPECT_LT(m1, d1);
   EXPECT_LT(d1, u2);
 
   // The first wife sees the same marriage, and her own children only.
   const std::string& marie = page("personne_n_2.html");
-  at(marie, classique ? "<p>Mariage : 10 mai 1874 <span class=\"lieu\">Brest</span></p>"
-                      : "<p>Mariage : 10 mai 1874</p>");
+  at(marie, classique ? "<p>Mariage&nbsp;: 10\u00a0mai\u00a01874<span class=\"sep\">,</span> <span "
+                        "class=\"lieu\">Brest</span></p>"
+                      : "<p>Mariage&nbsp;: 10\u00a0mai\u00a01874</p>");
   EXPECT_EQ(marie.find("Autres enfants"), std::string::npos);
   EXPECT_EQ(persons(marie, marie.find("Mariage")), std::vector<int>({kAnne, kJean}));
 }
@@ -630,6 +638,44 @@ TEST_P(FamilySite, DescendantsFormATreeInBirthOrder) {
                               kCorentin, kLouis}));
   const std::string& leaf = page("descendants_n_6.html");
   at(leaf, "Aucun descendant");
+}
+
+// French typography in what a visitor reads: the text of every page (markup and scripts left
+// out) has no breaking space before ":", ";", "!", "?", "»" or after "«", "°", "†". A hidden
+// person's page says why it is short; nobody else's does.
+TEST_P(FamilySite, TextFollowsFrenchTypographyAndSaysWhatIsHidden) {
+  TVivants vivants(db, LivingMode::Hide, clock);
+  TempDir dest;
+  TKSParse parser(db, nullptr, clock);
+  parser.Vivants = &vivants;
+  ASSERT_TRUE(
+      GenerateSite(parser, templateDir(GetParam()), dest.str(), nullptr, 1).failure.empty());
+  const std::string masked = cp("Informations masquées&nbsp;: personne vivante");
+  int pages = 0;
+  for (const auto& e : fs::directory_iterator(dest.path())) {
+    const std::string name = e.path().filename().string();
+    if (e.path().extension() != ".html") continue;
+    ++pages;
+    const std::string html = test::readFile(e.path());
+    std::string text;
+    for (std::size_t i = 0; i < html.size(); ++i) {
+      if (html.compare(i, 7, "<script") == 0) {
+        i = html.find("</script>", i);
+        if (i == std::string::npos) break;
+      } else if (html[i] == '<') {
+        i = html.find('>', i);
+        if (i == std::string::npos) break;
+      } else {
+        text += html[i];
+      }
+    }
+    for (const std::string& bad :
+         std::vector<std::string>{" :", " ;", " !", " ?", cp(" »"), cp("« "), cp("° "), cp("† ")})
+      EXPECT_EQ(text.find(bad), std::string::npos) << name << ": \"" << bad << "\"";
+    const bool hidden = name == "personne_n_" + std::to_string(kCorentin) + ".html";
+    EXPECT_EQ(html.find(masked) != std::string::npos, hidden) << name;
+  }
+  EXPECT_GT(pages, 20);
 }
 
 // Children come in the family's order whatever the pages hide of the living ones: by birth on
