@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -599,6 +600,22 @@ void TfmWebAssistant::readSettings() {
 
 // Close.
 
+// Enter presses Suivant wherever the focus is, as in a dialog: fields and lists pass it on; a
+// push button that has the focus is pressed instead.
+void TfmWebAssistant::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) ||
+      event->modifiers() & ~Qt::KeypadModifier) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  auto* focused = qobject_cast<QPushButton*>(focusWidget());
+  QPushButton* target = focused && focused->isVisible() ? focused : bSuivant;
+  if (target->isVisible() && target->isEnabled())
+    target->click();
+  else
+    event->ignore();
+}
+
 void TfmWebAssistant::closeEvent(QCloseEvent* event) {
   // The work in progress holds the database and the pages: it is asked to stop, and the window
   // closes once it has returned.
@@ -799,7 +816,13 @@ void TfmWebAssistant::bTestClick() {
                              "modifications utilisent une copie, dans le dossier \"" +
                              Utf8ToCp1252(copy->string()) + "\"."));
   }
-  TfmWeb web(this, windowTitle(), TemplateDir, *db_, dialogs_, host_);
+  // The living persons as the site will show them: the mode chosen, the saved one at first.
+  LivingMode living =
+      LivingModeNamed(cbVivants->currentData().toString().toStdString()).value_or(LivingMode::Hide);
+  MediaRules media;
+  for (const std::string& folder : {gedcomFolder_, P(ePhotos->text())})
+    if (!folder.empty()) media.folders.push_back(folder);
+  TfmWeb web(this, windowTitle(), TemplateDir, *db_, dialogs_, host_, living, media);
   web.setObjectName("fmWeb");
   web.exec();
 }

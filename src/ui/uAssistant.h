@@ -58,6 +58,7 @@ class TfmWebAssistant : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void buildPages();

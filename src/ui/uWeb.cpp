@@ -1,6 +1,7 @@
 #include "ui/uWeb.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -8,7 +9,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
@@ -17,11 +21,14 @@
 #include <QWebEngineView>
 #include <functional>
 
+#include "pages/Medias.h"
+#include "pages/TemplateAssets.h"
 #include "pages/TemplateFiles.h"
 #include "pages/uParser.h"
 #include "ui/Dialogs.h"
 #include "ui/QtText.h"
 #include "util/IniFile.h"
+#include "util/Text.h"
 #include "util/Utf8.h"
 
 namespace lignado::ui {
@@ -90,13 +97,41 @@ std::string ReferenceOfTarget(const QUrl& target) {
   return ToCp1252(name);
 }
 
+std::string ReferenceOfPageFile(const std::string& fileName, const std::string& templateDir) {
+  if (fileName.size() <= 5 || FoldCase(fileName.substr(fileName.size() - 5)) != ".html" ||
+      fileName.find_first_of("|/\\") != std::string::npos)
+    return {};
+  const std::string name = fileName.substr(0, fileName.size() - 5);
+  // The file name turned "=" and "|" into "_": the template's name is the longest that exists.
+  for (size_t end = name.size(); end > 0 && end != std::string::npos;
+       end = name.rfind('_', end - 1)) {
+    const std::string page = name.substr(0, end);
+    if (!FindNoCase(templateDir, page + ".kshtml")) continue;
+    if (end == name.size()) return page;
+    const std::string rest = name.substr(end + 1);
+    std::string parameters;
+    for (size_t start = 0; start <= rest.size();) {
+      const size_t amp = std::min(rest.find('&', start), rest.size());
+      std::string one = rest.substr(start, amp - start);
+      if (size_t bar = one.find('_'); bar != std::string::npos) one[bar] = '=';
+      parameters += (start ? "&" : "") + one;
+      start = amp + 1;
+    }
+    return page + "|" + parameters;
+  }
+  return {};
+}
+
 TfmWeb::TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, const TBD& db,
-               Dialogs& dialogs, Host* host)
+               Dialogs& dialogs, Host* host, LivingMode living, MediaRules media)
     : QDialog(owner),
       templateDir_(std::move(templateDir)),
       db_(db),
       dialogs_(dialogs),
-      host_(host) {
+      host_(host),
+      vivants_(db, living),
+      media_(std::move(media)),
+      preview_(std::make_unique<QTemporaryDir>(QDir::tempPath() + "/lignado-apercu-XXXXXX")) {
   setObjectName("fmWeb");
   setWindowTitle(caption);
   resize(643, 480);
@@ -180,6 +215,65 @@ TfmWeb::TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, 
   connect(cbCode, &QCheckBox::clicked, this, &TfmWeb::cbCodeClick);
   connect(bSauve, &QPushButton::clicked, this, &TfmWeb::bSauveClick);
   connect(bFermer, &QPushButton::clicked, this, &TfmWeb::bFermerClick);
+  // The web page keeps the keys it is given: Escape must reach the window before it.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TfmWeb::bFermerClick);
+}
+
+std::string TfmWeb::PreviewDir() const {
+  return preview_->path().toStdString() + "/";
+}
+
+void TfmWeb::linkTemplateFiles() {
+  namespace fs = std::filesystem;
+  if (templateLinked_) return;
+  templateLinked_ = true;
+  std::error_code ec;
+  const fs::path to = PreviewDir();
+  for (fs::directory_iterator it(templateDir_, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    // The pages are run, not shown; the site's media come from the GEDCOM file's folder.
+    if (FoldCase(it->path().extension().string()) == ".kshtml" || name == "temp.html" ||
+        name + "/" == kMediaFolder)
+      continue;
+    std::error_code made;
+    const fs::path absolute = fs::absolute(it->path(), made);
+    if (it->is_directory(made))
+      fs::create_directory_symlink(absolute, to / name, made);
+    else
+      fs::create_symlink(absolute, to / name, made);
+    if (made) fs::copy(it->path(), to / name, fs::copy_options::recursive, made);
+  }
+}
+
+std::string TfmWeb::writeScripts(const std::string& page) {
+  TTemplateAssets assets(templateDir_, PreviewDir());
+  std::unique_ptr<TKSParse> parser;
+  std::string out;
+  size_t pos = 0;
+  for (size_t src; (src = page.find("src=\"", pos)) != std::string::npos;) {
+    const size_t start = src + 5, close = page.find('"', start);
+    if (close == std::string::npos) break;
+    const std::string target = page.substr(start, close - start);
+    out.append(page, pos, start - pos);
+    pos = close;
+    if (!assets.TakeScript(target)) {
+      out += target;
+      continue;
+    }
+    const std::string file = ScriptFileName(target);
+    out += file;
+    if (!scriptsWritten_.insert(FoldCase(target)).second) continue;
+    if (!parser) {
+      parser = std::make_unique<TKSParse>(db_, host_);
+      parser->Vivants = &vivants_;
+    }
+    std::optional<std::string> text = parser->RunPage(target, templateDir_);
+    if (!text || !WriteWholeFile(PreviewDir() + file, *text))
+      scriptsWritten_.erase(FoldCase(target));
+  }
+  out.append(page, pos, std::string::npos);
+  return out;
 }
 
 TfmWeb::~TfmWeb() = default;
@@ -204,7 +298,9 @@ void TfmWeb::FormShow() {
 }
 
 void TfmWeb::ShowPage(const std::string& pageName, const std::string& parameterText) {
-  std::string name = pageName.substr(0, pageName.find('#'));
+  const size_t hash = pageName.find('#');
+  std::string name = pageName.substr(0, hash);
+  std::string anchor = hash == std::string::npos ? std::string() : pageName.substr(hash + 1);
   CurrentTemplateFile.clear();
   auto file = FindNoCase(templateDir_, name + ".kshtml");
   std::optional<std::string> source;
@@ -219,37 +315,62 @@ void TfmWeb::ShowPage(const std::string& pageName, const std::string& parameterT
   std::vector<std::string> lines = SplitLines(*source);
   std::string shown;
   for (size_t i = 0; i < lines.size(); ++i) shown += (i ? "\n" : "") + lines[i];
-  mCode->setPlainText(FromCp1252(shown));
+  // The same text stays as it is: the editor keeps its place after a save.
+  QString code = FromCp1252(shown), current = mCode->document()->toRawText();
+  current.replace(QChar::ParagraphSeparator, '\n').replace(QChar::LineSeparator, '\n');
+  if (code != current) mCode->setPlainText(code);
 
   TKSParse parser(db_, host_);
+  parser.Vivants = &vivants_;
   parser.SetParameters(parameterText);
   std::string page;
   for (const std::string& line : parser.RunTemplate(lines, templateDir_)) page += line + "\r\n";
-  std::string scratch = templateDir_ + "temp.html";
-  if (!WriteWholeFile(scratch, page)) {
+  linkTemplateFiles();
+  // The persons' pictures, copied once from where the site takes them.
+  if (!mediaCopied_ && !media_.folders.empty() && page.find(kMediaFolder) != std::string::npos) {
+    mediaCopied_ = true;
+    CopyMedia(db_, media_, PreviewDir(), &vivants_);
+  }
+  page = writeScripts(page);
+  std::string scratch = PreviewDir() + "temp.html";
+  if (!preview_->isValid() || !WriteWholeFile(scratch, page)) {
     dialogs_.message(
         this, FromCp1252("Impossible d'enregistrer le fichier \"" + Utf8ToCp1252(scratch) + "\""));
     return;
   }
-  wb->setUrl(QUrl::fromLocalFile(QString::fromStdString(scratch)));
+  // A new address each time: the browser would keep the scroll position of the same one.
+  QUrl url = QUrl::fromLocalFile(QString::fromStdString(scratch));
+  url.setQuery("v=" + QString::number(++loads_));
+  if (!anchor.empty()) url.setFragment(FromCp1252(anchor));
+  wb->setUrl(url);
 }
 
 bool TfmWeb::wbBeforeNavigate2(const QUrl& target, bool mainFrame) {
-  std::string reference = ReferenceOfTarget(target);
-  if (reference == "temp.html") return true;
+  // The scratch page itself, or an anchor in it.
+  if (target.isLocalFile() &&
+      target.toLocalFile() == QString::fromStdString(PreviewDir() + "temp.html"))
+    return true;
   // A frame of the page loads on its own; only the page itself turns into a page run.
   if (!mainFrame) return true;
   // The page runs after the browser has been told no, never inside its own call.
-  QString shown = FromCp1252(reference);
-  QTimer::singleShot(0, this, [this, shown] { followReference(shown); });
+  QString shown = FromCp1252(ReferenceOfTarget(target));
+  QString anchor = target.fragment(QUrl::FullyDecoded);
+  QTimer::singleShot(0, this, [this, shown, anchor] { followReference(shown, anchor); });
   return false;
 }
 
-void TfmWeb::followReference(const QString& reference) {
-  Label1->setText(reference);
+void TfmWeb::followReference(const QString& reference, const QString& anchor) {
   std::string page, parameters;
-  SplitReference(ToCp1252(reference), page, parameters);
-  ShowPage(page, parameters);
+  std::string ref = ToCp1252(reference);
+  SplitReference(ref, page, parameters);
+  // A script's link names the page file ("personne_n_3.html"): back to its reference.
+  if (!FindNoCase(templateDir_, page + ".kshtml"))
+    if (std::string mapped = ReferenceOfPageFile(ref, templateDir_); !mapped.empty()) {
+      ref = mapped;
+      SplitReference(ref, page, parameters);
+    }
+  Label1->setText(FromCp1252(ref));
+  ShowPage(anchor.isEmpty() ? page : page + "#" + ToCp1252(anchor), parameters);
 }
 
 void TfmWeb::cbCodeClick() {
@@ -273,9 +394,25 @@ void TfmWeb::bSauveClick() {
                                       Utf8ToCp1252(CurrentTemplateFile) + "\""));
     return;
   }
+  // The scripts may come from the template just saved.
+  scriptsWritten_.clear();
+  // Positions, not a cursor: a cursor follows the text that the page run replaces.
+  const int anchor = mCode->textCursor().anchor(), position = mCode->textCursor().position();
+  const int vertical = mCode->verticalScrollBar()->value();
+  const int horizontal = mCode->horizontalScrollBar()->value();
+  const std::string saved = CurrentTemplateFile;
   std::string page, parameters;
   SplitReference(ToCp1252(Label1->text()), page, parameters);
   ShowPage(page, parameters);
+  if (CurrentTemplateFile != saved) return;
+  // The editor stays where the user was.
+  const int last = mCode->document()->characterCount() - 1;
+  QTextCursor kept(mCode->document());
+  kept.setPosition(std::min(anchor, last));
+  kept.setPosition(std::min(position, last), QTextCursor::KeepAnchor);
+  mCode->setTextCursor(kept);
+  mCode->verticalScrollBar()->setValue(vertical);
+  mCode->horizontalScrollBar()->setValue(horizontal);
 }
 
 void TfmWeb::Panel1Resize() {

@@ -571,6 +571,35 @@ class AssistantTest : public QObject {
     QVERIFY(settings().find("Photos=" + albums + "\n") != std::string::npos);
   }
 
+  // Enter presses Suivant whatever field or list has the focus; a push button with the focus
+  // is pressed itself.
+  void enterOnEveryPage() {
+    const std::string ged = (root / "Famille.ged").string(), base = (root / "entree").string();
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\nDestine=CD\n");
+    open();
+    const struct {
+      const char* focus;  // none: the window itself
+      const char* page;   // after Enter
+    } steps[] = {
+        {nullptr, "ts2"},  {"lbFichier", "ts3"}, {"bPrecedent", "ts2"},  {"lbFichier", "ts3"},
+        {"lbPers", "ts4"}, {"lbModele", "ts5"},  {"ePathExport", "ts6"},
+    };
+    for (const auto& step : steps) {
+      QWidget* target = step.focus ? w<QWidget>(step.focus) : wizard.get();
+      target->setFocus();
+      QTest::keyClick(target, Qt::Key_Return);
+      QCOMPARE(page(), step.page);
+    }
+    QVERIFY(fs::exists(base + "/A graver/index.html"));
+    // Nothing to go on to: Enter does nothing.
+    QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
+    QTest::keyClick(wizard.get(), Qt::Key_Enter);
+    QCOMPARE(page(), "ts6");
+    close();
+  }
+
   // A destination that cannot be made: the message, no result panel, and the way back.
   void destinationCannotBeMade() {
     const std::string ged = (root / "Famille.ged").string(), base = (root / "bloque").string();
@@ -600,7 +629,8 @@ class AssistantTest : public QObject {
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("indexOnServer");
     const QString failed = QString::fromUtf8(
-        "Il y a eu des erreurs durant le transfert (1 échec).\nSi vous relancez le logiciel, vous "
+        "Il y a eu des erreurs durant le transfert (1 échec).\nSi vous relancez le logiciel, "
+        "vous "
         "pourrez reprendre là ou vous êtes arreté.");
     QTest::newRow("lost page, box ticked") << true << false << kUploadDone << true;
     QTest::newRow("lost page, box not ticked") << false << false << kUploadDone << false;

@@ -1,19 +1,24 @@
 #include "ui/uWeb.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include "TestSupport.h"
 #include "UiTest.h"
 #include "data/Base.h"
+#include "gedcom/GedcomIn.h"
 
+using lignado::LivingMode;
 using lignado::TBD;
 using lignado::test::FakeDialogs;
 using lignado::test::readFile;
 using lignado::test::RunJs;
 using lignado::test::writeFile;
+using lignado::ui::ReferenceOfPageFile;
 using lignado::ui::ReferenceOfTarget;
 using lignado::ui::TfmWeb;
 using lignado::ui::UserCopyOfTemplate;
@@ -39,6 +44,23 @@ const char kPersonne[] =
     "</body></html>\r\n";
 
 const QString kHome = QString::fromUtf8("Accueil\u00A0\u0081");
+
+// Two pages taller than the view, the second one with an anchor far down.
+const char kLong[] =
+    "<html><body>\r\n#\r\necho \"<p id='t'>long $x</p>\"\r\n#\r\n"
+    "<div style=\"height:4000px\"></div>\r\n"
+    "<a id=\"n\" href=\"long|x=2\">N</a> <a id=\"a\" href=\"long|x=3#bas\">A</a>\r\n"
+    "<div style=\"height:4000px\"></div><p id=\"bas\">bas</p>\r\n"
+    "<div style=\"height:4000px\"></div></body></html>\r\n";
+
+// A living woman born in Quimper, a man dead long ago with his portrait, in a folder of photos.
+const char kFamily[] =
+    "0 HEAD\n1 CHAR UTF-8\n"
+    "0 @I1@ INDI\n1 NAME Jeanne /Vivant/\n1 SEX F\n1 BIRT\n2 DATE 3 MAR 1990\n2 PLAC Quimper\n"
+    "1 OBJE\n2 FILE photos/jeanne.png\n"
+    "0 @I2@ INDI\n1 NAME Louis /Ancien/\n1 SEX M\n1 BIRT\n2 DATE 1 JAN 1800\n2 PLAC Brest\n"
+    "1 DEAT\n2 DATE 1870\n1 OBJE\n2 FILE photos/louis.png\n"
+    "0 TRLR\n";
 
 }  // namespace
 
@@ -77,6 +99,19 @@ class WebTest : public QObject {
   }
   void pressF9() { QTest::keyClick(web->findChild<QPlainTextEdit*>("mCode"), Qt::Key_F9); }
 
+  TBD family;
+  std::string shipped, familyDir;
+  // A preview of the shipped template on the family, shown, at its home page.
+  std::unique_ptr<TfmWeb> openSite(LivingMode mode) {
+    auto site = std::make_unique<TfmWeb>(nullptr, "Lignado", shipped, family, dialogs, nullptr,
+                                         mode, lignado::MediaRules{{familyDir}});
+    wb = site->findChild<QWebEngineView*>("wb");
+    site->show();
+    return site;
+  }
+  QString body() { return RunJs(wb, "document.body ? document.body.innerText : ''").toString(); }
+  int scrollY() { return RunJs(wb, "window.scrollY").toInt(); }
+
  private slots:
   void initTestCase() {
     dir = tmp.path().toStdString() + "/";
@@ -85,6 +120,21 @@ class WebTest : public QObject {
     writeFile(dir + "style.css", "#t { color: rgb(1, 2, 3) }");
     for (const char* name : {"MARTIN", "DURAND"}) db.SetSurname(db.NewPerson(), name);
     db.SetGivenNames(2, "Ad\xE8le");
+    writeFile(dir + "long.kshtml", kLong);
+    namespace fs = std::filesystem;
+    shipped = dir + "classique/";
+    fs::copy(fs::path(LIGNADO_SOURCE_DIR) / "modele/classique", shipped);
+    familyDir = dir + "famille";
+    fs::create_directories(familyDir + "/photos");
+    writeFile(familyDir + "/arbre.ged", kFamily);
+    QImage portrait(40, 30, QImage::Format_RGB32);
+    portrait.fill(Qt::darkRed);
+    for (const char* name : {"jeanne", "louis"})
+      QVERIFY(portrait.save(QString::fromStdString(familyDir + "/photos/" + name + ".png")));
+    lignado::THead head;
+    QVERIFY(!lignado::ImportGedcom(family, familyDir + "/arbre.ged", head, lignado::kModeAnsel,
+                                   false, false, true, nullptr)
+                 .failed);
     web = std::make_unique<TfmWeb>(nullptr, "Lignado V1.1", dir, db, dialogs, nullptr);
     wb = web->findChild<QWebEngineView*>("wb");
     web->show();
@@ -159,6 +209,139 @@ class WebTest : public QObject {
     writeFile(dir + "personne.kshtml", kPersonne);
   }
 
+  // A followed link opens its page at the top; an anchor of the link still scrolls to it.
+  void followedPageOpensAtItsTop() {
+    web->ShowPage("long", "x=1");
+    QVERIFY(shows("long 1"));
+    RunJs(wb, "window.scrollTo(0, 3000)");
+    QVERIFY(shows([&] { return scrollY() == 3000; }));
+    QVERIFY(click("n"));
+    QVERIFY(shows("long 2"));
+    QCOMPARE(scrollY(), 0);
+    QVERIFY(click("a"));
+    QVERIFY(shows("long 3"));
+    QVERIFY(shows([&] { return scrollY() > 6000; }));
+    QCOMPARE(web->findChild<QLabel*>("Label1")->text(), "long|x=3");
+  }
+
+  // The person page of the shipped template under each living mode: the living woman's birth
+  // shows only when everything is published, her portrait likewise; the dead man's always.
+  void personPages_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("person");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("shown");  // birth and picture
+    QTest::newRow("hidden") << int(LivingMode::Hide) << 1 << "Jeanne" << false;
+    QTest::newRow("anonymous") << int(LivingMode::Anonymous) << 1 << "Personne vivante" << false;
+    QTest::newRow("published") << int(LivingMode::Publish) << 1 << "Jeanne" << true;
+    QTest::newRow("dead") << int(LivingMode::Hide) << 2 << "Louis" << true;
+  }
+  void personPages() {
+    QFETCH(int, mode);
+    QFETCH(int, person);
+    QFETCH(QString, name);
+    QFETCH(bool, shown);
+    auto site = openSite(LivingMode(mode));
+    QVERIFY(shows([&] { return body().contains("Accueil"); }));
+    site->ShowPage("personne", "n=" + std::to_string(person));
+    QVERIFY(shows([&] { return RunJs(wb, "document.querySelector('.fiche') != null").toBool(); }));
+    QVERIFY(body().contains(name));
+    const QString place = person == 1 ? "Quimper" : "Brest";
+    QCOMPARE(body().contains(place), shown);
+    QCOMPARE(body().contains(person == 1 ? "1990" : "1800"), shown);
+    // A picture that fails removes itself: wait for it to load or go.
+    const QString picture =
+        "(i => i ? (i.complete ? i.naturalWidth : -1) : 0)(document.querySelector('img'))";
+    QVERIFY(shows([&] { return RunJs(wb, picture).toInt() >= 0; }));
+    QCOMPARE(RunJs(wb, picture).toInt() > 0, shown);
+    // The template folder gets neither the scratch page nor the copies.
+    QVERIFY(!std::filesystem::exists(shipped + "medias"));
+    QVERIFY(!std::filesystem::exists(shipped + "temp.html"));
+  }
+
+  // The search page runs its data scripts: a name finds the person, whose link opens the page.
+  void searchFindsAPerson() {
+    auto site = openSite(LivingMode::Hide);
+    QVERIFY(shows([&] { return body().contains("Accueil"); }));
+    dialogs.messages.clear();
+    site->ShowPage("recherche", "");
+    QVERIFY(shows([&] { return RunJs(wb, "typeof lignadoPersonnes").toString() == "object"; }));
+    RunJs(wb,
+          "(q => { q.value = 'louis anc'; q.dispatchEvent(new Event('input')); })"
+          "(document.getElementById('q'))");
+    QVERIFY(shows([&] {
+      return RunJs(wb, "document.getElementById('resultats').innerText")
+          .toString()
+          .startsWith(QString::fromUtf8("Louis ANCIEN ° 1800 † 1870"));
+    }));
+    RunJs(wb, "document.querySelector('#resultats a').click()");
+    QVERIFY(shows([&] { return RunJs(wb, "document.title").toString().contains("Louis"); }));
+    QCOMPARE(site->findChild<QLabel*>("Label1")->text(), "personne|n=2");
+    QVERIFY(dialogs.messages.isEmpty());
+  }
+
+  // Escape closes the preview while the web page has the focus.
+  void escapeFromThePage() {
+    auto site = openSite(LivingMode::Hide);
+    QVERIFY(shows([&] { return body().contains("Accueil"); }));
+    site->activateWindow();
+    wb->setFocus();
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused && (focused == wb || wb->isAncestorOf(focused)));
+    QTest::keyClick(focused, Qt::Key_Escape);
+    QVERIFY(lignado::test::LoopUntil([&] { return !site->isVisible(); }));
+  }
+
+  // F9 leaves the editor's cursor, selection and scroll where they were.
+  void f9KeepsTheEditorsPlace() {
+    auto site = openSite(LivingMode::Hide);
+    QVERIFY(shows([&] { return body().contains("Accueil"); }));
+    site->findChild<QCheckBox*>("cbCode")->click();
+    site->ShowPage("personne", "n=2");
+    site->findChild<QLabel*>("Label1")->setText("personne|n=2");
+    auto* mCode = site->findChild<QPlainTextEdit*>("mCode");
+    QTextCursor cursor = mCode->textCursor();
+    cursor.setPosition(900);
+    cursor.setPosition(930, QTextCursor::KeepAnchor);
+    mCode->setTextCursor(cursor);
+    QScrollBar* v = mCode->verticalScrollBar();
+    QVERIFY(v->maximum() > 20);
+    v->setValue(20);
+    mCode->horizontalScrollBar()->setValue(7);
+    QCOMPARE(mCode->horizontalScrollBar()->value(), 7);
+    QTest::keyClick(mCode, Qt::Key_F9);
+    QCOMPARE(mCode->textCursor().anchor(), 900);
+    QCOMPARE(mCode->textCursor().position(), 930);
+    QCOMPARE(v->value(), 20);
+    QCOMPARE(mCode->horizontalScrollBar()->value(), 7);
+  }
+
+  void referenceOfPageFile_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reference");
+    QTest::newRow("person") << "personne_n_3.html"
+                            << "personne|n=3";
+    QTest::newRow("no parameter") << "personnes.html"
+                                  << "personnes";
+    QTest::newRow("longest name") << "alphabet_page_l_A&p_2.html"
+                                  << "alphabet_page|l=A&p=2";
+    QTest::newRow("two") << "nom_n_3&x_a_b.HTML"
+                         << "nom|n=3&x=a_b";
+    QTest::newRow("no template") << "inconnu_n_3.html"
+                                 << "";
+    QTest::newRow("not a page") << "personne_n_3.js"
+                                << "";
+    QTest::newRow("folder") << "a/personne.html"
+                            << "";
+    QTest::newRow("reference") << "personne|n=3.html"
+                               << "";
+  }
+  void referenceOfPageFile() {
+    QFETCH(QString, file);
+    QFETCH(QString, reference);
+    QCOMPARE(QString::fromStdString(ReferenceOfPageFile(file.toStdString(), shipped)), reference);
+  }
+
   // An installed template is copied once for the user, writable, and the copy is kept.
   void readOnlyTemplateIsCopied() {
     namespace fs = std::filesystem;
@@ -203,6 +386,9 @@ class WebTest : public QObject {
     QFETCH(QByteArray, reference);
     QCOMPARE(QByteArray::fromStdString(ReferenceOfTarget(target)), reference);
   }
+
+  // A test that opened a site preview leaves the main one to the next.
+  void cleanup() { wb = web->findChild<QWebEngineView*>("wb"); }
 
   void cleanupTestCase() { web.reset(); }
 };
