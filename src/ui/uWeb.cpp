@@ -302,7 +302,7 @@ void TfmWeb::ShowPage(const std::string& pageName, const std::string& parameterT
   std::string name = pageName.substr(0, hash);
   std::string anchor = hash == std::string::npos ? std::string() : pageName.substr(hash + 1);
   CurrentTemplateFile.clear();
-  auto file = FindNoCase(templateDir_, name + ".kshtml");
+  auto file = FindInFolder(templateDir_, name + ".kshtml");
   std::optional<std::string> source;
   if (file) source = ReadWholeFile(*file);
   if (!source) {

@@ -365,6 +365,41 @@ TEST_P(Site, ATemplateFileThatCannotBeCopiedIsReported) {
   EXPECT_FALSE(fs::exists(destDir / "index.html"));
 }
 
+// A symlink in the template folder that leads out of it is neither a template, an include nor
+// a file copied into the site; one that stays inside is followed, and so is a template folder
+// named through a symlink.
+TEST_P(Site, SymlinksOutOfTheTemplateFolderAreNotFollowed) {
+  const fs::path out = root.path() / "dehors";
+  fs::create_directories(out / "d");
+  writeFile(out / "secret.css", "secret");
+  writeFile(out / "secret.kshtml", "secret\n");
+  writeFile(out / "d" / "x.css", "secret");
+  fs::create_symlink(out / "secret.css", tplDir / "style.css");
+  fs::create_symlink(out / "secret.kshtml", tplDir / "inc.kshtml");
+  fs::create_directory_symlink(out / "d", tplDir / "lien");
+  tpl("vrai.css", "vrai");
+  fs::create_symlink(tplDir / "vrai.css", tplDir / "bon.css");
+  tpl("index.kshtml",
+      "<link href=\"style.css\"><link href=\"lien/x.css\"><link href=\"bon.css\">\n#\n"
+      "echo include(inc)\n#\n<a href=\"inc\">i</a>\n");
+  const fs::path named = root.path() / "par-un-lien";
+  fs::create_directory_symlink(tplDir, named);
+  for (const fs::path& folder : {tplDir, named}) {
+    fs::remove_all(destDir);
+    fs::create_directory(destDir);
+    TKSParse parser(db);
+    SiteResult r =
+        GenerateSite(parser, folder.string() + "/", destDir.string() + "/", &host, GetParam());
+    EXPECT_EQ(r.failure, "");
+    EXPECT_EQ(site(), (std::map<std::string, std::string>{
+                          {"index.html",
+                           "<link href=\"style.css.html\"><link href=\"lien/x.css.html\"><link "
+                           "href=\"bon.css\">\r\n\r\n<a href=\"inc.html\">i</a>\r\n\r\n"},
+                          {"bon.css", "vrai"}}))
+        << folder;
+  }
+}
+
 TEST_P(Site, NoHomePageOrNoDestination) {
   tpl("autre.kshtml", "x\n");
   SiteResult r = generate();
