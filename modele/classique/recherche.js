@@ -40,7 +40,7 @@ function personne(numero) {
     nom.textContent = p[1] || (p[2] ? "" : "(sans nom)");
     a.appendChild(nom);
     li.appendChild(a);
-    var vie = (p[3] ? "\u00b0 " + p[3] : "") + (p[3] && p[4] ? " " : "") + (p[4] ? "\u2020 " + p[4] : "");
+    var vie = (p[3] ? "\u00b0\u00a0" + p[3] : "") + (p[3] && p[4] ? " " : "") + (p[4] ? "\u2020\u00a0" + p[4] : "");
     if (vie) {
       var dates = document.createElement("span");
       dates.className = "dates";
