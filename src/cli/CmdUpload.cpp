@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,7 +23,7 @@ const char kUploadUsage[] =
     "Usage : lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
     "                     [--passive] [--port N] [--tls auto|require|off]\n"
     "                     [--tls-fingerprint EMPREINTE] [--timeout S] [--keep-remote]\n"
-    "                     [--verify]\n"
+    "                     [--verify] [--max-delete N]\n"
     "Le mot de passe vient de la variable LIGNADO_FTP_PASSWORD ou, sur un terminal, d'une "
     "saisie masqu\xE9"
     "e.\n";
@@ -60,7 +61,10 @@ const char kUploadHelp[] =
     "faut)\n"
     "  --keep-remote     ne supprime rien sur le serveur\n"
     "  --verify          v\xE9rifie le site en ligne : renvoie ce qui y manque ou n'a pas la "
-    "bonne taille\n";
+    "bonne taille\n"
+    "  --max-delete N    permet jusqu'\xE0 N suppressions quand elles retireraient plus de la\n"
+    "                    moiti\xE9 des fichiers envoy\xE9s (et plus de 20) ; sans cela, elles\n"
+    "                    attendent et l'envoi finit en erreur\n";
 
 int usage(const std::string& why) {
   if (!why.empty()) {
@@ -110,7 +114,7 @@ int cmdUpload(const Args& args) {
   std::string dir, host, user, base, folder;
   std::string fingerprint;
   bool passive = false, keepRemote = false, verify = false;
-  int port = 21;
+  int port = 21, maxDelete = 0;
   FtpTls tls = FtpTls::Auto;
   uint32_t connectMs = 30000, transferMs = 60000;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -123,7 +127,8 @@ int cmdUpload(const Args& args) {
     } else if (a == "--verify") {
       verify = true;
     } else if (a == "--host" || a == "--user" || a == "--path" || a == "--folder" ||
-               a == "--port" || a == "--tls" || a == "--tls-fingerprint" || a == "--timeout") {
+               a == "--port" || a == "--tls" || a == "--tls-fingerprint" || a == "--timeout" ||
+               a == "--max-delete") {
       if (!hasValue) return usage("Valeur manquante apr\xE8s " + Utf8ToCp1252(a) + ".");
       const std::string& v = args[++i];
       if (a == "--host") host = v;
@@ -149,6 +154,13 @@ int cmdUpload(const Args& args) {
                        " (64 chiffres hexad\xE9"
                        "cimaux, deux-points permis).");
         fingerprint = v;
+      }
+      if (a == "--max-delete") {
+        char* end = nullptr;
+        long n = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || n < 0 || n > INT32_MAX)
+          return usage("Nombre de suppressions invalide : " + Utf8ToCp1252(v) + ".");
+        maxDelete = static_cast<int>(n);
       }
       if (a == "--timeout") {
         if (!parseSeconds(v, connectMs))
@@ -196,6 +208,7 @@ int cmdUpload(const Args& args) {
   request.transferTimeoutMs = transferMs;
   request.keepRemote = keepRemote;
   request.verify = verify;
+  request.maxDelete = maxDelete;
   TerminalUpload terminal;
   UploadOutcome sent = UploadPublication(request, &terminal);
   if (!sent.refusedFingerprint.empty())
@@ -207,6 +220,14 @@ int cmdUpload(const Args& args) {
     printCp1252(stderr,
                 "Pour envoyer quand m\xEAme sans chiffrement (mot de passe en clair), relancez "
                 "avec --tls off\n");
+  if (sent.heldDeletions > 0) {
+    const std::string n = std::to_string(sent.heldDeletions);
+    printCp1252(stderr, n +
+                            " fichiers envoy\xE9s seraient supprim\xE9s du serveur, plus de la "
+                            "moiti\xE9 de ceux qui y sont : rien n'a \xE9t\xE9 supprim\xE9.\n"
+                            "S'ils doivent vraiment l'\xEAtre, relancez avec --max-delete " +
+                            n + "\n");
+  }
   return sent.ok ? 0 : 1;
 }
 

@@ -145,6 +145,7 @@ void TqorvFtp::Record(bool written) {
 bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& localRoot) {
   FilesSent = 0;
   Failures = 0;
+  HeldDeletions = 0;
   Stopped = false;
   reconnected_ = false;
   upload_ = {};
@@ -170,9 +171,11 @@ bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& loca
   if (!Stopped && !KeepRemote && LinkAlive()) result = RemoveDeleted() && result;
   marks_.Close();
   local_.clear();
-  if (Failures == 0)
+  if (HeldDeletions > 0)
+    Log(HeldText(HeldDeletions));
+  else if (Failures == 0)
     Log("Envoi de " + std::to_string(FilesSent) + " fichiers termin\xE9");
-  else
+  if (Failures > 0)
     Log("Envoi inachev\xE9 : " + counted(FilesSent, "fichier envoy\xE9", "fichiers envoy\xE9s") +
         ", " +
         counted(Failures,
@@ -182,7 +185,7 @@ bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& loca
                 "checs"));
   if (Stopped) Log("Envoi stopp\xE9");
   Stopped = true;
-  return result && Failures == 0;
+  return result && Failures == 0 && HeldDeletions == 0;
 }
 
 void TqorvFtp::Plan(const std::string& localRelative) {
@@ -401,6 +404,7 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
 }
 
 bool TqorvFtp::RemoveDeleted() {
+  if (HoldsDeletions()) return false;
   bool result = true;
   for (const std::string& rel : marks_.SentFiles()) {
     if (!gone(localRoot_, rel, false)) continue;
@@ -427,6 +431,22 @@ bool TqorvFtp::RemoveDeleted() {
     Record(marks_.ForgetFolder(rel));
   }
   return result;
+}
+
+std::string TqorvFtp::HeldText(int32_t held) {
+  return "Envoi incomplet : " + counted(held, "suppression", "suppressions") +
+         " en attente de confirmation";
+}
+
+bool TqorvFtp::HoldsDeletions() {
+  const std::vector<std::string> sent = marks_.SentFiles();
+  const auto due = std::count_if(sent.begin(), sent.end(), [&](const std::string& rel) {
+    return gone(localRoot_, rel, false);
+  });
+  if (due <= kFreeDeletions || due * 2 <= static_cast<int64_t>(sent.size()) || due <= MaxDelete)
+    return false;
+  HeldDeletions = static_cast<int32_t>(due);
+  return true;
 }
 
 }  // namespace lignado

@@ -42,6 +42,15 @@ class TqorvFtp : public TSimpleFTP {
   /// Store under the final name; set by the uploader when the server refuses renames.
   bool DirectWrite = false;
   int32_t Failures = 0;  // files, folders and deletions that failed in the last upload
+  /// Deletions allowed even when they would remove most of what was sent (HoldsDeletions).
+  int32_t MaxDelete = 0;
+  int32_t HeldDeletions = 0;  // deletions the last upload held back, still due
+
+  /// More deletions than kFreeDeletions that would remove more than half of the files sent to
+  /// this destination (a site generated empty, a wrong folder) wait for the user's word.
+  static constexpr int32_t kFreeDeletions = 20;
+  /// "Envoi incomplet : N suppressions en attente de confirmation"
+  static std::string HeldText(int32_t held);
 
   static constexpr const char* kPartPrefix = ".lignado-part-";
 
@@ -72,6 +81,7 @@ class TqorvFtp : public TSimpleFTP {
   void Error(const std::string& line);  // logs a failure, its reason, and counts it
   void RemovePartials();
   bool RemoveDeleted();
+  bool HoldsDeletions();
   void Record(bool written);
 
   std::string remoteRoot_, localRoot_;

@@ -136,6 +136,21 @@ class UploadOwner : public TFtpObserver {
   QListWidget* list_;
 };
 
+// Why an import leaves nothing to publish, in French; empty when it can go on.
+std::string ImportRefusal(const ImportOutcome& outcome, const TBD& db) {
+  std::string why;
+  if (!outcome.failure.empty())
+    why = outcome.failure;
+  else if (db.PersonCount == 0)
+    why = "Aucune personne \xE0 publier dans ce fichier.";
+  else
+    return {};
+  return why +
+         "\r\nCliquez sur \"Pr\xE9"
+         "c\xE9"
+         "dent\" pour choisir un autre fichier.";
+}
+
 }  // namespace
 
 bool SplitHostPort(const std::string& field, std::string& host, int& port) {
@@ -754,7 +769,8 @@ void TfmWebAssistant::ImportSelectedFile() {
   Label7->clear();
   ProgressBar1->setValue(0);
   // The buttons stay still while the import dispatches events; Escape stops it.
-  const bool back = bPrecedent->isEnabled(), next = bSuivant->isEnabled();
+  const bool back = bPrecedent->isEnabled();
+  bool next = bSuivant->isEnabled();
   for (QPushButton* b : {bPrecedent, bSuivant, bQuitter}) b->setEnabled(false);
   host_->attach(Label7, ProgressBar1);
   host_->begin();
@@ -767,6 +783,11 @@ void TfmWebAssistant::ImportSelectedFile() {
   if (outcome.failure.empty() && outcome.dropped.empty())
     Label7->setText(T("Nombre de personnes et d'unions : " + std::to_string(db_->PersonCount) +
                       " / " + std::to_string(db_->UnionCount)));
+  // A refused file must not lead to a site generated empty over the user's real one.
+  if (const std::string refusal = ImportRefusal(outcome, *db_); !refusal.empty()) {
+    Label7->setText(T(refusal));
+    next = false;
+  }
   lbPers->setUpdatesEnabled(false);
   for (const std::string& line : PersonLines(*db_)) lbPers->addItem(FromCp1252(line, true));
   lbPers->setUpdatesEnabled(true);
@@ -992,6 +1013,7 @@ void TfmWebAssistant::bFtpClick() {
     request.verify = cbFtpVerify->isChecked();
     UploadOwner owner(host_, lbFtp);
     std::string failure = UploadWithTrust(request, outcome, owner);
+    ConfirmHeldDeletions(request, outcome, owner);
     host_->end();
     if (!failure.empty()) lbFtp->addItem(T(failure));
   }
@@ -1047,6 +1069,24 @@ std::string TfmWebAssistant::UploadWithTrust(UploadRequest& request, UploadOutco
   ini.WriteString("TLS", server, outcome.tlsFingerprint);
   std::string reason;
   return ini.Save(&reason) ? "" : "Attention: " + reason;
+}
+
+// A mirror that would remove most of what was sent there (a site generated from the wrong
+// file or folder) held its deletions back: they go only on the user's word, No by default.
+void TfmWebAssistant::ConfirmHeldDeletions(UploadRequest& request, UploadOutcome& outcome,
+                                           TFtpObserver& owner) {
+  if (outcome.heldDeletions == 0) return;
+  const std::string n = std::to_string(outcome.heldDeletions);
+  if (!dialogs_.ask(this, T("L'envoi supprimerait " + n +
+                            " fichiers du site en ligne, plus de la moiti\xE9 de ceux qui y ont "
+                            "\xE9t\xE9 envoy\xE9s.\r\nSi la g\xE9n\xE9"
+                            "alogie a vraiment perdu ces pages, r\xE9pondez Oui. Sinon "
+                            "(mauvais fichier GEDCOM, mauvais dossier), r\xE9pondez Non : rien ne "
+                            "sera supprim\xE9.\r\nSupprimer ces " +
+                            n + " fichiers du serveur ?")))
+    return;
+  request.maxDelete = outcome.heldDeletions;
+  outcome = UploadPublication(request, &owner);
 }
 
 // A folder that holds files no generation wrote may be the user's own (a home folder chosen by

@@ -84,6 +84,7 @@ class TfmWebAssistant : public QWidget {
   void bFtpClick();
   void bFtpResumeClick();
   std::string UploadWithTrust(UploadRequest& request, UploadOutcome& outcome, TFtpObserver& owner);
+  void ConfirmHeldDeletions(UploadRequest& request, UploadOutcome& outcome, TFtpObserver& owner);
   bool DestinationConfirmed(const std::string& folder);
   void ImportSelectedFile();
   void FillTemplateList();

@@ -205,6 +205,10 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
                                     int jobs, const fs::path& gedcomFolder,
                                     const MediaOptions& media) {
   GenerateOutcome out;
+  if (db.PersonCount == 0) {
+    out.failure = "Aucune personne \xE0 publier";
+    return out;
+  }
   try {
     std::error_code ec;
     if (!fs::is_directory(destination, ec)) {
@@ -312,6 +316,13 @@ std::string UploadOutcome::Message() const {
   if (ok)
     return "L'envoi est termin\xE9. Cette g\xE9n\xE9"
            "alogie est maintenant visible sur internet.";
+  const std::string held = heldDeletions > 0
+                               ? TqorvFtp::HeldText(heldDeletions) +
+                                     ".\r\nRien n'a \xE9t\xE9 supprim\xE9 du site en ligne : ces "
+                                     "suppressions seront propos\xE9"
+                                     "es de nouveau au prochain envoi."
+                               : "";
+  if (!held.empty() && failures == 0) return held;
   // Failed files and deletions stay due: the next run takes them up again.
   std::string count;
   if (failures > 0)
@@ -322,7 +333,8 @@ std::string UploadOutcome::Message() const {
                              "checs)");
   return "Il y a eu des erreurs durant le transfert" + count +
          ".\r\nSi vous relancez le logiciel, vous "
-         "pourrez reprendre l\xE0 ou vous \xEAtes arret\xE9.";
+         "pourrez reprendre l\xE0 ou vous \xEAtes arret\xE9." +
+         (held.empty() ? "" : "\r\n" + held);
 }
 
 namespace {
@@ -429,6 +441,7 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   ftp.SetReceiveTimeout(request.transferTimeoutMs);
   ftp.KeepRemote = request.keepRemote;
   ftp.Verify = request.verify;
+  ftp.MaxDelete = request.maxDelete;
   if (std::string line = ForeignFilesLine(ForeignFiles(request.localFolder)); !line.empty())
     ftp.Log(line);
   out.connected = ftp.ConnectTo(request.host, request.user, request.password);
@@ -442,6 +455,7 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   out.ok = ftp.UploadTree(request.remoteRoot, request.localFolder.string());
   out.filesSent = ftp.FilesSent;
   out.failures = ftp.Failures;
+  out.heldDeletions = ftp.HeldDeletions;
   ftp.Disconnect();
   ftp.Log(
       "Transfert termin\xE9"

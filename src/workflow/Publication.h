@@ -143,7 +143,8 @@ struct MediaOptions {
 // Living persons are shown as `living` says (hidden unless told otherwise). The media files of
 // the persons shown are copied into the site from gedcomFolder and the folders of media only
 // (MediaRules); each one refused is a line of mediaMissing. Pages run on `jobs` threads (0: one
-// per core); the site is the same whatever their number.
+// per core); the site is the same whatever their number. A database without any person is
+// refused: its empty site would replace a real one.
 GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& templateFolder,
                                     const std::filesystem::path& destination, Host* host,
                                     LivingMode living = LivingMode::Hide, int jobs = 0,
@@ -169,6 +170,9 @@ struct UploadRequest {
   uint32_t transferTimeoutMs = 60000;  // without progress
   bool keepRemote = false;             // leave on the server what the site no longer has
   bool verify = false;  // list the server and send again what is missing there or differs
+  // Deletions allowed even when they would remove more than half of the files sent there (and
+  // more than 20): without that word such deletions are held back.
+  int maxDelete = 0;
 };
 
 struct UploadOutcome {
@@ -176,6 +180,7 @@ struct UploadOutcome {
   bool ok = false;  // connected, and the whole tree walked without error or stop
   int filesSent = 0;
   int failures = 0;                // files, folders and deletions that failed
+  int heldDeletions = 0;           // deletions held back for the user's word, still due
   std::vector<std::string> lines;  // the log lines, Windows-1252
   // The fingerprint of a certificate refused as untrusted, to offer the user; else empty.
   std::string refusedFingerprint;

@@ -122,6 +122,30 @@ TEST_F(CmdBuild, PagesOfAnEarlierBuildAreRemovedAndTheUsersFilesKept) {
   EXPECT_EQ(readFile(dir.path() / "site/photo.jpg"), "de l'utilisateur");
 }
 
+// A file that leaves nothing to publish fails the build and leaves the earlier site whole.
+TEST_F(CmdBuild, NothingToPublishLeavesTheEarlierSite) {
+  struct Case {
+    const char* name;
+    const char* content;
+    const char* said;  // in stderr
+  } cases[] = {
+      {"not GEDCOM", "Bonjour,\r\nvoici ma famille.\r\n", "pas un fichier GEDCOM"},
+      {"no record", "0 HEAD\r\n0 TRLR\r\n", "Aucune personne \xC3\xA0 publier"},
+      {"a family alone", "0 HEAD\r\n0 @F1@ FAM\r\n1 MARR\r\n0 TRLR\r\n",
+       "Aucune personne \xC3\xA0 publier"},
+  };
+  ASSERT_EQ(cli("build famille.ged --template modele-test --out site").code, 0);
+  const std::string index = readFile(dir.path() / "site/index.html");
+  for (const Case& c : cases) {
+    writeFile(dir.path() / "vide.ged", c.content);
+    CliRun r = cli("build vide.ged --template modele-test --out site");
+    EXPECT_EQ(r.code, 1) << c.name;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << c.name << ": " << r.err;
+    EXPECT_EQ(readFile(dir.path() / "site/index.html"), index) << c.name;
+    EXPECT_TRUE(fs::exists(dir.path() / "site/p_id_3.html")) << c.name;
+  }
+}
+
 TEST_F(CmdBuild, AnInstalledProgramFindsItsTemplates) {
   fs::path shipped = fs::path(LIGNADO_BINARY_DIR) / "modele" / "parchemin" / "index.kshtml";
   if (!fs::exists(shipped)) GTEST_SKIP() << "no shipped template beside the program";

@@ -418,5 +418,28 @@ TEST_F(CliUpload, RefusedDeletionFailsAndVerifyMendsTheServer) {
   EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
 }
 
+// Deletions of most of the site wait for --max-delete with at least their count.
+TEST_F(CliUpload, DeletionsOfMostOfTheSiteWaitForMaxDelete) {
+  for (int i = 0; i < 30; ++i)
+    test::putFile(site_.path() / ("p" + std::to_string(i) + ".html"), std::to_string(i));
+  ASSERT_EQ(runCli(args({"--tls", "off"}), test::kFtpPassword).rc, 0);
+  for (int i = 0; i < 25; ++i) fs::remove(site_.path() / ("p" + std::to_string(i) + ".html"));
+  const std::string held =
+      "Envoi incomplet : 25 suppressions en attente de confirmation\nTransfert termin\xC3\xA9"
+      "e\n";
+  for (const char* allowed : {"0", "24"}) {
+    CliRun r = runCli(args({"--tls", "off", "--max-delete", allowed}), test::kFtpPassword);
+    EXPECT_EQ(r.rc, 1) << allowed;
+    ASSERT_GE(r.out.size(), held.size()) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - held.size()), held);
+    EXPECT_NE(r.err.find("relancez avec --max-delete 25\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(served_.path() / "p0.html"));
+  }
+  EXPECT_EQ(runCli(args({"--max-delete", "-1"}), test::kFtpPassword).rc, 2);
+  CliRun r = runCli(args({"--tls", "off", "--max-delete", "25"}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 0) << r.out << r.err;
+  EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
+}
+
 }  // namespace
 }  // namespace lignado

@@ -496,6 +496,51 @@ TEST_F(Upload, RefusedDeletionStaysDueUntilItIsDone) {
   EXPECT_EQ(upload("/www"), (Lines{"Envoi de 0 fichiers termin\xE9"}));
 }
 
+// Deletions that would remove more than half of what was sent, and more than 20 files (a site
+// generated empty, a wrong folder), wait for consent and stay due; a pruning goes ahead.
+TEST_F(Upload, DeletionsOfMostOfTheSiteWaitForConsent) {
+  struct Case {
+    int sent, removed, allowed;
+    bool held;
+  } cases[] = {
+      {30, 25, 0, true},    {22, 21, 0, true},  {42, 21, 0, false},  {30, 20, 0, false},
+      {320, 150, 0, false}, {30, 25, 24, true}, {30, 25, 25, false},
+  };
+  auto page = [](int i) { return "p" + std::to_string(i) + ".html"; };
+  auto onServer = [&](const std::string& remote) {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(served() / remote.substr(1)))
+      n += e.path().filename().string()[0] != '.';
+    return n;
+  };
+  for (size_t row = 0; row < std::size(cases); ++row) {
+    const Case& c = cases[row];
+    SCOPED_TRACE(row);
+    const fs::path local = sitePath() / std::to_string(row);
+    const std::string remote = "/r" + std::to_string(row);
+    for (int i = 0; i < c.sent; ++i) test::putFile(local / page(i), std::to_string(i));
+    ASSERT_TRUE(uploader()->UploadTree(remote, local.string()));
+    for (int i = 0; i < c.removed; ++i) fs::remove(local / page(i));
+    for (int run = 0; run < 2; ++run) {  // held, they are held again at the next run
+      auto ftp = uploader();
+      ftp->MaxDelete = c.allowed;
+      log_.clear();
+      EXPECT_EQ(ftp->UploadTree(remote, local.string()), !c.held);
+      EXPECT_EQ(ftp->HeldDeletions, c.held ? c.removed : 0);
+      ASSERT_FALSE(log_.empty());
+      EXPECT_EQ(log_.back(), c.held ? "Envoi incomplet : " + std::to_string(c.removed) +
+                                          " suppressions en attente de confirmation"
+                                    : "Envoi de 0 fichiers termin\xE9");
+      EXPECT_EQ(onServer(remote), c.held ? c.sent : c.sent - c.removed);
+    }
+    if (!c.held) continue;
+    auto ftp = uploader();
+    ftp->MaxDelete = c.removed;
+    EXPECT_TRUE(ftp->UploadTree(remote, local.string()));
+    EXPECT_EQ(test::treeDifferences(local, served() / remote.substr(1)), "");
+  }
+}
+
 TEST_F(Upload, VerifySendsAgainWhatTheServerLacks) {
   test::makeSite(sitePath());
   for (bool mlsd : {true, false}) {

@@ -725,6 +725,81 @@ class AssistantTest : public QObject {
     close();
   }
 
+  // A file that leaves nothing to publish keeps "Suivant" disabled on the import page, and the
+  // label says why; a good file chosen then goes on.
+  void refusedFile_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("label");  // its start; then the way back
+    QTest::newRow("not GEDCOM") << QByteArray("Bonjour,\nvoici ma famille.\n")
+                                << "Ce fichier n'est pas un fichier GEDCOM : ";
+    QTest::newRow("no person") << QByteArray("0 HEAD\n1 CHAR ANSEL\n0 TRLR\n")
+                               << QString::fromUtf8("Aucune personne à publier dans ce fichier.");
+  }
+  void refusedFile() {
+    QFETCH(QByteArray, content);
+    writeFile(root / "refuse.ged", content.toStdString());
+    writeFile(root / "bon.ged", Family(2));
+    open();
+    next();
+    chooseFile(root / "refuse.ged");
+    next();
+    QCOMPARE(page(), "ts3");
+    QFETCH(QString, label);
+    const QString said = w<QLabel>("Label7")->text();
+    QVERIFY2(said.startsWith(label), qPrintable(said));
+    QVERIFY2(said.endsWith(
+                 QString::fromUtf8("\nCliquez sur \"Précédent\" pour choisir un autre fichier.")),
+             qPrintable(said));
+    QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
+    w<QPushButton>("bPrecedent")->click();
+    chooseFile(root / "bon.ged");
+    next();
+    QCOMPARE(w<QLabel>("Label7")->text(), "Nombre de personnes et d'unions : 2 / 0");
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    close();
+  }
+
+  // An upload that would delete most of the site online asks first, naming the count: No keeps
+  // the files online and says the run is incomplete; Yes deletes them.
+  void heldDeletions_data() {
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("left");
+    QTest::newRow("No") << false
+                        << QString::fromUtf8(
+                               "Envoi incomplet : 26 suppressions en attente de confirmation.\n"
+                               "Rien n'a été supprimé du site en ligne : ces suppressions seront "
+                               "proposées de nouveau au prochain envoi.")
+                        << 30;
+    QTest::newRow("Yes") << true << kUploadDone << 4;
+  }
+  void heldDeletions() {
+    QFETCH(bool, answer);
+    lignado::test::FtpTestServer server(served);
+    QVERIFY2(server.running(), server.error().c_str());
+    fs::remove_all(served / "www");
+    fs::remove_all(root / "grand");
+    const fs::path site = root / "grand/Internet";
+    fs::create_directories(site);
+    for (int i = 0; i < 30; ++i)
+      writeFile(site / ("p" + std::to_string(i) + ".html"), std::to_string(i));
+    writeFile(exe / "lignado.ini",
+              "[Export]\nfolder=" + (root / "grand").string() +
+                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
+                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n");
+    resumeUpload({});
+    QCOMPARE(dialogs.messages, QStringList(kUploadDone));
+    close();
+    for (int i = 0; i < 26; ++i) fs::remove(site / ("p" + std::to_string(i) + ".html"));
+    resumeUpload({answer});
+    QCOMPARE(dialogs.questions.size(), 1);
+    QVERIFY(dialogs.questions[0].contains("supprimerait 26 fichiers"));
+    QTEST(dialogs.messages.join("|"), "message");
+    QTEST(CountFiles(served / "www/lignado"), "left");
+    QCOMPARE(wizard->UploadFinished, answer);
+    close();
+  }
+
   void hostAndPort_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<bool>("ok");

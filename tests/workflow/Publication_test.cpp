@@ -219,6 +219,21 @@ TEST_F(Publication, ADestinationThatIsNoFolderIsAFailure) {
   EXPECT_EQ(readFile(site), "un fichier");
 }
 
+// A database without any person never replaces a site: nothing in the destination changes.
+TEST_F(Publication, ADatabaseWithoutPersonsIsRefused) {
+  ASSERT_TRUE(MakeExportFolder(site).ok);
+  ASSERT_TRUE(generate("1|2|3").done);
+  const std::string index = readFile(site / "index.html"), list = readFile(site / kStaleListName);
+  TBD empty;
+  GenerateOutcome g = GeneratePublication(empty, tpl, site, nullptr);
+  EXPECT_FALSE(g.done);
+  EXPECT_EQ(g.failure, "Aucune personne \xE0 publier");
+  EXPECT_EQ(g.pagesWritten + g.staleRemoved, 0);
+  EXPECT_EQ(readFile(site / "index.html"), index);
+  EXPECT_EQ(readFile(site / kStaleListName), list);
+  EXPECT_TRUE(fs::exists(site / "p_id_3.html"));
+}
+
 TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
   TempDir served;
   test::FtpTestServer server(served.path());
