@@ -9,6 +9,7 @@
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
 #include "util/Text.h"
+#include "util/Utf8.h"
 
 namespace lignado {
 namespace {
@@ -39,24 +40,73 @@ bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
-// Safe between the quotes of a JavaScript string, and free of "<" and ">", which the scan
-// would take for tags.
+void appendJsUnit(std::string& out, unsigned unit) {
+  out += "\\u";
+  AppendHex(out, static_cast<unsigned char>(unit >> 8));
+  AppendHex(out, static_cast<unsigned char>(unit & 0xFF));
+}
+
+// Safe between the quotes of a JavaScript string, in a script or in an attribute: nothing
+// that ends the string, the script or the attribute is left as it is. A character the import
+// kept as a reference ("&#321;") becomes its JavaScript escape.
 std::string jsString(const std::string& s) {
   std::string out;
   out.reserve(s.size());
-  for (char ch : s) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '\\' || c == '"' || c == '\'') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20 || c == '<' || c == '>') {
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    unsigned cp = 0;
+    if (size_t len = c == '&' ? ImportReferenceAt(s, i, cp) : 0) {
+      // Beyond the first plane, the two halves of its UTF-16 form.
+      if (cp >= 0x10000) {
+        appendJsUnit(out, 0xD800 + ((cp - 0x10000) >> 10));
+        cp = 0xDC00 + ((cp - 0x10000) & 0x3FF);
+      }
+      appendJsUnit(out, cp);
+      i += len - 1;
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (c < 0x20 || c == '<' || c == '>' || c == '"' || c == '\'' || c == '&') {
       out += "\\x";
       AppendHex(out, c);
     } else {
-      out += ch;
+      out += static_cast<char>(c);
     }
   }
   return out;
+}
+
+// A value as HTML text, in an element or an attribute: it shows as written and never opens a
+// tag, an attribute or a reference, except the references the import made for characters
+// Windows-1252 cannot hold, which stay as they are.
+void appendHtmlText(std::string& out, const std::string& value) {
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    unsigned cp = 0;
+    switch (c) {
+      case '&':
+        if (size_t len = ImportReferenceAt(value, i, cp)) {
+          out.append(value, i, len);
+          i += len - 1;
+        } else {
+          out += "&amp;";
+        }
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
 }
 
 std::string crlfToBlank(std::string s) {
@@ -85,6 +135,8 @@ struct Expansion {
   int32_t person;
   int32_t uni = 0;
   bool withheld = false;  // a tag asked for a value that vivants hides
+  // Set when handle gave a tag to scan in turn (the baptism or burial fallback), not a value.
+  bool retag = false;
 
   // Handles one tag and gives the text that takes its place.
   std::string handle(const std::string& tag) {
@@ -356,6 +408,7 @@ struct Expansion {
     if (other && !personEvent(person, *other, code).empty()) {
       std::string copy = tag.substr(0, tag.size() - 1);
       copy.replace(copy.find(kind), kind.size(), *other);
+      retag = true;
       return copy + (other == &kBapteme ? " > b" : " > ()");
     }
     return {};
@@ -391,7 +444,8 @@ std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, c
 
   // The working text is `done` followed by `rest` read backwards: its front is rest.back().
   // Nothing in `done` is a "<" or ">", so it never needs scanning again, and replacing the
-  // tag at the front costs only the size of the value.
+  // tag at the front costs only the size of the value. A value goes to `done` as HTML text:
+  // it is never scanned for tags; only a fallback's tag goes back into `rest`.
   std::string done;
   std::string rest(text.rbegin(), text.rend());
   const size_t limit = text.size() + kMaxGrowth;
@@ -404,8 +458,12 @@ std::string ExpandTags(const TBD& db, int32_t person, const std::string& text, c
     done.append(rest.rbegin(), rest.rbegin() + static_cast<std::ptrdiff_t>(rest.size() - 1 - lt));
     rest.resize(gt);
 
+    ex.retag = false;
     std::string value = ex.handle(tag);
-    rest.append(value.rbegin(), value.rend());
+    if (ex.retag)
+      rest.append(value.rbegin(), value.rend());
+    else
+      appendHtmlText(done, value);
 
     if ((tag == "<h>" && db.GetSex(ex.person) != 0) ||
         (tag == "<f>" && db.GetSex(ex.person) != 1)) {

@@ -20,6 +20,7 @@
 #include "pages/TemplateFiles.h"
 #include "util/Host.h"
 #include "util/Text.h"
+#include "util/Utf8.h"
 
 namespace lignado {
 namespace fs = std::filesystem;
@@ -806,6 +807,16 @@ std::string fileNameOf(const std::string& ref, const TTemplateAssets& assets) {
   return assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
 }
 
+// A page's bytes as its charset asks: UTF-8 when it declares UTF-8, Windows-1252 when it
+// declares another; a page that declares none (a script) follows the home page, written first.
+std::string PageBytes(std::string text, PageCharset& siteCharset) {
+  PageCharset declared = DeclaredCharset(text);
+  if (siteCharset == PageCharset::None)
+    siteCharset = declared == PageCharset::None ? PageCharset::Other : declared;
+  if (declared == PageCharset::None) declared = siteCharset;
+  return declared == PageCharset::Utf8 ? PageToUtf8(text) : text;
+}
+
 // One page's run: its text (empty for a missing template or an empty page), and the limit
 // it went over, if any.
 struct PageRun {
@@ -827,7 +838,7 @@ PageRun runPage(TKSParse& parser, const std::string& ref, const std::string& tem
 // template. False when a write failed: the result says which, and the generation stops.
 bool writePage(const std::string& ref, const PageRun& page, TWorkList& work,
                TTemplateAssets& assets, const std::string& destDir, TPageList* list,
-               SiteResult& result) {
+               SiteResult& result, PageCharset& siteCharset) {
   if (!page.limit.empty()) result.limited.push_back("Page \"" + ref + "\" : " + page.limit);
   if (page.text.empty()) return true;
   const std::string fileName = fileNameOf(ref, assets);
@@ -840,7 +851,8 @@ bool writePage(const std::string& ref, const PageRun& page, TWorkList& work,
   std::string text = RewriteLinks(page.text, work, &assets);
   text += "\r\n";
   result.failure = assets.Failure();
-  if (result.failure.empty()) result.failure = WriteSiteFile(destDir, fileName, text, list);
+  if (result.failure.empty())
+    result.failure = WriteSiteFile(destDir, fileName, PageBytes(text, siteCharset), list);
   if (!result.failure.empty()) return false;
   ++result.pagesWritten;
   result.written.push_back(fileName);
@@ -1001,12 +1013,13 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   TTemplateAssets assets(templateDir, destDir, list);
   interpreter.TemplateDir = templateDir;
   const int threads = PageThreads(jobs);
+  PageCharset siteCharset = PageCharset::None;
   if (threads == 1) {
     for (std::size_t i = 0; i < work.size(); ++i) {
       const std::string ref = work[i];
       PageRun page;
       if (StaysInside(fileNameOf(ref, assets))) page = runPage(interpreter, ref, templateDir);
-      if (!writePage(ref, page, work, assets, destDir, list, result)) break;
+      if (!writePage(ref, page, work, assets, destDir, list, result, siteCharset)) break;
       showProgress(host, work, i);
     }
   } else {
@@ -1015,7 +1028,8 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
     pages.Queue(work);
     for (std::size_t i = 0; i < work.size(); ++i) {
       const std::string ref = work[i];
-      if (!writePage(ref, pages.Take(i, host), work, assets, destDir, list, result)) break;
+      if (!writePage(ref, pages.Take(i, host), work, assets, destDir, list, result, siteCharset))
+        break;
       pages.Queue(work);
       showProgress(host, work, i);
     }

@@ -1,5 +1,7 @@
 #include "util/Utf8.h"
 
+#include <cctype>
+
 namespace lignado {
 namespace {
 
@@ -50,6 +52,13 @@ size_t decodeUtf8(const std::string& text, size_t i, unsigned& cp) {
       (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
     return 0;
   return len;
+}
+
+bool heldByCp1252(unsigned cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return true;
+  for (unsigned high : kHigh)
+    if (high == cp) return true;
+  return false;
 }
 
 }  // namespace
@@ -164,6 +173,68 @@ std::string Cp1252ToUtf8Shown(const std::string& text) {
       i = amp + 2;
     }
   }
+  return out;
+}
+
+std::size_t ImportReferenceAt(std::string_view text, std::size_t pos, unsigned& cp) {
+  if (text.compare(pos, 2, "&#") != 0) return 0;
+  std::size_t j = pos + 2;
+  if (j >= text.size() || text[j] < '1' || text[j] > '9') return 0;
+  unsigned long v = 0;
+  for (; j < text.size() && text[j] >= '0' && text[j] <= '9' && j - pos < 9; ++j)
+    v = v * 10 + static_cast<unsigned long>(text[j] - '0');
+  if (j >= text.size() || text[j] != ';' || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF) ||
+      heldByCp1252(static_cast<unsigned>(v)))
+    return 0;
+  cp = static_cast<unsigned>(v);
+  return j + 1 - pos;
+}
+
+PageCharset DeclaredCharset(std::string_view page) {
+  // The head ends at the body; a page without one is searched whole.
+  std::string_view head = page.substr(0, page.find("<body"));
+  for (std::size_t at = 0; (at = head.find("harset", at)) != std::string_view::npos; at += 6) {
+    if (at == 0 || (head[at - 1] != 'c' && head[at - 1] != 'C')) continue;
+    std::size_t v = at + 6;
+    while (v < head.size() && head[v] == ' ') ++v;
+    if (v >= head.size() || head[v] != '=') continue;
+    ++v;
+    while (v < head.size() && (head[v] == ' ' || head[v] == '"' || head[v] == '\'')) ++v;
+    std::string name;
+    while (v < head.size() && name.size() < 16 &&
+           (std::isalnum(static_cast<unsigned char>(head[v])) || head[v] == '-' || head[v] == '_'))
+      name += static_cast<char>(std::tolower(static_cast<unsigned char>(head[v++])));
+    if (name.empty()) continue;
+    return name == "utf-8" || name == "utf8" ? PageCharset::Utf8 : PageCharset::Other;
+  }
+  return PageCharset::None;
+}
+
+std::string PageToUtf8(std::string_view page) {
+  std::string out;
+  out.reserve(page.size() + page.size() / 16);
+  std::size_t run = 0;  // start of the bytes copied as they are
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(page[i]);
+    if (c < 0x80 && c != '&') continue;
+    out.append(page, run, i - run);
+    unsigned cp = c;
+    std::size_t len = 1;
+    if (c == '&') {
+      len = ImportReferenceAt(page, i, cp);
+      if (len == 0) {
+        out += '&';
+        run = i + 1;
+        continue;
+      }
+    } else if (c < 0xA0 && kHigh[c - 0x80]) {
+      cp = kHigh[c - 0x80];
+    }
+    appendUtf8(out, cp);
+    i += len - 1;
+    run = i + 1;
+  }
+  out.append(page, run, std::string_view::npos);
   return out;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace lignado {
 
@@ -26,5 +28,17 @@ std::string Cp1252ToUtf8Shown(const std::string& text);
 // UTF-8 text made safe for a terminal: control characters (C0 but tab and line ends, DEL, C1)
 // and bytes that are not UTF-8 become "?", so that no text can send an escape sequence.
 std::string TerminalText(const std::string& utf8);
+
+// The reference "&#N;" at pos as AppendCodePointCp1252 writes it (N decimal without a leading
+// zero, a character Windows-1252 cannot hold): its length, its code point in cp; else 0.
+std::size_t ImportReferenceAt(std::string_view text, std::size_t pos, unsigned& cp);
+
+// The character set a page declares in a "charset=" before its body.
+enum class PageCharset { None, Utf8, Other };
+PageCharset DeclaredCharset(std::string_view page);
+
+// A Windows-1252 page in UTF-8: bytes as their characters, references the import makes
+// ("&#321;") as the characters; every other reference stays as written.
+std::string PageToUtf8(std::string_view page);
 
 }  // namespace lignado

@@ -353,6 +353,48 @@ TEST_P(Site, ScriptPagesNamedBySources) {
   EXPECT_EQ(ScriptFileName("a.js|x=1&y=2"), "a_x_1&y_2.js");
 }
 
+TEST_P(Site, EachPageIsWrittenInTheCharsetItDeclares) {
+  int32_t p = db.NewPerson();
+  db.SetSurname(p, "&#321;ASKI \xC9l\xE9onore <b>");
+  const std::string head = "#\necho champ(1,\"<nom>\")\n#\n\xE9t\xE9 &#321; &#60;\n";
+  const std::string utf8Head = "<meta charset=\"utf-8\">\n";
+  const std::string cp1252Head = "<meta charset=\"windows-1252\">\n";
+  // The home page decides for the pages that declare nothing (the script).
+  tpl("index.kshtml", utf8Head + head +
+                          "<a href=\"ancien\">a</a><a href=\"brut\">b</a>"
+                          "<script src=\"donnees.js\"></script>\n");
+  tpl("ancien.kshtml", cp1252Head + head);
+  tpl("brut.kshtml", head);
+  tpl("donnees.js.kshtml", "#\necho champ(1,\"\"<nom:js>\"\")\n");
+  EXPECT_EQ(generate().failure, "");
+  auto files = site();
+  const std::string nameUtf8 =
+      "\xC5\x81"
+      "ASKI \xC3\x89l\xC3\xA9onore &lt;b&gt;";
+  const std::string nameCp1252 = "&#321;ASKI \xC9l\xE9onore &lt;b&gt;";
+  const std::string tail = "\r\n\r\n";
+  EXPECT_EQ(files["index.html"], utf8Head.substr(0, utf8Head.size() - 1) + "\r\n" + nameUtf8 +
+                                     "\r\n\xC3\xA9t\xC3\xA9 \xC5\x81 &#60;\r\n"
+                                     "<a href=\"ancien.html\">a</a><a href=\"brut.html\">b</a>"
+                                     "<script src=\"donnees.js\"></script>" +
+                                     tail);
+  EXPECT_EQ(files["ancien.html"], "<meta charset=\"windows-1252\">\r\n" + nameCp1252 +
+                                      "\r\n\xE9t\xE9 &#321; &#60;" + tail);
+  EXPECT_EQ(files["brut.html"], nameUtf8 + "\r\n\xC3\xA9t\xC3\xA9 \xC5\x81 &#60;" + tail);
+  EXPECT_EQ(files["donnees.js"], "\"\\u0141ASKI \xC3\x89l\xC3\xA9onore \\x3Cb\\x3E\"" + tail);
+}
+
+TEST_P(Site, AHomePageThatDeclaresNothingKeepsWindows1252) {
+  int32_t p = db.NewPerson();
+  db.SetSurname(p, "&#321;\xE9");
+  tpl("index.kshtml", "#\necho champ(1,\"<nom>\")\n#\n<a href=\"neuf\">n</a>\n");
+  tpl("neuf.kshtml", "<meta charset=\"UTF-8\">\n#\necho champ(1,\"<nom>\")\n");
+  EXPECT_EQ(generate().failure, "");
+  auto files = site();
+  EXPECT_EQ(files["index.html"], "&#321;\xE9\r\n<a href=\"neuf.html\">n</a>\r\n\r\n");
+  EXPECT_EQ(files["neuf.html"], "<meta charset=\"UTF-8\">\r\n\xC5\x81\xC3\xA9\r\n\r\n");
+}
+
 TEST_P(Site, ATemplateFileThatCannotBeCopiedIsReported) {
   tpl("style.css", "body{}");
   tpl("index.kshtml", "<link href=\"style.css\">\n");

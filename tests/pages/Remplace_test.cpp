@@ -368,10 +368,22 @@ TEST_F(RemplaceTest, DatesAndPlacesInWords) {
 }
 
 TEST_F(RemplaceTest, ValuesForAJavaScriptString) {
-  db.SetSurname(kMarc, "O'HARA \"le\" \\ <b>x</b>");
-  db.SetGivenNames(kMarc, "a\r\nb\tc");
-  EXPECT_EQ(x(kMarc, "\"<nom:js>\",\"<pre:js>\""),
-            "\"O\\'HARA \\\"le\\\" \\\\ \\x3Cb\\x3Ex\\x3C/b\\x3E\",\"a\\x0D\\x0Ab\\x09c\"");
+  // Safe in a script and in an attribute; the import's references become JavaScript escapes.
+  const std::pair<std::string, std::string> cases[] = {
+      {"O'HARA \"le\" \\ <b>x</b> & co",
+       "O\\x27HARA \\x22le\\x22 \\\\ \\x3Cb\\x3Ex\\x3C/b\\x3E \\x26 co"},
+      {"a\r\nb\tc", "a\\x0D\\x0Ab\\x09c"},
+      {"&#321;\xF3"
+       "d&#378;",
+       "\\u0141\xF3"
+       "d\\u017A"},
+      {"&#128512;", "\\uD83D\\uDE00"},
+      {"&#60;script", "\\x26#60;script"},  // not a reference the import makes
+  };
+  for (const auto& [name, js] : cases) {
+    db.SetSurname(kMarc, name);
+    EXPECT_EQ(x(kMarc, "\"<nom:js>\""), "\"" + js + "\"") << name;
+  }
   EXPECT_EQ(x(kJean, "<ddn:clair:js>|<ks-num:js>|<p\xE8re><pre:js>"),
             "12\xA0mai\xA0"
             "1850|3|Jacques");
@@ -413,19 +425,36 @@ TEST_F(RemplaceTest, UnknownTagsAndStrayBrackets) {
   EXPECT_EQ(x(kJean, "<nom<nom>"), "");
 }
 
-TEST_F(RemplaceTest, MarkupInsideValuesIsScannedToo) {
-  db.SetPersonField(kJean, 18, "Voir <b>ici</b> <nom>");
-  EXPECT_EQ(x(kJean, "<note>"), "Voir ici DUPONT");
-  db.SetPersonField(kJean, 18, "un > deux <nom>");
-  EXPECT_EQ(x(kJean, "<note> <pr\xE9nom>"), "un > deux <nom> <pr\xE9nom>");
-}
-
-TEST_F(RemplaceTest, SelfContainingNoteStops) {
-  db.SetPersonField(kJean, 18, "A<note>");
-  EXPECT_EQ(x(kJean, "<note>"), std::string(10000, 'A') + "<note>");
-  // A large note grows the text fast: the scan stops once it passes 16 MiB.
-  db.SetPersonField(kJean, 18, "<note>" + std::string(1000000, 'x'));
-  EXPECT_EQ(x(kJean, "<note>"), "<note>" + std::string(17000000, 'x'));
+TEST_F(RemplaceTest, ValuesAreHtmlText) {
+  // A value shows as written: it never opens a tag, an attribute or a reference, and is never
+  // scanned for tags. Only the references the import makes for characters beyond
+  // Windows-1252 stay.
+  const std::pair<std::string, std::string> cases[] = {
+      {"5 < 6 > 4", "5 &lt; 6 &gt; 4"},
+      {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+      {"Portrait x\" onload=\"alert(1)", "Portrait x&quot; onload=&quot;alert(1)"},
+      {"l'an & co", "l&#39;an &amp; co"},
+      {"Voir <b>ici</b> <nom>", "Voir &lt;b&gt;ici&lt;/b&gt; &lt;nom&gt;"},
+      {"A<note>", "A&lt;note&gt;"},
+      {"&#321;\xF3"
+       "d&#378; &#128512;",
+       "&#321;\xF3"
+       "d&#378; &#128512;"},
+      {"&#60;b&#62;", "&amp;#60;b&amp;#62;"},  // characters Windows-1252 holds
+      {"&#233;&#8364;", "&amp;#233;&amp;#8364;"},
+      {"&#0321;&#x141;&#321", "&amp;#0321;&amp;#x141;&amp;#321"},
+      {"&#55296;&#1114112;&#99999999999;", "&amp;#55296;&amp;#1114112;&amp;#99999999999;"},
+      {"&lt;&", "&amp;lt;&amp;"},
+  };
+  for (const auto& [note, html] : cases) {
+    db.SetPersonField(kJean, 18, note);
+    EXPECT_EQ(x(kJean, "<note>"), html) << note;
+  }
+  // A ">" of a value no longer ends the scan; the template's own text stays as written.
+  db.SetPersonField(kJean, 18, "un > deux");
+  EXPECT_EQ(x(kJean, "<note> & <pr\xE9nom> &#60;"), "un &gt; deux & Jean Marie &#60;");
+  db.SetSurname(kJean, "O'Neil <i>");
+  EXPECT_EQ(x(kJean, "<nom>|<nom:js>"), "O&#39;Neil &lt;i&gt;|O\\x27Neil \\x3Ci\\x3E");
 }
 
 // One family in the three modes, today being 7/12/2024: Pierre (dead) married Anne (dead) in

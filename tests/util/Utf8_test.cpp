@@ -75,5 +75,37 @@ TEST(Utf8, TerminalTextCarriesNoControlCharacter) {
   for (const auto& [text, shown] : cases) EXPECT_EQ(TerminalText(text), shown) << text;
 }
 
+TEST(Utf8, PagesInUtf8) {
+  // Bytes become their characters; only the references the import makes become characters.
+  const std::pair<std::string, std::string> cases[] = {
+      {"Th\xE9r\xE8se \x80 \x9C", "Th\xC3\xA9r\xC3\xA8se \xE2\x82\xAC \xC5\x93"},
+      {"&#321;\xF3"
+       "d&#378;",
+       "\xC5\x81\xC3\xB3"
+       "d\xC5\xBA"},
+      {"&#128512;", "\xF0\x9F\x98\x80"},
+      {"&#60;&#233;&#8364;&#x141;&#0321;&#321 &amp;&",
+       "&#60;&#233;&#8364;&#x141;&#0321;&#321 &amp;&"},
+      {"&#55296;&#1114112;", "&#55296;&#1114112;"},
+      {"", ""},
+  };
+  for (const auto& [page, utf8] : cases) EXPECT_EQ(PageToUtf8(page), utf8) << page;
+}
+
+TEST(Utf8, DeclaredCharsets) {
+  const std::pair<std::string, PageCharset> cases[] = {
+      {"<head><meta charset=\"utf-8\"></head><body>", PageCharset::Utf8},
+      {"<meta charset='UTF8'>", PageCharset::Utf8},
+      {"<meta http-equiv=\"Content-Type\" content=\"text/html; Charset=utf-8\">",
+       PageCharset::Utf8},
+      {"<meta charset=\"windows-1252\">", PageCharset::Other},
+      {"<meta charset = iso-8859-1>", PageCharset::Other},
+      {"<body><p>charset=utf-8</p>", PageCharset::None},  // in the body: text
+      {"personne(1)(\"x\");", PageCharset::None},
+      {"<meta charset=\"\"><meta charset=\"utf-8\">", PageCharset::Utf8},
+  };
+  for (const auto& [page, charset] : cases) EXPECT_EQ(DeclaredCharset(page), charset) << page;
+}
+
 }  // namespace
 }  // namespace lignado
