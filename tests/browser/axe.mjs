@@ -2,7 +2,7 @@
 // violation of impact "serious" or "critical". Usage: node axe.mjs SITE_DIR...
 // Exit 0: none; 1: violations or a page that failed to load; 77: Chromium or the npm
 // packages (npm ci in this folder) are missing, so the check is skipped.
-import { existsSync, mkdtempSync, rmSync, readdirSync } from "node:fs";
+import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync } from "node:fs";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
@@ -18,7 +18,7 @@ let puppeteer, axeSource;
 try {
   puppeteer = (await import("puppeteer-core")).default;
   const require = createRequire(import.meta.url);
-  axeSource = (await import("node:fs")).readFileSync(require.resolve("axe-core/axe.min.js"), "utf8");
+  axeSource = readFileSync(require.resolve("axe-core/axe.min.js"), "utf8");
 } catch {
   console.log("npm packages absent (scripts/setup.sh tests installs them): check skipped");
   process.exit(SKIP);
@@ -31,15 +31,18 @@ if (sites.length === 0) {
 }
 
 // The home page, the surname index, the list of persons, the search page, then the first
-// person page and the first ancestors page of the site.
+// person page, the first ancestors page and the first page of a hidden living person (when
+// the site has one) of the site.
 function pagesOf(site) {
-  const files = readdirSync(site);
-  const first = (prefix) =>
-    files
+  const byNumber = (prefix) =>
+    readdirSync(site)
       .filter((f) => f.startsWith(prefix) && f.endsWith(".html"))
-      .sort((a, b) => parseInt(a.slice(prefix.length)) - parseInt(b.slice(prefix.length)))[0];
-  return ["index.html", "patronymes.html", "personnes.html", "recherche.html",
-    first("personne_n_"), first("ascendants_n_")];
+      .sort((a, b) => parseInt(a.slice(prefix.length)) - parseInt(b.slice(prefix.length)));
+  const persons = byNumber("personne_n_");
+  const hidden = persons.find((f) =>
+    readFileSync(join(site, f), "latin1").includes('class="masque"'));
+  return ["index.html", "patronymes.html", "personnes.html", "recherche.html", persons[0],
+    byNumber("ascendants_n_")[0], ...(hidden ? [hidden] : [])];
 }
 
 const profile = mkdtempSync(join(tmpdir(), "lignado-axe-"));
