@@ -244,7 +244,7 @@ void TfmWebAssistant::buildPages() {
   }
 
   ts2 = NewPage(PageControl1, "ts2", "S\xE9lectionnez votre fichier GEDCOM",
-                "Quel est votre fichier \xE0 visualier sur Internet ?",
+                "Quel est votre fichier \xE0 visualiser sur Internet ?",
                 "Cliquez sur \"Suivant\" pour lancer l'importation du fichier", body);
   {
     auto* Button1 = new QPushButton(T("Parcourir..."), ts2);
@@ -298,7 +298,7 @@ void TfmWebAssistant::buildPages() {
   }
 
   ts5 = NewPage(PageControl1, "ts5", "S\xE9lection du dossier ou enregistrer les pages",
-                "Ou sauvegarder les pages ?",
+                "O\xF9 sauvegarder les pages ?",
                 "Cliquez sur \"Suivant\" pour lancer la cr\xE9"
                 "ation des pages",
                 body);
@@ -316,11 +316,15 @@ void TfmWebAssistant::buildPages() {
     body->addSpacing(12);
     body->addWidget(
         NewLabel("Ces pages sont destin\xE9"
-                 "es \xE0 etre :",
+                 "es \xE0 \xEAtre :",
                  ts5));
-    rbDestineWeb = new QRadioButton(T("Envoy\xE9s sur Internet"), ts5);
+    rbDestineWeb = new QRadioButton(T("Envoy\xE9"
+                                      "es sur Internet"),
+                                    ts5);
     rbDestineWeb->setObjectName("rbDestineWeb");
-    rbDestineCD = new QRadioButton(T("Grav\xE9s sur un CD-ROM"), ts5);
+    rbDestineCD = new QRadioButton(T("Grav\xE9"
+                                     "es sur un CD-ROM"),
+                                   ts5);
     rbDestineCD->setObjectName("rbDestineCD");
     auto* kinds = new QButtonGroup(ts5);
     kinds->addButton(rbDestineWeb);
@@ -328,14 +332,18 @@ void TfmWebAssistant::buildPages() {
     body->addWidget(rbDestineWeb);
     body->addWidget(rbDestineCD);
     body->addSpacing(12);
-    cbInternet = new QCheckBox(T("Cr\xE9\xE9r un sous dossier (Recommand\xE9)"), ts5);
+    cbInternet = new QCheckBox(T("Cr\xE9"
+                                 "er un sous dossier (Recommand\xE9)"),
+                               ts5);
     cbInternet->setObjectName("cbInternet");
     cbInternet->setChecked(true);
     body->addWidget(cbInternet);
     body->addSpacing(12);
     // Dates and places of living persons are not published without their consent by default.
     auto* living = new QHBoxLayout;
-    living->addWidget(NewLabel("Personnes vivantes :", ts5));
+    QLabel* livingLabel = NewLabel("Personnes vivantes :", ts5);
+    livingLabel->setWordWrap(false);  // the colon stays with its words
+    living->addWidget(livingLabel);
     cbVivants = new QComboBox(ts5);
     cbVivants->setObjectName("cbVivants");
     cbVivants->addItem(T("Masquer leurs dates, lieux, notes et sources"),
@@ -382,7 +390,7 @@ void TfmWebAssistant::buildPages() {
     Panel7->setObjectName("Panel7");
     auto* panel = new QGridLayout(Panel7);
     panel->setContentsMargins(0, 8, 0, 0);
-    panel->addWidget(NewLabel("F\xE9licitation. Les pages sont maintenant pr\xE8tes. Elles se "
+    panel->addWidget(NewLabel("F\xE9licitation. Les pages sont maintenant pr\xEAtes. Elles se "
                               "trouvent dans le dossier :",
                               Panel7),
                      0, 0, 1, 2);
@@ -410,7 +418,7 @@ void TfmWebAssistant::buildPages() {
     cbFtp->setObjectName("cbFtp");
     panel->addWidget(cbFtp, 4, 0, 1, 2);
     Label35 = NewLabel(
-        "Cliquez sur \"Suivant\" pour s\xE9lectionnner les param\xE8tres de votre "
+        "Cliquez sur \"Suivant\" pour s\xE9lectionner les param\xE8tres de votre "
         "compte Internet",
         Panel7, "Label35");
     panel->addWidget(Label35, 5, 0, 1, 2);
@@ -429,7 +437,7 @@ void TfmWebAssistant::buildPages() {
   }
 
   ts7 = NewPage(PageControl1, "ts7", "Param\xE8tres d'envoi des fichiers par FTP",
-                "Ou placer mes pages sur Internet ?",
+                "O\xF9 placer mes pages sur Internet ?",
                 "Cliquez sur \"Suivant\" pour commencer l'envoi des fichiers", body);
   {
     auto* grid = new QGridLayout;
@@ -495,7 +503,7 @@ void TfmWebAssistant::buildPages() {
     connect(Button6, &QPushButton::clicked, this, &TfmWebAssistant::Button6Click);
   }
 
-  ts8 = NewPage(PageControl1, "ts8", "Envoi des fichier par FTP",
+  ts8 = NewPage(PageControl1, "ts8", "Envoi des fichiers par FTP",
                 "Son d\xE9roulement est-il correct ?", "", body);
   {
     body->addWidget(NewLabel("Aper\xE7u de l'envoi:", ts8));
@@ -505,7 +513,7 @@ void TfmWebAssistant::buildPages() {
     auto* row = new QHBoxLayout;
     QLabel* note = NewLabel(
         "Si vous stoppez l'envoi, vous aurez la possibilit\xE9 de le reprendre "
-        "l\xE0 ou vous \r\nl'aurez arret\xE9 en relan\xE7"
+        "l\xE0 ou vous \r\nl'aurez arr\xEAt\xE9 en relan\xE7"
         "ant le programme ou en cliquant sur \"d\xE9marrer\".",
         ts8);
     note->setWordWrap(false);  // the text breaks its own lines
@@ -888,8 +896,9 @@ void TfmWebAssistant::GeneratePages() {
     return;
   }
   if (!MakeExportFolder(folder).ok) {
-    dialogs_.message(this,
-                     T("Impossible de cr\xE9\xE9r le dossier\"" + Utf8ToCp1252(folder) + "\""));
+    dialogs_.message(this, T("Impossible de cr\xE9"
+                             "er le dossier\"" +
+                             Utf8ToCp1252(folder) + "\""));
     return;
   }
   const bool back = bPrecedent->isEnabled(), next = bSuivant->isEnabled();

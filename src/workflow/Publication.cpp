@@ -333,7 +333,7 @@ std::string UploadOutcome::Message() const {
                              "checs)");
   return "Il y a eu des erreurs durant le transfert" + count +
          ".\r\nSi vous relancez le logiciel, vous "
-         "pourrez reprendre l\xE0 ou vous \xEAtes arret\xE9." +
+         "pourrez reprendre l\xE0 ou vous \xEAtes arr\xEAt\xE9." +
          (held.empty() ? "" : "\r\n" + held);
 }
 
@@ -457,9 +457,7 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   out.failures = ftp.Failures;
   out.heldDeletions = ftp.HeldDeletions;
   ftp.Disconnect();
-  ftp.Log(
-      "Transfert termin\xE9"
-      "e");
+  ftp.Log("Transfert termin\xE9");
   return out;
 }
 

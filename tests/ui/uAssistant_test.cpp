@@ -32,7 +32,7 @@ namespace {
 
 const QString kUploadError = QString::fromUtf8(
     "Il y a eu des erreurs durant le transfert.\nSi vous relancez le logiciel, vous pourrez "
-    "reprendre là ou vous êtes arreté.");
+    "reprendre là ou vous êtes arrêté.");
 const QString kUploadDone =
     QString::fromUtf8("L'envoi est terminé. Cette généalogie est maintenant visible sur internet.");
 
@@ -336,7 +336,7 @@ class AssistantTest : public QObject {
     w<QPushButton>("bFtp")->click();
     QCOMPARE(dialogs.messages, QStringList(kUploadDone));
     QVERIFY(wizard->UploadFinished);
-    QCOMPARE(lines("lbFtp").last(), QString::fromUtf8("Transfert terminée"));
+    QCOMPARE(lines("lbFtp").last(), QString::fromUtf8("Transfert terminé"));
     QCOMPARE(lignado::test::treeDifferences(out + "/Internet", served / "www/lignado"), "");
 
     for (int i = 0; i < 3; ++i) w<QPushButton>("bPrecedent")->click();
@@ -612,7 +612,7 @@ class AssistantTest : public QObject {
     for (int i = 0; i < 5; ++i) next();
     QCOMPARE(page(), "ts6");
     QCOMPARE(dialogs.messages,
-             QStringList(QString::fromUtf8("Impossible de créér le dossier\"%1/A graver/\"")
+             QStringList(QString::fromUtf8("Impossible de créer le dossier\"%1/A graver/\"")
                              .arg(QString::fromStdString(base))));
     QVERIFY(!w<QWidget>("Panel7")->isVisible());
     w<QPushButton>("bPrecedent")->click();
@@ -631,7 +631,7 @@ class AssistantTest : public QObject {
     const QString failed = QString::fromUtf8(
         "Il y a eu des erreurs durant le transfert (1 échec).\nSi vous relancez le logiciel, "
         "vous "
-        "pourrez reprendre là ou vous êtes arreté.");
+        "pourrez reprendre là ou vous êtes arrêté.");
     QTest::newRow("lost page, box ticked") << true << false << kUploadDone << true;
     QTest::newRow("lost page, box not ticked") << false << false << kUploadDone << false;
     QTest::newRow("refused deletion") << false << true << failed << false;
@@ -797,6 +797,27 @@ class AssistantTest : public QObject {
     QTEST(dialogs.messages.join("|"), "message");
     QTEST(CountFiles(served / "www/lignado"), "left");
     QCOMPARE(wizard->UploadFinished, answer);
+    close();
+  }
+
+  // The wizard's texts in French as a French user writes it: the fixed words are there, and
+  // none of the old misspellings is left on any page.
+  void frenchTexts() {
+    open();
+    QStringList shown;
+    for (QLabel* l : wizard->findChildren<QLabel*>()) shown << l->text();
+    for (QAbstractButton* b : wizard->findChildren<QAbstractButton*>()) shown << b->text();
+    const QString all = shown.join("\n");
+    for (const char* right :
+         {"Où placer mes pages sur Internet ?", "Où sauvegarder les pages ?",
+          "à être :", "maintenant prêtes.", "pour sélectionner les", "Envoi des fichiers par FTP",
+          "l'aurez arrêté", "à visualiser sur", "Créer un sous dossier (Recommandé)",
+          "Envoyées sur Internet", "Gravées sur un CD-ROM"})
+      QVERIFY2(all.contains(QString::fromUtf8(right)), right);
+    for (const char* wrong :
+         {"Ou placer", "Ou sauvegarder", " etre ", "prètes", "nnner", "fichier par FTP", "arreté",
+          "visualier", "Créér", "Envoyés", "Gravés"})
+      QVERIFY2(!all.contains(QString::fromUtf8(wrong)), wrong);
     close();
   }
 

@@ -258,9 +258,7 @@ TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
   EXPECT_TRUE(sent.ok);
   EXPECT_EQ(sent.filesSent, 3);
   EXPECT_EQ(sent.lines.front(), "Connexion...");
-  EXPECT_EQ(sent.lines.back(),
-            "Transfert termin\xE9"
-            "e");
+  EXPECT_EQ(sent.lines.back(), "Transfert termin\xE9");
   EXPECT_EQ(seen.lines, sent.lines);
   EXPECT_EQ(sent.Message(),
             "L'envoi est termin\xE9. Cette g\xE9n\xE9"
