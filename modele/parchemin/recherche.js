@@ -74,10 +74,30 @@ function personne(numero) {
     liste.appendChild(morceau);
   }
 
+  // Windows-1252 characters of the bytes 0x80 to 0x9F.
+  var HAUT = "\u20ac\u0081\u201a\u0192\u201e\u2026\u2020\u2021\u02c6\u2030\u0160\u2039\u0152" +
+    "\u008d\u017d\u008f\u0090\u2018\u2019\u201c\u201d\u2022\u2013\u2014\u02dc\u2122\u0161" +
+    "\u203a\u0153\u009d\u017e\u0178";
+
+  // The text of "?q=": each run of escapes is UTF-8 when it reads as such, else Windows-1252
+  // bytes ("th%E9r%E8se"); a "%" that starts no escape stays as written ("100%").
+  function lireDemande(texte) {
+    return texte.replace(/\+/g, " ").replace(/(%[0-9A-Fa-f]{2})+/g, function (suite) {
+      try {
+        return decodeURIComponent(suite);
+      } catch (e) {
+        return suite.replace(/%([0-9A-Fa-f]{2})/g, function (tout, hex) {
+          var octet = parseInt(hex, 16);
+          return octet >= 0x80 && octet < 0xa0 ? HAUT.charAt(octet - 0x80) : String.fromCharCode(octet);
+        });
+      }
+    });
+  }
+
   document.addEventListener("DOMContentLoaded", function () {
     var champ = document.getElementById("q");
     var demande = /[?&]q=([^&]*)/.exec(location.search);
-    if (demande) champ.value = decodeURIComponent(demande[1].replace(/\+/g, " "));
+    if (demande) champ.value = lireDemande(demande[1]);
     champ.addEventListener("input", chercher);
     chercher();
   });
