@@ -51,6 +51,7 @@ bool TSimpleFTP::Connect() {
   // A link the server dropped is not a connection: a new Connect opens a fresh one.
   if (connection_ && !connection_->alive()) connection_.reset();
   uint32_t error = kFtpErrInternal;
+  loginRefused_ = false;
   if (session_ && !connection_) {
     session_->setTls(Tls, TlsFingerprint);
     connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
@@ -64,6 +65,7 @@ bool TSimpleFTP::Connect() {
     Notify().OnConnected(*this);
     return true;
   }
+  loginRefused_ = error == kFtpErrIncorrectUserName || error == kFtpErrIncorrectPassword;
   Failed();
   CloseSession();
   RaiseConnectError(error);

@@ -66,6 +66,8 @@ class TSimpleFTP : public TWinInetControl {
   /// The last Connect stopped because the server would not speak TLS while clear text was not
   /// allowed (Require, or Auto towards a trusted fingerprint): the password was never sent.
   bool PlainRefused() const { return plainRefused_; }
+  /// The last Connect failed because the server refused the user name or the password.
+  bool LoginRefused() const { return loginRefused_; }
   /// The SHA-256 fingerprint of the certificate of a secure connection, else empty.
   std::string CertificateFingerprint() const {
     return connection_ ? connection_->fingerprint() : "";
@@ -116,6 +118,7 @@ class TSimpleFTP : public TWinInetControl {
   TFTPProgressInfo progress_;
   std::string refusedFingerprint_;
   bool plainRefused_ = false;
+  bool loginRefused_ = false;
 };
 
 }  // namespace lignado

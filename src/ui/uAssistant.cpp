@@ -458,6 +458,13 @@ void TfmWebAssistant::buildPages() {
     eFtpFolder->setText("lignado");
     eFtpUser = field(3, "Identifiant :", "eFtpUser");
     eFtpPass = field(4, "Mot de passe: ", "eFtpPass");
+    eFtpPass->setEchoMode(QLineEdit::Password);
+    auto* showPass = new QCheckBox(T("Afficher le mot de passe"), ts7);
+    showPass->setObjectName("cbFtpShowPass");
+    grid->addWidget(showPass, 5, 1);
+    connect(showPass, &QCheckBox::toggled, this, [this](bool on) {
+      eFtpPass->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password);
+    });
     body->addLayout(grid);
     cbFtpFolder = new QCheckBox(T("Cr\xE9"
                                   "er un sous dossier"),
@@ -787,6 +794,7 @@ void TfmWebAssistant::ImportSelectedFile() {
   db_ = outcome.db ? std::move(outcome.db) : std::make_unique<TBD>();
   gedcomFolder_ = QFileInfo(P(file)).absolutePath().toStdString();
   if (!outcome.failure.empty()) dialogs_.message(this, T(outcome.failure));
+  if (outcome.failure.empty() && !outcome.result.aborted) ProgressBar1->setValue(100);
   // The import counts every 182 records: a small file would be left showing "0 / 0".
   if (outcome.failure.empty() && outcome.dropped.empty())
     Label7->setText(T("Nombre de personnes et d'unions : " + std::to_string(db_->PersonCount) +
@@ -923,6 +931,7 @@ void TfmWebAssistant::GeneratePages() {
   bPrecedent->setEnabled(back);
   bSuivant->setEnabled(next);
   bQuitter->setEnabled(true);
+  if (outcome.done) ProgressBar2->setValue(100);
   if (!outcome.done) {
     std::string text = "La sauvegarde n'a pas abouti";
     if (!outcome.failure.empty() && outcome.failure != text) text += "\r\n" + outcome.failure;
@@ -953,13 +962,19 @@ void TfmWebAssistant::cbFtpClick() {
 }
 
 void TfmWebAssistant::Button5Click() {
-  dialogs_.openUrl(QUrl::fromLocalFile(ePathExport->text()));
+  if (!dialogs_.openUrl(QUrl::fromLocalFile(ePathExport->text())))
+    dialogs_.message(this, T("Aucun gestionnaire de fichiers n'a pu \xEAtre ouvert. Les pages se "
+                             "trouvent dans le dossier :\r\n" +
+                             ToCp1252(ePathExport->text())));
 }
 
 void TfmWebAssistant::Button4Click() {
   QString folder = ePathExport->text();
   if (!folder.endsWith('/')) folder += '/';
-  dialogs_.openUrl(QUrl::fromLocalFile(folder + "index.html"));
+  if (!dialogs_.openUrl(QUrl::fromLocalFile(folder + "index.html")))
+    dialogs_.message(this, T("Aucun navigateur n'a pu \xEAtre ouvert. Ouvrez vous-m\xEAme la page "
+                             "d'accueil :\r\n" +
+                             ToCp1252(folder + "index.html")));
 }
 
 // FTP account page.
@@ -995,6 +1010,7 @@ void TfmWebAssistant::bFtpClick() {
     bFtp->setEnabled(false);
     return;
   }
+  const bool finishedBefore = UploadFinished;
   UploadFinished = false;
   lbFtp->clear();
   bFtp->setText(T("Stopper"));
@@ -1033,6 +1049,8 @@ void TfmWebAssistant::bFtpClick() {
   bFtp->setEnabled(true);
   bFtp->setText(T("D\xE9marrer"));
   if (outcome.ok) UploadFinished = true;
+  // Nothing was sent: there is nothing to resume.
+  if (outcome.loginRefused) UploadFinished = finishedBefore;
   dialogs_.message(
       this, T(outcome.plainRefused
                   ? "Ce serveur a d\xE9j\xE0 \xE9t\xE9 joint avec une connexion chiffr\xE9"

@@ -322,6 +322,13 @@ std::string UploadOutcome::Message() const {
                                      "suppressions seront propos\xE9"
                                      "es de nouveau au prochain envoi."
                                : "";
+  if (loginRefused)
+    return "Identifiant ou mot de passe refus\xE9 par le serveur" +
+           (serverReply.empty() ? "" : "\r\n" + serverReply);
+  if (stopped && failures == 0)
+    return "Envoi arr\xEAt\xE9 \xE0 votre demande.\r\nVous pourrez le reprendre l\xE0 o\xF9 il "
+           "s'est arr\xEAt\xE9 en cliquant sur \"D\xE9marrer\" ou en relan\xE7"
+           "ant le logiciel.";
   if (!held.empty() && failures == 0) return held;
   // Failed files and deletions stay due: the next run takes them up again.
   std::string count;
@@ -390,8 +397,11 @@ class KeepLines : public TFtpObserver {
     if (owner_) owner_->ProcessMessages();
   }
   TStopRequest StopRequested() override {
-    return owner_ ? owner_->StopRequested() : TStopRequest::None;
+    TStopRequest asked = owner_ ? owner_->StopRequested() : TStopRequest::None;
+    stopSeen = stopSeen || asked != TStopRequest::None;
+    return asked;
   }
+  bool stopSeen = false;
 
  private:
   TFtpObserver* owner_;
@@ -448,6 +458,8 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   if (!out.connected) {
     out.refusedFingerprint = ftp.RefusedFingerprint();
     out.plainRefused = request.tls == FtpTls::Auto && ftp.PlainRefused();
+    out.loginRefused = ftp.LoginRefused();
+    out.serverReply = ftp.FailureText();
     if (out.plainRefused) ftp.Log(PlainRefusedText(request));
     return out;
   }
@@ -456,6 +468,7 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   out.filesSent = ftp.FilesSent;
   out.failures = ftp.Failures;
   out.heldDeletions = ftp.HeldDeletions;
+  out.stopped = keep.stopSeen;
   ftp.Disconnect();
   ftp.Log("Transfert termin\xE9");
   return out;

@@ -179,8 +179,12 @@ struct UploadOutcome {
   bool connected = false;
   bool ok = false;  // connected, and the whole tree walked without error or stop
   int filesSent = 0;
-  int failures = 0;                // files, folders and deletions that failed
-  int heldDeletions = 0;           // deletions held back for the user's word, still due
+  int failures = 0;       // files, folders and deletions that failed
+  int heldDeletions = 0;  // deletions held back for the user's word, still due
+  bool stopped = false;   // the owner asked for a stop
+  // The server refused the user name or the password; its reply, as the log says it.
+  bool loginRefused = false;
+  std::string serverReply;
   std::vector<std::string> lines;  // the log lines, Windows-1252
   // The fingerprint of a certificate refused as untrusted, to offer the user; else empty.
   std::string refusedFingerprint;

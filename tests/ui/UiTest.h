@@ -41,13 +41,14 @@ class FakeDialogs : public ui::Dialogs {
   }
   bool openUrl(const QUrl& url) override {
     opened << url;
-    return true;
+    return openWorks;
   }
 
   QStringList messages, questions, filters, folderStarts;
   std::deque<bool> answers;            // none left: No
   std::deque<QString> files, folders;  // an empty answer is a cancel
   QList<QUrl> opened;
+  bool openWorks = true;  // false: no program could open it
   std::function<void(const QString&)> onMessage;
 
  private:

@@ -33,6 +33,9 @@ namespace {
 const QString kUploadError = QString::fromUtf8(
     "Il y a eu des erreurs durant le transfert.\nSi vous relancez le logiciel, vous pourrez "
     "reprendre là ou vous êtes arrêté.");
+const QString kUploadStopped = QString::fromUtf8(
+    "Envoi arrêté à votre demande.\nVous pourrez le reprendre là où il s'est arrêté en cliquant "
+    "sur \"Démarrer\" ou en relançant le logiciel.");
 const QString kUploadDone =
     QString::fromUtf8("L'envoi est terminé. Cette généalogie est maintenant visible sur internet.");
 
@@ -249,6 +252,7 @@ class AssistantTest : public QObject {
     next();
     QCOMPARE(wizard->Database().PersonCount, 65);
     QCOMPARE(w<QLabel>("Label7")->text(), "Nombre de personnes et d'unions : 65 / 23");
+    QCOMPARE(w<QProgressBar>("ProgressBar1")->value(), 100);
     next();
     QCOMPARE(page(), "ts4");
     QCOMPARE(lines("lbModele"), QStringList({"classique", "parchemin"}));
@@ -292,6 +296,7 @@ class AssistantTest : public QObject {
     QVERIFY(w<QWidget>("Panel7")->isVisible());
     QCOMPARE(w<QLabel>("Label21")->text().toStdString(), out + "/Internet/");
     QVERIFY(fs::exists(out + "/Internet/index.html"));
+    QCOMPARE(w<QProgressBar>("ProgressBar2")->value(), 100);
     QVERIFY(!w<QLabel>("Label36")->isVisible());
     QVERIFY(w<QCheckBox>("cbFtp")->isVisible());
     QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
@@ -323,6 +328,11 @@ class AssistantTest : public QObject {
       QCOMPARE(w<QPushButton>("bSuivant")->isEnabled(), a.next);
       QCOMPARE(w<QLineEdit>("eFtpFolder")->isVisible(), a.subFolder);
     }
+    QCOMPARE(w<QLineEdit>("eFtpPass")->echoMode(), QLineEdit::Password);
+    w<QCheckBox>("cbFtpShowPass")->click();
+    QCOMPARE(w<QLineEdit>("eFtpPass")->echoMode(), QLineEdit::Normal);
+    w<QCheckBox>("cbFtpShowPass")->click();
+    QCOMPARE(w<QLineEdit>("eFtpPass")->echoMode(), QLineEdit::Password);
     w<QPushButton>("Button6")->click();
     QCOMPARE(w<QLineEdit>("eFtpHost")->text(), "ftp.example.com");
     QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());  // the example has no password
@@ -392,7 +402,7 @@ class AssistantTest : public QObject {
         w<QPushButton>("bFtp")->click();  // "Stopper"
     });
     w<QPushButton>("bFtp")->click();
-    QCOMPARE(dialogs.messages, QStringList(kUploadError));
+    QCOMPARE(dialogs.messages, QStringList(kUploadStopped));
     QVERIFY(!wizard->UploadFinished);
     int first = CountFiles(served / "www/lignado");
     QVERIFY(first >= 3 && first < CountFiles(site));
@@ -818,6 +828,60 @@ class AssistantTest : public QObject {
          {"Ou placer", "Ou sauvegarder", " etre ", "prètes", "nnner", "fichier par FTP", "arreté",
           "visualier", "Créér", "Envoyés", "Gravés"})
       QVERIFY2(!all.contains(QString::fromUtf8(wrong)), wrong);
+    close();
+  }
+
+  // A refused password is said with the server's reply, and no resume is offered for it.
+  void wrongPassword() {
+    lignado::test::FtpTestServer server(served);
+    QVERIFY2(server.running(), server.error().c_str());
+    fs::remove_all(served / "www");
+    const std::string site = (root / "refus/Internet").string();
+    lignado::test::makeSite(site);
+    writeFile(exe / "lignado.ini",
+              "[Export]\nfolder=" + (root / "refus").string() +
+                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
+                  "\nUser=lignado\nPass=pas le bon\nPath=www\nFini=1\n");
+    open();
+    pages()->setCurrentIndex(7);  // straight to the upload, as after a generation
+    w<QPushButton>("bFtp")->click();
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY2(dialogs.messages[0].startsWith(
+                 QString::fromUtf8("Identifiant ou mot de passe refusé par le serveur\n530 ")),
+             qPrintable(dialogs.messages[0]));
+    QVERIFY(!dialogs.messages[0].contains("reprendre"));
+    QVERIFY(wizard->UploadFinished);
+    QVERIFY(!fs::exists(served / "www"));
+    close();
+    QVERIFY(settings().find("Fini=1\n") != std::string::npos);
+  }
+
+  // When no program opens the site or its folder, the wizard says so and where they are.
+  void nothingOpensTheSite_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("browser") << "Button4"
+                             << QString::fromUtf8(
+                                    "Aucun navigateur n'a pu être ouvert. Ouvrez "
+                                    "vous-même la page d'accueil :\n%1index.html");
+    QTest::newRow("file manager") << "Button5"
+                                  << QString::fromUtf8(
+                                         "Aucun gestionnaire de fichiers n'a pu être ouvert. Les "
+                                         "pages se trouvent dans le dossier :\n%1");
+  }
+  void nothingOpensTheSite() {
+    QFETCH(QString, button);
+    QFETCH(QString, said);
+    const std::string ged = (root / "Famille.ged").string(), base = (root / "ouvrir").string();
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\nDestine=CD\n");
+    open();
+    for (int i = 0; i < 5; ++i) next();
+    QCOMPARE(page(), "ts6");
+    dialogs.openWorks = false;
+    w<QPushButton>(button.toLatin1().constData())->click();
+    QCOMPARE(dialogs.messages, QStringList(said.arg(QString::fromStdString(base + "/A graver/"))));
     close();
   }
 

@@ -285,7 +285,9 @@ TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
   EXPECT_FALSE(sent.ok);
   EXPECT_EQ(sent.lines, (std::vector<std::string>{"Connexion...", "Erreur: Connexion impossible",
                                                   "Raison: 530 Authentication failed."}));
-  EXPECT_EQ(sent.Message().rfind("Il y a eu des erreurs durant le transfert.\r\n", 0), 0u);
+  EXPECT_TRUE(sent.loginRefused);
+  EXPECT_EQ(sent.Message(),
+            "Identifiant ou mot de passe refus\xE9 par le serveur\r\n530 Authentication failed.");
 }
 
 TEST_F(Publication, FilesTheGenerationDidNotWriteAreCountedAndNamed) {
