@@ -65,7 +65,7 @@ std::string jsString(const std::string& s) {
       i += len - 1;
     } else if (c == '\\') {
       out += "\\\\";
-    } else if (c < 0x20 || c == '<' || c == '>' || c == '"' || c == '\'' || c == '&') {
+    } else if (c < 0x20 || c == '<' || c == '>' || c == '"' || c == '\'' || c == '&' || c == '$') {
       out += "\\x";
       AppendHex(out, c);
     } else {
@@ -76,8 +76,8 @@ std::string jsString(const std::string& s) {
 }
 
 // A value as HTML text, in an element or an attribute: it shows as written and never opens a
-// tag, an attribute or a reference, except the references the import made for characters
-// Windows-1252 cannot hold, which stay as they are.
+// tag, an attribute, a reference or a template variable, except the references the import made for
+// characters Windows-1252 cannot hold, which stay as they are.
 void appendHtmlText(std::string& out, const std::string& value) {
   for (size_t i = 0; i < value.size(); ++i) {
     const char c = value[i];
@@ -102,6 +102,9 @@ void appendHtmlText(std::string& out, const std::string& value) {
         break;
       case '\'':
         out += "&#39;";
+        break;
+      case '$':  // a template's text would take "$500" or "$fil" for one of its variables
+        out += "&#36;";
         break;
       default:
         out += c;

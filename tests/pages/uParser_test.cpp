@@ -229,6 +229,24 @@ TEST_F(Interpreter, ChampExpandsUnevaluatedTagText) {
   EXPECT_EQ(eval("champ(2,\"<nom>\",ignored)"), "MARTIN");
 }
 
+// A "$" in a value is the file's text, never one of the template's variables: "$500" once
+// showed "00", "100 $ par an" lost "$ par", and "$fil" pulled in the template's own markup.
+TEST_F(Interpreter, DollarsInValuesAreNotVariables) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"100 $ par an", "<td>100 &#36; par an|100 \\x24 par an</td>"},
+      {"$500 de dot", "<td>&#36;500 de dot|\\x24500 de dot</td>"},
+      {"voir $fil", "<td>voir &#36;fil|voir \\x24fil</td>"},
+      {"$v$", "<td>&#36;v&#36;|\\x24v\\x24</td>"},
+  };
+  for (const auto& [surname, html] : cases) {
+    db.SetSurname(jean, surname);
+    EXPECT_EQ(run("#\n$fil = \"<a href=\"x\">\"\n$v = champ(1,\"<nom>\")\n"
+                  "$j = champ(1,\"<nom:js>\")\necho \"<td>$v|$j</td>\"\n"),
+              Lines{html})
+        << surname;
+  }
+}
+
 TEST_F(Interpreter, ListFunctions) {
   parser.SetVariable("$p", std::to_string(jean));
   parser.SetVariable("$l", "5|1|2|3|4");
