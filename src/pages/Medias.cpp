@@ -15,6 +15,7 @@
 #include "data/Base.h"
 #include "genealogy/Vivants.h"
 #include "pages/MediaKind.h"
+#include "pages/PageList.h"
 #include "util/FileTools.h"
 #include "util/Owned.h"
 #include "util/SystemReason.h"
@@ -321,7 +322,8 @@ class MediaFinder {
 // Copies what is left of from into the site file, under a temporary name in its folder (that
 // of whole-file writes: the upload skips it, the next build removes it) renamed when whole. At most
 // maxBytes are taken: a file that grew since it was checked is refused.
-Refusal copyInto(int from, const std::string& target, uint64_t maxBytes, std::string& reason) {
+Refusal copyInto(int from, const std::string& target, const std::string& site, uint64_t maxBytes,
+                 TPageList* list, std::string& reason) {
   const fs::path final(target);
   const fs::path part =
       final.parent_path() / (std::string(kTempPrefix) + "media-" + final.filename().string());
@@ -362,6 +364,19 @@ Refusal copyInto(int from, const std::string& target, uint64_t maxBytes, std::st
     reason = SystemReason(errno);
     why = Refusal::Unreadable;
   }
+  // A rename keeps the time: the record names the copy as it will stand.
+  struct stat st {};
+  if (why == Refusal::None && list) {
+    int error = ::lstat(part.c_str(), &st) != 0 ? errno : 0;
+    if (!error)
+      error = list->IntendStamp(
+          site, st.st_size,
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+    if (error) {
+      reason = SystemReason(error);
+      why = Refusal::Unreadable;
+    }
+  }
   if (why == Refusal::None && ::rename(part.c_str(), final.c_str()) != 0) {
     reason = SystemReason(errno);
     why = Refusal::Unreadable;
@@ -373,7 +388,7 @@ Refusal copyInto(int from, const std::string& target, uint64_t maxBytes, std::st
 }  // namespace
 
 MediaCopy CopyMedia(const TBD& db, const MediaRules& rules, const std::string& destDir,
-                    const TVivants* vivants) {
+                    const TVivants* vivants, TPageList* list) {
   MediaCopy out;
   MediaFinder finder(rules);
   std::unordered_set<std::string> done;
@@ -389,7 +404,7 @@ MediaCopy CopyMedia(const TBD& db, const MediaRules& rules, const std::string& d
         std::error_code ec;
         if (!folderMade) fs::create_directories(fs::path(destDir + kMediaFolder), ec);
         folderMade = true;
-        from.why = copyInto(from.fd.get(), destDir + site, rules.maxBytes, reason);
+        from.why = copyInto(from.fd.get(), destDir + site, site, rules.maxBytes, list, reason);
       }
       if (from.why != Refusal::None) {
         out.missing.push_back(refusalLine(from.why, m.File, rules.maxBytes, reason));

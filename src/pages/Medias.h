@@ -21,6 +21,7 @@ std::string MediaSitePath(const std::string& written);
 
 class TBD;
 class TVivants;
+class TPageList;
 
 // Where media files may be read from. A file is copied only when, symlinks followed, it lies
 // below one of the folders with no name starting with "." on the way down from that folder,
@@ -41,8 +42,9 @@ struct MediaCopy {
 
 // Copies the media of every person that vivants does not hide into destDir (ending in "/"),
 // each once, at its MediaSitePath, under a temporary name first so that no copy is ever cut.
-// A file that is missing or refused by the rules is listed, never fatal.
+// A file that is missing or refused by the rules is listed, never fatal. With a list, each
+// copy is recorded in it before it takes its name, so a stopped build leaves none unlisted.
 MediaCopy CopyMedia(const TBD& db, const MediaRules& rules, const std::string& destDir,
-                    const TVivants* vivants);
+                    const TVivants* vivants, TPageList* list = nullptr);
 
 }  // namespace lignado

@@ -131,10 +131,17 @@ std::string TPageList::Open() {
 }
 
 int TPageList::Intend(const std::string& name, std::string_view bytes) {
+  return record(name, Entry{static_cast<int64_t>(bytes.size()), true, ContentHash64(bytes)});
+}
+
+int TPageList::IntendStamp(const std::string& name, int64_t size, int64_t mtimeNs) {
+  return record(name, Entry{size, false, static_cast<uint64_t>(mtimeNs)});
+}
+
+int TPageList::record(const std::string& name, const Entry& e) {
   std::string native = NativeName(name).string();
   if (native.find_first_of("\r\n") != std::string::npos) return 0;  // no line can hold it
-  const Entry e{static_cast<int64_t>(bytes.size()), true, ContentHash64(bytes)};
-  const std::string line = lineOf(native, e.size, true, e.value);
+  const std::string line = lineOf(native, e.size, e.hashed, e.value);
   if (!append_) return EBADF;
   const ssize_t n = ::write(append_.get(), line.data(), line.size());
   if (n != static_cast<ssize_t>(line.size())) return n < 0 ? errno : ENOSPC;

@@ -30,6 +30,8 @@ class TPageList {
   // Records that `name` (below the destination, as the site names it) is about to hold these
   // bytes. 0, or the errno of a record that could not be written.
   int Intend(const std::string& name, std::string_view bytes);
+  // The same for a file about to be renamed into place, by its size and modification time.
+  int IntendStamp(const std::string& name, int64_t size, int64_t mtimeNs);
 
   struct Finished {
     int removed = 0;     // stale files removed
@@ -56,6 +58,7 @@ class TPageList {
   using Entries = std::map<std::string, std::vector<Entry>>;  // file-system name -> records
   static Entries read(const std::filesystem::path& file, bool& endsLine);
   static void add(Entries& entries, const std::string& name, const Entry& e);
+  int record(const std::string& name, const Entry& e);
   bool ours(const std::filesystem::path& file, const std::vector<Entry>& entries) const;
 
   std::filesystem::path dest_, path_;

@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/Vivants.h"
+#include "pages/PageList.h"
 
 namespace lignado {
 namespace {
@@ -152,6 +153,38 @@ TEST(CopyMedia, OnlyMediaFilesFromTheMediaFolders) {
   EXPECT_EQ(got.missing, lines);
   // Only the copies: no temporary file left beside them.
   EXPECT_EQ(std::distance(fs::directory_iterator(site.str() + kMediaFolder), {}), 10);
+}
+
+// A build stopped after copying a living person's photo, then one that hides the living: the
+// copy is recognised as ours and removed, so it is never uploaded; the user's files stay.
+TEST(CopyMedia, CopiesOfAStoppedBuildAreRemovedByTheNextOne) {
+  namespace fs = std::filesystem;
+  test::TempDir ged, site;
+  const std::string jpg = "\xFF\xD8\xFF\xE0 photo";
+  test::writeFile(ged.path() / "vivant.jpg", jpg + "V");
+  test::writeFile(ged.path() / "ancien.jpg", jpg + "A");
+  TBD db;
+  const int32_t living = db.NewPerson(), dead = db.NewPerson();
+  db.SetPersonEvent(dead, kDeces, "1870", 2);
+  db.SetPersonEvent(living, kNaissance, "2000", 2);
+  db.AddPersonMedia(living, {"vivant.jpg", ""});
+  db.AddPersonMedia(dead, {"ancien.jpg", ""});
+  const std::string copy = site.str() + MediaSitePath("vivant.jpg");
+  {
+    TPageList stopped(site.path());
+    ASSERT_EQ(stopped.Open(), "");
+    ASSERT_EQ(CopyMedia(db, {{ged.str()}}, site.str(), nullptr, &stopped).written.size(), 2u);
+  }  // never finished
+  ASSERT_TRUE(fs::exists(copy));
+  test::writeFile(site.path() / "medias/mien.jpg", jpg);
+  const TVivants hide(db, LivingMode::Hide, FixedClock({2024, 1, 1}));
+  TPageList next(site.path());
+  ASSERT_EQ(next.Open(), "");
+  const MediaCopy copied = CopyMedia(db, {{ged.str()}}, site.str(), &hide, &next);
+  EXPECT_EQ(copied.written, std::vector<std::string>{MediaSitePath("ancien.jpg")});
+  EXPECT_EQ(next.Finish(copied.written).removed, 1);
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_TRUE(fs::exists(site.path() / "medias/mien.jpg"));
 }
 
 }  // namespace
