@@ -195,12 +195,36 @@ TPageList::Finished TPageList::Finish(const std::vector<std::string>& written) {
   return out;
 }
 
+namespace {
+
+// True when file is a regular file (not a symlink) that holds exactly these bytes: a rebuild
+// leaves such a page alone, which spares the file system a new file for each unchanged page.
+bool holds(const fs::path& file, std::string_view bytes) {
+  OwnedFd fd(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::size_t>(st.st_size) != bytes.size())
+    return false;
+  std::string now(bytes.size(), '\0');
+  std::size_t got = 0;
+  while (got < now.size()) {
+    const ssize_t n = ::read(fd.get(), now.data() + got, now.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  return now == bytes;
+}
+
+}  // namespace
+
 std::string WriteSiteFile(const fs::path& destDir, const std::string& name, std::string_view bytes,
                           TPageList* list) {
   if (list)
     if (int error = list->Intend(name, bytes); error != 0)
       return WriteFailureText(list->Path(), error);
   const fs::path file = destDir / NativeName(name);
+  if (holds(file, bytes)) return {};
   if (file.parent_path() != destDir) {
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);  // a failure shows in the write

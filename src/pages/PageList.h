@@ -67,9 +67,9 @@ class TPageList {
 };
 
 // Writes one file of the site, `name` below destDir as the site names it: recorded in the list
-// first (when one is given), its folders made, then written whole. Every file a generation
-// writes goes through here. The French failure, naming the file and the reason; empty when
-// the file is written.
+// first (when one is given), its folders made, then written whole, unless it already holds
+// these bytes. Every file a generation writes goes through here. The French failure, naming the
+// file and the reason; empty when the file is written.
 std::string WriteSiteFile(const std::filesystem::path& destDir, const std::string& name,
                           std::string_view bytes, TPageList* list);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -200,6 +201,21 @@ TEST_F(Generation, AKillDuringAWriteLeavesTheOldPageOrTheNewOne) {
 
   ASSERT_TRUE(build("2", "c").done);
   EXPECT_EQ(files(site), freshSite());
+}
+
+// A rebuild leaves a page that did not change as it is (the same file), and replaces the others.
+TEST_F(Generation, ARebuildLeavesUnchangedPagesAlone) {
+  ASSERT_TRUE(build("1|2", "a").done);
+  const auto inode = [this](const char* name) {
+    struct stat st {};
+    return ::stat((site / name).c_str(), &st) == 0 ? st.st_ino : 0;
+  };
+  const auto index = inode("index.html"), one = inode("p_id_1.html");
+  writeFile(tpl / "p.kshtml", "#\necho \"nouveau $id\"\n#\n");
+  ASSERT_TRUE(GeneratePublication(*db, tpl, site, nullptr, LivingMode::Publish, 1).done);
+  EXPECT_EQ(inode("index.html"), index);
+  EXPECT_NE(inode("p_id_1.html"), one);
+  EXPECT_EQ(readFile(site / "p_id_1.html"), "nouveau 1\r\n\r\n");
 }
 
 // A destination on a small disk that fills up: one failure naming the file and "disque plein",
