@@ -807,16 +807,6 @@ std::string fileNameOf(const std::string& ref, const TTemplateAssets& assets) {
   return assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
 }
 
-// A page's bytes as its charset asks: UTF-8 when it declares UTF-8, Windows-1252 when it
-// declares another; a page that declares none (a script) follows the home page, written first.
-std::string PageBytes(std::string text, PageCharset& siteCharset) {
-  PageCharset declared = DeclaredCharset(text);
-  if (siteCharset == PageCharset::None)
-    siteCharset = declared == PageCharset::None ? PageCharset::Other : declared;
-  if (declared == PageCharset::None) declared = siteCharset;
-  return declared == PageCharset::Utf8 ? PageToUtf8(text) : text;
-}
-
 // One page's run: its text (empty for a missing template or an empty page), and the limit
 // it went over, if any.
 struct PageRun {

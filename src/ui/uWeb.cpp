@@ -269,7 +269,9 @@ std::string TfmWeb::writeScripts(const std::string& page) {
       parser->Vivants = &vivants_;
     }
     std::optional<std::string> text = parser->RunPage(target, templateDir_);
-    if (!text || !WriteWholeFile(PreviewDir() + file, *text))
+    // A script is written in the charset of the page that names it, as the site does.
+    PageCharset charset = DeclaredCharset(page);
+    if (!text || !WriteWholeFile(PreviewDir() + file, PageBytes(*text, charset)))
       scriptsWritten_.erase(FoldCase(target));
   }
   out.append(page, pos, std::string::npos);
@@ -333,7 +335,8 @@ void TfmWeb::ShowPage(const std::string& pageName, const std::string& parameterT
   }
   page = writeScripts(page);
   std::string scratch = PreviewDir() + "temp.html";
-  if (!preview_->isValid() || !WriteWholeFile(scratch, page)) {
+  PageCharset charset = PageCharset::None;
+  if (!preview_->isValid() || !WriteWholeFile(scratch, PageBytes(page, charset))) {
     dialogs_.message(
         this, FromCp1252("Impossible d'enregistrer le fichier \"" + Utf8ToCp1252(scratch) + "\""));
     return;

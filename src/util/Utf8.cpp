@@ -238,4 +238,12 @@ std::string PageToUtf8(std::string_view page) {
   return out;
 }
 
+std::string PageBytes(std::string text, PageCharset& site) {
+  PageCharset declared = DeclaredCharset(text);
+  if (site == PageCharset::None)
+    site = declared == PageCharset::None ? PageCharset::Other : declared;
+  if (declared == PageCharset::None) declared = site;
+  return declared == PageCharset::Utf8 ? PageToUtf8(text) : text;
+}
+
 }  // namespace lignado

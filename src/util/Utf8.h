@@ -41,4 +41,9 @@ PageCharset DeclaredCharset(std::string_view page);
 // ("&#321;") as the characters; every other reference stays as written.
 std::string PageToUtf8(std::string_view page);
 
+// A page's bytes as its charset asks: UTF-8 when it declares UTF-8, as they are when it
+// declares another; one that declares none (a script) follows site, which the first page
+// given (the home page) sets: its own charset, Windows-1252 when it declares none.
+std::string PageBytes(std::string text, PageCharset& site);
+
 }  // namespace lignado
