@@ -209,8 +209,8 @@ int cmdBuild(const Args& args) {
                                fs::absolute(fs::path(file)).parent_path(), media);
   }
   if (!site.done) {
-    printCp1252(stderr, site.failure + "\n");
-    return 1;
+    printCp1252(stderr, site.failure + (site.stopped ? " : le site n'est pas complet.\n" : "\n"));
+    return site.stopped ? 130 : 1;
   }
   std::string written =
       "Pages \xE9"

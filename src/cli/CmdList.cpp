@@ -105,7 +105,13 @@ int cmdList(const Args& args) {
     if (w.result.aborted) std::fputs("Import interrompu.\n", stderr);
     return 1;
   }
-  std::string list = ListeMotCle(*w.db, keyword, a, b, &host);
+  bool stopped = false;
+  std::string list =
+      ListeMotCle(*w.db, keyword, a, b, &host, SystemClock(), nullptr, nullptr, &stopped);
+  if (stopped) {
+    std::fputs("Tri interrompu : aucune liste.\n", stderr);
+    return 130;
+  }
   printCp1252(stdout, list + "\n");
   return 0;
 }

@@ -354,9 +354,9 @@ void TrieParDate(const TBD& db, TR& list, const std::string& kind) {
   for (size_t i = 0; i < items.size(); ++i) list.Ecrit(static_cast<int>(i) + 1, items[i]);
 }
 
-void TrieParTexte(TR& list, const PersonText& key, Host* host) {
+bool TrieParTexte(TR& list, const PersonText& key, Host* host) {
   int count = std::min<int>(list.Nb, list.Capacity());
-  if (count < 2) return;
+  if (count < 2) return true;
   // The keys depend only on the person: worked out once, they move with their entries. The
   // persons without one (hidden) go to the end in the order they came; the others are sorted.
   std::vector<SortKey> keys(1);
@@ -413,6 +413,7 @@ void TrieParTexte(TR& list, const PersonText& key, Host* host) {
     }
   };
   sort(sort, 1, count);
+  return !stopped;
 }
 
 TIndexTexte::TIndexTexte(const TBD& db, const PersonText& text) {

@@ -66,7 +66,8 @@ class TIndexTexte {
 };
 
 TR CommencePar(const TBD& db, const PersonText& text, const std::string& prefix);
-void TrieParTexte(TR& list, const PersonText& key, Host* host = nullptr);
+// False when the host's stop request cut the sort short: the list is then partly sorted.
+[[nodiscard]] bool TrieParTexte(TR& list, const PersonText& key, Host* host = nullptr);
 void TrieParDate(const TBD& db, TR& list, const std::string& kind);
 TR ValeursDistinctes(const TBD& db, int code);
 int32_t DerniereUnion(const TBD& db, int32_t p);

@@ -73,7 +73,7 @@ const TIndexTexte& TTextesPersonnes::Index(const std::string& tpl) {
 
 std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
                         const std::string& b, Host* host, const Clock& clock,
-                        const TVivants* vivants, TTextesPersonnes* textes) {
+                        const TVivants* vivants, TTextesPersonnes* textes, bool* stopped) {
   if (std::optional<std::string> site = ListeSite(db, kind, a, b, vivants)) return *site;
   auto number = [](const std::string& text) { return Int32AfterBlanks(text); };
   if (kind == "parent") return ListeVersTexte(ParentNum(db, number(a)));
@@ -92,7 +92,11 @@ std::string ListeMotCle(const TBD& db, const std::string& kind, const std::strin
   }
   if (kind == "commencepar") return ListeVersTexte(textes->Index(a).CommencePar(b, db.Capacity()));
   TR list = TexteVersListe(b, db.Capacity());
-  TrieParTexte(list, textes->Texte(a), host);
+  // A list left partly sorted must never reach a page.
+  if (!TrieParTexte(list, textes->Texte(a), host)) {
+    if (stopped) *stopped = true;
+    return {};
+  }
   return ListeVersTexte(list);
 }
 

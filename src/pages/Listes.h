@@ -49,12 +49,13 @@ class TTextesPersonnes {
 // The template language's "liste_" KIND (a, b), with evaluated argument texts, as a list text;
 // an unknown KIND gives the empty text. Sorts and searches compare the tag expansion of a
 // template (as vivants lets it show; through textes when given, so a generation expands each
-// once), and the host's stop request cuts a sort short. A person for whom the template asks a
-// value that vivants hides sorts last, in list order, and no search finds them.
+// once), and the host's stop request cuts a sort short: the text is then empty and `stopped`,
+// when given, is set. A person for whom the template asks a value that vivants hides sorts
+// last, in list order, and no search finds them.
 std::string ListeMotCle(const TBD& db, const std::string& kind, const std::string& a,
                         const std::string& b, Host* host = nullptr,
                         const Clock& clock = SystemClock(), const TVivants* vivants = nullptr,
-                        TTextesPersonnes* textes = nullptr);
+                        TTextesPersonnes* textes = nullptr, bool* stopped = nullptr);
 
 // "nombre_" KIND: "individu", "union", "patronyme"; anything else gives the empty text.
 std::string NombreMotCle(const TBD& db, const std::string& kind);

@@ -486,9 +486,21 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
   auto make = [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants, textes()); };
   // Relatives come from the link index faster than from a cache of texts; lists that walk the
-  // tree or the whole base are kept (a sort is not: the Escape key can cut one short).
+  // tree or the whole base are kept (a sort is not: the stop request can cut one short).
+  if (kind == "trie") return sortedList(a, b);
   if (kind != "tous" && kind != "commencepar" && kind != "asc" && kind != "des") return make();
   return cache_->list(kind + '\0' + a + '\0' + b, make);
+}
+
+std::string TKSParse::sortedList(const std::string& a, const std::string& b) {
+  bool stopped = false;
+  std::string list = ListeMotCle(db_, "trie", a, b, host_, *clock_, Vivants, textes(), &stopped);
+  if (stopped) {
+    // The page ends here, as one over a limit, and gives no text.
+    stopped_ = overLimit_ = true;
+    ErrorText.clear();
+  }
+  return list;
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
@@ -671,6 +683,7 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   std::string fileName = pageReference.substr(0, bar);
   std::string parameters = bar == std::string::npos ? std::string() : pageReference.substr(bar + 1);
   LimitText.clear();
+  Stopped = false;
   const CompiledTemplate* tpl = loadTemplate(templateDir, fileName + ".kshtml");
   if (!tpl) return std::nullopt;
   TKSParse page(db_, host_, *clock_);
@@ -682,6 +695,8 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   page.TemplateDir = templateDir;
   std::string text;
   page.run(*tpl, Output{nullptr, &text});
+  Stopped = page.stopped_;
+  if (Stopped) return std::nullopt;
   LimitText = page.LimitText;
   // What a page over a limit made so far may be anything: only the reason is kept.
   if (page.overLimit_) return ErrorMarker(LimitText) + "\r\n";
@@ -812,6 +827,7 @@ std::string fileNameOf(const std::string& ref, const TTemplateAssets& assets) {
 struct PageRun {
   std::string text;
   std::string limit;
+  bool stopped = false;  // the stop request cut it short: it must not be written
 };
 
 PageRun runPage(TKSParse& parser, const std::string& ref, const std::string& templateDir) {
@@ -819,6 +835,7 @@ PageRun runPage(TKSParse& parser, const std::string& ref, const std::string& tem
   if (std::optional<std::string> page = parser.RunPage(ref, templateDir))
     run.text = std::move(*page);
   run.limit = parser.LimitText;
+  run.stopped = parser.Stopped;
   return run;
 }
 
@@ -870,13 +887,37 @@ class StopFlagHost final : public Host {
   const std::atomic<bool>& stop_;
 };
 
+// The calling thread's host for its own page runs: it asks the real host (which keeps the window
+// answering) and raises the flag once it says stop, so that the other threads see it.
+class CallerStopHost final : public Host {
+ public:
+  CallerStopHost(Host* host, std::atomic<bool>& stop) : host_(host), stop_(stop) {}
+  void showMessage(const std::string&) override {}
+  void setStatus(const std::string&) override {}
+  void setProgressMax(long long) override {}
+  void setProgressPos(long long) override {}
+  void processMessages() override {}
+  bool abortRequested() override { return Poll(); }
+  // Once seen, the stop stays: the generation ends.
+  bool Poll() {
+    if (hostAbort(host_)) stop_.store(true, std::memory_order_relaxed);
+    return stop_.load(std::memory_order_relaxed);
+  }
+
+ private:
+  Host* host_;
+  std::atomic<bool>& stop_;
+};
+
 // Pages run on several threads while the calling thread takes their texts in work-list order,
 // so the work list, the files and the messages are those of a run on one thread. A thread
 // runs pages at most kAhead entries beyond the one the calling thread waits for.
 class ParallelPages {
  public:
-  ParallelPages(TKSParse& interpreter, const std::string& templateDir, int threads)
-      : interpreter_(interpreter), templateDir_(templateDir) {
+  ParallelPages(TKSParse& interpreter, const std::string& templateDir, int threads, Host* host)
+      : templateDir_(templateDir),
+        callerHost_(host, stop_),
+        caller_(interpreter.ForThread(&callerHost_)) {
     for (int t = 1; t < threads; ++t)
       workers_.emplace_back(
           [this, parser = interpreter.ForThread(&stopHost_)]() mutable { work(parser); });
@@ -904,21 +945,24 @@ class ParallelPages {
     more_.notify_all();
   }
 
+  // The stop request as the host last answered it.
+  bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
+
   // The run of entry i. Until it is there the calling thread runs pages too, and asks the
   // host for the stop request now and then: the threads read the answer from a flag.
-  PageRun Take(std::size_t i, Host* host) {
-    stop_.store(hostAbort(host), std::memory_order_relaxed);
+  PageRun Take(std::size_t i) {
+    callerHost_.Poll();
     std::unique_lock<std::mutex> lock(mutex_);
     waitingFor_ = i;
     more_.notify_all();  // the window moved on
     while (!slots_[i].done) {
       if (next_ < refs_.size() && next_ < i + kAhead) {
-        runOne(interpreter_, lock);
+        runOne(caller_, lock);
         continue;
       }
       if (done_.wait_for(lock, std::chrono::milliseconds(20)) == std::cv_status::timeout) {
         lock.unlock();
-        stop_.store(hostAbort(host), std::memory_order_relaxed);
+        callerHost_.Poll();
         lock.lock();
       }
     }
@@ -967,10 +1011,11 @@ class ParallelPages {
     done_.notify_all();
   }
 
-  TKSParse& interpreter_;
   const std::string templateDir_;
   std::atomic<bool> stop_{false};
   StopFlagHost stopHost_{stop_};
+  CallerStopHost callerHost_;
+  TKSParse caller_;  // the calling thread's runs
   std::mutex mutex_;
   std::condition_variable more_, done_;
   std::vector<std::string> refs_;  // the work list as far as it is known
@@ -1009,17 +1054,25 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
       const std::string ref = work[i];
       PageRun page;
       if (StaysInside(fileNameOf(ref, assets))) page = runPage(interpreter, ref, templateDir);
+      if (page.stopped || hostAbort(host)) {
+        result.stopped = true;
+        break;
+      }
       if (!writePage(ref, page, work, assets, destDir, list, result, siteCharset)) break;
       showProgress(host, work, i);
     }
   } else {
     // Other threads run whatever the work list holds; writePage keeps what one thread keeps.
-    ParallelPages pages(interpreter, templateDir, threads);
+    ParallelPages pages(interpreter, templateDir, threads, host);
     pages.Queue(work);
     for (std::size_t i = 0; i < work.size(); ++i) {
       const std::string ref = work[i];
-      if (!writePage(ref, pages.Take(i, host), work, assets, destDir, list, result, siteCharset))
+      PageRun page = pages.Take(i);
+      if (page.stopped || pages.Stopped()) {
+        result.stopped = true;
         break;
+      }
+      if (!writePage(ref, page, work, assets, destDir, list, result, siteCharset)) break;
       pages.Queue(work);
       showProgress(host, work, i);
     }

@@ -46,6 +46,8 @@ class TKSParse {
   // French: the limit the last page (RunPage, RunTemplate) went over, and in which template;
   // empty when it stayed within them.
   std::string LimitText;
+  // The host's stop request cut the last page (RunPage) short: it gave no text.
+  bool Stopped = false;
   std::string TemplateDir;  // the template folder, ending with a separator
   // What the pages show of living persons; none: everything.
   const TVivants* Vivants = nullptr;
@@ -95,6 +97,7 @@ class TKSParse {
   std::string evalCall(std::string_view expr);
   std::string evalChamp(std::string_view expr);
   std::string evalListe(std::string_view expr);
+  std::string sortedList(const std::string& a, const std::string& b);
   std::string evalNombreMotCle(std::string_view expr);
   std::string evalEvalue(std::string_view expr);
   std::string evalInclude(std::string_view expr);
@@ -113,6 +116,7 @@ class TKSParse {
   int evalDepth_ = 0;
   uint64_t steps_ = 0, bytes_ = 0;
   bool overLimit_ = false;
+  bool stopped_ = false;  // a sort was cut short: the run ends, its text is worthless
   const std::string* running_ = nullptr;  // the name of the template being run
   // Template files read so far, shared with the pages this object runs.
   std::shared_ptr<TemplateCache> cache_;
@@ -150,6 +154,8 @@ class TWorkList {
 
 struct SiteResult {
   bool noDestination = false;  // destDir is not a folder: nothing was run or written
+  // The host's stop request ended the generation: no page was written once it was seen.
+  bool stopped = false;
   int pagesWritten = 0;
   std::vector<std::string> written;  // file names of the pages written, relative to destDir,
                                      // then of the template files copied
@@ -163,7 +169,8 @@ struct SiteResult {
 // into destDir (a folder that must exist, or the result says noDestination), creating the
 // sub-folders a page names. Each file is written whole (a temporary file renamed over the old
 // one), recorded first in the list when one is given. The first write that fails stops the
-// generation: the result's failure says which file and why. Progress goes to the host.
+// generation: the result's failure says which file and why. Progress goes to the host, and
+// its stop request, asked before each page is written, ends the generation (stopped).
 // Pages run on `jobs` threads (0: one per core); the files and the progress are those of one
 // thread, and the host is called on the calling thread only.
 SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,

@@ -228,7 +228,7 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       parser.Vivants = &vivants;
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
                           jobs, &list);
-      if (site.failure.empty()) {
+      if (site.failure.empty() && !site.stopped) {
         MediaRules rules{{gedcomFolder.string()}, media.maxBytes};
         for (const fs::path& f : media.folders) rules.folders.push_back(f.string());
         MediaCopy copied = CopyMedia(db, rules, destination.string() + "/", &vivants);
@@ -241,6 +241,12 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
     out.pagesLimited = std::move(site.limited);
     if (!site.failure.empty()) {
       out.failure = site.failure;
+      return out;
+    }
+    // A stopped build keeps every page of the earlier one that it did not rewrite.
+    if (site.stopped) {
+      out.stopped = true;
+      out.failure = kGenerationStopped;
       return out;
     }
     out.done = true;

@@ -118,10 +118,14 @@ FolderOutcome MakeExportFolder(const std::filesystem::path& folder);
 // 5. Generation.
 
 inline constexpr const char* kStaleListName = ".lignado-pages";  // TPageList::kFileName
+inline constexpr const char* kGenerationStopped =
+    "Cr\xE9"
+    "ation des pages interrompue";
 
 struct GenerateOutcome {
-  bool done = false;    // false: the generation failed or stopped, failure says why
-  std::string failure;  // French: one sentence, the file and the reason of a failed write
+  bool done = false;     // false: the generation failed or stopped, failure says why
+  bool stopped = false;  // the host's stop request ended it (failure: kGenerationStopped)
+  std::string failure;   // French: one sentence, the file and the reason of a failed write
   int pagesWritten = 0;
   // French, one line per page that went over a limit of its run (see kMaxPageSteps).
   std::vector<std::string> pagesLimited;

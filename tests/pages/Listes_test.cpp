@@ -43,13 +43,19 @@ TEST_F(Family, ListKeywords) {
   EXPECT_EQ(NombreMotCle(db, "source"), "");
 }
 
-TEST(Rech, TrieKeywordStopsOnEscapeThroughTheHost) {
+TEST(Rech, TrieKeywordStoppedThroughTheHostGivesNoList) {
   TBD db;
   for (const char* n : {"d", "B", "e", "a", "C"}) addPerson(db, n, "", 0);
-  test::RecordingHost host;
-  host.abortAfter = 1;
-  EXPECT_EQ(ListeMotCle(db, "trie", "<nom>", "1|2|3|4|5", &host), "1|2|5|4|3");
-  EXPECT_EQ(ListeMotCle(db, "trie", "<nom>", "1|2|3|4|5"), "4|2|5|1|3");
+  // The sort asks after each of its 3 partitions: a stop at any of them leaves no list.
+  for (int stopAt : {1, 2, 3, 4}) {
+    test::RecordingHost host;
+    host.abortAfter = stopAt;
+    bool stopped = false;
+    const std::string list = ListeMotCle(db, "trie", "<nom>", "1|2|3|4|5", &host, SystemClock(),
+                                         nullptr, nullptr, &stopped);
+    EXPECT_EQ(stopped, stopAt <= 3) << stopAt;
+    EXPECT_EQ(list, stopped ? "" : "4|2|5|1|3") << stopAt;
+  }
 }
 
 // Sorts and searches that share the texts of one generation expand a template once per person;
