@@ -113,16 +113,18 @@ int waitFor(int fd, short events, const Deadline& d, const FtpSession& s,
   }
 }
 
-// 1 connected, 0 time-out, -1 refused or unreachable (the system's reason in `err`).
+// 1 connected, 0 time-out, -1 refused or unreachable (the system's reason in `err`), -2
+// stopped through `abort`.
 int connectTo(const sockaddr* addr, socklen_t len, const Deadline& d, const FtpSession& s,
-              OwnedFd& out, int& err) {
+              OwnedFd& out, int& err, const bool* abort = nullptr) {
   OwnedFd fd(::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   err = errno;
   if (!fd.valid()) return -1;
   if (::connect(fd.get(), addr, len) != 0) {
     err = errno;
     if (err != EINPROGRESS) return -1;
-    int w = waitFor(fd.get(), POLLOUT, d, s);
+    int w = waitFor(fd.get(), POLLOUT, d, s, abort);
+    if (w == -2) return -2;
     socklen_t errLen = sizeof err;
     if (w <= 0 || ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0)
       return w == 0 ? 0 : -1;
@@ -345,8 +347,15 @@ std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint
   std::string name = host;
   if (name.size() > 2 && name.front() == '[' && name.back() == ']')
     name = name.substr(1, name.size() - 2);
-  // One deadline for everything up to the login: resolve, connect, greeting, TLS, login.
+  // One deadline for everything up to the login: resolve, connect, greeting, TLS, login. Until
+  // the login is done, a stop asked through abortConnect ends every wait.
   Deadline deadline(connectMs_);
+  abort_ = false;
+  struct Connecting {
+    FtpSession& s;
+    explicit Connecting(FtpSession& session) : s(session) { s.connecting_ = true; }
+    ~Connecting() { s.connecting_ = s.abort_ = false; }
+  } connecting(*this);
   notify(kFtpResolving);
   AddrInfoList found;
   int r = name.empty() ? -1 : resolve(name, port ? port : 21, deadline, *this, found);
@@ -360,13 +369,21 @@ std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint
     tlsContext_ = std::make_unique<TlsContext>(TlsVersions::Only12);
   for (;;) {
     OwnedFd fd;
-    bool timedOut = false;
+    bool timedOut = false, stopped = false;
     int err = 0;
     // Refused attempts are retried at once; the time-out covers every attempt together.
     for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
-      for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut; ai = ai->ai_next) {
+      for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut && !stopped;
+           ai = ai->ai_next) {
         notify(kFtpConnecting);
-        timedOut = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err) == 0;
+        const int r = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err, &abort_);
+        timedOut = r == 0;
+        stopped = r == -2;
+      }
+      if (stopped) {
+        error = kFtpErrConnectionAborted;
+        failure_ = kAborted;
+        return nullptr;
       }
     }
     if (!fd.valid()) {
@@ -493,10 +510,15 @@ FtpConnection::Io FtpConnection::read(Link& link, char* buf, size_t cap, size_t&
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return Io::Failed;
     }
-    int w = waitFor(link.fd.get(), wait, deadline, *session_);
+    int w = waitFor(link.fd.get(), wait, deadline, *session_, connectAbort());
     if (w == 0) return Io::TimedOut;
+    if (w == -2) return Io::Aborted;
     if (w < 0) return Io::Failed;
   }
+}
+
+const bool* FtpConnection::connectAbort() const {
+  return session_->connecting_ ? &session_->abort_ : nullptr;
 }
 
 FtpConnection::Io FtpConnection::handshake(Link& link, const Deadline& deadline) {
@@ -505,8 +527,10 @@ FtpConnection::Io FtpConnection::handshake(Link& link, const Deadline& deadline)
     if (io == TlsIo::Done) return Io::Done;
     if (io == TlsIo::Closed) return Io::Closed;
     if (io == TlsIo::Failed) return Io::Failed;
-    int w = waitFor(link.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, deadline, *session_);
+    int w = waitFor(link.fd.get(), io == TlsIo::WantRead ? POLLIN : POLLOUT, deadline, *session_,
+                    connectAbort());
     if (w == 0) return Io::TimedOut;
+    if (w == -2) return Io::Aborted;
     if (w < 0) return Io::Failed;
   }
 }

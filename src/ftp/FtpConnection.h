@@ -98,6 +98,8 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   bool plainRefused() const { return plainRefused_; }
   /// Ends the file being sent at once (from the listener, during a transfer); it fails.
   void abortTransfer() { abort_ = transferring_; }
+  /// Ends a connect in progress at once (from the listener): it fails as stopped.
+  void abortConnect() { abort_ = abort_ || connecting_; }
 
  private:
   friend class FtpConnection;
@@ -109,7 +111,7 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   std::string trusted_;
   std::unique_ptr<TlsContext> tlsContext_;
   std::string lastResponse_, failure_, refused_;
-  bool transferring_ = false, abort_ = false;
+  bool transferring_ = false, connecting_ = false, abort_ = false;
   bool plainRefused_ = false;
 };
 
@@ -179,6 +181,7 @@ class FtpConnection {
   /// Runs a command that answers on a data connection; `code` is its refusal, if any.
   bool receive(const std::string& line, std::string& bytes, int& code);
   Io write(Link& link, const char* p, size_t len, uint32_t timeoutMs, bool abortable);
+  const bool* connectAbort() const;  // the session's stop flag while it connects
   Io read(Link& link, char* buf, size_t cap, size_t& got, const FtpDeadline& deadline);
   Io handshake(Link& link, const FtpDeadline& deadline);
   void endData(Link& data);  // close notice and end of stream; the socket stays open

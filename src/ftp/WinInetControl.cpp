@@ -31,6 +31,8 @@ TStopRequest TWinInetControl::Dispatch() {
   Notify().ProcessMessages();
   TStopRequest asked = Notify().StopRequested();
   if (asked == TStopRequest::Now && session_) session_->abortTransfer();
+  // No file is under way while connecting: any stop ends the wait at once.
+  if (asked != TStopRequest::None && session_) session_->abortConnect();
   return asked;
 }
 

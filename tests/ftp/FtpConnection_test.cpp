@@ -1,6 +1,10 @@
 #include "ftp/FtpConnection.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -242,6 +246,51 @@ TEST(FtpFailure, EveryFailureSaysWhy) {
     EXPECT_LT(timed([&] { EXPECT_FALSE(c.run(ftp)); }), 10.0);
     EXPECT_EQ(ftp.FailureText(), c.reason);
   }
+}
+
+// Asks for a stop from its stopAt-th look on, and counts the looks.
+class StoppingOwner : public TFtpObserver {
+ public:
+  StoppingOwner(int stopAt, TStopRequest kind) : stopAt_(stopAt), kind_(kind) {}
+  TStopRequest StopRequested() override { return ++looks >= stopAt_ ? kind_ : TStopRequest::None; }
+  int looks = 0;
+
+ private:
+  int stopAt_;
+  TStopRequest kind_;
+};
+
+TEST(FtpStop, AStopEndsTheConnectionToASilentServerAtOnce) {
+  // Listens on loopback and never accepts: the connection is made, no greeting ever comes.
+  const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(silent, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&addr), len), 0);
+  ASSERT_EQ(::listen(silent, 4), 0);
+  ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  // Both kinds of stop end the wait on the look that asks; a day-long time-out never does.
+  const std::pair<int, TStopRequest> cases[] = {
+      {1, TStopRequest::AfterThisFile}, {5, TStopRequest::AfterThisFile}, {12, TStopRequest::Now}};
+  for (const auto& [stopAt, kind] : cases) {
+    SCOPED_TRACE(stopAt);
+    StoppingOwner owner(stopAt, kind);
+    TSimpleFTP ftp(&owner);
+    ftp.HostName = "127.0.0.1";
+    ftp.Port = ntohs(addr.sin_port);
+    ftp.UserName = "u";
+    ftp.Password = "p";
+    ftp.SetConnectTimeout(86'400'000);
+    ftp.SetReceiveTimeout(86'400'000);
+    EXPECT_FALSE(ftp.Connect());
+    // Only the stop gives this reason; the failed connection's closing looks a few times more.
+    EXPECT_EQ(ftp.FailureText(), "envoi interrompu");
+    EXPECT_GE(owner.looks, stopAt);
+    EXPECT_LE(owner.looks, stopAt + 10);
+  }
+  ::close(silent);
 }
 
 TEST(FtpProtocol, LineBreaksInNamesNeverReachTheServer) {
