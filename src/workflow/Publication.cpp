@@ -231,7 +231,7 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       if (site.failure.empty() && !site.stopped) {
         MediaRules rules{{gedcomFolder.string()}, media.maxBytes};
         for (const fs::path& f : media.folders) rules.folders.push_back(f.string());
-        MediaCopy copied = CopyMedia(db, rules, destination.string() + "/", &vivants);
+        MediaCopy copied = CopyMedia(db, rules, destination.string() + "/", &vivants, &list);
         site.written.insert(site.written.end(), copied.written.begin(), copied.written.end());
         out.mediaCopied = static_cast<int>(copied.written.size());
         out.mediaMissing = std::move(copied.missing);
