@@ -972,6 +972,29 @@ FtpConnection::Io FtpConnection::sendFile(Link& data, int fileFd, FtpTransfer mo
   }
 }
 
+// Opens the data connection of a command that answers on one (STOR, LIST, MLSD); invalid on
+// failure, with the server's refusal code in `refused`.
+FtpConnection::Link FtpConnection::openDataFor(const std::string& line, int& refused) {
+  Link listening, data;
+  if (passive_)
+    data = openPassive();
+  else
+    listening = openActive();
+  if (!data.fd.valid() && !listening.fd.valid()) return Link();
+  Reply r;
+  if (!command(line, r)) return Link();
+  if (r.code / 100 != 1) {
+    refused = r.code;
+    failReply(r);
+    return Link();
+  }
+  if (listening.fd.valid()) {
+    data = acceptData(listening);
+    if (!data.fd.valid()) lose();  // the server said it would connect and did not
+  }
+  return data;
+}
+
 bool FtpConnection::putFile(const std::string& localFile, const std::string& remoteName,
                             FtpTransfer mode) {
   if (!alive()) {
@@ -989,26 +1012,9 @@ bool FtpConnection::putFile(const std::string& localFile, const std::string& rem
     return false;
   }
   if (!setType(mode)) return false;
-  Link listening, data;
-  if (passive_)
-    data = openPassive();
-  else
-    listening = openActive();
-  if (!data.fd.valid() && !listening.fd.valid()) return false;
-  Reply r;
-  if (!command("STOR " + remoteName, r)) return false;
-  if (r.code / 100 != 1) {
-    failReply(r);
-    return false;
-  }
-  if (listening.fd.valid()) {
-    data = acceptData(listening);
-    listening = Link();
-    if (!data.fd.valid()) {
-      lose();  // the server said it would connect and did not
-      return false;
-    }
-  }
+  int refused = 0;
+  Link data = openDataFor("STOR " + remoteName, refused);
+  if (!data.fd.valid()) return false;
   // The owner may end this file at once from here on (abortTransfer).
   struct Transfer {
     FtpSession& s;
@@ -1039,6 +1045,7 @@ bool FtpConnection::putFile(const std::string& localFile, const std::string& rem
   std::string why = session_->failure_;
   uint32_t replyMs =
       sent == Io::Done ? session_->receiveMs_ : std::min(session_->receiveMs_, kQuitMs);
+  Reply r;
   if (!readReply(r, replyMs)) {
     if (sent != Io::Done) fail(why);
     return false;
@@ -1099,27 +1106,8 @@ bool FtpConnection::receive(const std::string& line, std::string& bytes, int& co
     fail(kLineBreak);
     return false;
   }
-  Link listening, data;
-  if (passive_)
-    data = openPassive();
-  else
-    listening = openActive();
-  if (!data.fd.valid() && !listening.fd.valid()) return false;
-  Reply r;
-  if (!command(line, r)) return false;
-  if (r.code / 100 != 1) {
-    code = r.code;
-    failReply(r);
-    return false;
-  }
-  if (listening.fd.valid()) {
-    data = acceptData(listening);
-    listening = Link();
-    if (!data.fd.valid()) {
-      lose();  // the server said it would connect and did not
-      return false;
-    }
-  }
+  Link data = openDataFor(line, code);
+  if (!data.fd.valid()) return false;
   Io io = secureData(data) ? Io::Done : Io::Failed;
   std::vector<char> buf(kChunk);
   while (io == Io::Done) {
@@ -1147,6 +1135,7 @@ bool FtpConnection::receive(const std::string& line, std::string& bytes, int& co
   }
   std::string why = session_->failure_;
   uint32_t replyMs = whole ? session_->receiveMs_ : std::min(session_->receiveMs_, kQuitMs);
+  Reply r;
   if (!readReply(r, replyMs)) {
     if (!whole) fail(why);
     return false;

@@ -176,6 +176,7 @@ class FtpConnection {
   Link openPassive();
   Link openActive();
   Link acceptData(const Link& listening);
+  Link openDataFor(const std::string& line, int& refused);
   bool secureData(Link& data);
   Io sendFile(Link& data, int fileFd, FtpTransfer mode);
   /// Runs a command that answers on a data connection; `code` is its refusal, if any.
