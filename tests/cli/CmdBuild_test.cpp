@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "../../bench/TreeGen.h"
 #include "TestSupport.h"
 
 using lignado::test::readFile;
@@ -292,4 +295,43 @@ TEST_F(CmdBuild, MediaFoldersAndSizeLimit) {
               std::string::npos)
         << r.err;
   }
+}
+
+TEST_F(CmdBuild, CtrlCDuringTheGenerationStopsItAndExitsNonZero) {
+  ASSERT_TRUE(lignado::bench::WriteTree((dir.path() / "arbre.ged").string(), 3000));
+  const fs::path site = dir.path() / "site";
+  const std::string tpl = std::string(LIGNADO_SOURCE_DIR) + "/modele/classique";
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (chdir(dir.path().c_str()) != 0 || !freopen("err.txt", "w", stderr) ||
+        !freopen("out.txt", "w", stdout))
+      _exit(99);
+    execl(LIGNADO_CLI, LIGNADO_CLI, "build", "arbre.ged", "--template", tpl.c_str(), "--out",
+          "site", static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  // Wait for the first page, then hold the program still while Ctrl-C arrives, so that it sees
+  // the interruption with most of the site still to write.
+  auto pageWritten = [&] {
+    std::error_code ec;
+    for (fs::directory_iterator it(site, ec), end; !ec && it != end; it.increment(ec))
+      if (it->path().extension() == ".html") return true;
+    return false;
+  };
+  int status = 0;
+  bool exited = false;
+  while (!pageWritten() && !(exited = waitpid(pid, &status, WNOHANG) == pid)) usleep(1000);
+  ASSERT_FALSE(exited) << readFile(dir.path() / "err.txt");
+  kill(pid, SIGSTOP);
+  kill(pid, SIGINT);
+  kill(pid, SIGCONT);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(readFile(dir.path() / "err.txt")
+                .find("Cr\xC3\xA9"
+                      "ation des pages interrompue : le site n'est pas complet."),
+            std::string::npos);
+  EXPECT_EQ(readFile(dir.path() / "out.txt"), "");
 }
