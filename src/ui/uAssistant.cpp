@@ -910,29 +910,41 @@ void TfmWebAssistant::GeneratePages() {
     return;
   }
   const bool back = bPrecedent->isEnabled(), next = bSuivant->isEnabled();
-  for (QPushButton* b : {bPrecedent, bSuivant, bQuitter}) b->setEnabled(false);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  ProgressBar2->setValue(0);
-  host_->attach(nullptr, ProgressBar2);
-  host_->begin();
   GenerateOutcome outcome;
-  try {
-    LivingMode living = LivingModeNamed(cbVivants->currentData().toString().toStdString())
-                            .value_or(LivingMode::Hide);
-    MediaOptions media;
-    if (!ePhotos->text().isEmpty()) media.folders.push_back(P(ePhotos->text()));
-    outcome =
-        GeneratePublication(*db_, TemplateDir, folder, host_, living, 0, gedcomFolder_, media);
-  } catch (const std::exception&) {
-    outcome.done = false;
-  }
-  host_->end();
-  QApplication::restoreOverrideCursor();
-  bPrecedent->setEnabled(back);
-  bSuivant->setEnabled(next);
-  bQuitter->setEnabled(true);
+  // A stop asked by the user is said in its own words, and the user may start again at once.
+  do {
+    for (QPushButton* b : {bPrecedent, bSuivant, bQuitter}) b->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ProgressBar2->setValue(0);
+    host_->attach(nullptr, ProgressBar2);
+    host_->begin();
+    outcome = GenerateOutcome();
+    try {
+      LivingMode living = LivingModeNamed(cbVivants->currentData().toString().toStdString())
+                              .value_or(LivingMode::Hide);
+      MediaOptions media;
+      if (!ePhotos->text().isEmpty()) media.folders.push_back(P(ePhotos->text()));
+      outcome =
+          GeneratePublication(*db_, TemplateDir, folder, host_, living, 0, gedcomFolder_, media);
+    } catch (const std::exception&) {
+      outcome.done = false;
+    }
+    host_->end();
+    QApplication::restoreOverrideCursor();
+    bPrecedent->setEnabled(back);
+    bSuivant->setEnabled(next);
+    bQuitter->setEnabled(true);
+  } while (outcome.stopped && !closeWhenDone_ &&
+           dialogs_.ask(this, T(std::string(kGenerationStopped) +
+                                ".\r\nLes pages d\xE9j\xE0 \xE9"
+                                "crites sont enti\xE8res, mais le site n'est pas complet."
+                                "\r\nRecommencer la cr\xE9"
+                                "ation des pages ?")));
   if (outcome.done) ProgressBar2->setValue(100);
-  if (!outcome.done) {
+  if (outcome.stopped) {
+    // An unfinished site is not offered for upload: back to the destination, or start again.
+    bSuivant->setEnabled(false);
+  } else if (!outcome.done) {
     std::string text = "La sauvegarde n'a pas abouti";
     if (!outcome.failure.empty() && outcome.failure != text) text += "\r\n" + outcome.failure;
     dialogs_.message(this, T(text));

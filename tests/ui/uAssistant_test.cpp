@@ -610,6 +610,51 @@ class AssistantTest : public QObject {
     close();
   }
 
+  // Escape during a generation stops it; the wizard says so in its own words and offers to
+  // start again: Yes makes the whole site, No leaves the user on the page with the way back.
+  void stopTheGeneration_data() {
+    QTest::addColumn<bool>("again");
+    QTest::newRow("start again") << true;
+    QTest::newRow("stay stopped") << false;
+  }
+  void stopTheGeneration() {
+    QFETCH(bool, again);
+    const std::string ged = (root / "Arret.ged").string(), base = (root / "arret").string();
+    writeFile(ged, Family(3000));
+    fs::remove_all(base);
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\nDestine=WEB\n[FTP]\nMaintenant=1\n");
+    dialogs.answers = {again};
+    open();
+    for (int i = 0; i < 4; ++i) next();
+    QCOMPARE(page(), "ts5");
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, wizard.get(), [&] {
+      if (w<QProgressBar>("ProgressBar2")->value() < 1) return;
+      watch.stop();
+      QTest::keyClick(w<QWidget>("ProgressBar2"), Qt::Key_Escape);
+    });
+    watch.start(0);
+    next();
+    QCOMPARE(page(), "ts6");
+    QCOMPARE(dialogs.questions.size(), 1);
+    QVERIFY2(dialogs.questions[0].startsWith(QString::fromUtf8("Création des pages interrompue.")),
+             qPrintable(dialogs.questions[0]));
+    QVERIFY(!dialogs.messages.join("|").contains("sauvegarde"));
+    QCOMPARE(w<QWidget>("Panel7")->isVisible(), again);
+    QCOMPARE(w<QPushButton>("bSuivant")->isEnabled(), again);
+    QCOMPARE(w<QProgressBar>("ProgressBar2")->value() == 100, again);
+    // Every person has a page once the whole site is made; a stopped one lacks some.
+    int pages = CountFiles(base + "/Internet");
+    QVERIFY2(again ? pages > 3000 : pages < 3000, qPrintable(QString::number(pages)));
+    QVERIFY(w<QPushButton>("bPrecedent")->isEnabled());
+    w<QPushButton>("bPrecedent")->click();
+    QCOMPARE(page(), "ts5");
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    close();
+  }
+
   // A destination that cannot be made: the message, no result panel, and the way back.
   void destinationCannotBeMade() {
     const std::string ged = (root / "Famille.ged").string(), base = (root / "bloque").string();
