@@ -34,6 +34,7 @@
 #include "ui/QtText.h"
 #include "ui/uWeb.h"
 #include "util/IniFile.h"
+#include "util/SettingsPlace.h"
 #include "util/Utf8.h"
 #include "workflow/Publication.h"
 

@@ -195,15 +195,6 @@ bool IniFile::Save(std::string* reason) const {
   return fail();
 }
 
-std::string SettingsFilePath(const std::string& exeDir) {
-  if (FolderWritable(exeDir)) {
-    std::string dir = exeDir;
-    if (!dir.empty() && dir.back() != '/') dir += '/';
-    return dir + "lignado.ini";
-  }
-  return XdgFolder("XDG_CONFIG_HOME", "/.config") + "/lignado/lignado.ini";
-}
-
 std::string UserDataFolder() {
   return XdgFolder("XDG_DATA_HOME", "/.local/share") + "/lignado/";
 }

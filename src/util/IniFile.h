@@ -55,11 +55,6 @@ class IniFile {
   std::vector<Section> sections_;
 };
 
-// Where the settings file lives: "lignado.ini" in the program's folder when that folder is
-// writable (a build tree, a portable install), otherwise $XDG_CONFIG_HOME/lignado/lignado.ini
-// (~/.config when the variable is unset or not absolute).
-std::string SettingsFilePath(const std::string& exeDir);
-
 // $XDG_DATA_HOME/lignado/ (~/.local/share when unset or not absolute), with a trailing "/".
 std::string UserDataFolder();
 

@@ -20,6 +20,7 @@
 #include "pages/PageList.h"
 #include "pages/TemplateFiles.h"
 #include "pages/uParser.h"
+#include "util/SettingsPlace.h"
 #include "util/SystemReason.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
@@ -101,7 +102,7 @@ std::vector<fs::path> TemplateRoots() {
   const fs::path user = userTemplates();
   const fs::path shared = (exe / LIGNADO_INSTALLED_MODELE).lexically_normal();
   std::vector<fs::path> order;
-  if (::access(exe.c_str(), W_OK) == 0)
+  if (KeepsFilesBeside(exe.string()))
     order = {beside, user, shared};
   else
     order = {user, beside, shared};

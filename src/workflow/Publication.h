@@ -76,8 +76,8 @@ struct TemplateChoice {
 };
 
 // The folders that hold templates, those that exist, in look-up order: "modele" beside the
-// program when that folder is writable (a build tree, a portable copy), then the user's
-// $XDG_DATA_HOME/lignado/modele, then "modele" beside the program when it is not writable, then
+// program when it keeps its files there (KeepsFilesBeside: a build tree, a portable copy), then
+// the user's $XDG_DATA_HOME/lignado/modele, then "modele" beside the program otherwise, then
 // the installed share folder.
 std::vector<std::filesystem::path> TemplateRoots();
 

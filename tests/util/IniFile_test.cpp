@@ -144,20 +144,16 @@ TEST(IniFile, AFifoInPlaceOfTheFileIsNeverRead) {
   EXPECT_EQ(readFile(path), "[FTP]\nHost=h\n");
 }
 
-TEST(IniFile, LivesBesideAWritableProgramOtherwiseInTheUsersFolders) {
+TEST(IniFile, UserFoldersFollowXdg) {
   TempDir dir;
   const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
   const char* oldData = std::getenv("XDG_DATA_HOME");
   std::string savedConfig = oldConfig ? oldConfig : "", savedData = oldData ? oldData : "";
   setenv("XDG_CONFIG_HOME", (dir.str() + "conf").c_str(), 1);
   setenv("XDG_DATA_HOME", (dir.str() + "data").c_str(), 1);
-  EXPECT_EQ(SettingsFilePath(dir.str()), dir.str() + "lignado.ini");
-  EXPECT_EQ(SettingsFilePath(dir.path().string()), dir.str() + "lignado.ini");
-  EXPECT_EQ(SettingsFilePath(dir.str() + "absent/"), dir.str() + "conf/lignado/lignado.ini");
   EXPECT_EQ(UserDataFolder(), dir.str() + "data/lignado/");
-  setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
-  EXPECT_EQ(SettingsFilePath(dir.str() + "absent/"),
-            std::string(std::getenv("HOME")) + "/.config/lignado/lignado.ini");
+  setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored
+  EXPECT_EQ(UserDataFolder(), std::string(std::getenv("HOME")) + "/.local/share/lignado/");
   EXPECT_FALSE(FolderWritable((dir.path() / "absent").string()));
   writeFile(dir.path() / "file", "");
   EXPECT_FALSE(FolderWritable((dir.path() / "file").string()));
