@@ -32,6 +32,7 @@
 #include "ui/Dialogs.h"
 #include "ui/QtHost.h"
 #include "ui/QtText.h"
+#include "ui/Settings.h"
 #include "ui/uWeb.h"
 #include "util/IniFile.h"
 #include "util/SettingsPlace.h"
@@ -598,35 +599,31 @@ void TfmWebAssistant::FormShow() {
 }
 
 void TfmWebAssistant::readSettings() {
-  IniFile ini(settingsFile_);
-  for (int i = 0;; ++i) {
-    std::string file = ini.ReadString("Recent", "file" + std::to_string(i), "");
-    if (file.empty()) break;
-    // Files that are gone are dropped; the next close numbers the rest again.
+  const WizardSettings saved = ReadSettings(IniFile(settingsFile_));
+  // Files that are gone are dropped; the next close numbers the rest again.
+  for (const std::string& file : saved.recentFiles)
     if (QFileInfo(P(file)).isFile()) lbFichier->addItem(P(file));
-  }
-  int last = RowNoCase(lbFichier, P(ini.ReadString("Recent", "Last", "")));
+  int last = RowNoCase(lbFichier, P(saved.lastFile));
   if (last >= 0) lbFichier->setCurrentRow(last);
-  ExportBase = ini.ReadString("Export", "folder", "");
+  ExportBase = saved.exportFolder;
   ePathExport->setText(P(ExportBase));
-  cbFtp->setChecked(ini.ReadBool("FTP", "Maintenant", false));
-  eFtpHost->setText(P(ini.ReadString("FTP", "Host", "")));
-  eFtpUser->setText(P(ini.ReadString("FTP", "User", "")));
-  eFtpPass->setText(P(ini.ReadString("FTP", "Pass", "")));
-  eFtpPath->setText(P(ini.ReadString("FTP", "Path", "")));
-  cbFtpFolder->setChecked(ini.ReadBool("FTP", "isFolder", true));
-  eFtpFolder->setText(P(ini.ReadString("FTP", "Folder", "lignado")));
-  UploadFinished = ini.ReadBool("FTP", "Fini", true);
-  cbFtpTls->setChecked(ini.ReadBool("FTP", "TlsRequired", false));
-  cbFtpPlain->setChecked(ini.ReadBool("FTP", "TlsOff", false));
-  cbFtpVerify->setChecked(ini.ReadBool("FTP", "Verify", false));
-  std::string destine = ini.ReadString("Export", "Destine", "");
-  if (destine == "CD") rbDestineCD->setChecked(true);
-  if (destine == "WEB") rbDestineWeb->setChecked(true);
+  cbFtp->setChecked(saved.ftpNow);
+  eFtpHost->setText(P(saved.ftpHost));
+  eFtpUser->setText(P(saved.ftpUser));
+  eFtpPass->setText(P(saved.ftpPass));
+  eFtpPath->setText(P(saved.ftpPath));
+  cbFtpFolder->setChecked(saved.ftpIsFolder);
+  eFtpFolder->setText(P(saved.ftpFolder));
+  UploadFinished = saved.uploadFinished;
+  cbFtpTls->setChecked(saved.tlsRequired);
+  cbFtpPlain->setChecked(saved.tlsOff);
+  cbFtpVerify->setChecked(saved.verify);
+  if (saved.destine == "CD") rbDestineCD->setChecked(true);
+  if (saved.destine == "WEB") rbDestineWeb->setChecked(true);
   if (rbDestineCD->isChecked() || rbDestineWeb->isChecked()) cbInternetClick();
-  int living = cbVivants->findData(QString::fromStdString(ini.ReadString("Export", "Vivants", "")));
+  int living = cbVivants->findData(QString::fromStdString(saved.living));
   cbVivants->setCurrentIndex(living >= 0 ? living : 0);
-  ePhotos->setText(P(ini.ReadString("Export", "Photos", "")));
+  ePhotos->setText(P(saved.photos));
 }
 
 // Close.
@@ -661,30 +658,31 @@ void TfmWebAssistant::closeEvent(QCloseEvent* event) {
 }
 
 void TfmWebAssistant::FormClose() {
-  IniFile ini(settingsFile_);
-  ini.EraseSection("Recent");
+  WizardSettings s;
   if (QListWidgetItem* item = lbFichier->currentItem(); item && item->isSelected())
-    ini.WriteString("Recent", "Last", P(item->text()));
+    s.lastFile = P(item->text());
   for (int i = 0; i < lbFichier->count(); ++i)
-    ini.WriteString("Recent", "file" + std::to_string(i), P(lbFichier->item(i)->text()));
-  ini.WriteString("Export", "folder", ExportBase);
+    s.recentFiles.push_back(P(lbFichier->item(i)->text()));
+  s.exportFolder = ExportBase;
   if (QListWidgetItem* item = lbModele->currentItem(); item && item->isSelected())
-    ini.WriteString("Modele", "Last", P(item->text()));
-  ini.WriteBool("FTP", "Maintenant", cbFtp->isChecked());
-  ini.WriteString("FTP", "Host", P(eFtpHost->text()));
-  ini.WriteString("FTP", "User", P(eFtpUser->text()));
-  ini.WriteString("FTP", "Pass", P(eFtpPass->text()));
-  ini.WriteString("FTP", "Path", P(eFtpPath->text()));
-  ini.WriteBool("FTP", "isFolder", cbFtpFolder->isChecked());
-  ini.WriteString("FTP", "Folder", P(eFtpFolder->text()));
-  ini.WriteBool("FTP", "Fini", UploadFinished);
-  ini.WriteBool("FTP", "TlsRequired", cbFtpTls->isChecked());
-  ini.WriteBool("FTP", "TlsOff", cbFtpPlain->isChecked());
-  ini.WriteBool("FTP", "Verify", cbFtpVerify->isChecked());
-  if (rbDestineCD->isChecked()) ini.WriteString("Export", "Destine", "CD");
-  if (rbDestineWeb->isChecked()) ini.WriteString("Export", "Destine", "WEB");
-  ini.WriteString("Export", "Vivants", cbVivants->currentData().toString().toStdString());
-  ini.WriteString("Export", "Photos", P(ePhotos->text()));
+    s.lastTemplate = P(item->text());
+  s.ftpNow = cbFtp->isChecked();
+  s.ftpHost = P(eFtpHost->text());
+  s.ftpUser = P(eFtpUser->text());
+  s.ftpPass = P(eFtpPass->text());
+  s.ftpPath = P(eFtpPath->text());
+  s.ftpIsFolder = cbFtpFolder->isChecked();
+  s.ftpFolder = P(eFtpFolder->text());
+  s.uploadFinished = UploadFinished;
+  s.tlsRequired = cbFtpTls->isChecked();
+  s.tlsOff = cbFtpPlain->isChecked();
+  s.verify = cbFtpVerify->isChecked();
+  if (rbDestineCD->isChecked()) s.destine = "CD";
+  if (rbDestineWeb->isChecked()) s.destine = "WEB";
+  s.living = cbVivants->currentData().toString().toStdString();
+  s.photos = P(ePhotos->text());
+  IniFile ini(settingsFile_);
+  WriteSettings(ini, s);
   std::string reason;
   if (!ini.Save(&reason)) dialogs_.message(this, T(reason));
 }
@@ -821,7 +819,7 @@ void TfmWebAssistant::FillTemplateList() {
   templates_ = ListTemplates(TemplateRoots());
   for (const TemplateChoice& t : templates_) lbModele->addItem(FromCp1252(t.name));
   // The template saved at the last close, read now: a choice made earlier in this run is not it.
-  QString last = P(IniFile(settingsFile_).ReadString("Modele", "Last", ""));
+  QString last = P(ReadSettings(IniFile(settingsFile_)).lastTemplate);
   int at = RowNoCase(lbModele, last);
   if (at >= 0) lbModele->setCurrentRow(at);
   lbModeleClick();
@@ -1082,7 +1080,7 @@ void TfmWebAssistant::bFtpClick() {
 std::string TfmWebAssistant::UploadWithTrust(UploadRequest& request, UploadOutcome& outcome,
                                              TFtpObserver& owner) {
   const std::string server = UploadMarks::Destination(request.host, request.port, "");
-  std::string trusted = IniFile(settingsFile_).ReadString("TLS", server, "");
+  std::string trusted = TrustedCertificate(IniFile(settingsFile_), server);
   for (;;) {
     request.tlsFingerprint = trusted;
     outcome = UploadPublication(request, &owner);
@@ -1105,8 +1103,8 @@ std::string TfmWebAssistant::UploadWithTrust(UploadRequest& request, UploadOutco
   }
   if (outcome.tlsFingerprint.empty()) return "";
   IniFile ini(settingsFile_);
-  if (ini.ReadString("TLS", server, "") == outcome.tlsFingerprint) return "";
-  ini.WriteString("TLS", server, outcome.tlsFingerprint);
+  if (TrustedCertificate(ini, server) == outcome.tlsFingerprint) return "";
+  SetTrustedCertificate(ini, server, outcome.tlsFingerprint);
   std::string reason;
   return ini.Save(&reason) ? "" : "Attention: " + reason;
 }
