@@ -1,34 +1,30 @@
 #pragma once
 
 #include <QWidget>
-#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QProgressBar;
 class QPushButton;
-class QRadioButton;
 class QStackedWidget;
 
 namespace lignado {
+class Host;
 class TBD;
-class TFtpObserver;
-struct TemplateChoice;
-struct UploadOutcome;
-struct UploadRequest;
 }  // namespace lignado
 
 namespace lignado::ui {
 
 class Dialogs;
+class PageCompte;
+class PageDestination;
+class PageFichier;
 class QtHost;
 class TBrowseFolder;
+class WizardPage;
 
 struct WizardOptions {
   std::string exeDir;        // the program's folder with "/"; empty: where the program lies
@@ -36,6 +32,8 @@ struct WizardOptions {
 };
 
 // The publishing wizard: eight pages from a GEDCOM file to a generated site and its upload.
+// The window holds what the pages share (the database, the chosen template and destination)
+// and moves between them; each page is a WizardPage of its own.
 // Paths are file-system bytes (UTF-8) with "/" between folders; folders end with "/".
 class TfmWebAssistant : public QWidget {
   Q_OBJECT
@@ -48,6 +46,7 @@ class TfmWebAssistant : public QWidget {
   std::string TemplateDir;      // the chosen template's folder; read by the preview
   std::string ExportBase;       // the destination chosen by the user
   std::string ExportSubFolder;  // "Internet/" or "A graver/" once a kind is chosen
+  std::string GedcomFolder;     // of the file imported: its media are looked for there
   bool UploadFinished = true;   // saved as "Fini"
 
   const TBD& Database() const { return *db_; }
@@ -55,84 +54,60 @@ class TfmWebAssistant : public QWidget {
   // True while an import, a generation or an upload runs.
   bool Busy() const;
 
+  // What the pages share.
+  Dialogs& dialogs() const { return dialogs_; }
+  QtHost* host() const { return host_; }
+  TBrowseFolder& browseFolder() const { return *BrowseFolder1; }
+  const PageFichier& fichier() const { return *fichier_; }
+  const PageDestination& destination() const { return *destination_; }
+  const PageCompte& compte() const { return *compte_; }
+  std::unique_ptr<TBD> takeDatabase();
+  void setDatabase(std::unique_ptr<TBD> db);
+
+  // Runs long work (import, generation, upload) with the buttons held, its status and
+  // progress on the label and bar given (either may be null), Escape and the close box asking
+  // it to stop. False when the work threw.
+  bool runWork(QLabel* status, QProgressBar* progress, const std::function<void(Host*)>& work);
+  // The window was asked to close during the work: it closes once the work has returned.
+  bool closeRequested() const { return closeWhenDone_; }
+  void workEnded();
+  // "Précédent", as the button does it.
+  void back();
+  // A new publication gives up the offer to resume the last upload.
+  void giveUpResume();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void buildPages();
+  template <typename Page>
+  Page* addPage();
+  WizardPage* currentPage() const;
+  void updateButtons();
   void FormShow();
   void FormClose();
-  void readSettings();
   void bSuivantClick();
-  void bPrecedentClick();
   void bQuitterClick();
-  void Button1Click();
-  void lbFichierClick();
-  void lbModeleClick();
-  void bTestClick();
-  void Button3Click();
-  void bPhotosClick();
-  void cbInternetClick();
-  void Button4Click();
-  void Button5Click();
-  void cbFtpClick();
-  void Button6Click();
-  void cbFtpFolderClick();
-  void eFtpChange();
-  void bFtpClick();
   void bFtpResumeClick();
-  std::string UploadWithTrust(UploadRequest& request, UploadOutcome& outcome, TFtpObserver& owner);
-  void ConfirmHeldDeletions(UploadRequest& request, UploadOutcome& outcome, TFtpObserver& owner);
-  bool DestinationConfirmed(const std::string& folder);
-  void ImportSelectedFile();
-  void FillTemplateList();
-  void EnterDestinationPage();
-  void GeneratePages();
-  void enterPage(int index);
-  bool fileSelected() const;
-  void workEnded();
 
   Dialogs& dialogs_;
   std::string settingsFile_;
   std::unique_ptr<TBD> db_;
-  std::string gedcomFolder_;  // of the file imported: its media are looked for there
   QtHost* host_;
   TBrowseFolder* BrowseFolder1;
-  std::vector<TemplateChoice> templates_;  // the entries of lbModele
   bool shown_ = false;
   bool closeWhenDone_ = false;
+  bool resumeOnly_ = false;  // straight to the upload: no way back or forward
 
   QStackedWidget* PageControl1;
-  QWidget *ts1, *ts2, *ts3, *ts4, *ts5, *ts6, *ts7, *ts8;
-  QListWidget* lbFichier;
-  QLabel* Label7;
-  QProgressBar* ProgressBar1;
-  QListWidget* lbPers;
-  QListWidget* lbModele;
-  QPushButton* bTest;
-  QLineEdit* ePathExport;
-  QRadioButton* rbDestineWeb;
-  QRadioButton* rbDestineCD;
-  QComboBox* cbVivants;  // what the site shows of living persons
-  QLineEdit* ePhotos;    // a media folder added to the GEDCOM file's ("Dossier des photos")
-  QCheckBox* cbInternet;
-  QProgressBar* ProgressBar2;
-  QWidget* Panel7;
-  QLabel* Label21;
-  QCheckBox* cbFtp;
-  QLabel* Label35;
-  QLabel* Label36;
-  QLineEdit *eFtpHost, *eFtpPath, *eFtpFolder, *eFtpUser, *eFtpPass;
-  QLabel* Label47;
-  QCheckBox* cbFtpFolder;
-  QCheckBox* cbFtpTls;
-  QCheckBox* cbFtpPlain;   // plain FTP allowed even towards a server once reached over TLS
-  QCheckBox* cbFtpVerify;  // list the server and send again what it lacks
-  QListWidget* lbFtp;
-  QPushButton* bFtp;
-  QPushButton *bPrecedent, *bSuivant, *bQuitter, *bFtpResume;
+  std::vector<WizardPage*> pages_;
+  PageFichier* fichier_;
+  PageDestination* destination_;
+  PageCompte* compte_;
+  QPushButton *bPrecedent = nullptr, *bSuivant = nullptr, *bQuitter = nullptr,
+              *bFtpResume = nullptr;
 };
 
 // The FTP server field: "host", "host:port" or "[IPv6]:port"; port 21 when none is given.

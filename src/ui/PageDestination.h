@@ -1,0 +1,46 @@
+#pragma once
+
+#include "genealogy/Vivants.h"
+#include "ui/WizardPage.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace lignado::ui {
+
+// ts5: where the pages go (a folder, for the web or a CD-ROM, in a sub-folder or not), what
+// they show of living persons, and the folder of photos.
+class PageDestination : public WizardPage {
+  Q_OBJECT
+
+ public:
+  explicit PageDestination(TfmWebAssistant& wizard);
+
+  // The folder the pages go to, as the field shows it.
+  QString exportPath() const;
+  bool forWeb() const;
+  bool forCD() const;
+  LivingMode living() const;
+  std::string mediaFolder() const;  // "Dossier des photos"; empty when none
+
+  void initializePage() override;
+  bool isComplete() const override;
+  void load(const WizardSettings& settings) override;
+  void save(WizardSettings& settings) const override;
+
+ private:
+  void Button3Click();
+  void bPhotosClick();
+  void cbInternetClick();
+
+  QLineEdit* ePathExport;
+  QRadioButton* rbDestineWeb;
+  QRadioButton* rbDestineCD;
+  QCheckBox* cbInternet;
+  QComboBox* cbVivants;
+  QLineEdit* ePhotos;
+};
+
+}  // namespace lignado::ui
