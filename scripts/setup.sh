@@ -9,6 +9,10 @@ if [ "${1:-}" = "tests" ]; then
   # Some builds of nodejs carry npm; Debian's own comes apart.
   command -v npm >/dev/null 2>&1 || pkgs+=(npm)
 fi
+# Making and checking the Debian package (scripts/package.sh, scripts/package-test.sh).
+if [ "${1:-}" = "tests" ] || [ "${1:-}" = "package" ]; then
+  pkgs+=(dpkg-dev lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

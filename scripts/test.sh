@@ -17,6 +17,9 @@ fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLIGNADO_WERROR=ON -DLIGNADO_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+# The Debian package made from that build: its fields and files, then installed, used and
+# removed (as root; scripts/package-test.sh).
+scripts/package-test.sh build
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLIGNADO_WERROR=ON -DLIGNADO_SANITIZE=ON \
   -DLIGNADO_BENCH=OFF >/dev/null

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs the package on this machine as a user would (apt-get install ./PAQUET.deb), uses
+# the installed programs from a fresh home folder, then removes the package and checks that
+# nothing of it is left in /usr. Runs as root only, and never over a Lignado installed here
+# before (exit 77: skipped).
+# Usage: install_test.sh PAQUET.deb
+set -uo pipefail
+deb=$(readlink -f "$1")
+[ "$(id -u)" -eq 0 ] || { echo "pas root : installation non essayée"; exit 77; }
+command -v apt-get >/dev/null 2>&1 || { echo "apt-get absent"; exit 77; }
+# One installation at a time on the machine, whoever runs the tests.
+exec 9>/tmp/lignado-install-test.lock
+flock 9
+if dpkg-query -W -f='${Status}' lignado 2>/dev/null | grep -q "ok installed"; then
+  echo "un paquet lignado est déjà installé : il est laissé tel quel"
+  exit 77
+fi
+fail=0
+say() { echo "$*"; fail=1; }
+home=$(mktemp -d)
+log="$home/apt.log"
+if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=300 "$deb" >"$log" 2>&1; then
+  cat "$log"
+  rm -rf "$home"
+  echo "l'installation a échoué"
+  exit 1
+fi
+installed=$(dpkg -L lignado)
+cleanup() {
+  dpkg -r lignado >/dev/null 2>&1
+  rm -rf "$home"
+}
+trap cleanup EXIT
+
+# A user with nothing of their own: no settings, no templates.
+user() { (cd "$home" && env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 "$@"); }
+version=$(user lignado-cli --version) || say "lignado-cli --version a échoué"
+[ "${version##* }" = "$(dpkg-deb -f "$deb" Version)" ] || say "version : $version"
+for tpl in classique parchemin; do
+  out=$(user lignado-cli build /usr/share/doc/lignado/examples/famille-exemple.ged \
+    --template "$tpl" --out "site-$tpl" 2>&1) || say "build $tpl : $out"
+  [ -s "$home/site-$tpl/index.html" ] || say "build $tpl : pas de index.html"
+done
+missing=$(ldd /usr/bin/lignado /usr/bin/lignado-cli | grep "not found")
+[ -z "$missing" ] || say "bibliothèques introuvables : $missing"
+user env MANWIDTH=100 man lignado-cli 2>&1 | grep -q "lignado-cli build" || say "man lignado-cli ne rend pas"
+user env MANWIDTH=100 man lignado 2>&1 | grep -q "assistant" || say "man lignado ne rend pas"
+[ -e /usr/bin/lignado.ini ] && say "des paramètres dans /usr/bin"
+
+dpkg -r lignado >/dev/null 2>&1 || say "dpkg -r lignado a échoué"
+while IFS= read -r f; do
+  [ -f "$f" ] || [ -L "$f" ] || continue
+  say "reste après dpkg -r : $f"
+done <<<"$installed"
+[ -e /usr/share/lignado ] && say "reste après dpkg -r : /usr/share/lignado"
+exit $fail
