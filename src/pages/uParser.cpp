@@ -37,6 +37,14 @@ constexpr std::size_t kMaxLiteralSize = std::size_t{16} << 20;
 constexpr std::size_t kMaxRemembered = 200000;
 
 const char kNoComparator[] = "Syntax Error : Il n'y a pas de comparateur dans le if";
+const char kNoComparatorProblem[] =
+    "Il n'y a pas de comparateur dans le if : il faut == ou <> entre ses deux c\xF4t\xE9s.";
+const char kAssignProblem[] =
+    "Erreur de syntaxe : une affectation s'\xE9"
+    "crit $nom = expression, le signe = manque.";
+const char kStrayGreaterProblem[] =
+    "Un \xAB > \xBB vient avant le \xAB < \xBB suivant dans le texte de balises : les "
+    "balises qui le suivent restent telles quelles.";
 const char kTooManyIncludes[] = "Syntax Error : Trop d'include imbriqu\xE9s";
 const char kTooDeep[] =
     "Syntax Error : Expression trop imbriqu\xE9"
@@ -110,6 +118,30 @@ std::string_view argumentText(std::string_view expr, std::size_t prefixLength) {
   return expr.substr(prefixLength, expr.size() - prefixLength - 1);
 }
 
+// The length of the name of "name(...)" when the expression is written as a call (a lower-case
+// word then "("), else 0.
+std::size_t functionNameLength(std::string_view e) {
+  std::size_t n = 0;
+  while (n < e.size() &&
+         ((e[n] >= 'a' && e[n] <= 'z') || e[n] == '_' || (n > 0 && e[n] >= '0' && e[n] <= '9')))
+    ++n;
+  return n > 0 && n < e.size() && e[n] == '(' ? n : 0;
+}
+
+// The offset of a ">" that tag expansion would meet before the next "<" while tags still follow
+// it (the scan then stops and leaves them), or npos. Values never hold "<" or ">".
+std::size_t strayGreater(std::string_view tags) {
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t lt = tags.find('<', pos);
+    if (lt == std::string_view::npos) return std::string_view::npos;
+    std::size_t gt = tags.find('>', pos);
+    if (gt == std::string_view::npos) return std::string_view::npos;
+    if (gt < lt) return gt;
+    pos = gt + 1;
+  }
+}
+
 bool needsSecondArgument(std::string_view kind) {
   return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
          kind == "tranche" || kind == "initiale" || kind == "photo";
@@ -162,13 +194,25 @@ bool nameFits(const fs::path& file) {
 
 }  // namespace
 
-// A template line, classified once: a page runs the same lines thousands of times.
+// A template line, classified once: a page runs the same lines thousands of times. Its texts
+// are views of the raw line, so that a problem found in one tells its column.
 struct CompiledLine {
-  enum Kind : uint8_t { kSwitch, kIgnored, kAssign, kAssignError, kEcho, kIf, kIfError, kElse };
+  enum Kind : uint8_t {
+    kSwitch,
+    kIgnored,
+    kAssign,
+    kAssignError,
+    kEcho,
+    kIf,
+    kIfError,
+    kElse,
+    kUnknown
+  };
   Kind kind = kIgnored;
-  std::string trimmed;  // the line without its leading blanks, as HTML mode writes it
-  std::string a, b;     // assignment: name, expression; echo: expression; if: both sides
-  bool equal = true;    // if: "==" rather than "<>"
+  std::string_view trimmed;  // the line without its leading blanks, as HTML mode writes it
+  std::string_view a, b;     // assignment: name, expression; echo: expression; if: both sides
+  std::string name;          // assignment: the name lower-cased
+  bool equal = true;         // if: "==" rather than "<>"
   // Where a failed condition's skip and an else's skip end: the next raw "else" or "endif",
   // the next raw "endif" (the number of lines when there is none).
   std::size_t skipIf = 0, skipElse = 0;
@@ -176,6 +220,8 @@ struct CompiledLine {
 
 struct CompiledTemplate {
   std::string name;  // as the page or include named it
+  // The lines as read; their texts stay in place when the template moves.
+  std::vector<std::string> raw;
   std::vector<CompiledLine> lines;
 };
 
@@ -207,8 +253,17 @@ struct TemplateCache {
 
 namespace {
 
-CompiledTemplate compile(const std::vector<std::string>& raw) {
+// The first word of a script line, for the message of an unknown one.
+std::string_view firstWord(std::string_view line) {
+  std::size_t end = 0;
+  while (end < line.size() && static_cast<unsigned char>(line[end]) > ' ' && end < 40) ++end;
+  return line.substr(0, end);
+}
+
+CompiledTemplate compile(std::vector<std::string> lines) {
   CompiledTemplate t;
+  t.raw = std::move(lines);
+  const std::vector<std::string>& raw = t.raw;
   t.lines.resize(raw.size());
   std::size_t nextElseOrEndif = raw.size(), nextEndif = raw.size();
   for (std::size_t i = raw.size(); i-- > 0;) {
@@ -230,7 +285,8 @@ CompiledTemplate compile(const std::vector<std::string>& raw) {
         l.kind = CompiledLine::kAssignError;
       } else {
         l.kind = CompiledLine::kAssign;
-        l.a = LowerAscii(TrimBlanks(line.substr(0, eq)));
+        l.a = TrimBlanks(line.substr(0, eq));
+        l.name = LowerAscii(l.a);
         l.b = TrimBlanks(line.substr(eq + 1));
       }
     } else if (startsWith(line, "echo")) {
@@ -253,6 +309,9 @@ CompiledTemplate compile(const std::vector<std::string>& raw) {
       }
     } else if (startsWith(line, "else")) {
       l.kind = CompiledLine::kElse;
+    } else if (!startsWith(line, "endif")) {
+      // Ignored as the language says, but likely a mistake.
+      l.kind = CompiledLine::kUnknown;
     }
   }
   return t;
@@ -308,7 +367,9 @@ std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& l
   TemplateDir = templateDir;
   resetBudget();
   std::vector<std::string> out;
-  run(compile(lines), Output{&out, nullptr});
+  const CompiledTemplate tpl = compile(lines);
+  run(tpl, Output{&out, nullptr});
+  flushProblems();
   return out;
 }
 
@@ -328,10 +389,11 @@ bool TKSParse::spend(uint64_t steps, std::size_t bytes) {
                              : MaxBytes % (1 << 20) == 0
                                  ? groupedDigits(MaxBytes >> 20) + " Mo de texte"
                                  : groupedDigits(MaxBytes) + " octets de texte";
-    LimitText = "Le mod\xE8le \"" + (running_ ? *running_ : std::string()) +
+    LimitText = "Le mod\xE8le \"" + (running_ ? running_->name : std::string()) +
                 "\" d\xE9passe la limite de " + what +
                 " par page : la page est arr\xEAt\xE9"
                 "e.";
+    report(ProblemKind::Limit, LimitText);
   }
   ErrorText = LimitText;
   return false;
@@ -343,14 +405,20 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
     ErrorText = LimitText;
     return;
   }
+  // An include runs inside a line of the including template, which goes on after it.
   struct Running {
-    const std::string*& now;
-    const std::string* outer;
-    Running(const std::string*& running, const std::string& name) : now(running), outer(running) {
-      now = &name;
+    TKSParse& parser;
+    const CompiledTemplate* outer;
+    std::size_t outerLine;
+    Running(TKSParse& p, const CompiledTemplate& tpl)
+        : parser(p), outer(p.running_), outerLine(p.line_) {
+      parser.running_ = &tpl;
     }
-    ~Running() { now = outer; }
-  } running(running_, tpl.name);
+    ~Running() {
+      parser.running_ = outer;
+      parser.line_ = outerLine;
+    }
+  } running(*this, tpl);
   auto write = [this, &out](std::string_view line) {
     spend(0, line.size() + 2);
     if (out.lines) {
@@ -364,6 +432,7 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
   const std::size_t n = tpl.lines.size();
   for (std::size_t i = 0; i < n; ++i) {
     const CompiledLine& l = tpl.lines[i];
+    line_ = i;
     if (!spend(1, 0)) {
       write(ErrorMarker(ErrorText));
       break;
@@ -378,10 +447,11 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
     }
     switch (l.kind) {
       case CompiledLine::kAssign:
-        setVariable(l.a, eval(l.b));
+        setVariable(l.name, eval(l.b));
         break;
       case CompiledLine::kAssignError:
         ErrorText = "Syntax Error";
+        report(ProblemKind::Syntax, kAssignProblem, l.trimmed);
         break;
       case CompiledLine::kEcho:
         write(eval(l.a));
@@ -395,6 +465,14 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
       }
       case CompiledLine::kIfError:
         ErrorText = kNoComparator;
+        report(ProblemKind::NoComparator, kNoComparatorProblem, l.trimmed);
+        break;
+      case CompiledLine::kUnknown:
+        report(ProblemKind::UnknownKeyword,
+               "Mot-cl\xE9 inconnu \xAB " + std::string(firstWord(l.trimmed)) +
+                   " \xBB : la ligne est ignor\xE9"
+                   "e (une ligne de script commence par $, echo, if, else, endif ou //).",
+               l.trimmed);
         break;
       case CompiledLine::kElse:
         i = l.skipElse;
@@ -411,13 +489,46 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
 
 std::string TKSParse::Evaluate(const std::string& expression) {
   resetBudget();
-  return eval(expression);
+  std::string value = eval(expression);
+  flushProblems();
+  return value;
+}
+
+void TKSParse::report(ProblemKind kind, std::string message, std::string_view at) {
+  if (!Problems) return;
+  placeOf(at).Report(kind, std::move(message));
+}
+
+TemplatePlace TKSParse::placeOf(std::string_view at) {
+  if (!Problems) return TemplatePlace();
+  return TemplatePlace(&pageProblems_, running_ ? std::string_view(running_->name) : "",
+                       running_ ? static_cast<int>(line_) + 1 : 0, columnOf(at));
+}
+
+int TKSParse::columnOf(std::string_view at) const {
+  if (!running_ || line_ >= running_->raw.size()) return 0;
+  const std::string& raw = running_->raw[line_];
+  std::less_equal<const char*> le;
+  if (at.data() && le(raw.data(), at.data()) && le(at.data(), raw.data() + raw.size()))
+    return static_cast<int>(at.data() - raw.data()) + 1;
+  // A copy (a lowered argument, a value): the place of the statement.
+  return static_cast<int>(running_->lines[line_].trimmed.data() - raw.data()) + 1;
+}
+
+void TKSParse::flushProblems() {
+  if (Problems) Problems->AddPage(pageProblems_);
+  pageProblems_.Clear();
 }
 
 std::string TKSParse::eval(std::string_view e) {
   if (overLimit_) return {};
   if (evalDepth_ >= kMaxEvalDepth) {
     ErrorText = kTooDeep;
+    report(ProblemKind::Syntax,
+           "Expression trop imbriqu\xE9"
+           "e : plus de " +
+               std::to_string(kMaxEvalDepth) + " appels les uns dans les autres.",
+           e);
     return {};
   }
   struct Depth {
@@ -465,6 +576,13 @@ std::string TKSParse::evalCall(std::string_view e) {
     default:
       break;
   }
+  if (std::size_t open = functionNameLength(e)) {
+    report(ProblemKind::UnknownFunction,
+           "Fonction inconnue \xAB " + std::string(e.substr(0, open)) +
+               "( \xBB : l'expression est \xE9"
+               "crite telle quelle.",
+           e);
+  }
   return std::string(e);
 }
 
@@ -473,6 +591,8 @@ std::string TKSParse::evalChamp(std::string_view e) {
   int32_t person = Int32AfterBlanks(eval(piece(args, ',', 0)));
   std::string_view tags = TrimBlanks(piece(args, ',', 1));
   tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
+  if (std::size_t stray = strayGreater(tags); stray != std::string_view::npos)
+    report(ProblemKind::StrayGreater, kStrayGreaterProblem, tags.substr(stray));
   return ExpandTags(db_, person, std::string(tags), *clock_, Vivants);
 }
 
@@ -537,9 +657,20 @@ std::string TKSParse::evalInclude(std::string_view e) {
   // A name with folders is taken below the template folder too: anything else would read
   // files from wherever the program happens to run.
   const CompiledTemplate* tpl = loadTemplate(TemplateDir, name);
-  if (!tpl) return {};
+  if (!tpl) {
+    report(
+        ProblemKind::MissingInclude,
+        "Le mod\xE8le inclus \xAB " + name + " \xBB est introuvable dans le dossier du mod\xE8le.",
+        e);
+    return {};
+  }
   if (includeDepth_ >= kMaxIncludeDepth) {
     ErrorText = kTooManyIncludes;
+    report(ProblemKind::LoopingInclude,
+           "Plus de " + std::to_string(kMaxIncludeDepth) +
+               " include les uns dans les autres : le mod\xE8le \xAB " + name +
+               " \xBB s'inclut-il lui-m\xEAme sans fin ?",
+           e);
     return {};
   }
   ++includeDepth_;
@@ -670,6 +801,7 @@ void TKSParse::SetParameters(const std::string& parameterText) {
 TKSParse TKSParse::ForThread(Host* host) const {
   TKSParse parser(db_, host, *clock_);
   parser.Vivants = Vivants;
+  parser.Problems = Problems;
   parser.MaxSteps = MaxSteps;
   parser.MaxBytes = MaxBytes;
   textes();  // made here, so that every thread shares it
@@ -691,10 +823,12 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   page.MaxBytes = MaxBytes;
   page.cache_ = cache_;
   page.Vivants = Vivants;
+  page.Problems = Problems;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;
   std::string text;
   page.run(*tpl, Output{nullptr, &text});
+  page.flushProblems();
   Stopped = page.stopped_;
   if (Stopped) return std::nullopt;
   LimitText = page.LimitText;

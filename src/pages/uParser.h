@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pages/TemplateProblems.h"
 #include "util/Clock.h"
 
 namespace lignado {
@@ -51,6 +52,8 @@ class TKSParse {
   std::string TemplateDir;  // the template folder, ending with a separator
   // What the pages show of living persons; none: everything.
   const TVivants* Vivants = nullptr;
+  // Where the problems met by the runs of this object (and of its pages) go; none: dropped.
+  TemplateProblems* Problems = nullptr;
 
   std::vector<std::string> RunTemplate(const std::vector<std::string>& lines,
                                        const std::string& templateDir);
@@ -103,6 +106,13 @@ class TKSParse {
   std::string evalInclude(std::string_view expr);
   std::string evalNombre(std::string_view expr);
   std::string evalLiteral(std::string_view expr);
+  // Records a problem at the place of `at`, a text of the line being run (its statement's
+  // place when `at` is a copy).
+  void report(ProblemKind kind, std::string message, std::string_view at = {});
+  // The place of `at` for code that reports problems inside it (tag expansion).
+  TemplatePlace placeOf(std::string_view at);
+  int columnOf(std::string_view at) const;
+  void flushProblems();
   const std::string* variable(std::string_view name) const;
   void setVariable(std::string_view name, std::string value);
   TTextesPersonnes* textes() const;
@@ -117,7 +127,9 @@ class TKSParse {
   uint64_t steps_ = 0, bytes_ = 0;
   bool overLimit_ = false;
   bool stopped_ = false;  // a sort was cut short: the run ends, its text is worthless
-  const std::string* running_ = nullptr;  // the name of the template being run
+  const CompiledTemplate* running_ = nullptr;  // the template being run
+  std::size_t line_ = 0;                       // and its line being run
+  PageProblems pageProblems_;
   // Template files read so far, shared with the pages this object runs.
   std::shared_ptr<TemplateCache> cache_;
 };
