@@ -194,9 +194,8 @@ int main(int argc, char** argv) {
     bare.push_back(msSince(t));
     TimingHost timing(host);
     t = Steady::now();
-    host.begin();
-    ImportOutcome b = ImportForPublication(tree, options, &timing);
-    host.end();
+    ImportOutcome b;
+    host.run([&] { b = ImportForPublication(tree, options, &timing); });
     hosted.push_back(msSince(t));
     inHost.push_back(100.0 * timing.ms / hosted.back());
     hostCalls = timing.calls;

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "ftp/UploadMarks.h"
@@ -25,19 +26,25 @@ namespace lignado::ui {
 
 namespace {
 
-// The upload's owner on the work's thread: each log line is handed to the window's list, and
-// the stop request (the button, Escape, the close box) is read from the host's flag.
+// The upload's owner on the work's thread: each log line is handed to the window's list, the
+// upload waiting until it is there (one line a file: the wait is nothing beside the transfer,
+// and a stop asked on seeing a line is seen before the next file); the stop request (the
+// button, Escape, the close box) is read from the host's flag.
 class UploadOwner : public TFtpObserver {
  public:
   UploadOwner(Host* host, QListWidget* list) : host_(host), list_(list) {}
   void LogLine(const std::string& line) override {
-    QMetaObject::invokeMethod(list_, [list = list_, text = FromCp1252(line, true)] {
-      if (!list) return;
-      list->addItem(text);
-      list->scrollToBottom();
-    });
+    if (!list_) return;
+    QMetaObject::invokeMethod(
+        list_,
+        [list = list_, text = FromCp1252(line, true)] {
+          if (!list) return;
+          list->addItem(text);
+          list->scrollToBottom();
+        },
+        QThread::currentThread() == list_->thread() ? Qt::DirectConnection
+                                                    : Qt::BlockingQueuedConnection);
   }
-  void ProcessMessages() override { hostProcess(host_); }
   TStopRequest StopRequested() override {
     return hostAbort(host_) ? TStopRequest::AfterThisFile : TStopRequest::None;
   }

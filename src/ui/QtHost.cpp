@@ -1,26 +1,23 @@
 #include "ui/QtHost.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QThread>
 #include <algorithm>
+#include <exception>
+#include <memory>
 
 #include "ui/Dialogs.h"
 #include "ui/QtText.h"
 
 namespace lignado::ui {
 
-namespace {
-// The import reports every 182 records; painting the window that often would cost a good part
-// of the import. The window shows the latest state and hears Escape 20 times a second.
-constexpr int kPumpMs = 50;
-}  // namespace
-
 QtHost::QtHost(QWidget* window, Dialogs& dialogs)
     : QObject(window), window_(window), dialogs_(dialogs) {
   qApp->installEventFilter(this);
-  sincePump_.start();
 }
 
 QtHost::~QtHost() {
@@ -30,62 +27,105 @@ QtHost::~QtHost() {
 void QtHost::attach(QLabel* status, QProgressBar* progress) {
   status_ = status;
   progress_ = progress;
+  std::lock_guard<std::mutex> lock(mutex_);
   max_ = 0;
   percent_ = 0;
   statusText_.reset();
 }
 
-void QtHost::begin() {
+void QtHost::run(const std::function<void()>& work) {
   if (busy_++ == 0) stopRequested_ = false;
-}
-
-void QtHost::end() {
-  if (busy_ > 0) --busy_;
+  emit busyChanged();
+  std::exception_ptr error;
+  QEventLoop loop;
+  std::unique_ptr<QThread> thread(QThread::create([&] {
+    try {
+      work();
+    } catch (...) {
+      error = std::current_exception();
+    }
+  }));
+  // Queued: the work's last reports (posted before) reach the window first.
+  connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+  thread->start();
+  loop.exec();
+  thread->wait();
+  --busy_;
   show();
+  emit busyChanged();
+  if (error) std::rethrow_exception(error);
 }
 
 void QtHost::showMessage(const std::string& text) {
-  show();
-  dialogs_.message(window_, FromCp1252(text, true).replace("\r\n", "\n"));
+  auto tell = [this, text] {
+    show();
+    dialogs_.message(window_, FromCp1252(text, true).replace("\r\n", "\n"));
+  };
+  if (QThread::currentThread() == thread())
+    tell();
+  else
+    QMetaObject::invokeMethod(this, tell, Qt::BlockingQueuedConnection);
 }
 
 void QtHost::setStatus(const std::string& text) {
-  statusText_ = text;
-  if (busy_ == 0) show();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    statusText_ = text;
+  }
+  showSoon();
 }
 
 void QtHost::setProgressMax(long long max) {
-  max_ = max;
-  percent_ = 0;
-  if (busy_ == 0) show();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    max_ = max;
+    percent_ = 0;
+  }
+  showSoon();
 }
 
 void QtHost::setProgressPos(long long pos) {
-  percent_ = max_ > 0 ? static_cast<int>(std::clamp(pos, 0LL, max_) * 100 / max_) : 0;
-  if (busy_ == 0) show();
-  pump();
-}
-
-void QtHost::processMessages() {
-  pump();
+  int percent;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    percent = max_ > 0 ? static_cast<int>(std::clamp(pos, 0LL, max_) * 100 / max_) : 0;
+    if (percent == percent_) return;  // the generation reports every page
+    percent_ = percent;
+  }
+  showSoon();
 }
 
 bool QtHost::abortRequested() {
-  pump();
-  return stopRequested_;
+  // A stop asked for earlier work does not stop the preview's page runs.
+  return busy_ > 0 && stopRequested_;
+}
+
+void QtHost::showSoon() {
+  if (QThread::currentThread() == thread()) {
+    show();
+    return;
+  }
+  // One call waits in the window's queue at most: it shows whatever is latest by then.
+  if (!showPending_.exchange(true))
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          showPending_ = false;
+          show();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtHost::show() {
-  if (statusText_ && status_) status_->setText(FromCp1252(*statusText_, true));
-  statusText_.reset();
-  if (progress_) progress_->setValue(percent_);
-}
-
-void QtHost::pump() {
-  if (busy_ == 0 || sincePump_.elapsed() < kPumpMs) return;
-  show();
-  QCoreApplication::processEvents();
-  sincePump_.restart();
+  std::optional<std::string> text;
+  int percent;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    text.swap(statusText_);
+    percent = percent_;
+  }
+  if (text && status_) status_->setText(FromCp1252(*text, true));
+  if (progress_) progress_->setValue(percent);
 }
 
 bool QtHost::eventFilter(QObject* watched, QEvent* event) {

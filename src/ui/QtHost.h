@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <atomic>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -16,9 +18,11 @@ namespace lignado::ui {
 
 class Dialogs;
 
-// The window as host of the core's long work: messages through the dialogs, the status text
-// and the progress of the work's label and bar, pending events, and the stop request (the
-// Escape key, or stop() when the window is asked to close).
+// The window as host of the core's long work. The work runs on a thread of its own (run());
+// what it reports reaches the window through queued calls: the status text and progress of the
+// work's label and bar, the latest only; a message through the dialogs, the work waiting for
+// the user's OK. The window's own event loop goes on meanwhile, so it repaints and answers;
+// Escape and stop() raise the stop request the work reads.
 class QtHost : public QObject, public Host {
   Q_OBJECT
 
@@ -29,40 +33,44 @@ class QtHost : public QObject, public Host {
   // The label and bar of the next work (either may be null); progress shows as 0..100.
   void attach(QLabel* status, QProgressBar* progress);
 
-  // Long work runs between begin() and end(); only then does Escape ask it to stop, and only
-  // then are status and progress shown at the pace of the event dispatch.
-  void begin();
-  void end();
+  // Runs work on another thread and returns once it has returned, the window's events
+  // dispatched meanwhile; an exception of the work is raised again here. Only during run()
+  // does Escape ask the work to stop.
+  void run(const std::function<void()>& work);
   bool busy() const { return busy_ > 0; }
   void stop() { stopRequested_ = true; }
 
+  // Any thread.
   void showMessage(const std::string& text) override;
   void setStatus(const std::string& text) override;
   void setProgressMax(long long max) override;
   void setProgressPos(long long pos) override;
-  void processMessages() override;
+  void processMessages() override {}
   bool abortRequested() override;
+
+ signals:
+  void busyChanged();  // work starts or has returned
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Puts the latest status and progress on the widgets.
+  // Puts the latest status and progress on the widgets (the window's thread).
   void show();
-  // Dispatches pending events when the last dispatch is old enough; work that never asks for
-  // it (the generation) gets it through its progress and stop checks.
-  void pump();
+  // show() now on the window's thread, else once the window's thread gets to it.
+  void showSoon();
 
   QWidget* window_;
   Dialogs& dialogs_;
   QPointer<QLabel> status_;
   QPointer<QProgressBar> progress_;
+  std::mutex mutex_;  // guards max_, percent_, statusText_
   long long max_ = 0;
   int percent_ = 0;
   std::optional<std::string> statusText_;  // not shown yet
-  int busy_ = 0;
-  bool stopRequested_ = false;
-  QElapsedTimer sincePump_;
+  std::atomic<bool> showPending_{false};
+  std::atomic<int> busy_{0};
+  std::atomic<bool> stopRequested_{false};
 };
 
 }  // namespace lignado::ui

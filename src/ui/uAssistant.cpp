@@ -66,6 +66,7 @@ TfmWebAssistant::TfmWebAssistant(Dialogs& dialogs, WizardOptions options)
                                   : options.exeDir;
   settingsFile_ = options.settingsFile.empty() ? SettingsFilePath(ExeDir) : options.settingsFile;
   host_ = new QtHost(this, dialogs_);
+  connect(host_, &QtHost::busyChanged, this, &TfmWebAssistant::updateButtons);
   BrowseFolder1 = new TBrowseFolder(this, dialogs_);
   BrowseFolder1->setObjectName("BrowseFolder1");
 
@@ -165,15 +166,12 @@ bool TfmWebAssistant::runWork(QLabel* status, QProgressBar* progress,
                               const std::function<void(Host*)>& work) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   host_->attach(status, progress);
-  host_->begin();
-  updateButtons();
   bool ran = true;
   try {
-    work(host_);
+    host_->run([&] { work(host_); });
   } catch (const std::exception&) {
     ran = false;
   }
-  host_->end();
   updateButtons();
   QApplication::restoreOverrideCursor();
   return ran;

@@ -467,6 +467,7 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
     out.plainRefused = request.tls == FtpTls::Auto && ftp.PlainRefused();
     out.loginRefused = ftp.LoginRefused();
     out.serverReply = ftp.FailureText();
+    out.stopped = keep.stopSeen;  // a stop during the connection is the user's, not an error
     if (out.plainRefused) ftp.Log(PlainRefusedText(request));
     return out;
   }

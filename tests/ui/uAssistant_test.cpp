@@ -1,5 +1,7 @@
 #include "ui/uAssistant.h"
 
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -11,7 +13,13 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "TestSupport.h"
 #include "UiTest.h"
@@ -21,6 +29,7 @@
 #include "pages/Medias.h"
 
 using lignado::test::FakeDialogs;
+using lignado::test::kFtpPassword;
 using lignado::test::LoopUntil;
 using lignado::test::readFile;
 using lignado::test::writeFile;
@@ -95,6 +104,29 @@ class AssistantTest : public QObject {
   void chooseFile(const fs::path& ged) {
     dialogs.files = {QString::fromStdString(ged.string())};
     w<QPushButton>("Button1")->click();
+  }
+  // Settings that lead through the pages to a generation: the file chosen and remembered, the
+  // "classique" template, the destination base; more: the rest of [Export] (a CD-ROM by
+  // default), then other sections.
+  void settingsToGenerate(const std::string& ged, const std::string& base,
+                          const std::string& more = "Destine=CD\n") {
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
+                                       "/\n" + more);
+  }
+  // Settings of an upload of base's "Internet/" to the server on loopback; more: the rest of
+  // [FTP], then other sections.
+  void settingsToUpload(const std::string& base, int port, const std::string& more = "",
+                        const std::string& password = kFtpPassword, bool finished = false) {
+    writeFile(exe / "lignado.ini", "[Export]\nfolder=" + base +
+                                       "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" +
+                                       std::to_string(port) + "\nUser=lignado\nPass=" + password +
+                                       "\nPath=www\nFini=" + (finished ? "1" : "0") + "\n" + more);
+  }
+  // Opens the wizard and goes through the pages up to the generation.
+  void openAndGenerate() {
+    open();
+    for (int i = 0; i < 5; ++i) next();
   }
   // Opens the wizard on an unfinished upload and starts it; the dialogs answer as told.
   void resumeUpload(std::deque<bool> answers) {
@@ -386,10 +418,7 @@ class AssistantTest : public QObject {
     fs::remove_all(served / "www");
     const std::string site = (root / "envoi/Internet").string();
     lignado::test::makeSite(site);
-    writeFile(exe / "lignado.ini",
-              "[Export]\nfolder=" + (root / "envoi").string() +
-                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
-                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n");
+    settingsToUpload((root / "envoi").string(), server.port());
     open();
     w<QPushButton>("bFtpResume")->click();
     QCOMPARE(w<QLineEdit>("ePathExport")->text().toStdString(), site + "/");
@@ -440,10 +469,7 @@ class AssistantTest : public QObject {
     fs::remove_all(served / "www");
     const std::string site = (root / "chiffre/Internet").string();
     lignado::test::makeSite(site);
-    writeFile(exe / "lignado.ini",
-              "[Export]\nfolder=" + (root / "chiffre").string() +
-                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
-                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n");
+    settingsToUpload((root / "chiffre").string(), server.port());
     auto upload = [&](std::deque<bool> answers) { resumeUpload(answers); };
     upload({false});
     QCOMPARE(dialogs.questions.size(), 1);
@@ -463,11 +489,7 @@ class AssistantTest : public QObject {
 
     lignado::test::FtpTestServer plain(served);
     QVERIFY2(plain.running(), plain.error().c_str());
-    writeFile(exe / "lignado.ini",
-              "[Export]\nfolder=" + (root / "chiffre").string() +
-                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(plain.port()) +
-                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n"
-                  "TlsRequired=1\n");
+    settingsToUpload((root / "chiffre").string(), plain.port(), "TlsRequired=1\n");
     upload({});
     QVERIFY(dialogs.questions.isEmpty());
     QCOMPARE(dialogs.messages, QStringList(kUploadError));
@@ -485,11 +507,9 @@ class AssistantTest : public QObject {
     const std::string log = (root / "commandes.txt").string();
     const std::string trusted = lignado::FingerprintText(std::string(64, 'A'));
     auto settingsFor = [&](int port, const std::string& extra) {
-      writeFile(exe / "lignado.ini",
-                "[Export]\nfolder=" + (root / "garde").string() +
-                    "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(port) +
-                    "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n" + extra +
-                    "[TLS]\nftp://127.0.0.1:" + std::to_string(port) + "=" + trusted + "\n");
+      settingsToUpload(
+          (root / "garde").string(), port,
+          extra + "[TLS]\nftp://127.0.0.1:" + std::to_string(port) + "=" + trusted + "\n");
     };
     int port = 0;
     {
@@ -538,11 +558,8 @@ class AssistantTest : public QObject {
   void livingPersons() {
     const std::string ged = (root / "Vivants.ged").string(), base = (root / "vivants").string();
     writeFile(ged, Family(3));  // no dates: all three count as living
-    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
-                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
-                                       "/\nDestine=CD\nVivants=anonyme\n");
-    open();
-    for (int i = 0; i < 5; ++i) next();
+    settingsToGenerate(ged, base, "Destine=CD\nVivants=anonyme\n");
+    openAndGenerate();
     QCOMPARE(page(), "ts6");
     QCOMPARE(w<QComboBox>("cbVivants")->currentData().toString(), "anonyme");
     std::string index = readFile(base + "/A graver/index.html");
@@ -564,11 +581,8 @@ class AssistantTest : public QObject {
     writeFile(ged,
               "0 HEAD\n1 CHAR UTF-8\n0 @I1@ INDI\n1 NAME Jean /MARTIN/\n1 DEAT\n"
               "1 OBJE\n2 FILE C:\\Albums\\jean.jpg\n1 OBJE\n2 FILE ../secret.jpg\n0 TRLR\n");
-    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
-                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
-                                       "/\nDestine=CD\nPhotos=" + albums + "\n");
-    open();
-    for (int i = 0; i < 5; ++i) next();
+    settingsToGenerate(ged, base, "Destine=CD\nPhotos=" + albums + "\n");
+    openAndGenerate();
     QCOMPARE(page(), "ts6");
     QCOMPARE(w<QLineEdit>("ePhotos")->text().toStdString(), albums);
     const std::string copy = base + "/A graver/" + lignado::MediaSitePath("C:\\Albums\\jean.jpg");
@@ -585,9 +599,7 @@ class AssistantTest : public QObject {
   // is pressed itself.
   void enterOnEveryPage() {
     const std::string ged = (root / "Famille.ged").string(), base = (root / "entree").string();
-    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
-                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
-                                       "/\nDestine=CD\n");
+    settingsToGenerate(ged, base);
     open();
     const struct {
       const char* focus;  // none: the window itself
@@ -622,9 +634,7 @@ class AssistantTest : public QObject {
     const std::string ged = (root / "Arret.ged").string(), base = (root / "arret").string();
     writeFile(ged, Family(3000));
     fs::remove_all(base);
-    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
-                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
-                                       "/\nDestine=WEB\n[FTP]\nMaintenant=1\n");
+    settingsToGenerate(ged, base, "Destine=WEB\n[FTP]\nMaintenant=1\n");
     dialogs.answers = {again};
     open();
     for (int i = 0; i < 4; ++i) next();
@@ -655,16 +665,94 @@ class AssistantTest : public QObject {
     close();
   }
 
+  // The import runs off the window's thread: while it waits for the rest of its file (a pipe
+  // whose writer holds back the end), the window answers, and only its answer lets the writer
+  // finish (else the writer gives up waiting and the test fails).
+  void windowAnswersDuringTheImport() {
+    const fs::path tube = root / "tube.ged";
+    fs::remove(tube);
+    QCOMPARE(::mkfifo(tube.c_str(), 0600), 0);
+    const std::string text = Family(20010);
+    const size_t cut = text.find("0 @I20001@");
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool answered = false, heard = false;
+    std::atomic<bool> headWritten{false};
+    std::thread writer([&] {
+      std::ofstream out(tube, std::ios::binary);  // once the import opens the pipe
+      out.write(text.data(), static_cast<std::streamsize>(cut));
+      out.flush();
+      headWritten = true;
+      std::unique_lock<std::mutex> lock(mutex);
+      heard = wake.wait_for(lock, std::chrono::seconds(20), [&] { return answered; });
+      out.write(text.data() + cut, static_cast<std::streamsize>(text.size() - cut));
+    });
+    open();
+    next();
+    chooseFile(tube);
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, wizard.get(), [&] {
+      if (!headWritten) return;
+      answer.stop();
+      std::lock_guard<std::mutex> lock(mutex);
+      answered = true;
+      wake.notify_one();
+    });
+    answer.start(0);
+    next();
+    writer.join();
+    QVERIFY(heard);
+    QCOMPARE(wizard->Database().PersonCount, 20010);
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    close();
+  }
+
+  // A server that accepts and never speaks: "Stopper" or the close box ends the connection's
+  // wait at once (not after its time-out); nothing is sent, and the upload stays to resume.
+  void stopWhileConnecting_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Stopper") << false;
+    QTest::newRow("close box") << true;
+  }
+  void stopWhileConnecting() {
+    QFETCH(bool, closeBox);
+    lignado::test::FtpServerOptions silent;
+    silent.mode = "silent";
+    lignado::test::FtpTestServer server(served, silent);
+    QVERIFY2(server.running(), server.error().c_str());
+    fs::remove_all(served / "www");
+    lignado::test::makeSite((root / "muet/Internet").string());
+    settingsToUpload((root / "muet").string(), server.port());
+    open();
+    w<QPushButton>("bFtpResume")->click();
+    connect(w<QListWidget>("lbFtp")->model(), &QAbstractItemModel::rowsInserted, wizard.get(), [&] {
+      if (lines("lbFtp").size() != 1) return;  // "Connexion..."
+      if (closeBox)
+        wizard->close();
+      else
+        w<QPushButton>("bFtp")->click();
+    });
+    w<QPushButton>("bFtp")->click();
+    QCOMPARE(dialogs.messages, QStringList(kUploadStopped));
+    QVERIFY(!wizard->UploadFinished);
+    QVERIFY(!fs::exists(served / "www"));
+    if (closeBox) {
+      QVERIFY(LoopUntil([&] { return !wizard->isVisible(); }));
+      wizard.reset();
+      QVERIFY(settings().find("Fini=0\n") != std::string::npos);
+    } else {
+      QVERIFY(w<QPushButton>("bFtp")->isEnabled());
+      close();
+    }
+  }
+
   // A destination that cannot be made: the message, no result panel, and the way back.
   void destinationCannotBeMade() {
     const std::string ged = (root / "Famille.ged").string(), base = (root / "bloque").string();
-    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
-                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
-                                       "/\nDestine=CD\n");
+    settingsToGenerate(ged, base);
     fs::create_directories(base);
     writeFile(base + "/A graver", "un fichier, pas un dossier");
-    open();
-    for (int i = 0; i < 5; ++i) next();
+    openAndGenerate();
     QCOMPARE(page(), "ts6");
     QCOMPARE(dialogs.messages,
              QStringList(QString::fromUtf8("Impossible de créer le dossier\"%1/A graver/\"")
@@ -702,10 +790,7 @@ class AssistantTest : public QObject {
     const std::string site = (root / "fins/Internet").string();
     lignado::test::makeSite(site);
     auto settingsWith = [&](const std::string& extra) {
-      writeFile(exe / "lignado.ini",
-                "[Export]\nfolder=" + (root / "fins").string() +
-                    "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server->port()) +
-                    "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n" + extra);
+      settingsToUpload((root / "fins").string(), server->port(), extra);
     };
     settingsWith("");
     resumeUpload({});
@@ -753,13 +838,8 @@ class AssistantTest : public QObject {
     const std::string ged = (root / "Famille.ged").string(), base = (root / "maison").string();
     const std::string folder = base + "/A graver/";
     fs::remove_all(base);
-    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
-                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
-                                       "/\nDestine=CD\n");
-    auto generate = [&] {
-      open();
-      for (int i = 0; i < 5; ++i) next();
-    };
+    settingsToGenerate(ged, base);
+    auto generate = [&] { openAndGenerate(); };
     if (generatedBefore) {
       generate();
       close();
@@ -838,10 +918,7 @@ class AssistantTest : public QObject {
     fs::create_directories(site);
     for (int i = 0; i < 30; ++i)
       writeFile(site / ("p" + std::to_string(i) + ".html"), std::to_string(i));
-    writeFile(exe / "lignado.ini",
-              "[Export]\nfolder=" + (root / "grand").string() +
-                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
-                  "\nUser=lignado\nPass=mot de passe\nPath=www\nFini=0\n");
+    settingsToUpload((root / "grand").string(), server.port());
     resumeUpload({});
     QCOMPARE(dialogs.messages, QStringList(kUploadDone));
     close();
@@ -883,10 +960,7 @@ class AssistantTest : public QObject {
     fs::remove_all(served / "www");
     const std::string site = (root / "refus/Internet").string();
     lignado::test::makeSite(site);
-    writeFile(exe / "lignado.ini",
-              "[Export]\nfolder=" + (root / "refus").string() +
-                  "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" + std::to_string(server.port()) +
-                  "\nUser=lignado\nPass=pas le bon\nPath=www\nFini=1\n");
+    settingsToUpload((root / "refus").string(), server.port(), "", "pas le bon", true);
     open();
     pages()->setCurrentIndex(7);  // straight to the upload, as after a generation
     w<QPushButton>("bFtp")->click();
@@ -918,11 +992,8 @@ class AssistantTest : public QObject {
     QFETCH(QString, button);
     QFETCH(QString, said);
     const std::string ged = (root / "Famille.ged").string(), base = (root / "ouvrir").string();
-    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
-                                       "\n[Modele]\nLast=classique\n[Export]\nfolder=" + base +
-                                       "/\nDestine=CD\n");
-    open();
-    for (int i = 0; i < 5; ++i) next();
+    settingsToGenerate(ged, base);
+    openAndGenerate();
     QCOMPARE(page(), "ts6");
     dialogs.openWorks = false;
     w<QPushButton>(button.toLatin1().constData())->click();
