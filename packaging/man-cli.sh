@@ -21,7 +21,7 @@ commands=$(printf '%s\n' "$help" | sed -n 's/^  \([a-z][a-z-]*\)  .*/\1/p')
 {
   printf '%s\n' '.\" -*- coding: UTF-8 -*-'
   printf '%s\n' '.\" Made by packaging/man-cli.sh from the help texts of lignado-cli.'
-  printf '.TH LIGNADO\\-CLI 1 "" "Lignado %s" "Commandes utilisateur"\n' "$version"
+  printf '.TH LIGNADO\\-CLI 1 "" "Lignado %s" "Commandes utilisateur"\n.nh\n' "$version"
   printf '%s\n' '.SH NOM' \
     'lignado\-cli \- publier un arbre généalogique GEDCOM sur le web, en ligne de commande'
   printf '%s\n' '.SH SYNOPSIS' '.nf'

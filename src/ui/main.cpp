@@ -4,11 +4,20 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
 
 #include "ui/Dialogs.h"
 #include "ui/uAssistant.h"
+#include "util/Utf8.h"
+#include "util/WizardArguments.h"
 
 int main(int argc, char** argv) {
+  // Read before Qt starts, so that --help, --version and a refused line need no display.
+  const lignado::WizardStart start = lignado::ParseWizardArguments({argv + 1, argv + argc});
+  if (!start.run) {
+    std::fputs(lignado::Cp1252ToUtf8(start.text).c_str(), start.status == 0 ? stdout : stderr);
+    return start.status;
+  }
   // Chromium refuses to start its sandbox as root; the preview then runs without it.
   if (::geteuid() == 0) {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
@@ -24,7 +33,9 @@ int main(int argc, char** argv) {
   if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_",
                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     app.installTranslator(&qtFrench);
-  lignado::ui::TfmWebAssistant wizard(lignado::ui::SystemDialogs());
+  lignado::ui::WizardOptions options;
+  options.openFile = start.file;
+  lignado::ui::TfmWebAssistant wizard(lignado::ui::SystemDialogs(), options);
   wizard.show();
   return app.exec();
 }

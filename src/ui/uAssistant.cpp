@@ -65,6 +65,7 @@ TfmWebAssistant::TfmWebAssistant(Dialogs& dialogs, WizardOptions options)
   ExeDir = options.exeDir.empty() ? QCoreApplication::applicationDirPath().toStdString() + "/"
                                   : options.exeDir;
   settingsFile_ = options.settingsFile.empty() ? SettingsFilePath(ExeDir) : options.settingsFile;
+  openFile_ = options.openFile;
   host_ = new QtHost(this, dialogs_);
   connect(host_, &QtHost::busyChanged, this, &TfmWebAssistant::updateButtons);
   BrowseFolder1 = new TBrowseFolder(this, dialogs_);
@@ -196,6 +197,13 @@ void TfmWebAssistant::FormShow() {
   for (WizardPage* page : pages_) page->load(saved);
   bFtpResume->setVisible(!UploadFinished);
   updateButtons();
+  // Started with a file ("Open with" on a desktop): on the file page, as if chosen there.
+  if (!openFile_.empty()) {
+    PageControl1->setCurrentWidget(fichier_);
+    fichier_->initializePage();
+    fichier_->addFile(P(openFile_));
+    updateButtons();
+  }
 }
 
 // Enter presses Suivant wherever the focus is, as in a dialog: fields and lists pass it on; a

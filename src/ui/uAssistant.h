@@ -29,6 +29,7 @@ class WizardPage;
 struct WizardOptions {
   std::string exeDir;        // the program's folder with "/"; empty: where the program lies
   std::string settingsFile;  // empty: SettingsFilePath(exeDir)
+  std::string openFile{};    // a GEDCOM file to start with, on the file page, chosen
 };
 
 // The publishing wizard: eight pages from a GEDCOM file to a generated site and its upload.
@@ -94,6 +95,7 @@ class TfmWebAssistant : public QWidget {
 
   Dialogs& dialogs_;
   std::string settingsFile_;
+  std::string openFile_;
   std::unique_ptr<TBD> db_;
   QtHost* host_;
   TBrowseFolder* BrowseFolder1;

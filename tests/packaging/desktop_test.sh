@@ -49,6 +49,7 @@ for c in "${cases[@]}"; do
   [ "$got" = "$want" ] || say "$name : $got au lieu de $want"
 done
 # "Ouvrir avec Lignado": the desktop offers the wizard for the type.
-run gio mime application/x-gedcom | grep -q "lignado.desktop" ||
-  say "lignado.desktop n'est pas proposé pour application/x-gedcom"
+offered=$(run gio mime application/x-gedcom 2>&1)
+grep -q "lignado.desktop" <<<"$offered" ||
+  say "lignado.desktop n'est pas proposé pour application/x-gedcom : $offered"
 exit $fail

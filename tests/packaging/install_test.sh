@@ -41,10 +41,18 @@ for tpl in classique parchemin; do
     --template "$tpl" --out "site-$tpl" 2>&1) || say "build $tpl : $out"
   [ -s "$home/site-$tpl/index.html" ] || say "build $tpl : pas de index.html"
 done
+# The wizard loads every library it links to, and reads its command line before any window.
+wizard=$(user lignado --version 2>&1) || say "lignado --version : $wizard"
+[ "${wizard##* }" = "${version##* }" ] || say "lignado dit $wizard"
+refused=$(user lignado /usr/share/lignado 2>&1)
+[ $? -eq 2 ] && grep -q "^Usage : lignado" <<<"$refused" || say "lignado DOSSIER : $refused"
 missing=$(ldd /usr/bin/lignado /usr/bin/lignado-cli | grep "not found")
 [ -z "$missing" ] || say "bibliothèques introuvables : $missing"
-user env MANWIDTH=100 man lignado-cli 2>&1 | grep -q "lignado-cli build" || say "man lignado-cli ne rend pas"
-user env MANWIDTH=100 man lignado 2>&1 | grep -q "assistant" || say "man lignado ne rend pas"
+# (Read whole before looking: a grep that stops early would break the pipe under pipefail.)
+page=$(user env MANWIDTH=100 man lignado-cli 2>&1)
+grep -q "lignado-cli build" <<<"$page" || say "man lignado-cli ne rend pas : $page"
+page=$(user env MANWIDTH=100 man lignado 2>&1)
+grep -q "assistant" <<<"$page" || say "man lignado ne rend pas : $page"
 [ -e /usr/bin/lignado.ini ] && say "des paramètres dans /usr/bin"
 
 dpkg -r lignado >/dev/null 2>&1 || say "dpkg -r lignado a échoué"
