@@ -2,9 +2,10 @@
 # Installs what building needs, and with "tests" what the tests need too, when it is missing.
 # Safe to run twice.
 set -euo pipefail
-pkgs=(g++ cmake make pkg-config libssl-dev libvips-dev qt6-base-dev qt6-webengine-dev qt6-translations-l10n)
+pkgs=(g++ cmake make pkg-config libssl-dev libssh-dev libvips-dev qt6-base-dev qt6-webengine-dev qt6-translations-l10n)
 if [ "${1:-}" = "tests" ]; then
   pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format git python3-pyftpdlib python3-openssl chromium)
+  pkgs+=(openssh-server openssh-client)
   pkgs+=(nodejs)
   # Some builds of nodejs carry npm; Debian's own comes apart.
   command -v npm >/dev/null 2>&1 || pkgs+=(npm)

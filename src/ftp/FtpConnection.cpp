@@ -19,11 +19,16 @@
 #include <vector>
 
 #include "ftp/FtpTls.h"
+#include "ftp/ProtocolTrace.h"
 #include "util/Utf8.h"
 
 namespace lignado {
 
 using Clock = std::chrono::steady_clock;
+
+void AddrInfoFree::operator()(addrinfo* a) const {
+  ::freeaddrinfo(a);
+}
 
 class FtpDeadline {
  public:
@@ -150,11 +155,6 @@ const char* connectReason(int err) {
       return kCannotConnect;
   }
 }
-
-struct AddrInfoFree {
-  void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
-};
-using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoFree>;
 
 // One name look-up, shared by the caller and the resolver's notice of completion, so that a
 // look-up abandoned at its deadline is freed by whichever of the two lets go last.
@@ -333,6 +333,66 @@ void FtpSession::setTls(FtpTls mode, const std::string& trusted) {
   trusted_ = NormalizeFingerprint(trusted);
 }
 
+bool FtpSession::resolveHost(const std::string& name, uint16_t port, const FtpDeadline& deadline,
+                             AddrInfoList& found, uint32_t& error) {
+  if (listener_) listener_->ftpStatus(kFtpResolving, 0);
+  int r = name.empty() ? -1 : resolve(name, port, deadline, *this, found);
+  if (r <= 0) {
+    error = r == 0 ? kFtpErrTimeout : kFtpErrNameNotResolved;
+    failure_ = r == 0 ? timeoutText(connectMs_) : kUnknownHost;
+    return false;
+  }
+  if (listener_) listener_->ftpStatus(kFtpResolved, 0);
+  return true;
+}
+
+OwnedFd FtpSession::attempt(const AddrInfoList& found, const FtpDeadline& deadline,
+                            uint32_t& error) {
+  OwnedFd fd;
+  bool timedOut = false, stopped = false;
+  int err = 0;
+  // Refused attempts are retried at once; the time-out covers every attempt together.
+  for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
+    for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut && !stopped; ai = ai->ai_next) {
+      if (listener_) listener_->ftpStatus(kFtpConnecting, 0);
+      const int r = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err, &abort_);
+      timedOut = r == 0;
+      stopped = r == -2;
+    }
+    if (stopped) {
+      error = kFtpErrConnectionAborted;
+      failure_ = kAborted;
+      return {};
+    }
+  }
+  if (!fd.valid()) {
+    error = timedOut ? kFtpErrTimeout : kFtpErrCannotConnect;
+    failure_ = timedOut ? timeoutText(connectMs_) : connectReason(err);
+    return {};
+  }
+  noDelay(fd);
+  return fd;
+}
+
+static std::string bareHost(const std::string& host) {
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+    return host.substr(1, host.size() - 2);
+  return host;
+}
+
+OwnedFd FtpSession::dial(const std::string& host, uint16_t port, uint32_t ms, uint32_t& error) {
+  error = 0;
+  failure_.clear();
+  refused_.clear();
+  plainRefused_ = false;
+  hostKeyChanged_ = false;
+  Deadline deadline(ms);
+  Connecting connecting(*this);
+  AddrInfoList found;
+  if (!resolveHost(bareHost(host), port, deadline, found, error)) return {};
+  return attempt(found, deadline, error);
+}
+
 std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint16_t port,
                                                    const std::string& user,
                                                    const std::string& password, bool passive,
@@ -341,57 +401,20 @@ std::unique_ptr<FtpConnection> FtpSession::connect(const std::string& host, uint
   failure_.clear();
   refused_.clear();
   plainRefused_ = false;
-  auto notify = [this](int32_t status) {
-    if (listener_) listener_->ftpStatus(status, 0);
-  };
-  std::string name = host;
-  if (name.size() > 2 && name.front() == '[' && name.back() == ']')
-    name = name.substr(1, name.size() - 2);
-  // One deadline for everything up to the login: resolve, connect, greeting, TLS, login. Until
-  // the login is done, a stop asked through abortConnect ends every wait.
+  const std::string name = bareHost(host);
+  // One deadline for everything up to the login: resolve, connect, greeting, TLS, login.
   Deadline deadline(connectMs_);
-  abort_ = false;
-  struct Connecting {
-    FtpSession& s;
-    explicit Connecting(FtpSession& session) : s(session) { s.connecting_ = true; }
-    ~Connecting() { s.connecting_ = s.abort_ = false; }
-  } connecting(*this);
-  notify(kFtpResolving);
+  Connecting connecting(*this);
   AddrInfoList found;
-  int r = name.empty() ? -1 : resolve(name, port ? port : 21, deadline, *this, found);
-  if (r <= 0) {
-    error = r == 0 ? kFtpErrTimeout : kFtpErrNameNotResolved;
-    failure_ = r == 0 ? timeoutText(connectMs_) : kUnknownHost;
-    return nullptr;
-  }
-  notify(kFtpResolved);
+  if (!resolveHost(name, port ? port : 21, deadline, found, error)) return nullptr;
   if (tls_ != FtpTls::Off && !tlsContext_)
     tlsContext_ = std::make_unique<TlsContext>(TlsVersions::Only12);
   for (;;) {
-    OwnedFd fd;
-    bool timedOut = false, stopped = false;
-    int err = 0;
-    // Refused attempts are retried at once; the time-out covers every attempt together.
-    for (uint32_t a = 0; a < std::max<uint32_t>(retries_, 1) && !fd.valid() && !timedOut; ++a) {
-      for (addrinfo* ai = found.get(); ai && !fd.valid() && !timedOut && !stopped;
-           ai = ai->ai_next) {
-        notify(kFtpConnecting);
-        const int r = connectTo(ai->ai_addr, ai->ai_addrlen, deadline, *this, fd, err, &abort_);
-        timedOut = r == 0;
-        stopped = r == -2;
-      }
-      if (stopped) {
-        error = kFtpErrConnectionAborted;
-        failure_ = kAborted;
-        return nullptr;
-      }
-    }
-    if (!fd.valid()) {
-      error = timedOut ? kFtpErrTimeout : kFtpErrCannotConnect;
-      failure_ = timedOut ? timeoutText(connectMs_) : connectReason(err);
-      return nullptr;
-    }
-    noDelay(fd);
+    OwnedFd fd = attempt(found, deadline, error);
+    if (trace_)
+      trace_->Line('-', Cp1252ToUtf8("FTP " + host + ":" + std::to_string(port ? port : 21) +
+                                     (fd.valid() ? " : connect\xE9" : " : " + failure_)));
+    if (!fd.valid()) return nullptr;
     std::unique_ptr<FtpConnection> c(
         new FtpConnection(shared_from_this(), std::move(fd), name, passive));
     c->notify(kFtpConnected);
@@ -424,6 +447,7 @@ void FtpConnection::notify(int32_t status, uint32_t count) {
 }
 
 void FtpConnection::fail(const std::string& reason) {
+  if (ProtocolTrace* t = session_->trace()) t->Line('-', Cp1252ToUtf8(reason));
   session_->failure_ = reason;
 }
 
@@ -557,6 +581,7 @@ bool FtpConnection::sendLine(const std::string& line) {
     fail(kLineBreak);
     return false;
   }
+  if (ProtocolTrace* t = session_->trace()) t->Line('>', ProtocolTrace::MaskCommand(line));
   std::string out = line + "\r\n";
   Io io = write(link_, out.data(), out.size(), session_->receiveMs_, false);
   if (io == Io::Done) return true;
@@ -628,6 +653,7 @@ bool FtpConnection::readReply(Reply& reply, uint32_t timeoutMs) {
     }
   }
   session_->lastResponse_ = text;
+  if (ProtocolTrace* t = session_->trace()) t->Line('<', text);
   reply.code = code;
   reply.text = std::move(text);
   if (code == 421) lose();  // the server is closing the connection

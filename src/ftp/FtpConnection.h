@@ -1,11 +1,14 @@
 #pragma once
 
+#include <netdb.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ftp/FtpListing.h"
+#include "ftp/RemoteLink.h"
 #include "util/Owned.h"
 
 namespace lignado {
@@ -40,8 +43,6 @@ enum FtpError : uint32_t {
   kFtpErrSecureChannel = 12157,      // TLS could not be set up
 };
 
-enum class FtpTransfer { Unknown, Ascii, Binary };
-
 // Off: clear text. Auto: TLS when the server accepts AUTH TLS, clear text when it refuses,
 // unless a certificate is trusted by its fingerprint. Require: TLS or nothing.
 enum class FtpTls { Off, Auto, Require };
@@ -56,6 +57,12 @@ class FtpListener {
 
 class FtpConnection;
 class FtpDeadline;
+class ProtocolTrace;
+struct SftpOptions;
+struct AddrInfoFree {
+  void operator()(::addrinfo* a) const;
+};
+using AddrInfoList = std::unique_ptr<::addrinfo, AddrInfoFree>;
 class TlsContext;
 class TlsStream;
 
@@ -86,6 +93,18 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
                                          const std::string& user, const std::string& password,
                                          bool passive, uint32_t& error);
 
+  /// Opens an SFTP connection and logs in (SftpConnection); null with `error` set when that
+  /// failed. Port 0 means 22.
+  std::unique_ptr<RemoteLink> connectSftp(const std::string& host, uint16_t port,
+                                          const std::string& user, const std::string& password,
+                                          const SftpOptions& options, uint32_t& error);
+  /// Resolves the host and opens a TCP connection within `ms`; invalid with `error` and
+  /// failure() set when that failed.
+  OwnedFd dial(const std::string& host, uint16_t port, uint32_t ms, uint32_t& error);
+  /// Where every command and reply is also written, with the time; null: nowhere.
+  void setTrace(std::shared_ptr<ProtocolTrace> trace) { trace_ = std::move(trace); }
+  ProtocolTrace* trace() const { return trace_.get(); }
+
   /// The last reply of any connection of this session, lines joined with CR LF.
   const std::string& lastResponse() const { return lastResponse_; }
   /// Why the last failed call failed, in French (Windows-1252): the server's reply or what
@@ -96,6 +115,8 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   /// The last connect ended because the server would not speak TLS and clear text was not
   /// allowed; nothing of the login was sent.
   bool plainRefused() const { return plainRefused_; }
+  /// The last connect refused a host key that differs from the one known or trusted.
+  bool hostKeyChanged() const { return hostKeyChanged_; }
   /// Ends the file being sent at once (from the listener, during a transfer); it fails.
   void abortTransfer() { abort_ = transferring_; }
   /// Ends a connect in progress at once (from the listener): it fails as stopped.
@@ -103,6 +124,21 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
 
  private:
   friend class FtpConnection;
+  friend class SftpConnection;
+  // Until the login is done, a stop asked through abortConnect ends every wait.
+  struct Connecting {
+    FtpSession& s;
+    explicit Connecting(FtpSession& session) : s(session) {
+      s.connecting_ = true;
+      s.abort_ = false;
+    }
+    ~Connecting() { s.connecting_ = s.abort_ = false; }
+  };
+  bool resolveHost(const std::string& name, uint16_t port, const FtpDeadline& deadline,
+                   AddrInfoList& found, uint32_t& error);
+  OwnedFd attempt(const AddrInfoList& found, const FtpDeadline& deadline, uint32_t& error);
+
+  std::shared_ptr<ProtocolTrace> trace_;
   std::string agent_, proxy_, proxyBypass_;
   int32_t accessType_;
   FtpListener* listener_ = nullptr;
@@ -113,35 +149,36 @@ class FtpSession : public std::enable_shared_from_this<FtpSession> {
   std::string lastResponse_, failure_, refused_;
   bool transferring_ = false, connecting_ = false, abort_ = false;
   bool plainRefused_ = false;
+  bool hostKeyChanged_ = false;
 };
 
-class FtpConnection {
+class FtpConnection : public RemoteLink {
  public:
-  ~FtpConnection();  // says QUIT when the link is still up
+  ~FtpConnection() override;  // says QUIT when the link is still up
   FtpConnection(const FtpConnection&) = delete;
   FtpConnection& operator=(const FtpConnection&) = delete;
 
-  bool alive() const { return link_.fd.valid(); }
+  bool alive() const override { return link_.fd.valid(); }
   /// The control connection and every data connection are under TLS.
-  bool secure() const { return link_.tls != nullptr; }
+  bool secure() const override { return link_.tls != nullptr; }
   /// The server refused AUTH TLS and the session went on in clear text (FtpTls::Auto).
-  bool tlsRefused() const { return tlsRefused_; }
+  bool tlsRefused() const override { return tlsRefused_; }
   /// The SHA-256 fingerprint of the server's certificate ("AB:CD:..."), empty in clear text.
-  std::string fingerprint() const;
-  bool changeDir(const std::string& dir);
-  bool currentDir(std::string& dir);
-  bool makeDir(const std::string& dir);
-  bool removeDir(const std::string& dir);
-  bool deleteFile(const std::string& remoteName);
-  /// RNFR then RNTO; `refused` tells a refusal by the server from a lost link.
-  bool rename(const std::string& from, const std::string& to, bool& refused);
-  /// The entries of a remote folder (empty: the current one) by MLSD, or by LIST once the
-  /// server refused MLSD; `unread`: lines of the answer that could not be read.
-  bool list(const std::string& dir, std::vector<FtpEntry>& entries, size_t& unread);
-  /// Stores a local regular file under the remote name; true only when the server confirmed
-  /// that it received every byte.
-  bool putFile(const std::string& localFile, const std::string& remoteName, FtpTransfer mode);
-  void close();
+  std::string fingerprint() const override;
+  bool changeDir(const std::string& dir) override;
+  /// The server's answer to PWD, asked once after each change of folder.
+  bool currentDir(std::string& dir) override;
+  bool makeDir(const std::string& dir) override;
+  bool removeDir(const std::string& dir) override;
+  bool deleteFile(const std::string& remoteName) override;
+  /// RNFR then RNTO.
+  bool rename(const std::string& from, const std::string& to, bool& refused) override;
+  /// By MLSD, or by LIST once the server refused MLSD.
+  bool list(const std::string& dir, std::vector<FtpEntry>& entries, size_t& unread) override;
+  /// True only when the server confirmed that it received every byte.
+  bool putFile(const std::string& localFile, const std::string& remoteName,
+               FtpTransfer mode) override;
+  void close() override;
 
  private:
   friend class FtpSession;

@@ -54,10 +54,15 @@ bool TSimpleFTP::Connect() {
   loginRefused_ = false;
   if (session_ && !connection_) {
     session_->setTls(Tls, TlsFingerprint);
-    connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
-                                    Passive(), error);
+    if (Protocol == RemoteProtocol::Sftp)
+      connection_ = session_->connectSftp(HostName, static_cast<uint16_t>(Port), UserName, Password,
+                                          Ssh, error);
+    else
+      connection_ = session_->connect(HostName, static_cast<uint16_t>(Port), UserName, Password,
+                                      Passive(), error);
     refusedFingerprint_ = session_->refusedFingerprint();
     plainRefused_ = session_->plainRefused();
+    hostKeyChanged_ = session_->hostKeyChanged();
   }
   if (connection_) {
     LoginResponse = LastResponseText();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/SftpConnection.h"
 #include "ftp/WinInetControl.h"
 
 namespace lignado {
@@ -53,6 +54,10 @@ class TSimpleFTP : public TWinInetControl {
   bool Passive() const { return (connectFlags_ & kPassiveFlag) != 0; }
   void SetPassive(bool passive);
   TFTPFileSystemType FileSystemType() const { return fileSystemType_; }
+  /// FTP (with Tls below) or SFTP (with Ssh) for the next Connect. Port 21 is FTP's: set 22 for
+  /// SFTP's.
+  RemoteProtocol Protocol = RemoteProtocol::Ftp;
+  SftpOptions Ssh;
   /// TLS for the next Connect, and the SHA-256 fingerprint of a certificate the user trusts
   /// although the system does not. Off by default, as the components always were.
   FtpTls Tls = FtpTls::Off;
@@ -61,8 +66,11 @@ class TSimpleFTP : public TWinInetControl {
   /// refused TLS.
   bool Secure() const { return connection_ && connection_->secure(); }
   bool TlsRefused() const { return connection_ && connection_->tlsRefused(); }
-  /// The fingerprint of the certificate the last Connect refused, empty if none was.
+  /// The fingerprint of the certificate (or SSH host key, "SHA256:...") the last Connect
+  /// refused, empty if none was.
   const std::string& RefusedFingerprint() const { return refusedFingerprint_; }
+  /// That host key was refused because another one was known or trusted for the server.
+  bool HostKeyChanged() const { return hostKeyChanged_; }
   /// The last Connect stopped because the server would not speak TLS while clear text was not
   /// allowed (Require, or Auto towards a trusted fingerprint): the password was never sent.
   bool PlainRefused() const { return plainRefused_; }
@@ -74,7 +82,7 @@ class TSimpleFTP : public TWinInetControl {
   }
   void SetFileSystemType(TFTPFileSystemType type);
   const TFTPProgressInfo& Progress() const { return progress_; }
-  FtpConnection* ConnectionHandle() const { return connection_.get(); }
+  RemoteLink* ConnectionHandle() const { return connection_.get(); }
 
   /// While connected, the server's current directory; otherwise the one recorded.
   std::string RemoteDir();
@@ -111,7 +119,7 @@ class TSimpleFTP : public TWinInetControl {
   /// Records why an operation failed (the connection's reason unless one is given).
   bool Failed(const char* reason = nullptr);
 
-  std::unique_ptr<FtpConnection> connection_;
+  std::unique_ptr<RemoteLink> connection_;
   std::string remoteDir_;
   TFTPTransferType transferType_ = ttBinary;
   TFTPFileSystemType fileSystemType_ = ftUnix;
@@ -119,6 +127,7 @@ class TSimpleFTP : public TWinInetControl {
   std::string refusedFingerprint_;
   bool plainRefused_ = false;
   bool loginRefused_ = false;
+  bool hostKeyChanged_ = false;
 };
 
 }  // namespace lignado

@@ -114,6 +114,7 @@ bool TWinInetControl::Connect() {
                                             joinLines(proxyBypassList_));
   }
   InstallStatusCallback();
+  session_->setTrace(Trace);
   session_->setConnectRetries(connectRetries_);
   session_->setConnectTimeout(connectTimeout_);
   session_->setReceiveTimeout(receiveTimeout_);

@@ -10,6 +10,7 @@
 
 namespace lignado {
 
+class ProtocolTrace;
 class TSimpleFTP;
 class TWinInetControl;
 class TqorvFtp;
@@ -86,6 +87,8 @@ class TWinInetControl {
   bool SilentExceptions = true;
   std::string HostName, UserName, Password, ProxyName;
   int32_t Port = 0;  // 0: the FTP port; only the low 16 bits count
+  /// Receives every command and reply of the next connections; null: none is written.
+  std::shared_ptr<ProtocolTrace> Trace;
 
   uint32_t ConnectRetries() const { return connectRetries_; }
   void SetConnectRetries(uint32_t value);

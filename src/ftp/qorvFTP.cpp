@@ -149,12 +149,20 @@ bool TqorvFtp::UploadTree(const std::string& remoteRoot, const std::string& loca
   Stopped = false;
   reconnected_ = false;
   upload_ = {};
-  if (!remoteRoot.empty() && !RemoteDirExists(remoteRoot) && !ForceRemoteDir(remoteRoot)) {
-    Log("Erreur: Impossible de se placer dans le dossier " + quoted(remoteRoot));
+  // A root below the login folder (SFTP) is made absolute while the server is still there:
+  // every later path is taken from the root, wherever the walk stands.
+  std::string root = remoteRoot;
+  if (!root.empty() && root[0] != '/') {
+    const std::string home = IncludeRemoteSlash(RemoteDir());
+    root = root == "." ? home : home + (root.rfind("./", 0) == 0 ? root.substr(2) : root);
+    if (root.size() > 1 && root.back() == '/') root.pop_back();
+  }
+  if (!root.empty() && !RemoteDirExists(root) && !ForceRemoteDir(root)) {
+    Log("Erreur: Impossible de se placer dans le dossier " + quoted(root));
     LogReason(FailureText());
     return false;
   }
-  remoteRoot_ = remoteRoot;
+  remoteRoot_ = root;
   localRoot_ = localRoot;
   marks_.Open(localRoot, UploadMarks::Destination(HostName, Port, remoteRoot));
   marksWarned_ = false;

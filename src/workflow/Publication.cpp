@@ -14,6 +14,7 @@
 #include <set>
 #include <system_error>
 
+#include "ftp/ProtocolTrace.h"
 #include "ftp/UploadMarks.h"
 #include "ftp/qorvFTP.h"
 #include "pages/Medias.h"
@@ -278,6 +279,13 @@ std::string RemoteRoot(const std::string& base, const std::string& folder) {
   return root;
 }
 
+std::string SftpRemoteRoot(const std::string& base, const std::string& folder) {
+  if (!base.empty() && base[0] == '/') return folder.empty() ? base : base + "/" + folder;
+  std::string root = base;
+  if (!folder.empty()) root += (root.empty() ? "" : "/") + folder;
+  return root.empty() ? "." : root;
+}
+
 FolderState DestinationState(const fs::path& folder) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return FolderState::Missing;
@@ -417,6 +425,7 @@ class KeepLines : public TFtpObserver {
 
 // A certificate trusted for this server: the one given, else the one it last showed over TLS.
 std::string TrustedCertificate(const UploadRequest& request) {
+  if (request.protocol == RemoteProtocol::Sftp) return "";
   if (!request.tlsFingerprint.empty() || request.tls == FtpTls::Off) return request.tlsFingerprint;
   return UploadMarks::RememberedTls(request.localFolder.string(), request.host, request.port);
 }
@@ -451,6 +460,8 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   KeepLines keep(owner, out.lines);
   TqorvFtp ftp(&keep);
   ftp.Port = request.port;
+  ftp.Protocol = request.protocol;
+  ftp.Ssh = request.sftp;
   ftp.SetPassive(request.passive);
   ftp.Tls = request.tls;
   ftp.TlsFingerprint = TrustedCertificate(request);
@@ -459,6 +470,16 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
   ftp.KeepRemote = request.keepRemote;
   ftp.Verify = request.verify;
   ftp.MaxDelete = request.maxDelete;
+  if (!request.tracePath.empty()) {
+    auto trace = std::make_shared<ProtocolTrace>();
+    if (trace->Open(request.tracePath))
+      ftp.Trace = trace;
+    else
+      ftp.Log(
+          "Attention: Impossible d'\xE9"
+          "crire la trace dans \"" +
+          NameToCp1252(request.tracePath) + "\"");
+  }
   if (std::string line = ForeignFilesLine(ForeignFiles(request.localFolder)); !line.empty())
     ftp.Log(line);
   out.connected = ftp.ConnectTo(request.host, request.user, request.password);
@@ -466,6 +487,7 @@ UploadOutcome UploadPublication(const UploadRequest& request, TFtpObserver* owne
     out.refusedFingerprint = ftp.RefusedFingerprint();
     out.plainRefused = request.tls == FtpTls::Auto && ftp.PlainRefused();
     out.loginRefused = ftp.LoginRefused();
+    out.hostKeyChanged = ftp.HostKeyChanged();
     out.serverReply = ftp.FailureText();
     out.stopped = keep.stopSeen;  // a stop during the connection is the user's, not an error
     if (out.plainRefused) ftp.Log(PlainRefusedText(request));

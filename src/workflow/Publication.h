@@ -29,6 +29,7 @@
 
 #include "data/Base.h"
 #include "ftp/FtpConnection.h"
+#include "ftp/SftpConnection.h"
 #include "gedcom/GedcomIn.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
@@ -159,6 +160,9 @@ GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& 
 
 // "/" + base, then "/" + folder when the folder is not empty; texts used as typed.
 std::string RemoteRoot(const std::string& base, const std::string& folder);
+// For SFTP, whose servers seldom put the user at the root: below the login folder ("." when both
+// are empty) unless the base begins with "/".
+std::string SftpRemoteRoot(const std::string& base, const std::string& folder);
 
 struct UploadRequest {
   std::string host, user, password;
@@ -177,6 +181,11 @@ struct UploadRequest {
   // Deletions allowed even when they would remove more than half of the files sent there (and
   // more than 20): without that word such deletions are held back.
   int maxDelete = 0;
+  // SFTP instead of FTP: port 22 unless told, the host key checked (sftp.trustedKey: one the
+  // user accepted), the key file or the agent used when given or found.
+  RemoteProtocol protocol = RemoteProtocol::Ftp;
+  SftpOptions sftp;
+  std::string tracePath;  // every command and reply written there (password masked); empty: none
 };
 
 struct UploadOutcome {
@@ -192,6 +201,8 @@ struct UploadOutcome {
   std::vector<std::string> lines;  // the log lines, Windows-1252
   // The fingerprint of a certificate refused as untrusted, to offer the user; else empty.
   std::string refusedFingerprint;
+  // The SSH host key refused (refusedFingerprint) differs from the one known or trusted.
+  bool hostKeyChanged = false;
   // The server would not speak TLS and clear text was refused (the password was not sent).
   bool plainRefused = false;
   // The certificate of the TLS connection ("AB:CD:..."); empty in clear text.

@@ -51,7 +51,7 @@ TEST_F(SimpFtp, ConnectAndDisconnectGoThroughTheStatesInOrder) {
   EXPECT_GT(owner.processed, 0);
 
   // Connected already: nothing is opened again.
-  FtpConnection* link = ftp.ConnectionHandle();
+  RemoteLink* link = ftp.ConnectionHandle();
   ASSERT_TRUE(ftp.Connect());
   EXPECT_EQ(ftp.ConnectionHandle(), link);
   EXPECT_EQ(states.size(), 4u);
