@@ -1,6 +1,7 @@
 #include "ui/QtHost.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -49,7 +50,12 @@ void QtHost::run(const std::function<void()>& work) {
   connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
   thread->start();
   loop.exec();
-  thread->wait();
+  // The loop also ends when the application is told to leave: the work is then asked to stop,
+  // and its calls to the window are still answered until it has returned.
+  while (!thread->wait(QDeadlineTimer(10))) {
+    stopRequested_ = true;
+    QCoreApplication::processEvents();
+  }
   --busy_;
   show();
   emit busyChanged();
