@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <memory>
@@ -15,6 +16,12 @@
 #include "ui/QtText.h"
 
 namespace lignado::ui {
+
+namespace {
+// The import reports every 182 records, the generation every page: repainting the window that
+// often would cost a good part of the work's time. The window shows the latest 25 times a second.
+constexpr qint64 kShowMs = 40;
+}  // namespace
 
 QtHost::QtHost(QWidget* window, Dialogs& dialogs)
     : QObject(window), window_(window), dialogs_(dialogs) {
@@ -113,13 +120,18 @@ void QtHost::showSoon() {
   }
   // One call waits in the window's queue at most: it shows whatever is latest by then.
   if (!showPending_.exchange(true))
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          showPending_ = false;
-          show();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &QtHost::showPaced, Qt::QueuedConnection);
+}
+
+void QtHost::showPaced() {
+  const qint64 wait = sinceShow_.isValid() ? kShowMs - sinceShow_.elapsed() : 0;
+  if (wait > 0) {
+    QTimer::singleShot(wait, this, &QtHost::showPaced);
+    return;
+  }
+  showPending_ = false;
+  show();
+  sinceShow_.restart();
 }
 
 void QtHost::show() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <atomic>
@@ -59,6 +60,8 @@ class QtHost : public QObject, public Host {
   void show();
   // show() now on the window's thread, else once the window's thread gets to it.
   void showSoon();
+  // show() on the window's thread, at a pace the eye can follow.
+  void showPaced();
 
   QWidget* window_;
   Dialogs& dialogs_;
@@ -69,6 +72,7 @@ class QtHost : public QObject, public Host {
   int percent_ = 0;
   std::optional<std::string> statusText_;  // not shown yet
   std::atomic<bool> showPending_{false};
+  QElapsedTimer sinceShow_;
   std::atomic<int> busy_{0};
   std::atomic<bool> stopRequested_{false};
 };
