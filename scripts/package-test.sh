@@ -5,6 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+# A package without the wizard is no package: a build made with -DLIGNADO_GUI=OFF is left alone.
+if ! grep -q '^LIGNADO_GUI:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
+  echo "Paquet non vérifié : $build est construit sans l'assistant (LIGNADO_GUI=OFF)."
+  exit 0
+fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 deb=$(scripts/package.sh --build-dir "$build" --out "$out")
