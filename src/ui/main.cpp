@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName("lignado");
   app.setApplicationDisplayName("Lignado");
+  // The desktop entry it belongs to: its icon and name on a Wayland desktop.
+  app.setDesktopFileName("lignado");
   // Qt's own dialogs (buttons, file chooser) speak French like the rest of the program.
   QTranslator qtFrench;
   if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_",
