@@ -235,8 +235,9 @@ int cmdUpload(const Args& args) {
   if (host.find("://") != std::string::npos) {
     std::string scheme;
     int urlPort = 0;
-    if (!splitHostUrl(host, scheme, host, urlPort))
-      return usage("Serveur invalide : " + Utf8ToCp1252(host) + " (sftp://H\xD4TE[:PORT]).");
+    const std::string typed = host;
+    if (!splitHostUrl(typed, scheme, host, urlPort))
+      return usage("Serveur invalide : " + Utf8ToCp1252(typed) + " (sftp://H\xD4TE[:PORT]).");
     if (!protocolName.empty() && protocolName != scheme)
       return usage("--protocol " + protocolName + " et --host " + scheme +
                    "://... se contredisent.");

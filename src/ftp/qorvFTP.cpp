@@ -389,8 +389,9 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
     ++FilesSent;
     ++upload_.FilesDone;
     upload_.BytesDone += f.stamp.size;
-    Log("OK: " + NameToCp1252(e.name));
+    // Recorded first: a log that says "OK" stays true if the program dies right after.
     if (!f.hash.empty()) Record(marks_.Clear(key, f.stamp, f.hash));
+    Log("OK: " + NameToCp1252(e.name));
     Notify().OnUploadProgress(*this, upload_);
     if (StopAsked()) break;
   }

@@ -12,9 +12,11 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <set>
 
 #include "TestSupport.h"
 #include "ftp/FtpTestServer.h"
+#include "ftp/SshTestServer.h"
 #include "util/Owned.h"
 
 namespace lignado {
@@ -439,6 +441,113 @@ TEST_F(CliUpload, DeletionsOfMostOfTheSiteWaitForMaxDelete) {
   CliRun r = runCli(args({"--tls", "off", "--max-delete", "25"}), test::kFtpPassword);
   EXPECT_EQ(r.rc, 0) << r.out << r.err;
   EXPECT_EQ(test::treeDifferences(site_.path(), served_.path()), "");
+}
+
+// The trace for support holds every command and reply, never the password.
+TEST_F(CliUpload, TraceMasksThePassword) {
+  test::putFile(site_.path() / "index.html", "page");
+  TempDir dir;
+  const std::string trace = (dir.path() / "trace.txt").string();
+  CliRun r = runCli(args({"--tls", "off", "--trace", trace}), test::kFtpPassword);
+  EXPECT_EQ(r.rc, 0) << r.err;
+  const std::string text = test::fileBytes(trace);
+  EXPECT_NE(text.find(" > USER lignado\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" > PASS ****\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" > RNTO index.html\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find(test::kFtpPassword), std::string::npos) << text;
+}
+
+TEST(CliUploadSftp, OptionsThatDisagreeAreRefused) {
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"--host", "sftp://127.0.0.1:99999"},
+       "Serveur invalide : sftp://127.0.0.1:99999 (sftp://H\xC3\x94TE[:PORT])."},
+      {{"--host", "sftp://127.0.0.1/www"},
+       "Serveur invalide : sftp://127.0.0.1/www (sftp://H\xC3\x94TE[:PORT])."},
+      {{"--host", "sftp://127.0.0.1", "--protocol", "ftp"},
+       "--protocol ftp et --host sftp://... se contredisent."},
+      {{"--host", "sftp://127.0.0.1:2222", "--port", "21"},
+       "--port 21 et le port de --host se contredisent."},
+      {{"--host", "127.0.0.1", "--key", "id"}, "--key et --host-key ne valent que pour SFTP."},
+      {{"--host", "127.0.0.1", "--protocol", "sftp", "--tls", "off"},
+       "--tls et --tls-fingerprint ne valent que pour FTP."},
+      {{"--host", "sftp://127.0.0.1", "--host-key", "SHA256:court"},
+       "Empreinte de cl\xC3\xA9 invalide : SHA256:court (SHA256:... comme l'affiche ssh-keygen "
+       "-l)."},
+      {{"--host", "127.0.0.1", "--protocol", "scp"},
+       "Valeur de --protocol invalide : scp (ftp ou sftp)."},
+  };
+  TempDir site;
+  for (const auto& c : cases) {
+    std::vector<std::string> a = {"upload", site.path().string(), "--user", "u"};
+    a.insert(a.end(), c.args.begin(), c.args.end());
+    CliRun r = runCli(a, "x");
+    EXPECT_EQ(r.rc, 2) << c.error;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.error);
+  }
+}
+
+// Against a real sshd: an unknown host key refused with the command that accepts it, a refused
+// log-in traced without its password, then an upload killed mid-way and resumed.
+TEST(CliUploadSftp, RefusesUnknownKeyThenResumesAKilledUpload) {
+  TempDir keys, site, served;
+  test::SshTestServer server(keys.path());
+  if (!server.running()) GTEST_SKIP() << server.error();
+  ::setenv("HOME", keys.path().c_str(), 1);  // an empty known_hosts, no key of the machine
+  ::unsetenv("SSH_AUTH_SOCK");
+  const std::vector<std::string> files = test::makeSite(site.path());
+  const std::string fp = server.fingerprint();
+  auto args = [&](std::vector<std::string> extra) {
+    std::vector<std::string> a = {"upload", site.path().string(),
+                                  "--host", "sftp://127.0.0.1:" + std::to_string(server.port()),
+                                  "--user", test::SshTestServer::user(),
+                                  "--path", served.path().string()};
+    a.insert(a.end(), extra.begin(), extra.end());
+    return a;
+  };
+  CliRun r = runCli(args({"--key", server.key("userkey")}), nullptr);
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.out.find("Raison: cl\xC3\xA9 du serveur inconnue : " + fp + "\n"), std::string::npos);
+  EXPECT_EQ(
+      r.err,
+      "Si cette cl\xC3\xA9 est bien celle de votre serveur, relancez avec --host-key " + fp + "\n");
+
+  const std::string trace = (keys.path() / "trace.txt").string();
+  r = runCli(args({"--host-key", fp, "--key", server.key("otheruser"), "--trace", trace}),
+             "secret-du-test");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.out.find("Raison: identifiant ou mot de passe refus\xC3\xA9\n"), std::string::npos);
+  const std::string text = test::fileBytes(trace);
+  EXPECT_NE(text.find(" > authentification par mot de passe ****\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("secret-du-test"), std::string::npos) << text;
+
+  // Killed as soon as one file is sent, the server frozen so that no other can end meanwhile.
+  auto oks = [](const std::string& out) {
+    std::set<std::string> names;
+    for (size_t at = out.find("OK: "); at != std::string::npos; at = out.find("OK: ", at + 1))
+      names.insert(out.substr(at + 4, out.find('\n', at) - at - 4));
+    return names;
+  };
+  bool killed = false;
+  r = runCli(args({"--host-key", fp, "--key", server.key("userkey")}), nullptr,
+             [&](pid_t pid, const std::string& out, const std::string&) {
+               if (killed || out.find("OK: ") == std::string::npos) return;
+               server.pause();
+               ::kill(pid, SIGKILL);
+               server.resume();
+               killed = true;
+             });
+  ASSERT_TRUE(killed);
+  EXPECT_EQ(r.rc, 128 + SIGKILL);
+  const std::set<std::string> first = oks(r.out);
+  r = runCli(args({"--host-key", fp, "--key", server.key("userkey")}), nullptr);
+  EXPECT_EQ(r.rc, 0) << r.out << r.err;
+  const std::set<std::string> second = oks(r.out);
+  EXPECT_EQ(first.size() + second.size(), files.size()) << r.out;
+  for (const auto& name : first) EXPECT_EQ(second.count(name), 0u) << name;
+  EXPECT_EQ(test::treeDifferences(site.path(), served.path()), "");
 }
 
 }  // namespace
