@@ -65,6 +65,9 @@ void QtHost::run(const std::function<void()>& work) {
   }
   --busy_;
   show();
+  // The widgets are the caller's again: a show still waiting must not undo its last word.
+  status_.clear();
+  progress_.clear();
   emit busyChanged();
   if (error) std::rethrow_exception(error);
 }

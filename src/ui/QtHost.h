@@ -31,7 +31,8 @@ class QtHost : public QObject, public Host {
   QtHost(QWidget* window, Dialogs& dialogs);
   ~QtHost() override;
 
-  // The label and bar of the next work (either may be null); progress shows as 0..100.
+  // The label and bar of the next work (either may be null), until it has returned; progress
+  // shows as 0..100.
   void attach(QLabel* status, QProgressBar* progress);
 
   // Runs work on another thread and returns once it has returned, the window's events
@@ -39,6 +40,8 @@ class QtHost : public QObject, public Host {
   // does Escape ask the work to stop.
   void run(const std::function<void()>& work);
   bool busy() const { return busy_ > 0; }
+  // A report of the work waits to be shown.
+  bool showPending() const { return showPending_; }
   void stop() { stopRequested_ = true; }
 
   // Any thread.
