@@ -10,6 +10,7 @@
 
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
+#include "pages/SiteGeneration.h"
 #include "pages/uParser.h"
 #include "workflow/Publication.h"
 

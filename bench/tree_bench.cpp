@@ -18,6 +18,7 @@
 #include "TreeGen.h"
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
+#include "pages/SiteGeneration.h"
 #include "pages/uParser.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data/Base.h"
+#include "pages/SiteGeneration.h"
 #include "pages/uParser.h"
 
 namespace {

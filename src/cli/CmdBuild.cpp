@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
     "[--capacity N] [--living hide|anonymous|publish] [--jobs N] [--media-dir DOSSIER]... "
-    "[--media-max-mb N]\n";
+    "[--media-max-mb N] [--strict]\n";
 
 const char kBuildHelp[] =
     "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
@@ -59,6 +59,10 @@ const char kBuildHelp[] =
     "                          et ses sous-dossiers, jamais un fichier ou dossier cach\xE9\n"
     "                          (nom commen\xE7"
     "ant par un point)\n"
+    "  --strict                une erreur du mod\xE8le (signal\xE9"
+    "e avec son fichier, sa ligne et\n"
+    "                          sa colonne) fait \xE9"
+    "chouer la construction (code de sortie 1)\n"
     "  --media-max-mb N        taille maximale d'une photo copi\xE9"
     "e, en Mo (100 par d\xE9"
     "faut)\n";
@@ -126,10 +130,13 @@ int cmdBuild(const Args& args) {
   LivingMode living = LivingMode::Hide;
   int jobs = 0;  // one thread per core
   MediaOptions media;
+  bool strict = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living" ||
-        a == "--jobs" || a == "--media-dir" || a == "--media-max-mb") {
+    if (a == "--strict") {
+      strict = true;
+    } else if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living" ||
+               a == "--jobs" || a == "--media-dir" || a == "--media-max-mb") {
       if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
       const std::string& v = args[i];
       if (a == "--template") {
@@ -227,7 +234,9 @@ int cmdBuild(const Args& args) {
   if (!site.warning.empty()) printCp1252(stderr, "Attention : " + site.warning + "\n");
   for (const std::string& line : site.mediaMissing) printCp1252(stderr, line + "\n");
   for (const std::string& line : site.pagesLimited) printCp1252(stderr, line + "\n");
+  PrintTemplateProblems(site.problems, *tpl);
   if (!site.pagesLimited.empty()) return 1;
+  if (strict && !site.problems.empty()) return 1;
   return w.result.failed ? 1 : 0;
 }
 

@@ -55,3 +55,17 @@ void ReportImport(const ImportOutcome& import) {
 }
 
 }  // namespace lignado::cli
+
+namespace lignado::cli {
+
+void PrintTemplateProblems(const std::vector<TemplateProblems::Entry>& problems,
+                           const std::filesystem::path& templateFolder) {
+  if (problems.empty()) return;
+  const std::size_t n = problems.size();
+  printCp1252(stderr, (n == 1 ? std::string("Une erreur") : std::to_string(n) + " erreurs") +
+                          " dans le mod\xE8le (fichier:ligne:colonne) :\n");
+  for (const std::string& line : ProblemLines(problems, Utf8ToCp1252(templateFolder.string())))
+    printCp1252(stderr, "  " + line + "\n");
+}
+
+}  // namespace lignado::cli

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "pages/TemplateProblems.h"
 
 namespace lignado {
 struct ImportOutcome;
@@ -26,5 +29,9 @@ int PrintHelp(const char* usage, const char* help);
 
 // Says on stderr why an import failed and which records a full pool kept out.
 void ReportImport(const ImportOutcome& import);
+
+// Lists on stderr the mistakes met in the template's files, each once with its place.
+void PrintTemplateProblems(const std::vector<TemplateProblems::Entry>& problems,
+                           const std::filesystem::path& templateFolder);
 
 }  // namespace lignado::cli

@@ -9,6 +9,7 @@ namespace lignado::cli {
 using Args = std::vector<std::string>;  // the arguments after the command word
 
 int cmdImport(const Args& args);
+int cmdCheck(const Args& args);
 int cmdTags(const Args& args);
 int cmdList(const Args& args);
 int cmdBuild(const Args& args);

@@ -19,6 +19,7 @@ const char kUsage[] =
     "Usage :\n"
     "  lignado-cli import FICHIER.ged [--charset ansel|ibmpc|none] [--log] [--capacity N]\n"
     "  lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] [--capacity N]\n"
+    "  lignado-cli check MODELE [FICHIER.ged] [--capacity N]\n"
     "  lignado-cli tags FICHIER.ged PERSONNE 'TEXTE' [--capacity N]\n"
     "  lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n"
     "  lignado-cli upload DOSSIER --host H --user U [--path BASE] [--folder SOUS-DOSSIER]\n"
@@ -29,6 +30,7 @@ const char kHelp[] =
     "\n"
     "  import  lit un fichier GEDCOM et affiche ce qu'il contient\n"
     "  build   construit le site d'un fichier GEDCOM avec un mod\xE8le de pages\n"
+    "  check   cherche les erreurs d'un mod\xE8le de pages, avec leur fichier et leur ligne\n"
     "  tags    essaie un texte de balises sur une personne\n"
     "  list    affiche une liste de parent\xE9 ou de recherche\n"
     "  upload  envoie le site par FTP, en reprenant un envoi interrompu\n"
@@ -42,6 +44,7 @@ Command commandNamed(const std::string& name) {
   using namespace lignado::cli;
   if (name == "import") return cmdImport;
   if (name == "build") return cmdBuild;
+  if (name == "check") return cmdCheck;
   if (name == "tags") return cmdTags;
   if (name == "list") return cmdList;
   if (name == "upload") return cmdUpload;

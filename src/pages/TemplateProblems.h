@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,12 +42,19 @@ struct TemplateProblem {
 class PageProblems {
  public:
   void Add(TemplateProblem problem);
+  // A template file that the page ran (itself or an include).
+  void Ran(std::string_view file);
   const std::vector<TemplateProblem>& All() const { return problems_; }
-  bool Empty() const { return problems_.empty(); }
-  void Clear() { problems_.clear(); }
+  bool Empty() const { return problems_.empty() && ran_.empty(); }
+  void Clear() {
+    problems_.clear();
+    ran_.clear();
+  }
 
  private:
+  friend class TemplateProblems;
   std::vector<TemplateProblem> problems_;
+  std::vector<std::string> ran_;
 };
 
 // Where an expression being run stands, handed to the code it calls (tag expansion) so that a
@@ -78,13 +86,20 @@ class TemplateProblems {
   void AddPage(const PageProblems& page);
   std::vector<Entry> Entries() const;
   bool Empty() const;
-  // One French line per problem: "file:line:column : message (N pages)", file prefixed by dir.
+  // The template files that ran, as pages and includes named them.
+  std::vector<std::string> FilesRun() const;
+  // ProblemLines of the entries.
   std::vector<std::string> Lines(const std::string& dir = {}) const;
 
  private:
   mutable std::mutex mutex_;
   std::vector<Entry> entries_;
   std::unordered_map<std::string, std::size_t> index_;  // Text() + kind -> entry
+  std::set<std::string> ran_;
 };
+
+// One French line per problem: "dir/file:line:column : message (N pages)".
+std::vector<std::string> ProblemLines(const std::vector<TemplateProblems::Entry>& entries,
+                                      const std::string& dir = {});
 
 }  // namespace lignado

@@ -1,22 +1,13 @@
 #include "pages/uParser.h"
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <exception>
 #include <functional>
-#include <mutex>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
 #include "data/Base.h"
 #include "pages/Listes.h"
-#include "pages/PageList.h"
 #include "pages/Remplace.h"
-#include "pages/TemplateAssets.h"
+#include "pages/TemplateCode.h"
 #include "pages/TemplateFiles.h"
 #include "util/Host.h"
 #include "util/Text.h"
@@ -58,23 +49,6 @@ std::size_t hashOf(std::string_view s) {
   std::size_t h = kFnvBasis;
   for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * kFnvPrime;
   return h;
-}
-
-unsigned char folded(char c) {
-  return LowerCp1252(static_cast<unsigned char>(c));
-}
-
-std::size_t foldedHash(std::string_view s) {
-  std::size_t h = kFnvBasis;
-  for (char c : s) h = (h ^ folded(c)) * kFnvPrime;
-  return h;
-}
-
-bool equalFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (folded(a[i]) != folded(b[i])) return false;
-  return true;
 }
 
 bool startsWith(std::string_view s, std::string_view prefix) {
@@ -142,6 +116,13 @@ std::size_t strayGreater(std::string_view tags) {
   }
 }
 
+// The first word of a script line, for the message of an unknown one.
+std::string_view firstWord(std::string_view line) {
+  std::size_t end = 0;
+  while (end < line.size() && static_cast<unsigned char>(line[end]) > ' ' && end < 40) ++end;
+  return line.substr(0, end);
+}
+
 bool needsSecondArgument(std::string_view kind) {
   return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
          kind == "tranche" || kind == "initiale" || kind == "photo";
@@ -184,46 +165,7 @@ std::string groupedDigits(uint64_t n) {
   return out;
 }
 
-// Whether the file system can hold a name this long (Linux: 255 bytes a part, 4096 in all).
-bool nameFits(const fs::path& file) {
-  if (file.native().size() >= 4096) return false;
-  for (const fs::path& part : file)
-    if (part.native().size() > 255) return false;
-  return true;
-}
-
 }  // namespace
-
-// A template line, classified once: a page runs the same lines thousands of times. Its texts
-// are views of the raw line, so that a problem found in one tells its column.
-struct CompiledLine {
-  enum Kind : uint8_t {
-    kSwitch,
-    kIgnored,
-    kAssign,
-    kAssignError,
-    kEcho,
-    kIf,
-    kIfError,
-    kElse,
-    kUnknown
-  };
-  Kind kind = kIgnored;
-  std::string_view trimmed;  // the line without its leading blanks, as HTML mode writes it
-  std::string_view a, b;     // assignment: name, expression; echo: expression; if: both sides
-  std::string name;          // assignment: the name lower-cased
-  bool equal = true;         // if: "==" rather than "<>"
-  // Where a failed condition's skip and an else's skip end: the next raw "else" or "endif",
-  // the next raw "endif" (the number of lines when there is none).
-  std::size_t skipIf = 0, skipElse = 0;
-};
-
-struct CompiledTemplate {
-  std::string name;  // as the page or include named it
-  // The lines as read; their texts stay in place when the template moves.
-  std::vector<std::string> raw;
-  std::vector<CompiledLine> lines;
-};
 
 // A site runs the same few templates thousands of times and asks for the same relatives on
 // many pages. The database does not change while pages run, so each template is read once
@@ -251,87 +193,6 @@ struct TemplateCache {
   }
 };
 
-namespace {
-
-// The first word of a script line, for the message of an unknown one.
-std::string_view firstWord(std::string_view line) {
-  std::size_t end = 0;
-  while (end < line.size() && static_cast<unsigned char>(line[end]) > ' ' && end < 40) ++end;
-  return line.substr(0, end);
-}
-
-CompiledTemplate compile(std::vector<std::string> lines) {
-  CompiledTemplate t;
-  t.raw = std::move(lines);
-  const std::vector<std::string>& raw = t.raw;
-  t.lines.resize(raw.size());
-  std::size_t nextElseOrEndif = raw.size(), nextEndif = raw.size();
-  for (std::size_t i = raw.size(); i-- > 0;) {
-    CompiledLine& l = t.lines[i];
-    l.skipIf = nextElseOrEndif;
-    l.skipElse = nextEndif;
-    if (raw[i] == "endif") nextElseOrEndif = nextEndif = i;
-    if (raw[i] == "else") nextElseOrEndif = i;
-
-    std::string_view line = TrimLeftBlanks(raw[i]);
-    l.trimmed = line;
-    if (line == "#") {
-      l.kind = CompiledLine::kSwitch;
-    } else if (TrimRightBlanks(line).empty() || startsWith(line, "//")) {
-      l.kind = CompiledLine::kIgnored;
-    } else if (startsWith(line, "$")) {
-      std::size_t eq = line.find('=');
-      if (eq == std::string_view::npos) {
-        l.kind = CompiledLine::kAssignError;
-      } else {
-        l.kind = CompiledLine::kAssign;
-        l.a = TrimBlanks(line.substr(0, eq));
-        l.name = LowerAscii(l.a);
-        l.b = TrimBlanks(line.substr(eq + 1));
-      }
-    } else if (startsWith(line, "echo")) {
-      l.kind = CompiledLine::kEcho;
-      l.a = TrimBlanks(line.substr(4));
-    } else if (startsWith(line, "if")) {
-      // Exactly one character separates "if" from its condition.
-      std::string_view cond = line.size() > 3 ? line.substr(3) : std::string_view();
-      std::size_t op = cond.find("==");
-      if (op == std::string_view::npos) {
-        op = cond.find("<>");
-        l.equal = false;
-      }
-      if (op == std::string_view::npos) {
-        l.kind = CompiledLine::kIfError;
-      } else {
-        l.kind = CompiledLine::kIf;
-        l.a = TrimBlanks(cond.substr(0, op));
-        l.b = TrimBlanks(cond.substr(op + 2));
-      }
-    } else if (startsWith(line, "else")) {
-      l.kind = CompiledLine::kElse;
-    } else if (!startsWith(line, "endif")) {
-      // Ignored as the language says, but likely a mistake.
-      l.kind = CompiledLine::kUnknown;
-    }
-  }
-  return t;
-}
-
-}  // namespace
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.emplace_back(text, start, i - start);
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.emplace_back(text, start);
-  return lines;
-}
-
 std::string ErrorMarker(const std::string& errorText) {
   return "<p>*** " + errorText + " ***<p>";
 }
@@ -354,7 +215,7 @@ const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std
     std::optional<CompiledTemplate> tpl;
     if (std::optional<fs::path> file = FindInFolder(dir, name))
       if (std::optional<std::string> bytes = ReadWholeFile(*file)) {
-        tpl = compile(SplitLines(*bytes));
+        tpl = CompileTemplate(SplitLines(*bytes));
         tpl->name = name;
       }
     it = folder->second.emplace(name, std::move(tpl)).first;
@@ -367,7 +228,7 @@ std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& l
   TemplateDir = templateDir;
   resetBudget();
   std::vector<std::string> out;
-  const CompiledTemplate tpl = compile(lines);
+  const CompiledTemplate tpl = CompileTemplate(lines);
   run(tpl, Output{&out, nullptr});
   flushProblems();
   return out;
@@ -419,6 +280,7 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
       parser.line_ = outerLine;
     }
   } running(*this, tpl);
+  if (Problems) pageProblems_.Ran(tpl.name);
   auto write = [this, &out](std::string_view line) {
     spend(0, line.size() + 2);
     if (out.lines) {
@@ -835,385 +697,6 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   // What a page over a limit made so far may be anything: only the reason is kept.
   if (page.overLimit_) return ErrorMarker(LimitText) + "\r\n";
   return text;
-}
-
-TWorkList::TWorkList() : table_(64) {
-  Add("index");
-}
-
-const TWorkList::Slot* TWorkList::slot(std::string_view ref, std::size_t hash) const {
-  const std::size_t mask = table_.size() - 1;
-  const auto part = static_cast<uint32_t>(hash >> 32);
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot& s = table_[i];
-    if (s.entry == 0 || (s.hash == part && equalFolded(entries_[s.entry - 1], ref))) return &s;
-  }
-}
-
-void TWorkList::place(std::size_t entry, std::size_t hash) {
-  const std::size_t mask = table_.size() - 1;
-  std::size_t i = hash & mask;
-  while (table_[i].entry != 0) i = (i + 1) & mask;
-  table_[i] = Slot{static_cast<uint32_t>(entry + 1), static_cast<uint32_t>(hash >> 32)};
-}
-
-const std::string* TWorkList::Find(std::string_view ref) const {
-  const Slot* s = slot(ref, foldedHash(ref));
-  return s->entry == 0 ? nullptr : &entries_[s->entry - 1];
-}
-
-bool TWorkList::Add(const std::string& ref) {
-  const std::size_t hash = foldedHash(ref);
-  if (slot(ref, hash)->entry != 0) return false;
-  entries_.push_back(ref);
-  // At most half full, so a search meets a free slot soon.
-  if (entries_.size() * 2 > table_.size()) {
-    table_.assign(table_.size() * 2, Slot());
-    for (std::size_t e = 0; e + 1 < entries_.size(); ++e) place(e, foldedHash(entries_[e]));
-  }
-  place(entries_.size() - 1, hash);
-  return true;
-}
-
-namespace {
-
-// Appends PageFileName(reference) to out.
-void appendPageFileName(std::string& out, std::string_view reference) {
-  const std::size_t start = out.size();
-  out += reference;
-  if (startsWith(reference, "http:") || startsWith(reference, "mailto:")) return;
-  for (std::size_t i = start; i < out.size(); ++i)
-    if (out[i] == '=' || out[i] == '|') out[i] = '_';
-  if (reference.size() < 5 || reference.substr(reference.size() - 5) != ".html") out += ".html";
-}
-
-}  // namespace
-
-std::string PageFileName(const std::string& reference) {
-  std::string name;
-  appendPageFileName(name, reference);
-  return name;
-}
-
-std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
-                         TTemplateAssets* assets) {
-  std::string out;
-  out.reserve(pageText.size() + pageText.size() / 8);
-  std::size_t pos = 0;
-  // Sources matter only for the template's own files; each search is kept until passed.
-  std::size_t nextRef = pageText.find("ref=");
-  std::size_t nextSrc = assets ? pageText.find("src=") : std::string::npos;
-  for (;;) {
-    if (nextRef != std::string::npos && nextRef < pos) nextRef = pageText.find("ref=", pos);
-    if (nextSrc != std::string::npos && nextSrc < pos) nextSrc = pageText.find("src=", pos);
-    const bool source = nextSrc < nextRef;
-    std::size_t found = source ? nextSrc : nextRef;
-    if (found == std::string::npos) break;
-    // Keep "ref=" and the opening mark that follows it.
-    std::size_t start = std::min(found + 5, pageText.size());
-    out.append(pageText, pos, start - pos);
-    pos = start;
-    std::size_t close = pageText.find('"', pos);
-    if (close == std::string::npos) continue;
-    std::string_view target = std::string_view(pageText).substr(pos, close - pos);
-    if (assets) {
-      const std::string written(target);
-      if (source && !assets->Take(written) && assets->TakeScript(written)) {
-        if (const std::string* entry = workList.Find(target))
-          out += ScriptFileName(*entry);
-        else if (workList.Add(written))
-          out += ScriptFileName(written);
-        pos = close;
-        continue;
-      }
-      if (source || assets->Take(written)) {
-        out += target;
-        pos = close;
-        continue;
-      }
-    }
-    if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
-        extensionOf(target) == ".html") {
-      appendPageFileName(out, target);
-    } else if (const std::string* entry = workList.Find(target)) {
-      // Links that differ only in case name the one file written for the first of them.
-      appendPageFileName(out, *entry);
-    } else {
-      workList.Add(std::string(target));
-      appendPageFileName(out, target);
-    }
-    pos = close;
-  }
-  out.append(pageText, pos, std::string::npos);
-  return out;
-}
-
-namespace {
-
-// The file a reference is written to. The pages before it in the work list decide whether it is
-// a script page, so the calling thread asks when its turn comes.
-std::string fileNameOf(const std::string& ref, const TTemplateAssets& assets) {
-  return assets.IsScript(ref) ? ScriptFileName(ref) : PageFileName(ref);
-}
-
-// One page's run: its text (empty for a missing template or an empty page), and the limit
-// it went over, if any.
-struct PageRun {
-  std::string text;
-  std::string limit;
-  bool stopped = false;  // the stop request cut it short: it must not be written
-};
-
-PageRun runPage(TKSParse& parser, const std::string& ref, const std::string& templateDir) {
-  PageRun run;
-  if (std::optional<std::string> page = parser.RunPage(ref, templateDir))
-    run.text = std::move(*page);
-  run.limit = parser.LimitText;
-  run.stopped = parser.Stopped;
-  return run;
-}
-
-// What follows a page's run, on the calling thread and in work-list order: its links are
-// rewritten (which queues the pages they name and copies the template's files), the file
-// written. A reference whose file would land outside the destination counts as a missing
-// template. False when a write failed: the result says which, and the generation stops.
-bool writePage(const std::string& ref, const PageRun& page, TWorkList& work,
-               TTemplateAssets& assets, const std::string& destDir, TPageList* list,
-               SiteResult& result, PageCharset& siteCharset) {
-  if (!page.limit.empty()) result.limited.push_back("Page \"" + ref + "\" : " + page.limit);
-  if (page.text.empty()) return true;
-  const std::string fileName = fileNameOf(ref, assets);
-  if (!StaysInside(fileName)) return true;
-  const fs::path file = fs::path(destDir) / NativeName(fileName);
-  if (!nameFits(file)) {
-    result.failure = WriteFailureText(file, ENAMETOOLONG);
-    return false;
-  }
-  std::string text = RewriteLinks(page.text, work, &assets);
-  text += "\r\n";
-  result.failure = assets.Failure();
-  if (result.failure.empty())
-    result.failure = WriteSiteFile(destDir, fileName, PageBytes(text, siteCharset), list);
-  if (!result.failure.empty()) return false;
-  ++result.pagesWritten;
-  result.written.push_back(fileName);
-  return true;
-}
-
-void showProgress(Host* host, const TWorkList& work, std::size_t i) {
-  hostProgressMax(host, static_cast<long long>(work.size()));
-  hostProgressPos(host, static_cast<long long>(i));
-}
-
-// A host for page runs on other threads: it only answers the stop request, from a flag that
-// the calling thread sets after asking the real host.
-class StopFlagHost final : public Host {
- public:
-  explicit StopFlagHost(const std::atomic<bool>& stop) : stop_(stop) {}
-  void showMessage(const std::string&) override {}
-  void setStatus(const std::string&) override {}
-  void setProgressMax(long long) override {}
-  void setProgressPos(long long) override {}
-  void processMessages() override {}
-  bool abortRequested() override { return stop_.load(std::memory_order_relaxed); }
-
- private:
-  const std::atomic<bool>& stop_;
-};
-
-// The calling thread's host for its own page runs: it asks the real host (which keeps the window
-// answering) and raises the flag once it says stop, so that the other threads see it.
-class CallerStopHost final : public Host {
- public:
-  CallerStopHost(Host* host, std::atomic<bool>& stop) : host_(host), stop_(stop) {}
-  void showMessage(const std::string&) override {}
-  void setStatus(const std::string&) override {}
-  void setProgressMax(long long) override {}
-  void setProgressPos(long long) override {}
-  void processMessages() override {}
-  bool abortRequested() override { return Poll(); }
-  // Once seen, the stop stays: the generation ends.
-  bool Poll() {
-    if (hostAbort(host_)) stop_.store(true, std::memory_order_relaxed);
-    return stop_.load(std::memory_order_relaxed);
-  }
-
- private:
-  Host* host_;
-  std::atomic<bool>& stop_;
-};
-
-// Pages run on several threads while the calling thread takes their texts in work-list order,
-// so the work list, the files and the messages are those of a run on one thread. A thread
-// runs pages at most kAhead entries beyond the one the calling thread waits for.
-class ParallelPages {
- public:
-  ParallelPages(TKSParse& interpreter, const std::string& templateDir, int threads, Host* host)
-      : templateDir_(templateDir),
-        callerHost_(host, stop_),
-        caller_(interpreter.ForThread(&callerHost_)) {
-    for (int t = 1; t < threads; ++t)
-      workers_.emplace_back(
-          [this, parser = interpreter.ForThread(&stopHost_)]() mutable { work(parser); });
-  }
-  ~ParallelPages() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      closing_ = true;
-    }
-    more_.notify_all();
-    for (std::thread& t : workers_) t.join();
-  }
-  ParallelPages(const ParallelPages&) = delete;
-  ParallelPages& operator=(const ParallelPages&) = delete;
-
-  // The work list grew: its new entries may run.
-  void Queue(const TWorkList& work) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      for (std::size_t k = refs_.size(); k < work.size(); ++k) {
-        refs_.push_back(work[k]);
-        slots_.emplace_back();
-      }
-    }
-    more_.notify_all();
-  }
-
-  // The stop request as the host last answered it.
-  bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
-
-  // The run of entry i. Until it is there the calling thread runs pages too, and asks the
-  // host for the stop request now and then: the threads read the answer from a flag.
-  PageRun Take(std::size_t i) {
-    callerHost_.Poll();
-    std::unique_lock<std::mutex> lock(mutex_);
-    waitingFor_ = i;
-    more_.notify_all();  // the window moved on
-    while (!slots_[i].done) {
-      if (next_ < refs_.size() && next_ < i + kAhead) {
-        runOne(caller_, lock);
-        continue;
-      }
-      if (done_.wait_for(lock, std::chrono::milliseconds(20)) == std::cv_status::timeout) {
-        lock.unlock();
-        callerHost_.Poll();
-        lock.lock();
-      }
-    }
-    Slot slot = std::move(slots_[i]);
-    slots_[i] = Slot();
-    lock.unlock();
-    if (slot.error) std::rethrow_exception(slot.error);
-    return std::move(slot.page);
-  }
-
- private:
-  static constexpr std::size_t kAhead = 4096;
-
-  struct Slot {
-    bool done = false;
-    PageRun page;
-    std::exception_ptr error;
-  };
-
-  void work(TKSParse& parser) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      more_.wait(lock, [this] {
-        return closing_ || (next_ < refs_.size() && next_ < waitingFor_ + kAhead);
-      });
-      if (closing_) return;
-      runOne(parser, lock);
-    }
-  }
-
-  // Takes the next entry and runs it with the lock released.
-  void runOne(TKSParse& parser, std::unique_lock<std::mutex>& lock) {
-    const std::size_t k = next_++;
-    const std::string ref = std::move(refs_[k]);  // each entry runs once
-    lock.unlock();
-    Slot slot;
-    try {
-      slot.page = runPage(parser, ref, templateDir_);
-    } catch (...) {
-      // Raised again on the calling thread when it reaches this page, as one thread would.
-      slot.error = std::current_exception();
-    }
-    slot.done = true;
-    lock.lock();
-    slots_[k] = std::move(slot);
-    done_.notify_all();
-  }
-
-  const std::string templateDir_;
-  std::atomic<bool> stop_{false};
-  StopFlagHost stopHost_{stop_};
-  CallerStopHost callerHost_;
-  TKSParse caller_;  // the calling thread's runs
-  std::mutex mutex_;
-  std::condition_variable more_, done_;
-  std::vector<std::string> refs_;  // the work list as far as it is known
-  std::vector<Slot> slots_;
-  std::size_t next_ = 0;        // the next entry to run
-  std::size_t waitingFor_ = 0;  // the entry the calling thread waits for
-  bool closing_ = false;
-  std::vector<std::thread> workers_;  // last: they stop before the rest goes
-};
-
-}  // namespace
-
-int PageThreads(int jobs) {
-  if (jobs > 0) return jobs;
-  unsigned cores = std::thread::hardware_concurrency();
-  return cores > 0 ? static_cast<int>(cores) : 1;
-}
-
-SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host, int jobs, TPageList* list) {
-  SiteResult result;
-  std::error_code ec;
-  if (!fs::is_directory(fs::path(destDir), ec)) {
-    result.noDestination = true;
-    return result;
-  }
-  hostProgressMax(host, 0);
-  hostProgressPos(host, 0);
-  TWorkList work;
-  TTemplateAssets assets(templateDir, destDir, list);
-  interpreter.TemplateDir = templateDir;
-  const int threads = PageThreads(jobs);
-  PageCharset siteCharset = PageCharset::None;
-  if (threads == 1) {
-    for (std::size_t i = 0; i < work.size(); ++i) {
-      const std::string ref = work[i];
-      PageRun page;
-      if (StaysInside(fileNameOf(ref, assets))) page = runPage(interpreter, ref, templateDir);
-      if (page.stopped || hostAbort(host)) {
-        result.stopped = true;
-        break;
-      }
-      if (!writePage(ref, page, work, assets, destDir, list, result, siteCharset)) break;
-      showProgress(host, work, i);
-    }
-  } else {
-    // Other threads run whatever the work list holds; writePage keeps what one thread keeps.
-    ParallelPages pages(interpreter, templateDir, threads, host);
-    pages.Queue(work);
-    for (std::size_t i = 0; i < work.size(); ++i) {
-      const std::string ref = work[i];
-      PageRun page = pages.Take(i);
-      if (page.stopped || pages.Stopped()) {
-        result.stopped = true;
-        break;
-      }
-      if (!writePage(ref, page, work, assets, destDir, list, result, siteCharset)) break;
-      pages.Queue(work);
-      showProgress(host, work, i);
-    }
-  }
-  result.written.insert(result.written.end(), assets.Copied().begin(), assets.Copied().end());
-  hostProgressPos(host, 0);
-  return result;
 }
 
 }  // namespace lignado

@@ -134,66 +134,7 @@ class TKSParse {
   std::shared_ptr<TemplateCache> cache_;
 };
 
-// Splits a text into lines at every CR LF, CR or LF; a final line break ends the last line.
-std::vector<std::string> SplitLines(const std::string& text);
-
 // "Syntax Error" and the other statement errors end a run with this line.
 std::string ErrorMarker(const std::string& errorText);
-
-// The ordered list of page references met while generating a site; a reference that equals
-// an entry without regard to case is already there.
-class TWorkList {
- public:
-  TWorkList();  // holds "index"
-  std::size_t size() const { return entries_.size(); }
-  const std::string& operator[](std::size_t i) const { return entries_[i]; }
-  // The entry equal to ref ignoring case, or nullptr.
-  const std::string* Find(std::string_view ref) const;
-  bool Add(const std::string& ref);  // false when already there
-
- private:
-  // Entries by their text folded to lower case, in one open-addressed table holding a part of
-  // each hash: a page looks up every link it holds, mostly in a list of many thousands.
-  struct Slot {
-    uint32_t entry = 0;  // entry index + 1; 0 marks a free slot
-    uint32_t hash = 0;
-  };
-  const Slot* slot(std::string_view ref, std::size_t hash) const;
-  void place(std::size_t entry, std::size_t hash);
-  std::deque<std::string> entries_;  // a deque keeps the texts that Find points to in place
-  std::vector<Slot> table_;
-};
-
-struct SiteResult {
-  bool noDestination = false;  // destDir is not a folder: nothing was run or written
-  // The host's stop request ended the generation: no page was written once it was seen.
-  bool stopped = false;
-  int pagesWritten = 0;
-  std::vector<std::string> written;  // file names of the pages written, relative to destDir,
-                                     // then of the template files copied
-  // French: the first write that failed, file and reason; the generation stopped there.
-  std::string failure;
-  // French, one line per page that went over a limit of its run (it holds the error marker).
-  std::vector<std::string> limited;
-};
-
-// Runs "index" and every page reference its pages link to, breadth first, and writes each page
-// into destDir (a folder that must exist, or the result says noDestination), creating the
-// sub-folders a page names. Each file is written whole (a temporary file renamed over the old
-// one), recorded first in the list when one is given. The first write that fails stops the
-// generation: the result's failure says which file and why. Progress goes to the host, and
-// its stop request, asked before each page is written, ends the generation (stopped).
-// Pages run on `jobs` threads (0: one per core); the files and the progress are those of one
-// thread, and the host is called on the calling thread only.
-SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
-                        const std::string& destDir, Host* host, int jobs = 1,
-                        TPageList* list = nullptr);
-// The number of threads that `jobs` asks for: itself when above 0, else one per core.
-int PageThreads(int jobs);
-// With assets, a link or source ("src=") naming a file of the template folder copies it and
-// stays as written.
-std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
-                         TTemplateAssets* assets = nullptr);
-std::string PageFileName(const std::string& reference);
 
 }  // namespace lignado

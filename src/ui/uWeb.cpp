@@ -23,6 +23,7 @@
 
 #include "pages/Medias.h"
 #include "pages/TemplateAssets.h"
+#include "pages/TemplateCode.h"
 #include "pages/TemplateFiles.h"
 #include "pages/uParser.h"
 #include "ui/Dialogs.h"

@@ -19,6 +19,7 @@
 #include "ftp/qorvFTP.h"
 #include "pages/Medias.h"
 #include "pages/PageList.h"
+#include "pages/SiteGeneration.h"
 #include "pages/TemplateFiles.h"
 #include "pages/uParser.h"
 #include "util/SettingsPlace.h"
@@ -228,8 +229,11 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       const TVivants vivants(db, living);
       TKSParse parser(db, host);
       parser.Vivants = &vivants;
+      TemplateProblems problems;
+      parser.Problems = &problems;
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
                           jobs, &list);
+      out.problems = problems.Entries();
       if (site.failure.empty() && !site.stopped) {
         MediaRules rules{{gedcomFolder.string()}, media.maxBytes};
         for (const fs::path& f : media.folders) rules.folders.push_back(f.string());

@@ -33,6 +33,7 @@
 #include "gedcom/GedcomIn.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
+#include "pages/TemplateProblems.h"
 
 namespace lignado {
 
@@ -130,6 +131,8 @@ struct GenerateOutcome {
   int pagesWritten = 0;
   // French, one line per page that went over a limit of its run (see kMaxPageSteps).
   std::vector<std::string> pagesLimited;
+  // The mistakes met in the template's files, each with the number of pages that met it.
+  std::vector<TemplateProblems::Entry> problems;
   int staleRemoved = 0;  // pages of an earlier build removed
   std::string warning;   // French; the list of pages could not be kept
   int mediaCopied = 0;

@@ -10,7 +10,10 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "pages/SiteGeneration.h"
 #include "pages/TemplateAssets.h"
+#include "pages/TemplateCode.h"
+#include "pages/WorkList.h"
 #include "pages/uParser.h"
 
 using namespace lignado;

@@ -24,6 +24,8 @@
 #include "genealogy/DateLieu.h"
 #include "genealogy/Vivants.h"
 #include "pages/TemplateAssets.h"
+#include "pages/TemplateCode.h"
+#include "pages/WorkList.h"
 #include "pages/uParser.h"
 #include "util/Utf8.h"
 

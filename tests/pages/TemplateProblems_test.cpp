@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "data/Base.h"
+#include "pages/SiteGeneration.h"
 #include "pages/uParser.h"
 
 using namespace lignado;

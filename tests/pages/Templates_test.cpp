@@ -17,6 +17,7 @@
 #include "genealogy/DateLieu.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
+#include "pages/SiteGeneration.h"
 #include "pages/uParser.h"
 #include "util/Text.h"
 #include "util/Utf8.h"

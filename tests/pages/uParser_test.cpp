@@ -9,6 +9,8 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "pages/TemplateCode.h"
+#include "pages/WorkList.h"
 
 using namespace lignado;
 using lignado::test::TempDir;

@@ -1,0 +1,158 @@
+#include "pages/WorkList.h"
+
+#include <algorithm>
+
+#include "pages/TemplateAssets.h"
+#include "util/Text.h"
+
+namespace lignado {
+namespace {
+
+// FNV-1a over the text folded to lower case: references are short.
+constexpr std::size_t kFnvBasis = 14695981039346656037ull;
+constexpr std::size_t kFnvPrime = 1099511628211ull;
+
+unsigned char folded(char c) {
+  return LowerCp1252(static_cast<unsigned char>(c));
+}
+
+std::size_t foldedHash(std::string_view s) {
+  std::size_t h = kFnvBasis;
+  for (char c : s) h = (h ^ folded(c)) * kFnvPrime;
+  return h;
+}
+
+bool equalFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (folded(a[i]) != folded(b[i])) return false;
+  return true;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The extension of the last path component, from its last ".".
+std::string_view extensionOf(std::string_view name) {
+  std::size_t slash = name.find_last_of("/\\");
+  std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot < start) return {};
+  return name.substr(dot);
+}
+
+}  // namespace
+
+TWorkList::TWorkList() : table_(64) {
+  Add("index");
+}
+
+const TWorkList::Slot* TWorkList::slot(std::string_view ref, std::size_t hash) const {
+  const std::size_t mask = table_.size() - 1;
+  const auto part = static_cast<uint32_t>(hash >> 32);
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& s = table_[i];
+    if (s.entry == 0 || (s.hash == part && equalFolded(entries_[s.entry - 1], ref))) return &s;
+  }
+}
+
+void TWorkList::place(std::size_t entry, std::size_t hash) {
+  const std::size_t mask = table_.size() - 1;
+  std::size_t i = hash & mask;
+  while (table_[i].entry != 0) i = (i + 1) & mask;
+  table_[i] = Slot{static_cast<uint32_t>(entry + 1), static_cast<uint32_t>(hash >> 32)};
+}
+
+const std::string* TWorkList::Find(std::string_view ref) const {
+  const Slot* s = slot(ref, foldedHash(ref));
+  return s->entry == 0 ? nullptr : &entries_[s->entry - 1];
+}
+
+bool TWorkList::Add(const std::string& ref) {
+  const std::size_t hash = foldedHash(ref);
+  if (slot(ref, hash)->entry != 0) return false;
+  entries_.push_back(ref);
+  // At most half full, so a search meets a free slot soon.
+  if (entries_.size() * 2 > table_.size()) {
+    table_.assign(table_.size() * 2, Slot());
+    for (std::size_t e = 0; e + 1 < entries_.size(); ++e) place(e, foldedHash(entries_[e]));
+  }
+  place(entries_.size() - 1, hash);
+  return true;
+}
+
+namespace {
+
+// Appends PageFileName(reference) to out.
+void appendPageFileName(std::string& out, std::string_view reference) {
+  const std::size_t start = out.size();
+  out += reference;
+  if (startsWith(reference, "http:") || startsWith(reference, "mailto:")) return;
+  for (std::size_t i = start; i < out.size(); ++i)
+    if (out[i] == '=' || out[i] == '|') out[i] = '_';
+  if (reference.size() < 5 || reference.substr(reference.size() - 5) != ".html") out += ".html";
+}
+
+}  // namespace
+
+std::string PageFileName(const std::string& reference) {
+  std::string name;
+  appendPageFileName(name, reference);
+  return name;
+}
+
+std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
+                         TTemplateAssets* assets) {
+  std::string out;
+  out.reserve(pageText.size() + pageText.size() / 8);
+  std::size_t pos = 0;
+  // Sources matter only for the template's own files; each search is kept until passed.
+  std::size_t nextRef = pageText.find("ref=");
+  std::size_t nextSrc = assets ? pageText.find("src=") : std::string::npos;
+  for (;;) {
+    if (nextRef != std::string::npos && nextRef < pos) nextRef = pageText.find("ref=", pos);
+    if (nextSrc != std::string::npos && nextSrc < pos) nextSrc = pageText.find("src=", pos);
+    const bool source = nextSrc < nextRef;
+    std::size_t found = source ? nextSrc : nextRef;
+    if (found == std::string::npos) break;
+    // Keep "ref=" and the opening mark that follows it.
+    std::size_t start = std::min(found + 5, pageText.size());
+    out.append(pageText, pos, start - pos);
+    pos = start;
+    std::size_t close = pageText.find('"', pos);
+    if (close == std::string::npos) continue;
+    std::string_view target = std::string_view(pageText).substr(pos, close - pos);
+    if (assets) {
+      const std::string written(target);
+      if (source && !assets->Take(written) && assets->TakeScript(written)) {
+        if (const std::string* entry = workList.Find(target))
+          out += ScriptFileName(*entry);
+        else if (workList.Add(written))
+          out += ScriptFileName(written);
+        pos = close;
+        continue;
+      }
+      if (source || assets->Take(written)) {
+        out += target;
+        pos = close;
+        continue;
+      }
+    }
+    if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
+        extensionOf(target) == ".html") {
+      appendPageFileName(out, target);
+    } else if (const std::string* entry = workList.Find(target)) {
+      // Links that differ only in case name the one file written for the first of them.
+      appendPageFileName(out, *entry);
+    } else {
+      workList.Add(std::string(target));
+      appendPageFileName(out, target);
+    }
+    pos = close;
+  }
+  out.append(pageText, pos, std::string::npos);
+  return out;
+}
+
+}  // namespace lignado

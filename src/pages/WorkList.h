@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lignado {
+
+class TTemplateAssets;
+
+// The ordered list of page references met while generating a site; a reference that equals
+// an entry without regard to case is already there.
+class TWorkList {
+ public:
+  TWorkList();  // holds "index"
+  std::size_t size() const { return entries_.size(); }
+  const std::string& operator[](std::size_t i) const { return entries_[i]; }
+  // The entry equal to ref ignoring case, or nullptr.
+  const std::string* Find(std::string_view ref) const;
+  bool Add(const std::string& ref);  // false when already there
+
+ private:
+  // Entries by their text folded to lower case, in one open-addressed table holding a part of
+  // each hash: a page looks up every link it holds, mostly in a list of many thousands.
+  struct Slot {
+    uint32_t entry = 0;  // entry index + 1; 0 marks a free slot
+    uint32_t hash = 0;
+  };
+  const Slot* slot(std::string_view ref, std::size_t hash) const;
+  void place(std::size_t entry, std::size_t hash);
+  std::deque<std::string> entries_;  // a deque keeps the texts that Find points to in place
+  std::vector<Slot> table_;
+};
+
+// With assets, a link or source ("src=") naming a file of the template folder copies it and
+// stays as written.
+std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
+                         TTemplateAssets* assets = nullptr);
+std::string PageFileName(const std::string& reference);
+
+}  // namespace lignado
