@@ -75,6 +75,7 @@ void TBD::Clear() {
   for (int32_t s = 1; s <= SourceCount; ++s) ClearSource(s);
   PersonCount = UnionCount = SourceCount = EventCount = 0;
   PlaceForm.clear();
+  Plus.Clear();
 }
 
 int32_t TBD::NewPerson() {
@@ -111,6 +112,7 @@ void TBD::ClearPerson(int32_t p) {
   f.Attributes.clear();
   f.RefNumber.clear();
   while (!f.EventList.empty()) removeEvent(f.EventList, 1);
+  Plus.DropPerson(p);
   f.SourceList.clear();
   f.Media.clear();
 }
@@ -207,6 +209,7 @@ int32_t TBD::addEvent(NumList& list) {
     if (static_cast<size_t>(cand) >= events_.size()) events_.grow(cand + 1);
   }
   resetEvent(events_[cand]);
+  Plus.DropEvent(cand);
   events_[cand].InUse = true;
   list.push_back(cand);
   return cand;
@@ -216,6 +219,7 @@ void TBD::removeEvent(NumList& list, int32_t index) {
   if (index < 1 || index > static_cast<int32_t>(list.size())) return;
   int32_t e = list[index - 1];
   if (heldEvent(e)) resetEvent(events_[e]);
+  Plus.DropEvent(e);
   list.erase(list.begin() + (index - 1));
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "data/Complements.h"
 #include "data/Liens.h"
 
 namespace lignado {
@@ -37,12 +38,6 @@ struct TUnion {
   int32_t NumH = 0, NumF = 0;
   NumList EventList;
   int32_t NextUnionLink = 0;
-};
-
-struct TEve {
-  bool InUse = false;
-  std::string Kind, Date, Time, Place, Note, Spare;
-  std::string Quality = "0";
 };
 
 struct TSrc {
@@ -247,6 +242,9 @@ class TBD {
 
   // Usual given name of a given-names text (code 24 rule).
   static std::string UsualName(const std::string& pre);
+
+  // What the import kept beyond the records, for the event lists.
+  TComplements Plus;
 
   // Children by parent and unions by spouse, read from the records on the first question after
   // a link (a parent, a spouse, a slot in use, a count) changed. Threads may ask at once while

@@ -14,6 +14,7 @@
 
 #include "data/Base.h"
 #include "gedcom/GedReader.h"
+#include "genealogy/Calendriers.h"
 #include "genealogy/DateLieu.h"
 #include "util/Host.h"
 #include "util/Owned.h"
@@ -196,6 +197,12 @@ class MediaLines {
 uint8_t familyGroup(uint64_t tag) {
   return tag == "HUSB"_tag || tag == "WIFE"_tag ? 0 : 1;
 }
+// The tags whose stored kind is their own name: the others keep their tag for the event list.
+bool isCanonicalTag(uint64_t tag) {
+  return tag == "BIRT"_tag || tag == "DEAT"_tag || tag == "BURI"_tag || tag == "BAPM"_tag ||
+         tag == "CHR"_tag || tag == "MARR"_tag || tag == "DIV"_tag;
+}
+
 bool namesAPerson(uint64_t tag) {
   return tag == "HUSB"_tag || tag == "WIFE"_tag || tag == "CHIL"_tag;
 }
@@ -359,7 +366,7 @@ class Importer {
   void readIndividual();
   void readFamily();
   void readSourceRecord();
-  void readEventDetails(TEve& ev);
+  void readEventDetails(TEve& ev, bool logOthers = true);
   void resetScratch();
 
   void registerPerson(const std::string& pointer, int32_t person);
@@ -385,6 +392,7 @@ class Importer {
   bool curPastEnd_ = false;
   OwnedFile log_;
   TEve scratch_;
+  std::string scratchGedcomDate_;  // the DATE value of scratch_ when its date text loses some
   ImportResult result_;
 
   std::string defaultLetters_ = kRefDefaut;
@@ -891,17 +899,19 @@ void Importer::readSubmitter() {
 }
 
 void Importer::resetScratch() {
+  scratchGedcomDate_.clear();
   scratch_ = TEve();
   scratch_.InUse = true;
   scratch_.Quality.clear();
 }
 
-void Importer::readEventDetails(TEve& ev) {
+void Importer::readEventDetails(TEve& ev, bool logOthers) {
   next();
   while (cur_->level >= 2) {
     const uint64_t tag = cur_->tagKey;
     if (tag == "DATE"_tag) {
       ev.Date = GedcomDateText(cur_->value);
+      if (KeepsGedcomDate(cur_->value)) scratchGedcomDate_ = cur_->value;
       next();
     } else if (tag == "PLAC"_tag) {
       ev.Place = cur_->value;
@@ -923,7 +933,7 @@ void Importer::readEventDetails(TEve& ev) {
     } else {
       ev.Note += kCrLf;
       ev.Note += cur_->raw;
-      logLine(" EVE : ");
+      if (logOthers) logLine(" EVE : ");
       next();
     }
   }
@@ -939,6 +949,8 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
     tag = cur_->tag;
     value = cur_->value;
   }
+  // The list of events names a fact by its own tag where the record takes another's kind.
+  const std::string ownTag = fixedKind && !isCanonicalTag(cur_->tagKey) ? cur_->tag : "";
   int32_t e = 0;
   if (owner > 0) e = kind == Owner::Person ? db_.AddPersonEvent(owner) : db_.AddUnionEvent(owner);
   if (e == 0) {
@@ -955,6 +967,11 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
   if (e == 0) return;
   TEve& stored = *db_.EventRecord(e);
   stored = std::move(scratch_);
+  if (!scratchGedcomDate_.empty() || !ownTag.empty()) {
+    TEvePlus& plus = db_.Plus.EventFor(e);
+    plus.gedcomDate = std::move(scratchGedcomDate_);
+    plus.tag = ownTag;
+  }
   if (fixedKind) {
     stored.Kind = *fixedKind;
   } else if (generic) {
@@ -1062,7 +1079,19 @@ void Importer::readIndividual() {
       attrs += cur_->value;
       attrs += '|';
       db_.SetPersonField(p, PersonCode::Titre, attrs);
-      next();
+      // Also a fact of the event list, with its date and place.
+      TFait fact;
+      fact.eve.InUse = true;
+      fact.eve.Kind = cur_->tag;
+      const std::string value = cur_->value;
+      resetScratch();
+      readEventDetails(fact.eve, false);
+      if (!value.empty())
+        fact.eve.Note = fact.eve.Note.empty() ? value : value + kCrLf + fact.eve.Note;
+      fact.plus.gedcomDate = std::move(scratchGedcomDate_);
+      // One without a date or a place says no more than the attribute: not kept twice.
+      if (!fact.eve.Date.empty() || !fact.eve.Place.empty() || !fact.plus.gedcomDate.empty())
+        db_.Plus.PersonFactsFor(p).push_back(std::move(fact));
     } else if (tag == "CHAN"_tag) {
       resetScratch();
       readEventDetails(scratch_);
@@ -1206,6 +1235,27 @@ void Importer::readSourceRecord() {
 GedPointer SplitPointer(const std::string& pointer) {
   PointerView v = splitPointer(pointer);
   return {std::string(v.letters), v.number};
+}
+
+bool KeepsGedcomDate(const std::string& value) {
+  // Most dates are plain: a quick look sets them aside before the whole reading.
+  bool maybe = false;
+  for (char c : value) maybe = maybe || c == '@' || c == '/' || c == '(';
+  if (!maybe) {
+    const std::string first = UpperAscii(value.substr(0, value.find(' ')));
+    for (const char* w : {"CAL", "EST", "INT", "FROM", "TO", "FRENCH_R", "JULIAN", "HEBREW"})
+      maybe = maybe || first == w;
+  }
+  if (!maybe) return false;
+  const DateOrigine d = LitDateOrigine(value);
+  if (!d.valid) return false;
+  const bool plain =
+      d.first.calendar == Calendrier::Gregorien && d.first.dual.empty() &&
+      (!d.hasSecond || (d.second.calendar == Calendrier::Gregorien && d.second.dual.empty())) &&
+      d.phrase.empty() &&
+      (d.qualifier.empty() || d.qualifier == "ABT" || d.qualifier == "BEF" ||
+       d.qualifier == "AFT" || d.qualifier == "BET");
+  return !plain;
 }
 
 std::string GedcomDateText(const std::string& value) {

@@ -59,6 +59,10 @@ GedPointer SplitPointer(const std::string& pointer);
 // use ("12 MAY 1900", "MAY 1900", "1900") are read without the general parser.
 std::string GedcomDateText(const std::string& value);
 
+// Whether a "DATE" value says more than its date text can: another calendar, a dual year, a
+// phrase, or CAL, EST, INT, FROM, TO. Such values are kept as written for the event lists.
+bool KeepsGedcomDate(const std::string& value);
+
 // The value of a "NAME" line cut into surname and given names.
 void SplitName(const std::string& value, bool nameCase, std::string& surname,
                std::string& givenNames);
