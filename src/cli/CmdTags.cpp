@@ -21,6 +21,8 @@ const char kTagsHelp[] =
     "num\xE9ro,\n"
     "comme le fait une page de mod\xE8le : pour essayer une balise sans \xE9"
     "crire de page.\n"
+    "Une balise inconnue (ni balise de mod\xE8le ni \xE9l\xE9ment HTML) est signal\xE9"
+    "e.\n"
     "\n"
     "  --capacity N  nombre fixe d'enregistrements par table (par d\xE9"
     "faut, tout le fichier)\n";
@@ -66,7 +68,11 @@ int cmdTags(const Args& args) {
                             Utf8ToCp1252(pos[0]) + ".\n");
     return 1;
   }
-  printCp1252(stdout, ExpandTags(*w.db, p, Utf8ToCp1252(pos[2])) + "\n");
+  const TTagText text(Utf8ToCp1252(pos[2]));
+  // A misspelt tag gives nothing, like markup: the author is told which it was.
+  for (const std::string& sentence : text.UnknownTags())
+    printCp1252(stderr, "Attention : " + sentence + "\n");
+  printCp1252(stdout, ExpandTags(*w.db, p, text) + "\n");
   return 0;
 }
 

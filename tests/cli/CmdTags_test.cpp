@@ -55,6 +55,17 @@ TEST_F(CliTest, TagsExpandsForOnePerson) {
               "<p\xC3\xA8re><pr\xC3\xA9nom> <individu><m\xC3\xA8re><nom> <conjoint 0><nom>"});
   EXPECT_EQ(r.out, "Jean MARTIN DUPONT\n");
 
+  // A misspelt tag or form is said on the error output, once; markup is not.
+  r = runCli({"tags", ged(), "1",
+              "<b><profesion></b> <ddn:ann\xC3\xA9"
+              "e> <profession:clair><profesion><br/>"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, " 1850 \n");
+  EXPECT_EQ(r.err,
+            "Attention : Balise inconnue : <profesion>\n"
+            "Attention : Forme de balise inconnue : <profession:clair> (<profession> ne prend "
+            "pas la forme :clair)\n");
+
   r = runCli({"tags", ged(), "7", "[<nom>]<b>"});  // no such person: said so
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "");
