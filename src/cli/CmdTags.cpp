@@ -70,8 +70,8 @@ int cmdTags(const Args& args) {
   }
   const TTagText text(Utf8ToCp1252(pos[2]));
   // A misspelt tag gives nothing, like markup: the author is told which it was.
-  for (const std::string& sentence : text.UnknownTags())
-    printCp1252(stderr, "Attention : " + sentence + "\n");
+  for (const TTagText::Unknown& u : text.UnknownTags())
+    printCp1252(stderr, "Attention : " + u.sentence + "\n");
   printCp1252(stdout, ExpandTags(*w.db, p, text) + "\n");
   return 0;
 }

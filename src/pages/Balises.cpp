@@ -535,14 +535,17 @@ bool IsHtmlTag(string_view tag) {
   return std::find(kHtmlElements.begin(), kHtmlElements.end(), word) != kHtmlElements.end();
 }
 
-string UnknownTagSentence(string_view tag) {
+string UnknownTagSentence(string_view tag, bool* form) {
+  if (form) *form = false;
   if (ResolveTag(tag).row || IsHtmlTag(tag)) return {};
   string_view inner = tag.substr(1, tag.size() - 2);
   if (size_t colon = inner.rfind(':'); colon != string_view::npos && colon > 0) {
     const string base = "<" + string(inner.substr(0, colon)) + ">";
-    if (ResolveTag(base).row)
+    if (ResolveTag(base).row) {
+      if (form) *form = true;
       return "Forme de balise inconnue : " + string(tag) + " (" + base +
              " ne prend pas la forme :" + string(inner.substr(colon + 1)) + ")";
+    }
   }
   return "Balise inconnue : " + string(tag);
 }

@@ -93,8 +93,9 @@ std::string ExpandTag(TagState& state, const TagRef& ref);
 // that the expansion removes, not a misspelt tag.
 bool IsHtmlTag(std::string_view tag);
 // For a tag that the table does not know and that is not HTML, the French sentence that
-// says so ("Balise inconnue : <profesion>"); empty otherwise.
-std::string UnknownTagSentence(std::string_view tag);
+// says so ("Balise inconnue : <profesion>"); empty otherwise. *form tells whether the tag is
+// known without its last form (":clair" on a tag that does not take it).
+std::string UnknownTagSentence(std::string_view tag, bool* form = nullptr);
 
 // Values as the pages write them: HTML text, and text for a JavaScript string.
 void AppendHtmlText(std::string& out, std::string_view value);

@@ -58,13 +58,16 @@ TTagText::TTagText(std::string text) : text_(std::move(text)) {
   tail_ = pos;
 }
 
-std::vector<std::string> TTagText::UnknownTags() const {
-  std::vector<std::string> out;
+std::vector<TTagText::Unknown> TTagText::UnknownTags() const {
+  std::vector<Unknown> out;
   for (const Part& p : parts_) {
     if (p.ref.row) continue;
-    std::string sentence = UnknownTagSentence(std::string_view(text_).substr(p.tag, p.tagSize));
-    if (!sentence.empty() && std::find(out.begin(), out.end(), sentence) == out.end())
-      out.push_back(std::move(sentence));
+    Unknown u{p.tag, false, {}};
+    u.sentence = UnknownTagSentence(std::string_view(text_).substr(p.tag, p.tagSize), &u.form);
+    if (u.sentence.empty()) continue;
+    if (std::none_of(out.begin(), out.end(),
+                     [&u](const Unknown& o) { return o.sentence == u.sentence; }))
+      out.push_back(std::move(u));
   }
   return out;
 }

@@ -21,8 +21,14 @@ class TTagText {
   TTagText& operator=(const TTagText&) = delete;
 
   const std::string& Text() const { return text_; }
-  // The French sentence of each distinct tag that is neither in the table nor HTML.
-  std::vector<std::string> UnknownTags() const;
+  // Each distinct tag that is neither in the table nor HTML: where it starts in the text,
+  // whether only its form is unknown, and the French sentence that says so.
+  struct Unknown {
+    size_t offset;
+    bool form;
+    std::string sentence;
+  };
+  std::vector<Unknown> UnknownTags() const;
 
   struct Part {
     size_t literal, literalSize;  // the text before the tag

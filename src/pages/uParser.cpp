@@ -7,6 +7,7 @@
 #include "data/Base.h"
 #include "pages/Listes.h"
 #include "pages/Remplace.h"
+#include "pages/TagMemo.h"
 #include "pages/TemplateCode.h"
 #include "pages/TemplateFiles.h"
 #include "util/Host.h"
@@ -184,6 +185,12 @@ struct TemplateCache {
   // The texts of persons by template, which the sorts and searches compare; made when first
   // asked for, as the living persons' rule then stands.
   std::shared_ptr<TTextesPersonnes> textes;
+  // The tag texts of "champ(" and their values by person, shared likewise.
+  std::shared_ptr<TTagMemo> tags;
+  TTagMemo& tagMemo(const TBD& db, const Clock& clock, const TVivants* vivants) {
+    if (!tags || !tags->Serves(db, vivants)) tags = std::make_shared<TTagMemo>(db, clock, vivants);
+    return *tags;
+  }
 
   const std::string& list(std::string key, const std::function<std::string()>& make) {
     auto it = lists.find(key);
@@ -455,7 +462,15 @@ std::string TKSParse::evalChamp(std::string_view e) {
   tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
   if (std::size_t stray = strayGreater(tags); stray != std::string_view::npos)
     report(ProblemKind::StrayGreater, kStrayGreaterProblem, tags.substr(stray));
-  return ExpandTags(db_, person, std::string(tags), *clock_, Vivants);
+  TTagMemo& memo = cache_->tagMemo(db_, *clock_, Vivants);
+  TTagMemo::Memo& text = memo.Find(tags);
+  if (Problems) {
+    const TemplatePlace place = placeOf(tags);
+    for (const TTagText::Unknown& u : TTagMemo::UnknownTags(text))
+      place.Report(u.form ? ProblemKind::UnknownTagForm : ProblemKind::UnknownTag, u.sentence,
+                   u.offset);
+  }
+  return memo.Expand(text, person);
 }
 
 std::string TKSParse::evalListe(std::string_view e) {
@@ -668,6 +683,8 @@ TKSParse TKSParse::ForThread(Host* host) const {
   parser.MaxBytes = MaxBytes;
   textes();  // made here, so that every thread shares it
   parser.cache_->textes = cache_->textes;
+  cache_->tagMemo(db_, *clock_, Vivants);
+  parser.cache_->tags = cache_->tags;
   return parser;
 }
 

@@ -6,6 +6,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "TestSupport.h"
 #include "data/Base.h"
@@ -81,10 +82,14 @@ TEST(TagTableTest, FormsAndUnknownTags) {
     EXPECT_EQ(UnknownTagSentence(r.tag), r.sentence);
   }
   TTagText text("<profesion> <b> <profesion> <nom:clair>");
-  EXPECT_EQ(text.UnknownTags(),
-            (std::vector<std::string>{
-                "Balise inconnue : <profesion>",
-                "Forme de balise inconnue : <nom:clair> (<nom> ne prend pas la forme :clair)"}));
+  std::vector<std::tuple<size_t, bool, std::string>> unknown;
+  for (const TTagText::Unknown& u : text.UnknownTags())
+    unknown.emplace_back(u.offset, u.form, u.sentence);
+  EXPECT_EQ(unknown, (std::vector<std::tuple<size_t, bool, std::string>>{
+                         {0, false, "Balise inconnue : <profesion>"},
+                         {28, true,
+                          "Forme de balise inconnue : <nom:clair> (<nom> ne prend pas la "
+                          "forme :clair)"}}));
 }
 
 // For a living person the site hides, which tags count as asking for a hidden value: a sort

@@ -54,6 +54,13 @@ const BrokenCase kBroken[] = {
      {{"index.kshtml", "#\necho champ(1,\"<nom> > <pr\xE9nom>\")\n#"}},
      {"index.kshtml:2:21 : Un \xAB > \xBB vient avant le \xAB < \xBB suivant dans le texte de "
       "balises : les balises qui le suivent restent telles quelles. (1 page)"}},
+    {"misspelt tag and a form the tag does not take; markup is no mistake",
+     {{"index.kshtml",
+       "#\n  $a = champ(1,\"<b><profesion></b> <ddn:clair>\")\n"
+       "echo champ(1,\"<i><profession:clair>\")\n#"}},
+     {"index.kshtml:2:20 : Balise inconnue : <profesion> (1 page)",
+      "index.kshtml:3:18 : Forme de balise inconnue : <profession:clair> (<profession> ne prend "
+      "pas la forme :clair) (1 page)"}},
     {"a > after the last tag is text",
      {{"index.kshtml", "#\necho champ(1,\"<nom> -> \")\necho \"a(b)\"\necho Voir(1)\n#"}},
      {}},
