@@ -812,13 +812,25 @@ std::string FtpConnection::fingerprint() const {
 }
 
 bool FtpConnection::changeDir(const std::string& dir) {
-  return simple("CWD " + dir);
+  if (!simple("CWD " + dir)) return false;  // a refused CWD leaves the server where it was
+  // An absolute folder is where the server now is; a relative one is asked for next time.
+  cwdKnown_ = !dir.empty() && dir[0] == '/';
+  if (cwdKnown_) cwd_ = dir;
+  return true;
 }
 
 bool FtpConnection::currentDir(std::string& dir) {
+  if (cwdKnown_ && alive()) {
+    dir = cwd_;
+    return true;
+  }
   Reply r;
   if (!command("PWD", r)) return false;
-  if (r.code == 257 && parse257(r.text, dir)) return true;
+  if (r.code == 257 && parse257(r.text, dir)) {
+    cwd_ = dir;
+    cwdKnown_ = true;
+    return true;
+  }
   failReply(r);
   return false;
 }

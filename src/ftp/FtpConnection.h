@@ -240,7 +240,9 @@ class FtpConnection : public RemoteLink {
   Io lastIo_ = Io::Done;       // how the last failed read or write ended
   char type_ = 0;              // TYPE last set: 'A', 'I' or none
   bool closing_ = false;
-  std::string in_;  // control bytes received but not yet read
+  std::string in_;   // control bytes received but not yet read
+  std::string cwd_;  // the server's current folder, when known
+  bool cwdKnown_ = false;
 };
 
 }  // namespace lignado

@@ -336,14 +336,15 @@ bool TqorvFtp::UploadFolder(const std::string& localRelative, const std::string&
   if (StopAsked()) return false;
   const std::string remote = remoteRoot_ + remoteRelative;
   const std::string relative = remoteRelative.empty() ? "" : remoteRelative.substr(1);
-  if (!remoteRelative.empty() && !MakeFolder(remote, relative)) {
+  // A link lost since the last file is mended here too, once per upload.
+  if (!remoteRelative.empty() && !MakeFolder(remote, relative) && !Reconnect(remote, relative)) {
     Error(
         "Erreur: Impossible de cr\xE9"
         "er le dossier " +
         quoted(remote));
     return false;
   }
-  if (RemoteDir() != remote && !ChangeDir(remote)) {
+  if (RemoteDir() != remote && !ChangeDir(remote) && !Reconnect(remote, relative)) {
     Error("Erreur: Impossible d'aller dans " + quoted(remote));
     return false;
   }

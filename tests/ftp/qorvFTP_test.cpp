@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "TestSupport.h"
@@ -607,6 +608,46 @@ TEST_F(Upload, TamperedManifestCannotReachOutsideTheRoot) {
   EXPECT_EQ(test::fileBytes(served() / "www/beside.txt"), "voisin");
   EXPECT_EQ(test::fileBytes(served() / "beside.txt"), "racine");
   EXPECT_EQ(upload("/www/site"), (Lines{"Envoi de 0 fichiers termin\xE9"}));  // dropped for good
+}
+
+// The server's folder is asked once (PWD) and then remembered after each change; a new
+// connection learns it again from the folder it goes back to. Files and order are unchanged.
+TEST_F(Upload, CurrentFolderIsAskedOncePerConnection) {
+  const struct {
+    bool restart;
+    int pwd;
+  } cases[] = {{false, 1}, {true, 1}};
+  for (const auto& c : cases) {
+    TempDir logDir;
+    FtpServerOptions o;
+    o.commandLog = (logDir.path() / "commands").string();
+    startServer(o);
+    fs::remove_all(served() / "www");
+    fs::remove(sitePath() / UploadMarks::kFileName);
+    test::makeSite(sitePath());
+    auto ftp = uploader();
+    log_.clear();
+    owner_.onLog = [&](const std::string& line) {
+      if (c.restart && line == "OK: top.html") {
+        ASSERT_TRUE(server_->start()) << server_->error();
+      }
+    };
+    EXPECT_TRUE(ftp->UploadTree("/www", site())) << c.restart;
+    owner_.onLog = {};
+    std::istringstream commands(test::fileBytes(o.commandLog));
+    int pwd = 0;
+    Lines stored;
+    for (std::string line; std::getline(commands, line);) {
+      pwd += line == "PWD";
+      if (line.rfind("RNTO ", 0) == 0) stored.push_back("OK: " + line.substr(5));
+    }
+    EXPECT_EQ(pwd, c.pwd) << c.restart;
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "Connexion perdue: reconnexion..."),
+              c.restart ? 1 : 0);
+    stored.push_back(kFullSite.back());
+    EXPECT_EQ(stored, kFullSite) << c.restart;
+    EXPECT_EQ(test::treeDifferences(sitePath(), served() / "www"), "");
+  }
 }
 
 }  // namespace
