@@ -2,6 +2,7 @@
 // (temporary names, marks, mirror deletion, one reconnection), and the trace's masking.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -122,6 +123,24 @@ TEST_F(SftpUpload, HostKeyAndLogInRefusalsSayWhy) {
     EXPECT_EQ(f->RefusedFingerprint(), keyRefused ? shown : "") << c.name;
     EXPECT_EQ(f->LoginRefused(), c.password == "faux") << c.name;
   }
+}
+
+// Without a key file nor a password, the key held by a running ssh-agent logs in.
+TEST_F(SftpUpload, AgentKeyLogsIn) {
+  const std::string sock = (keys_.path() / "agent.sock").string();
+  const std::string out = test::RunProgram("/usr/bin/ssh-agent", {"-s", "-a", sock}).out;
+  const auto at = out.find("SSH_AGENT_PID=");
+  if (at == std::string::npos) GTEST_SKIP() << "ssh-agent absent";
+  const pid_t agent = std::stoi(out.substr(at + 14));
+  ::setenv("SSH_AUTH_SOCK", sock.c_str(), 1);
+  ::setenv("HOME", keys_.path().c_str(), 1);
+  auto f = client("");
+  EXPECT_FALSE(f->ConnectTo("127.0.0.1", test::SshTestServer::user(), ""));  // empty agent
+  EXPECT_EQ(test::RunProgram("/usr/bin/ssh-add", {"-q", server_->key("userkey").string()}).code, 0);
+  f = client("");
+  EXPECT_TRUE(f->ConnectTo("127.0.0.1", test::SshTestServer::user(), "")) << f->FailureText();
+  ::kill(agent, SIGTERM);
+  ::unsetenv("SSH_AUTH_SOCK");
 }
 
 TEST_F(SftpUpload, MirrorsTheSiteAndSendsOnlyWhatChanged) {
