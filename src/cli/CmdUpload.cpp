@@ -102,9 +102,9 @@ extern "C" void restoreTerminal(int sig) {
   std::raise(sig);
 }
 
-bool promptPassword(std::string& password) {
+bool promptPassword(std::string& password, bool sftp) {
   if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0) return false;
-  std::fputs("Mot de passe FTP : ", stderr);
+  std::fputs(sftp ? "Mot de passe SFTP : " : "Mot de passe FTP : ", stderr);
   std::fflush(stderr);
   termios quiet = gSavedTerminal;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
@@ -264,7 +264,7 @@ int cmdUpload(const Args& args) {
     password = env;
   } else if (sftp && (!keyFile.empty() || !::isatty(STDIN_FILENO))) {
     // A key (given, in the agent or in ~/.ssh) logs in without any password.
-  } else if (!promptPassword(password)) {
+  } else if (!promptPassword(password, sftp)) {
     printCp1252(stderr,
                 "Mot de passe manquant : d\xE9"
                 "finissez LIGNADO_FTP_PASSWORD ou lancez la "
