@@ -1,6 +1,8 @@
 #include "data/Base.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 
 #include "util/Text.h"
 
@@ -209,6 +211,7 @@ int32_t TBD::addEvent(NumList& list) {
     if (static_cast<size_t>(cand) >= events_.size()) events_.grow(cand + 1);
   }
   resetEvent(events_[cand]);
+  eventIndex_.Drop();
   Plus.DropEvent(cand);
   events_[cand].InUse = true;
   list.push_back(cand);
@@ -219,6 +222,7 @@ void TBD::removeEvent(NumList& list, int32_t index) {
   if (index < 1 || index > static_cast<int32_t>(list.size())) return;
   int32_t e = list[index - 1];
   if (heldEvent(e)) resetEvent(events_[e]);
+  eventIndex_.Drop();
   Plus.DropEvent(e);
   list.erase(list.begin() + (index - 1));
 }
@@ -235,6 +239,7 @@ void TBD::setEventField(const NumList& list, int32_t index, const std::string& t
   if (index < 1 || index > static_cast<int32_t>(list.size())) return;
   int32_t e = list[index - 1];
   if (!heldEvent(e)) return;
+  if (code == EventCode::Kind) eventIndex_.Drop();
   if (std::string* f = eventFieldRef(events_[e], code)) *f = text;
 }
 
@@ -278,7 +283,11 @@ void TBD::SetPersonEventField(int32_t p, int32_t index, const std::string& text,
   if (validPerson(p)) setEventField(persons_[p].EventList, index, text, code);
 }
 std::string TBD::GetPersonEvent(int32_t p, const std::string& kind, int code) const {
-  return validPerson(p) ? firstEventOfKind(persons_[p].EventList, kind, code) : std::string();
+  if (!validPerson(p)) return {};
+  const int32_t e = indexedEvent(false, p, kind);
+  if (e < 0) return firstEventOfKind(persons_[p].EventList, kind, code);
+  const std::string* f = e ? eventFieldRef(events_[e], code) : nullptr;
+  return f ? *f : std::string();
 }
 void TBD::SetPersonEvent(int32_t p, const std::string& kind, const std::string& text, int code) {
   if (validPerson(p)) setEventOfKind(persons_[p].EventList, kind, text, code);
@@ -300,7 +309,11 @@ void TBD::SetUnionEventField(int32_t u, int32_t index, const std::string& text, 
   if (validUnion(u)) setEventField(unions_[u].EventList, index, text, code);
 }
 std::string TBD::GetUnionEvent(int32_t u, const std::string& kind, int code) const {
-  return validUnion(u) ? firstEventOfKind(unions_[u].EventList, kind, code) : std::string();
+  if (!validUnion(u)) return {};
+  const int32_t e = indexedEvent(true, u, kind);
+  if (e < 0) return firstEventOfKind(unions_[u].EventList, kind, code);
+  const std::string* f = e ? eventFieldRef(events_[e], code) : nullptr;
+  return f ? *f : std::string();
 }
 void TBD::SetUnionEvent(int32_t u, const std::string& kind, const std::string& text, int code) {
   if (validUnion(u)) setEventOfKind(unions_[u].EventList, kind, text, code);
@@ -627,6 +640,7 @@ int32_t TBD::GetNextUnionLink(int32_t u) const {
 }
 
 TEve* TBD::EventRecord(int32_t e) {
+  eventIndex_.Drop();  // the caller may change its kind
   return heldEvent(e) ? &events_[e] : nullptr;
 }
 const TEve* TBD::EventRecord(int32_t e) const {
@@ -647,6 +661,74 @@ const TUnion* TBD::Union(int32_t u) const {
 
 const TLiens& TBD::Liens() const {
   return liens_.Get(*this);
+}
+
+// ---- the index of main events
+
+namespace {
+// The slot of a main kind: the constants first by address (the pages ask with them), then by
+// text; -1 for any other kind.
+int kindSlot(bool isUnion, const std::string& kind) {
+  static const std::string* const person[] = {&kNaissance, &kBapteme, &kDeces, &kSepulture};
+  static const std::string* const couple[] = {&kMariage, &kDivorce};
+  const auto& kinds = isUnion ? std::span<const std::string* const>(couple)
+                              : std::span<const std::string* const>(person);
+  for (size_t i = 0; i < kinds.size(); ++i)
+    if (&kind == kinds[i]) return static_cast<int>(i);
+  for (size_t i = 0; i < kinds.size(); ++i)
+    if (kind == *kinds[i]) return static_cast<int>(i);
+  return -1;
+}
+}  // namespace
+
+struct TBD::EventIndex {
+  std::vector<std::array<int32_t, 4>> persons;  // event numbers, 0 for none
+  std::vector<std::array<int32_t, 2>> unions;
+  int32_t personCount, unionCount;
+};
+
+TBD::EventIndexCache::EventIndexCache() = default;
+TBD::EventIndexCache::~EventIndexCache() = default;
+TBD::EventIndexCache& TBD::EventIndexCache::operator=(const EventIndexCache&) {
+  Drop();
+  return *this;
+}
+
+void TBD::EventIndexCache::Set(std::unique_ptr<const EventIndex> index) {
+  owned_ = std::move(index);
+  current_.store(owned_.get(), std::memory_order_release);
+}
+
+void TBD::IndexEvents() {
+  auto index = std::make_unique<EventIndex>();
+  index->personCount = PersonCount;
+  index->unionCount = UnionCount;
+  auto fill = [this](const NumList& list, auto& slots, bool isUnion) {
+    slots.fill(0);
+    for (int32_t e : list) {
+      if (!heldEvent(e)) continue;
+      const int slot = kindSlot(isUnion, events_[e].Kind);
+      if (slot >= 0 && slots[static_cast<size_t>(slot)] == 0) slots[static_cast<size_t>(slot)] = e;
+    }
+  };
+  index->persons.resize(static_cast<size_t>(std::max(PersonCount, 0)) + 1);
+  for (int32_t p = 1; p <= PersonCount; ++p)
+    if (validPerson(p)) fill(persons_[p].EventList, index->persons[p], false);
+  index->unions.resize(static_cast<size_t>(std::max(UnionCount, 0)) + 1);
+  for (int32_t u = 1; u <= UnionCount; ++u)
+    if (validUnion(u)) fill(unions_[u].EventList, index->unions[u], true);
+  eventIndex_.Set(std::move(index));
+}
+
+int32_t TBD::indexedEvent(bool isUnion, int32_t n, const std::string& kind) const {
+  const EventIndex* x = eventIndex_.Get();
+  // The counts are fields that the reader and the wizard set directly.
+  if (!x || x->personCount != PersonCount || x->unionCount != UnionCount) return -1;
+  const int slot = kindSlot(isUnion, kind);
+  if (slot < 0) return -1;
+  const size_t i = static_cast<size_t>(n), s = static_cast<size_t>(slot);
+  if (isUnion) return i < x->unions.size() ? x->unions[i][s] : -1;
+  return i < x->persons.size() ? x->persons[i][s] : -1;
 }
 
 }  // namespace lignado

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -246,6 +247,11 @@ class TBD {
   // What the import kept beyond the records, for the event lists.
   TComplements Plus;
 
+  // Indexes the first event of each main kind of every person and union, so that reading one
+  // compares no kinds; the import calls it once done. Any change to an event drops the index
+  // until the next call.
+  void IndexEvents();
+
   // Children by parent and unions by spouse, read from the records on the first question after
   // a link (a parent, a spouse, a slot in use, a count) changed. Threads may ask at once while
   // nothing changes the database.
@@ -277,6 +283,27 @@ class TBD {
   RecordPool<TSrc> sources_;
 
   mutable TLiensCache liens_;
+
+  // Where the first event of each main kind of a person (kMainEventKinds) and of a union
+  // (marriage, divorce) stands, as IndexEvents found it; dropped when an event changes.
+  struct EventIndex;
+  class EventIndexCache {
+   public:
+    EventIndexCache();
+    EventIndexCache(const EventIndexCache&) : EventIndexCache() {}
+    EventIndexCache& operator=(const EventIndexCache&);
+    ~EventIndexCache();
+    const EventIndex* Get() const { return current_.load(std::memory_order_acquire); }
+    void Set(std::unique_ptr<const EventIndex> index);
+    void Drop() { current_.store(nullptr, std::memory_order_relaxed); }
+
+   private:
+    std::unique_ptr<const EventIndex> owned_;
+    std::atomic<const EventIndex*> current_{nullptr};
+  };
+  // The event number of list's first event of a main kind, -1 when kind is none of them.
+  int32_t indexedEvent(bool isUnion, int32_t n, const std::string& kind) const;
+  mutable EventIndexCache eventIndex_;
 };
 
 }  // namespace lignado

@@ -79,6 +79,7 @@ ImportOutcome ImportForPublication(const std::string& gedcomFile, const ImportOp
   out.result = ImportGedcom(*out.db, gedcomFile, out.head, options.charMode, false,
                             options.writeLog, true, host);
   if (out.result.failed) out.failure = out.result.reason;
+  out.db->IndexEvents();  // the pages read dates and places by kind
   out.dropped = DroppedSummary(out.result, out.db->Capacity());
   out.persons = out.db->PersonCount;
   out.unions = out.db->UnionCount;

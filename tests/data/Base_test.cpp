@@ -301,5 +301,59 @@ TEST(Base, ClearEmptiesEverything) {
   }
 }
 
+// The index of main events gives what a scan of the event lists gives, and follows every change.
+TEST(EventIndexTest, SameAnswersAsTheListsAndDroppedOnChange) {
+  TBD db(kGrowing);
+  const int32_t a = db.NewPerson(), b = db.NewPerson();
+  const int32_t u = db.NewUnion();
+  auto add = [&db](int32_t p, const std::string& kind, const std::string& date) {
+    int32_t e = db.AddPersonEvent(p);
+    db.EventRecord(e)->Kind = kind;
+    db.EventRecord(e)->Date = date;
+    return e;
+  };
+  add(a, "Profession", "1900");
+  add(a, kNaissance, "1850");
+  add(a, kNaissance, "1851");  // the first of a kind counts
+  const int32_t death = add(a, kDeces, "1920");
+  add(b, std::string("Bapt\xEA") + "me", "1860");  // the kind as another text
+  db.SetUnionEvent(u, kMariage, "1875", EventCode::Date);
+  db.SetUnionEvent(u, kDivorce, "Rennes", EventCode::Place);
+  const std::string kinds[] = {kNaissance, kBapteme, kDeces, kSepulture, "Profession", ""};
+  auto answers = [&] {
+    std::vector<std::string> out;
+    for (int32_t p : {0, a, b, 3})
+      for (const std::string& k : kinds)
+        for (int code : {EventCode::Date, EventCode::Place, EventCode::Kind})
+          out.push_back(db.GetPersonEvent(p, k, code));
+    for (const std::string* k : {&kMariage, &kDivorce, &kNaissance})
+      for (int code : {EventCode::Date, EventCode::Place})
+        out.push_back(db.GetUnionEvent(u, *k, code));
+    return out;
+  };
+  const std::vector<std::string> scanned = answers();
+  EXPECT_EQ(db.GetPersonEvent(a, kNaissance, EventCode::Date), "1850");
+  db.IndexEvents();
+  EXPECT_EQ(answers(), scanned);
+
+  // Changes after the index: a kind changed in place, an event removed, one added, a count.
+  db.EventRecord(death)->Kind = kSepulture;
+  EXPECT_EQ(db.GetPersonEvent(a, kDeces, EventCode::Date), "");
+  EXPECT_EQ(db.GetPersonEvent(a, kSepulture, EventCode::Date), "1920");
+  db.IndexEvents();
+  db.RemovePersonEvent(a, 2);
+  EXPECT_EQ(db.GetPersonEvent(a, kNaissance, EventCode::Date), "1851");
+  db.IndexEvents();
+  db.SetPersonEvent(b, kNaissance, "1859", EventCode::Date);
+  EXPECT_EQ(db.GetPersonEvent(b, kNaissance, EventCode::Date), "1859");
+  db.IndexEvents();
+  const int32_t c = db.NewPerson();
+  db.SetPersonEventField(a, 1, kDeces, EventCode::Kind);
+  EXPECT_EQ(db.GetPersonEvent(a, kDeces, EventCode::Date), "1900");
+  db.IndexEvents();
+  add(c, kDeces, "2000");
+  EXPECT_EQ(db.GetPersonEvent(c, kDeces, EventCode::Date), "2000");
+}
+
 }  // namespace
 }  // namespace lignado
