@@ -1,6 +1,8 @@
 #include "ui/PageCompte.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/Dialogs.h"
 #include "ui/Settings.h"
 #include "ui/uAssistant.h"
 #include "workflow/Publication.h"
@@ -43,6 +46,18 @@ PageCompte::PageCompte(TfmWebAssistant& wizard)
   grid->addWidget(showPass, 5, 1);
   connect(showPass, &QCheckBox::toggled, this,
           [this](bool on) { eFtpPass->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password); });
+  cbFtpProtocol = new QComboBox(this);
+  cbFtpProtocol->setObjectName("cbFtpProtocol");
+  cbFtpProtocol->addItems({T("FTP ou FTPS"), T("SFTP (SSH)")});
+  grid->addWidget(NewLabel("Protocole :", this), 6, 0);
+  grid->addWidget(cbFtpProtocol, 6, 1);
+  eFtpKey = field(7, "Cl\xE9 SSH (facultatif) :", "eFtpKey", &lFtpKey);
+  lFtpKey->setObjectName("lFtpKey");
+  eFtpKey->setToolTip(
+      T("Avec une cl\xE9, le mot de passe est sa phrase secr\xE8te (vide si elle n'en a pas)."));
+  bFtpKey = new QPushButton(T("Parcourir..."), this);
+  bFtpKey->setObjectName("bFtpKey");
+  grid->addWidget(bFtpKey, 7, 2);
   body->addLayout(grid);
   cbFtpFolder = new QCheckBox(T("Cr\xE9"
                                 "er un sous dossier"),
@@ -86,14 +101,41 @@ PageCompte::PageCompte(TfmWebAssistant& wizard)
   body->addStretch(1);
   connect(cbFtpFolder, &QCheckBox::toggled, this, &PageCompte::cbFtpFolderClick);
   connect(Button6, &QPushButton::clicked, this, &PageCompte::Button6Click);
-  for (QLineEdit* e : {eFtpHost, eFtpPath, eFtpFolder, eFtpUser, eFtpPass})
+  for (QLineEdit* e : {eFtpHost, eFtpPath, eFtpFolder, eFtpUser, eFtpPass, eFtpKey})
     connect(e, &QLineEdit::textChanged, this, &WizardPage::completeChanged);
+  connect(cbFtpProtocol, &QComboBox::currentIndexChanged, this, &PageCompte::protocolChanged);
+  connect(bFtpKey, &QPushButton::clicked, this, &PageCompte::browseKey);
+  protocolChanged();
+}
+
+bool PageCompte::sftp() const {
+  return cbFtpProtocol->currentIndex() == 1;
+}
+
+// TLS belongs to FTP, a key file to SFTP.
+void PageCompte::protocolChanged() {
+  const bool ssh = sftp();
+  for (QWidget* w : std::initializer_list<QWidget*>{eFtpKey, lFtpKey, bFtpKey}) w->setVisible(ssh);
+  cbFtpTls->setVisible(!ssh);
+  cbFtpPlain->setVisible(!ssh);
+  emit completeChanged();
+}
+
+void PageCompte::browseKey() {
+  QString start = eFtpKey->text().isEmpty() ? QDir::homePath() + "/.ssh" : eFtpKey->text();
+  QString chosen = wizard().dialogs().openFile(&wizard(),
+                                               T("Cl\xE9 priv\xE9"
+                                                 "e SSH (*)"),
+                                               start);
+  if (!chosen.isEmpty()) eFtpKey->setText(chosen);
 }
 
 bool PageCompte::isComplete() const {
   // The sub-folder name is needed only when the pages go into a sub-folder.
+  // An SFTP key logs in without a password.
+  const bool keyed = sftp() && !eFtpKey->text().isEmpty();
   return !eFtpHost->text().isEmpty() && !eFtpUser->text().isEmpty() &&
-         !eFtpPass->text().isEmpty() &&
+         (!eFtpPass->text().isEmpty() || keyed) &&
          (!cbFtpFolder->isChecked() || !eFtpFolder->text().isEmpty());
 }
 
@@ -102,11 +144,22 @@ QString PageCompte::serverField() const {
 }
 
 bool PageCompte::fillRequest(UploadRequest& request) const {
-  const bool hostOk = SplitHostPort(P(eFtpHost->text()), request.host, request.port);
+  const bool ssh = sftp();
+  const bool hostOk = SplitHostPort(P(eFtpHost->text()), request.host, request.port, ssh ? 22 : 21);
   request.user = P(eFtpUser->text());
   request.password = P(eFtpPass->text());
-  request.remoteRoot =
-      RemoteRoot(P(eFtpPath->text()), cbFtpFolder->isChecked() ? P(eFtpFolder->text()) : "");
+  const std::string folder = cbFtpFolder->isChecked() ? P(eFtpFolder->text()) : "";
+  request.remoteRoot = RemoteRoot(P(eFtpPath->text()), folder);
+  if (ssh) {
+    request.protocol = RemoteProtocol::Sftp;
+    request.remoteRoot = SftpRemoteRoot(P(eFtpPath->text()), folder);
+    request.sftp.keyFile = P(eFtpKey->text());
+    // With a key the field holds its passphrase, which the server must never see.
+    if (!request.sftp.keyFile.empty()) {
+      request.sftp.passphrase = request.password;
+      request.password.clear();
+    }
+  }
   request.tls = cbFtpPlain->isChecked() ? FtpTls::Off
                 : cbFtpTls->isChecked() ? FtpTls::Require
                                         : FtpTls::Auto;
@@ -137,6 +190,9 @@ void PageCompte::load(const WizardSettings& settings) {
   eFtpFolder->setText(P(settings.ftpFolder));
   cbFtpTls->setChecked(settings.tlsRequired);
   cbFtpPlain->setChecked(settings.tlsOff);
+  cbFtpProtocol->setCurrentIndex(
+      QString::fromStdString(settings.protocol).compare("SFTP", Qt::CaseInsensitive) == 0 ? 1 : 0);
+  eFtpKey->setText(P(settings.sshKey));
 }
 
 void PageCompte::save(WizardSettings& settings) const {
@@ -148,6 +204,8 @@ void PageCompte::save(WizardSettings& settings) const {
   settings.ftpFolder = P(eFtpFolder->text());
   settings.tlsRequired = cbFtpTls->isChecked();
   settings.tlsOff = cbFtpPlain->isChecked();
+  settings.protocol = sftp() ? "SFTP" : "FTP";
+  settings.sshKey = P(eFtpKey->text());
 }
 
 }  // namespace lignado::ui

@@ -3,8 +3,10 @@
 #include "ui/WizardPage.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace lignado {
 struct UploadRequest;
@@ -23,6 +25,7 @@ class PageCompte : public WizardPage {
   // port that is not one.
   bool fillRequest(UploadRequest& request) const;
   QString serverField() const;
+  bool sftp() const;
 
   bool isComplete() const override;
   void load(const WizardSettings& settings) override;
@@ -31,12 +34,18 @@ class PageCompte : public WizardPage {
  private:
   void cbFtpFolderClick();
   void Button6Click();
+  void protocolChanged();
+  void browseKey();
 
   QLineEdit *eFtpHost, *eFtpPath, *eFtpFolder, *eFtpUser, *eFtpPass;
   QLabel* Label47;
   QCheckBox* cbFtpFolder;
   QCheckBox* cbFtpTls;
-  QCheckBox* cbFtpPlain;  // plain FTP allowed even towards a server once reached over TLS
+  QCheckBox* cbFtpPlain;     // plain FTP allowed even towards a server once reached over TLS
+  QComboBox* cbFtpProtocol;  // FTP (FTPS included) or SFTP
+  QLineEdit* eFtpKey;        // SFTP: a private key file
+  QLabel* lFtpKey;
+  QPushButton* bFtpKey;
 };
 
 }  // namespace lignado::ui

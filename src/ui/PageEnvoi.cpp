@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "ftp/UploadMarks.h"
 #include "ftp/WinInetControl.h"
@@ -20,6 +21,7 @@
 #include "ui/uAssistant.h"
 #include "util/Host.h"
 #include "util/IniFile.h"
+#include "util/Utf8.h"
 #include "workflow/Publication.h"
 
 namespace lignado::ui {
@@ -108,6 +110,10 @@ void PageEnvoi::bFtpClick() {
   const bool hostOk = wizard().compte().fillRequest(request);
   request.localFolder = P(wizard().destination().exportPath());
   request.verify = cbFtpVerify->isChecked();
+  // Rewritten by every upload, kept for support when one fails.
+  const std::filesystem::path trace =
+      std::filesystem::path(wizard().SettingsFile()).parent_path() / "lignado-envoi.trace";
+  request.tracePath = trace.string();
   if (!hostOk) {
     lbFtp->addItem(T("Erreur: Num\xE9ro de port invalide dans \"" +
                      ToCp1252(wizard().compte().serverField()) + "\""));
@@ -122,13 +128,26 @@ void PageEnvoi::bFtpClick() {
   if (outcome.ok) finished = true;
   // Nothing was sent: there is nothing to resume.
   if (outcome.loginRefused) finished = finishedBefore;
+  std::string traceNote;
+  std::error_code ec;
+  if (outcome.ok || !hostOk)
+    std::filesystem::remove(trace, ec);
+  else if (!outcome.stopped && (outcome.failures > 0 || outcome.heldDeletions == 0) &&
+           std::filesystem::exists(trace, ec))
+    // A failure, not a stop nor deletions held for the user's word.
+    traceNote =
+        "\r\nLe d\xE9tail de l'\xE9"
+        "change avec le serveur, \xE0 joindre \xE0 une demande d'aide, est dans le fichier :\r\n" +
+        NameToCp1252(trace.string());
   wizard().dialogs().message(
-      &wizard(), T(outcome.plainRefused
-                       ? "Ce serveur a d\xE9j\xE0 \xE9t\xE9 joint avec une connexion chiffr\xE9"
-                         "e (TLS), qu'il refuse maintenant : le mot de passe n'a pas \xE9t\xE9 "
-                         "envoy\xE9.\r\nSi vous \xEAtes s\xFBr de ce serveur, cochez \xAB Envoyer "
-                         "sans chiffrement \xBB dans les param\xE8tres d'envoi et relancez l'envoi."
-                       : outcome.Message()));
+      &wizard(),
+      T((outcome.plainRefused
+             ? "Ce serveur a d\xE9j\xE0 \xE9t\xE9 joint avec une connexion chiffr\xE9"
+               "e (TLS), qu'il refuse maintenant : le mot de passe n'a pas \xE9t\xE9 "
+               "envoy\xE9.\r\nSi vous \xEAtes s\xFBr de ce serveur, cochez \xAB Envoyer "
+               "sans chiffrement \xBB dans les param\xE8tres d'envoi et relancez l'envoi."
+             : outcome.Message()) +
+        traceNote));
   wizard().workEnded();
 }
 
@@ -140,39 +159,60 @@ void PageEnvoi::upload(const UploadRequest& request, UploadOutcome& outcome) {
     outcome = UploadOutcome();
 }
 
-// Sends with the certificate trusted for this server. One the system does not vouch for (often
-// self-signed by the host) is the user's call, once per fingerprint; a certificate other than
-// the one trusted before has changed, and the question says so (No by default). The certificate
-// of a TLS connection is kept per server: that server is never sent the password in clear again
-// unless the box allows it. Gives the reason when it could not be kept.
+// Sends with the certificate (FTP) or host key (SFTP) trusted for this server. One the system
+// does not vouch for (often self-signed by the host, or a host key not in known_hosts) is the
+// user's call, once per fingerprint; one other than the one trusted before has changed, and the
+// question says so (No by default). What the user accepted is kept per server, as is the
+// certificate of a TLS connection: that server is never sent the password in clear again unless
+// the box allows it. Gives the reason when it could not be kept.
 std::string PageEnvoi::UploadWithTrust(UploadRequest& request, UploadOutcome& outcome) {
-  const std::string server = UploadMarks::Destination(request.host, request.port, "");
+  const bool ssh = request.protocol == RemoteProtocol::Sftp;
+  const std::string server =
+      (ssh ? "s" : "") + UploadMarks::Destination(request.host, request.port, "");
   const std::string& file = wizard().SettingsFile();
   std::string trusted = TrustedCertificate(IniFile(file), server);
   for (;;) {
-    request.tlsFingerprint = trusted;
+    (ssh ? request.sftp.trustedKey : request.tlsFingerprint) = trusted;
     upload(request, outcome);
     const std::string& seen = outcome.refusedFingerprint;
     if (seen.empty() || seen == trusted) break;
-    std::string question =
-        trusted.empty() ? "Le certificat du serveur n'est pas reconnu par le syst\xE8me."
-                          "\r\nEmpreinte SHA-256 : " +
-                              seen +
-                              "\r\nSi c'est bien celui de votre h\xE9"
-                              "bergeur, voulez-vous lui faire confiance et continuer ?"
-                        : "Le certificat du serveur a chang\xE9 depuis le dernier envoi.\r\n"
-                          "Empreinte SHA-256 attendue : " +
-                              trusted + "\r\nEmpreinte SHA-256 re\xE7ue : " + seen +
-                              "\r\nCe peut \xEAtre un nouveau certificat de votre h\xE9"
-                              "bergeur, ou quelqu'un qui se fait passer pour lui. Voulez-vous "
-                              "faire confiance au nouveau certificat et continuer ?";
+    std::string question;
+    if (ssh && !outcome.hostKeyChanged)
+      question = "La cl\xE9 du serveur SFTP est inconnue.\r\nEmpreinte SHA-256 : " + seen +
+                 "\r\nSi c'est bien celle de votre h\xE9"
+                 "bergeur, voulez-vous lui faire confiance et continuer ?";
+    else if (ssh)
+      question =
+          "La cl\xE9 du serveur SFTP a chang\xE9 depuis le dernier envoi.\r\n" +
+          (trusted.empty() ? outcome.serverReply
+                           : "Empreinte SHA-256 attendue : " + trusted +
+                                 "\r\nEmpreinte SHA-256 re\xE7ue : " + seen) +
+          "\r\nCe peut \xEAtre une nouvelle cl\xE9 de votre h\xE9"
+          "bergeur, ou quelqu'un qui se fait passer pour lui. Voulez-vous faire confiance \xE0 "
+          "la nouvelle cl\xE9 (" +
+          seen + ") et continuer ?";
+    else
+      question = trusted.empty()
+                     ? "Le certificat du serveur n'est pas reconnu par le syst\xE8me."
+                       "\r\nEmpreinte SHA-256 : " +
+                           seen +
+                           "\r\nSi c'est bien celui de votre h\xE9"
+                           "bergeur, voulez-vous lui faire confiance et continuer ?"
+                     : "Le certificat du serveur a chang\xE9 depuis le dernier envoi.\r\n"
+                       "Empreinte SHA-256 attendue : " +
+                           trusted + "\r\nEmpreinte SHA-256 re\xE7ue : " + seen +
+                           "\r\nCe peut \xEAtre un nouveau certificat de votre h\xE9"
+                           "bergeur, ou quelqu'un qui se fait passer pour lui. Voulez-vous "
+                           "faire confiance au nouveau certificat et continuer ?";
     if (!wizard().dialogs().ask(&wizard(), T(question))) break;
     trusted = seen;
   }
-  if (outcome.tlsFingerprint.empty()) return "";
+  // A host key is kept once accepted and the server reached with it.
+  const std::string keep = ssh ? (outcome.connected ? trusted : "") : outcome.tlsFingerprint;
+  if (keep.empty()) return "";
   IniFile ini(file);
-  if (TrustedCertificate(ini, server) == outcome.tlsFingerprint) return "";
-  SetTrustedCertificate(ini, server, outcome.tlsFingerprint);
+  if (TrustedCertificate(ini, server) == keep) return "";
+  SetTrustedCertificate(ini, server, keep);
   std::string reason;
   return ini.Save(&reason) ? "" : "Attention: " + reason;
 }

@@ -28,6 +28,8 @@ const std::vector<SettingKey>& SettingKeys() {
       {"FTP", "TlsRequired", &W::tlsRequired, "0", false},
       {"FTP", "TlsOff", &W::tlsOff, "0", false},
       {"FTP", "Verify", &W::verify, "0", false},
+      {"FTP", "Protocole", &W::protocol, "FTP", false},
+      {"FTP", "CleSSH", &W::sshKey, "", false},
       {"Export", "Destine", &W::destine, "", true},
       {"Export", "Vivants", &W::living, "masquer", false},
       {"Export", "Photos", &W::photos, "", false},

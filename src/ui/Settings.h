@@ -23,9 +23,11 @@ struct WizardSettings {
   std::string ftpFolder;
   bool uploadFinished = true;
   bool tlsRequired = false, tlsOff = false, verify = false;
-  std::string destine;  // "CD", "WEB" or empty
-  std::string living;   // LivingModeName
-  std::string photos;   // the media folder added to the GEDCOM file's
+  std::string destine;           // "CD", "WEB" or empty
+  std::string living;            // LivingModeName
+  std::string photos;            // the media folder added to the GEDCOM file's
+  std::string protocol = "FTP";  // "FTP" (FTPS included) or "SFTP"
+  std::string sshKey;            // the private key an SFTP upload logs in with; empty: none
 
   bool operator==(const WizardSettings&) const = default;
 };

@@ -30,9 +30,9 @@
 
 namespace lignado::ui {
 
-bool SplitHostPort(const std::string& field, std::string& host, int& port) {
+bool SplitHostPort(const std::string& field, std::string& host, int& port, int defaultPort) {
   host = field;
-  port = 21;
+  port = defaultPort;
   std::string digits;
   if (!field.empty() && field[0] == '[') {
     size_t close = field.find(']');

@@ -114,6 +114,6 @@ class TfmWebAssistant : public QWidget {
 
 // The FTP server field: "host", "host:port" or "[IPv6]:port"; port 21 when none is given.
 // False when a port is written but is not a number from 1 to 65535.
-bool SplitHostPort(const std::string& field, std::string& host, int& port);
+bool SplitHostPort(const std::string& field, std::string& host, int& port, int defaultPort = 21);
 
 }  // namespace lignado::ui

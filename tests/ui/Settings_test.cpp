@@ -40,6 +40,8 @@ WizardSettings Everything() {
   s.destine = "CD";
   s.living = "anonyme";
   s.photos = "/albums";
+  s.protocol = "SFTP";
+  s.sshKey = "/home/h\xC3\xA9l\xC3\xA8ne/.ssh/id_ed25519";
   return s;
 }
 
@@ -83,7 +85,7 @@ class SettingsTest : public QObject {
                                      "[Export]\nfolder=\nVivants=masquer\nPhotos=\n"
                                      "[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath=\n"
                                      "isFolder=1\nFolder=lignado\nFini=1\nTlsRequired=0\n"
-                                     "TlsOff=0\nVerify=0\n");
+                                     "TlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n");
     QTest::newRow("every key") << true
                                << QByteArray(
                                       "[Recent]\nLast=/b.ged\nfile0=/home/h\xC3\xA9l\xC3\xA8ne/"
@@ -93,7 +95,8 @@ class SettingsTest : public QObject {
                                       "Host=127.0.0.1:2121\nUser=lignado\n"
                                       "Pass=mot de passe = secret\nPath=www\nisFolder=0\n"
                                       "Folder=arbre\nFini=0\nTlsRequired=1\nTlsOff=1\n"
-                                      "Verify=1\n");
+                                      "Verify=1\nProtocole=SFTP\nCleSSH=/home/h\xC3\xA9"
+                                      "l\xC3\xA8ne/.ssh/id_ed25519\n");
   }
   void fileLayout() {
     QFETCH(bool, full);
@@ -117,6 +120,8 @@ class SettingsTest : public QObject {
     QTest::newRow("flags") << QByteArray("[ftp]\nISFOLDER=0\nFini=oui\nMaintenant=2\n")
                            << "ftpIsFolder=0;ftpNow=1";
     QTest::newRow("empty folder name") << QByteArray("[FTP]\nFolder=\n") << "ftpFolder=";
+    QTest::newRow("SFTP and its key")
+        << QByteArray("[FTP]\nProtocole=SFTP\nCleSSH=/k\n") << "protocol=SFTP;sshKey=/k";
   }
   void olderFiles() {
     QFETCH(QByteArray, text);
@@ -132,10 +137,13 @@ class SettingsTest : public QObject {
     note("ftpFolder", read.ftpFolder, d.ftpFolder);
     note("ftpIsFolder", read.ftpIsFolder ? "1" : "0", d.ftpIsFolder ? "1" : "0");
     note("ftpNow", read.ftpNow ? "1" : "0", d.ftpNow ? "1" : "0");
+    note("protocol", read.protocol, d.protocol);
+    note("sshKey", read.sshKey, d.sshKey);
     QTEST(changed.join(";"), "changed");
     QCOMPARE(read.recentFiles.size() <= 1, true);
     QCOMPARE(read.uploadFinished, true);
     QCOMPARE(read.living, std::string("masquer"));
+    QCOMPARE(d.protocol, std::string("FTP"));  // a file of before SFTP sends by FTP
   }
 
   // Keys and sections the table does not know stay as they were; the file list is written

@@ -26,6 +26,7 @@
 #include "data/Base.h"
 #include "ftp/FtpTestServer.h"
 #include "ftp/FtpTls.h"
+#include "ftp/SshTestServer.h"
 #include "pages/Medias.h"
 
 using lignado::test::FakeDialogs;
@@ -117,11 +118,12 @@ class AssistantTest : public QObject {
   // Settings of an upload of base's "Internet/" to the server on loopback; more: the rest of
   // [FTP], then other sections.
   void settingsToUpload(const std::string& base, int port, const std::string& more = "",
-                        const std::string& password = kFtpPassword, bool finished = false) {
-    writeFile(exe / "lignado.ini", "[Export]\nfolder=" + base +
-                                       "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" +
-                                       std::to_string(port) + "\nUser=lignado\nPass=" + password +
-                                       "\nPath=www\nFini=" + (finished ? "1" : "0") + "\n" + more);
+                        const std::string& password = kFtpPassword, bool finished = false,
+                        const std::string& user = "lignado", const std::string& path = "www") {
+    writeFile(exe / "lignado.ini",
+              "[Export]\nfolder=" + base + "/\nDestine=WEB\n[FTP]\nHost=127.0.0.1:" +
+                  std::to_string(port) + "\nUser=" + user + "\nPass=" + password +
+                  "\nPath=" + path + "\nFini=" + (finished ? "1" : "0") + "\n" + more);
   }
   // Opens the wizard and goes through the pages up to the generation.
   void openAndGenerate() {
@@ -136,6 +138,15 @@ class AssistantTest : public QObject {
     open();
     w<QPushButton>("bFtpResume")->click();
     w<QPushButton>("bFtp")->click();
+  }
+  fs::path tracePath() { return exe / "lignado-envoi.trace"; }
+  // A failed upload's message names the trace of the exchange, kept beside the settings.
+  QString failed(const QString& message) {
+    return message +
+           QString::fromUtf8(
+               "\nLe détail de l'échange avec le serveur, à joindre à une demande d'aide, est "
+               "dans le fichier :\n") +
+           QString::fromStdString(tracePath().string());
   }
   QStringList lines(const char* list) {
     QStringList out;
@@ -185,7 +196,7 @@ class AssistantTest : public QObject {
              "[Export]\nfolder=\nVivants=masquer\nPhotos=\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass="
              "\nPath="
              "\nisFolder=1\n"
-             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\n");
+             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n");
 
     writeFile(root / "a.ged", Family(1));
     writeFile(root / "b.ged", Family(1));
@@ -393,13 +404,15 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QPushButton>("bSuivant")->isVisible());
     close();
     const std::string ged = (root / "Famille.ged").string();
-    QCOMPARE(settings(), "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
-                             "/\nDestine=CD\nVivants=masquer\nPhotos=\n[Modele]\nLast=classique\n["
-                             "FTP]\nMaintenant=0\n"
-                             "Host=127.0.0.1:" +
-                             std::to_string(server.port()) +
-                             "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
-                             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\n");
+    QCOMPARE(
+        settings(),
+        "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
+            "/\nDestine=CD\nVivants=masquer\nPhotos=\n[Modele]\nLast=classique\n["
+            "FTP]\nMaintenant=0\n"
+            "Host=127.0.0.1:" +
+            std::to_string(server.port()) +
+            "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
+            "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n");
   }
 
   // A stopped upload ("Stopper", or the close box, which waits for the upload to return) is an
@@ -474,7 +487,7 @@ class AssistantTest : public QObject {
     upload({false});
     QCOMPARE(dialogs.questions.size(), 1);
     QVERIFY(dialogs.questions[0].contains(QString::fromStdString(server.fingerprint())));
-    QCOMPARE(dialogs.messages, QStringList(kUploadError));
+    QCOMPARE(dialogs.messages, QStringList(failed(kUploadError)));
     QVERIFY(!fs::exists(served / "www"));
     close();
     QVERIFY(settings().find("[TLS]") == std::string::npos);
@@ -492,7 +505,7 @@ class AssistantTest : public QObject {
     settingsToUpload((root / "chiffre").string(), plain.port(), "TlsRequired=1\n");
     upload({});
     QVERIFY(dialogs.questions.isEmpty());
-    QCOMPARE(dialogs.messages, QStringList(kUploadError));
+    QCOMPARE(dialogs.messages, QStringList(failed(kUploadError)));
     QVERIFY(w<QCheckBox>("cbFtpTls")->isChecked());
     close();
   }
@@ -524,7 +537,7 @@ class AssistantTest : public QObject {
       QVERIFY(dialogs.questions[0].contains(QString::fromUtf8("a changé")));
       QVERIFY(dialogs.questions[0].contains(QString::fromStdString(trusted)));
       QVERIFY(dialogs.questions[0].contains(QString::fromStdString(server.fingerprint())));
-      QCOMPARE(dialogs.messages, QStringList(kUploadError));
+      QCOMPARE(dialogs.messages, QStringList(failed(kUploadError)));
       QVERIFY(!fs::exists(served / "www"));
       close();
       QVERIFY(settings().find("=" + trusted + "\n") != std::string::npos);
@@ -810,7 +823,8 @@ class AssistantTest : public QObject {
     settingsWith(verify ? "Verify=1\n" : "");
     resumeUpload({});
     QCOMPARE(w<QCheckBox>("cbFtpVerify")->isChecked(), verify);
-    QTEST(dialogs.messages.join("|"), "message");
+    QFETCH(QString, message);
+    QCOMPARE(dialogs.messages.join("|"), refuseDeletion ? failed(message) : message);
     QTEST(fs::exists(remote / "index.html"), "indexOnServer");
     QCOMPARE(fs::exists(remote / "liste.html"), refuseDeletion);
     QCOMPARE(wizard->UploadFinished, !refuseDeletion);
@@ -953,6 +967,68 @@ class AssistantTest : public QObject {
     close();
   }
 
+  // SFTP through the wizard to a real sshd: an unknown host key is asked about with its
+  // fingerprint (No: nothing sent), accepted once and kept with the account; a key other than
+  // the one kept is refused with both fingerprints, whatever the answer's default.
+  void sftpUpload() {
+    fs::create_directories(root / "ssh");
+    lignado::test::SshTestServer server(root / "ssh");
+    if (!server.running()) QSKIP(server.error().c_str());
+    struct HomeBack {
+      QByteArray home = qgetenv("HOME");
+      ~HomeBack() { qputenv("HOME", home); }
+    } homeBack;
+    fs::create_directories(root / "maison");
+    qputenv("HOME", QByteArray::fromStdString((root / "maison").string()));  // no known_hosts
+    qunsetenv("SSH_AUTH_SOCK");                                              // the key file only
+    const std::string site = (root / "sftp/Internet").string(),
+                      remote = (root / "sftp-en-ligne").string();
+    lignado::test::makeSite(site);
+    const std::string server_ = "sftp://127.0.0.1:" + std::to_string(server.port()) + "=";
+    auto settingsWith = [&](const std::string& more) {
+      settingsToUpload((root / "sftp").string(), server.port(),
+                       "Protocole=SFTP\nCleSSH=" + server.key("userkey").string() + "\n" + more, "",
+                       false, lignado::test::SshTestServer::user(), remote);
+    };
+    struct Step {
+      std::string trusted;  // the key kept before the upload
+      std::deque<bool> answers;
+      const char* asked;  // in the question
+      bool done;
+    };
+    const std::string other = server.fingerprint("otherhost");
+    const std::vector<Step> steps = {
+        {"", {false}, "inconnue", false},
+        {"", {true}, "inconnue", true},
+        {other, {}, "a changé", false},
+    };
+    for (const Step& step : steps) {
+      settingsWith(step.trusted.empty() ? "" : "[TLS]\n" + server_ + step.trusted + "\n");
+      resumeUpload(step.answers);
+      QCOMPARE(w<QComboBox>("cbFtpProtocol")->currentIndex(), 1);
+      QCOMPARE(dialogs.questions.size(), 1);
+      QVERIFY2(dialogs.questions[0].contains(QString::fromUtf8(step.asked)),
+               qPrintable(dialogs.questions[0]));
+      QVERIFY(dialogs.questions[0].contains(QString::fromStdString(server.fingerprint())));
+      QCOMPARE(dialogs.questions[0].contains(QString::fromStdString(other)), !step.trusted.empty());
+      QCOMPARE(dialogs.messages, QStringList(step.done ? kUploadDone : failed(kUploadError)));
+      QCOMPARE(fs::exists(tracePath()), !step.done);
+      QCOMPARE(wizard->UploadFinished, step.done);
+      close();
+      const bool kept = settings().find(server_ + server.fingerprint() + "\n") != std::string::npos;
+      QCOMPARE(kept, step.done);
+      if (!step.trusted.empty())  // a changed key does not replace the one kept
+        QVERIFY(settings().find(server_ + step.trusted + "\n") != std::string::npos);
+      QVERIFY(settings().find("Protocole=SFTP\nCleSSH=" + server.key("userkey").string() + "\n") !=
+              std::string::npos);
+      if (step.done)
+        QCOMPARE(lignado::test::treeDifferences(site, remote + "/lignado"), "");
+      else
+        QVERIFY(!fs::exists(remote + "/lignado/index.html"));
+      fs::remove_all(remote);
+    }
+  }
+
   // A refused password is said with the server's reply, and no resume is offered for it.
   void wrongPassword() {
     lignado::test::FtpTestServer server(served);
@@ -969,6 +1045,11 @@ class AssistantTest : public QObject {
                  QString::fromUtf8("Identifiant ou mot de passe refusé par le serveur\n530 ")),
              qPrintable(dialogs.messages[0]));
     QVERIFY(!dialogs.messages[0].contains("reprendre"));
+    QVERIFY(dialogs.messages[0].endsWith(QString::fromStdString(tracePath().string())));
+    const std::string trace = readFile(tracePath());
+    QVERIFY(trace.find("USER lignado") != std::string::npos);
+    QVERIFY(trace.find("pas le bon") == std::string::npos);
+    QCOMPARE(w<QComboBox>("cbFtpProtocol")->currentIndex(), 0);  // a file of before SFTP
     QVERIFY(wizard->UploadFinished);
     QVERIFY(!fs::exists(served / "www"));
     close();
@@ -1003,22 +1084,27 @@ class AssistantTest : public QObject {
 
   void hostAndPort_data() {
     QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("defaultPort");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
-    QTest::newRow("name") << "ftp.example.com" << true << "ftp.example.com" << 21;
-    QTest::newRow("port") << "127.0.0.1:2121" << true << "127.0.0.1" << 2121;
-    QTest::newRow("IPv6") << "::1" << true << "::1" << 21;
-    QTest::newRow("IPv6 port") << "[::1]:990" << true << "::1" << 990;
-    QTest::newRow("bad port") << "h:21x" << false << "h" << 21;
-    QTest::newRow("port 0") << "h:0" << false << "h" << 21;
-    QTest::newRow("big port") << "[::1]:65536" << false << "::1" << 21;
+    QTest::newRow("name") << "ftp.example.com" << 21 << true << "ftp.example.com" << 21;
+    QTest::newRow("port") << "127.0.0.1:2121" << 21 << true << "127.0.0.1" << 2121;
+    QTest::newRow("IPv6") << "::1" << 21 << true << "::1" << 21;
+    QTest::newRow("IPv6 port") << "[::1]:990" << 21 << true << "::1" << 990;
+    QTest::newRow("bad port") << "h:21x" << 21 << false << "h" << 21;
+    QTest::newRow("port 0") << "h:0" << 21 << false << "h" << 21;
+    QTest::newRow("SFTP name") << "sftp.example.com" << 22 << true << "sftp.example.com" << 22;
+    QTest::newRow("SFTP typed port") << "h:2222" << 22 << true << "h" << 2222;
+    QTest::newRow("SFTP IPv6") << "[::1]" << 22 << true << "::1" << 22;
+    QTest::newRow("big port") << "[::1]:65536" << 21 << false << "::1" << 21;
   }
   void hostAndPort() {
     QFETCH(QString, field);
     std::string host;
     int port = 0;
-    QTEST(SplitHostPort(field.toStdString(), host, port), "ok");
+    QFETCH(int, defaultPort);
+    QTEST(SplitHostPort(field.toStdString(), host, port, defaultPort), "ok");
     QTEST(QString::fromStdString(host), "host");
     QTEST(port, "port");
   }
