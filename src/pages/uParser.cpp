@@ -6,6 +6,7 @@
 
 #include "data/Base.h"
 #include "pages/Listes.h"
+#include "pages/ListesMemo.h"
 #include "pages/Remplace.h"
 #include "pages/TagMemo.h"
 #include "pages/TemplateCode.h"
@@ -191,6 +192,8 @@ struct TemplateCache {
     if (!tags || !tags->Serves(db, vivants)) tags = std::make_shared<TTagMemo>(db, clock, vivants);
     return *tags;
   }
+  // The lists made from whole-base lists, for the same database and rule as textes.
+  std::shared_ptr<TListesMemo> memo;
 
   const std::string& list(std::string key, const std::function<std::string()>& make) {
     auto it = lists.find(key);
@@ -209,7 +212,10 @@ TKSParse::TKSParse(const TBD& db, Host* host, const Clock& clock)
 
 TTextesPersonnes* TKSParse::textes() const {
   std::shared_ptr<TTextesPersonnes>& t = cache_->textes;
-  if (!t || !t->Serves(db_, Vivants)) t = std::make_shared<TTextesPersonnes>(db_, *clock_, Vivants);
+  if (!t || !t->Serves(db_, Vivants)) {
+    t = std::make_shared<TTextesPersonnes>(db_, *clock_, Vivants);
+    cache_->memo = std::make_shared<TListesMemo>();
+  }
   return t.get();
 }
 
@@ -483,8 +489,18 @@ std::string TKSParse::evalListe(std::string_view e) {
   std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
   auto make = [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants, textes()); };
   // Relatives come from the link index faster than from a cache of texts; lists that walk the
-  // tree or the whole base are kept (a sort is not: the stop request can cut one short).
-  if (kind == "trie") return sortedList(a, b);
+  // tree or the whole base are kept, and so are those made from long lists (a sort is kept
+  // only when it went to its end: the stop request can cut one short).
+  if (kind == "trie" || kind == "tranche" || kind == "tranches" || kind == "initiale" ||
+      kind == "initiales") {
+    textes();  // and with them the memo
+    return cache_->memo->Get(kind, a, b, [&](bool& keep) {
+      if (kind != "trie") return make();
+      std::string list = sortedList(a, b);
+      keep = !stopped_;
+      return list;
+    });
+  }
   if (kind != "tous" && kind != "commencepar" && kind != "asc" && kind != "des") return make();
   return cache_->list(kind + '\0' + a + '\0' + b, make);
 }
@@ -685,6 +701,7 @@ TKSParse TKSParse::ForThread(Host* host) const {
   parser.cache_->textes = cache_->textes;
   cache_->tagMemo(db_, *clock_, Vivants);
   parser.cache_->tags = cache_->tags;
+  parser.cache_->memo = cache_->memo;
   return parser;
 }
 
