@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -191,6 +192,79 @@ class MediaLines {
   std::vector<TMedia> files_;
 };
 
+// The citations of the SOUR lines at level base, fed those lines and the lines under them: PAGE,
+// QUAY, DATA/TEXT (TEXT for an inline source), an inline source's text, with CONT and CONC.
+class CitationLines {
+ public:
+  explicit CitationLines(int base) : base_(base) {}
+  void add(const TGed& line) {
+    const uint64_t tag = line.tagKey;
+    if (line.level <= base_) {
+      open_ = line.level == base_ && tag == "SOUR"_tag;
+      field_ = nullptr;
+      inData_ = false;
+      if (!open_) return;
+      TCitation& c = list_.emplace_back();
+      if (isPointer(line.value)) {
+        c.pointer = line.value;
+      } else {
+        c.inline_ = line.value;
+        follow(&c.inline_, line.level);
+      }
+      return;
+    }
+    if (!open_) return;
+    if ((tag == "CONT"_tag || tag == "CONC"_tag) && field_ && line.level == fieldLevel_ + 1) {
+      *field_ += tag == "CONT"_tag ? kCrLf : " ";
+      *field_ += line.value;
+      return;
+    }
+    field_ = nullptr;
+    TCitation& c = list_.back();
+    if (line.level == base_ + 1 && tag == "PAGE"_tag) {
+      c.page = line.value;
+      follow(&c.page, line.level);
+    } else if (line.level == base_ + 1 && tag == "QUAY"_tag) {
+      c.quay = line.value;
+    } else if (tag == "TEXT"_tag &&
+               (line.level == base_ + 1 || (line.level == base_ + 2 && inData_))) {
+      if (!c.text.empty()) c.text += kCrLf;
+      c.text += line.value;
+      follow(&c.text, line.level);
+    }
+    if (line.level == base_ + 1) inData_ = tag == "DATA"_tag;
+  }
+  std::vector<TCitation> done() {
+    open_ = false;
+    field_ = nullptr;
+    return std::move(list_);
+  }
+
+ private:
+  void follow(std::string* field, int level) {
+    field_ = field;
+    fieldLevel_ = level;
+  }
+  int base_;
+  bool open_ = false, inData_ = false;
+  std::string* field_ = nullptr;  // the text that CONT and CONC lines one level deeper continue
+  int fieldLevel_ = 0;
+  std::vector<TCitation> list_;
+};
+
+// An OBJE line being read at its level, with its value and the lines under it.
+struct MediaLink {
+  MediaLink(int level, std::string value) : level(level), value(std::move(value)), lines(level) {}
+  int level;
+  std::string value;
+  MediaLines lines;
+};
+
+template <class T>
+void appendAll(std::vector<T>& to, std::vector<T>&& from) {
+  for (T& x : from) to.push_back(std::move(x));
+}
+
 // A family is read with its HUSB and WIFE lines first (group 0), then the others (1) in file
 // order: the rules then see both spouses. Children may stay among the other lines, since
 // no other line changes what a CHIL line does once the spouses are known.
@@ -326,16 +400,18 @@ class Importer {
   void logLine(const char* marker) {
     if (log_) log(lineNo() + marker + cur_->raw);
   }
-  std::string readContinuedText(int base);
+  std::string readContinuedText(int base, CitationLines* cites = nullptr);
   // The note records already joined into one field of a record: each is shown once there.
   using JoinedNotes = std::unordered_set<const std::string*>;
-  std::string readNote(int base, JoinedNotes* joined = nullptr);
+  std::string readNote(int base, JoinedNotes* joined = nullptr, CitationLines* cites = nullptr);
   template <class Table>
   const typename Table::mapped_type* linked(Table& table, const std::string& value);
   const std::string* linkedNote(const std::string& value) { return linked(notes_, value); }
   const std::vector<TMedia>* linkedMedia(const std::string& value) { return linked(media_, value); }
   void readAllNotes();
   void readMediaLink(int32_t person);
+  // The files of an OBJE line read whole, appended to out.
+  void mediaOf(MediaLink& link, std::vector<TMedia>& out);
   void readMediaRecord();
   bool isNote() {
     return cur_->tagKey == "NOTE"_tag || (cur_->tagKey == "SNOTE"_tag && linkedNote(cur_->value));
@@ -366,7 +442,10 @@ class Importer {
   void readIndividual();
   void readFamily();
   void readSourceRecord();
-  void readEventDetails(TEve& ev, bool logOthers = true);
+  // cite and media, when given, see every line under the event at its loop (a family's SOUR
+  // or OBJE line read as an event).
+  void readEventDetails(TEve& ev, bool logOthers = true, CitationLines* cite = nullptr,
+                        MediaLink* media = nullptr);
   void resetScratch();
 
   void registerPerson(const std::string& pointer, int32_t person);
@@ -375,7 +454,8 @@ class Importer {
 
   enum class Owner { Person, Union };
   void storeEvent(Owner kind, int32_t owner, const std::string* fixedKind, bool generic,
-                  bool ownerLost = false);
+                  bool ownerLost = false, CitationLines* cite = nullptr,
+                  MediaLink* media = nullptr);
   void citeSource(int32_t person, const std::string& pointer);
   void progress();
 
@@ -393,6 +473,8 @@ class Importer {
   OwnedFile log_;
   TEve scratch_;
   std::string scratchGedcomDate_;  // the DATE value of scratch_ when its date text loses some
+  std::vector<TCitation> scratchCitations_;  // the citations and files under scratch_
+  std::vector<TMedia> scratchMedia_;
   ImportResult result_;
 
   std::string defaultLetters_ = kRefDefaut;
@@ -402,6 +484,8 @@ class Importer {
   NumberTable citations_;
   std::unordered_map<std::string, std::string> notes_;          // note pointer upper-cased -> text
   std::unordered_map<std::string, std::vector<TMedia>> media_;  // OBJE pointer upper-cased
+  std::unordered_map<std::string, std::string> repos_;          // REPO pointer upper-cased -> name
+  std::string repoKey_;  // the REPO record being passed over, upper-cased
 
   struct RecLine {
     TGed line;
@@ -499,6 +583,8 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
       linkKept(false);
       return result_;
     }
+    if (cur_->level == 0)
+      repoKey_ = cur_->valueKey == "REPO"_tag && isPointer(cur_->tag) ? UpperAscii(cur_->tag) : "";
     if (cur_->tagKey == "HEAD"_tag) {
       readHeader();
       if (cur_->valueKey == "SUBM"_tag) readSubmitter();
@@ -523,12 +609,19 @@ ImportResult Importer::run(const std::string& fileName, uint8_t charMode, bool w
     } else if (mediaRecord(*cur_)) {
       readMediaRecord();
     } else {
+      // A repository's name, for the sources that point at it.
+      if (!repoKey_.empty() && cur_->level == 1 && cur_->tagKey == "NAME"_tag)
+        repos_.emplace(repoKey_, cur_->value);
       logLine(" : ");
       next();
     }
   }
   reader_.close();
   if (!linkKept(true)) return result_;
+  // Sources are numbered as persons cite them: the citations read before learn theirs now.
+  db_.Plus.ForEachCitation([&](TCitation& c) {
+    if (!c.pointer.empty()) c.source = citations_.find(splitPointer(c.pointer).number);
+  });
   if (reader_.failed()) {
     result_.failed = true;
     result_.reason = "Erreur de lecture du fichier " + fileName + ".";
@@ -706,10 +799,12 @@ void Importer::progress() {
   host_->processMessages();
 }
 
-std::string Importer::readContinuedText(int base) {
+std::string Importer::readContinuedText(int base, CitationLines* cites) {
   std::string text = cur_->value;
+  if (cites) cites->add(*cur_);
   next();
   while (cur_->level >= base + 1) {
+    if (cites) cites->add(*cur_);
     if (cur_->tagKey == "CONT"_tag) {
       text += kCrLf;
       text += cur_->value;
@@ -771,14 +866,14 @@ void Importer::readAllNotes() {
 
 // A note line: a pointer to a note record stands for that record's text, or for nothing when
 // that record is already in `joined`.
-std::string Importer::readNote(int base, JoinedNotes* joined) {
+std::string Importer::readNote(int base, JoinedNotes* joined, CitationLines* cites) {
   if (const std::string* text = linkedNote(cur_->value)) {
     if (joined && !joined->insert(text).second)
       cur_->value.clear();
     else
       cur_->value = *text;
   }
-  return readContinuedText(base);
+  return readContinuedText(base, cites);
 }
 
 // "0 @N1@ NOTE text" (GEDCOM 7: SNOTE) with its CONT and CONC lines. Other lines under it are
@@ -822,6 +917,19 @@ void Importer::readMediaLink(int32_t person) {
   for (TMedia m : *linked) {
     if (!files.title().empty()) m.Title = files.title();
     db_.AddPersonMedia(person, std::move(m));
+  }
+}
+
+void Importer::mediaOf(MediaLink& link, std::vector<TMedia>& out) {
+  if (!isPointer(link.value)) {
+    appendAll(out, link.lines.done());
+    return;
+  }
+  const std::vector<TMedia>* linked = linkedMedia(link.value);
+  if (!linked) return;
+  for (TMedia m : *linked) {
+    if (!link.lines.title().empty()) m.Title = link.lines.title();
+    out.push_back(std::move(m));
   }
 }
 
@@ -900,15 +1008,26 @@ void Importer::readSubmitter() {
 
 void Importer::resetScratch() {
   scratchGedcomDate_.clear();
+  scratchCitations_.clear();
+  scratchMedia_.clear();
   scratch_ = TEve();
   scratch_.InUse = true;
   scratch_.Quality.clear();
 }
 
-void Importer::readEventDetails(TEve& ev, bool logOthers) {
+void Importer::readEventDetails(TEve& ev, bool logOthers, CitationLines* cite, MediaLink* media) {
+  std::optional<MediaLink> obje;  // an OBJE under the event, read with its lines
   next();
   while (cur_->level >= 2) {
     const uint64_t tag = cur_->tagKey;
+    if (cite) cite->add(*cur_);
+    if (media) media->lines.add(*cur_);
+    if (obje && cur_->level <= obje->level) {
+      mediaOf(*obje, scratchMedia_);
+      obje.reset();
+    }
+    if (obje) obje->lines.add(*cur_);
+    if (tag == "OBJE"_tag && !obje) obje.emplace(cur_->level, cur_->value);
     if (tag == "DATE"_tag) {
       ev.Date = GedcomDateText(cur_->value);
       if (KeepsGedcomDate(cur_->value)) scratchGedcomDate_ = cur_->value;
@@ -922,8 +1041,10 @@ void Importer::readEventDetails(TEve& ev, bool logOthers) {
       ev.Kind = cur_->value;
       next();
     } else if (tag == "SOUR"_tag) {
+      CitationLines lines(cur_->level);
       ev.Note += kCrLf;
-      ev.Note += readContinuedText(2);
+      ev.Note += readContinuedText(2, &lines);
+      appendAll(scratchCitations_, lines.done());
     } else if (tag == "TIME"_tag) {
       ev.Time = cur_->value;
       next();
@@ -937,13 +1058,14 @@ void Importer::readEventDetails(TEve& ev, bool logOthers) {
       next();
     }
   }
+  if (obje) mediaOf(*obje, scratchMedia_);
 }
 
 // Reads the event at the current line for a person or a union and stores it. Without an
 // owner the lines are read and the event dropped; a full pool is counted and logged.
 // ownerLost: the owner itself could not be stored (already counted).
 void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKind, bool generic,
-                          bool ownerLost) {
+                          bool ownerLost, CitationLines* cite, MediaLink* media) {
   std::string tag, value;
   if (generic) {
     tag = cur_->tag;
@@ -963,14 +1085,17 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
     }
   }
   resetScratch();
-  readEventDetails(scratch_);
+  readEventDetails(scratch_, true, cite, media);
   if (e == 0) return;
   TEve& stored = *db_.EventRecord(e);
   stored = std::move(scratch_);
-  if (!scratchGedcomDate_.empty() || !ownTag.empty()) {
+  if (!scratchGedcomDate_.empty() || !ownTag.empty() || !scratchCitations_.empty() ||
+      !scratchMedia_.empty()) {
     TEvePlus& plus = db_.Plus.EventFor(e);
     plus.gedcomDate = std::move(scratchGedcomDate_);
     plus.tag = ownTag;
+    plus.citations = std::move(scratchCitations_);
+    plus.media = std::move(scratchMedia_);
   }
   if (fixedKind) {
     stored.Kind = *fixedKind;
@@ -1053,7 +1178,14 @@ void Importer::readIndividual() {
     const uint64_t tag = cur_->tagKey;
     if (tag == "NAME"_tag) {
       splitName(p);
+      CitationLines cites(2);
       next();
+      while (cur_->level >= 2) {
+        cites.add(*cur_);
+        next();
+      }
+      if (std::vector<TCitation> found = cites.done(); !found.empty())
+        appendAll(db_.Plus.PersonFor(p).nameCitations, std::move(found));
     } else if (tag == "SEX"_tag) {
       const std::string sex = UpperAscii(cur_->value);
       db_.SetSex(p, sex == "M" ? 0 : sex == "F" ? 1 : 2);
@@ -1072,7 +1204,10 @@ void Importer::readIndividual() {
     } else if (tag == "FAMS"_tag || tag == "FAMC"_tag) {
       next();
     } else if (isNote()) {
-      note += readNote(1, &joined);
+      CitationLines cites(2);
+      note += readNote(1, &joined, &cites);
+      if (std::vector<TCitation> found = cites.done(); !found.empty())
+        appendAll(db_.Plus.PersonFor(p).noteCitations, std::move(found));
     } else if (tag == "OCCU"_tag || tag == "TITL"_tag) {
       std::string attrs = db_.GetPersonField(p, PersonCode::Titre);
       attrs += tag == "OCCU"_tag ? "t|Profession|" : "t|Titre|";
@@ -1089,8 +1224,12 @@ void Importer::readIndividual() {
       if (!value.empty())
         fact.eve.Note = fact.eve.Note.empty() ? value : value + kCrLf + fact.eve.Note;
       fact.plus.gedcomDate = std::move(scratchGedcomDate_);
-      // One without a date or a place says no more than the attribute: not kept twice.
-      if (!fact.eve.Date.empty() || !fact.eve.Place.empty() || !fact.plus.gedcomDate.empty())
+      fact.plus.citations = std::move(scratchCitations_);
+      fact.plus.media = std::move(scratchMedia_);
+      // One without a date, a place, a citation or a file says no more than the attribute: not
+      // kept twice.
+      if (!fact.eve.Date.empty() || !fact.eve.Place.empty() || !fact.plus.gedcomDate.empty() ||
+          !fact.plus.citations.empty() || !fact.plus.media.empty())
         db_.Plus.PersonFactsFor(p).push_back(std::move(fact));
     } else if (tag == "CHAN"_tag) {
       resetScratch();
@@ -1184,6 +1323,21 @@ void Importer::readFamily() {
       }
     } else if (tag == "EVEN"_tag) {
       storeEvent(Owner::Union, u, nullptr, false, made);
+    } else if (tag == "SOUR"_tag || tag == "OBJE"_tag) {
+      // Read as a generic event, as always; the union also keeps it as a citation or a file.
+      const bool sour = tag == "SOUR"_tag;
+      CitationLines cite(1);
+      MediaLink media(1, cur_->value);
+      if (sour) cite.add(*cur_);
+      storeEvent(Owner::Union, u, nullptr, true, made, sour ? &cite : nullptr,
+                 sour ? nullptr : &media);
+      if (u > 0) {
+        std::vector<TCitation> cites = cite.done();
+        std::vector<TMedia> files;
+        if (!sour) mediaOf(media, files);
+        if (!cites.empty()) appendAll(db_.Plus.UnionFor(u).citations, std::move(cites));
+        if (!files.empty()) appendAll(db_.Plus.UnionFor(u).media, std::move(files));
+      }
     } else {
       storeEvent(Owner::Union, u, nullptr, true, made);
     }
@@ -1202,9 +1356,29 @@ void Importer::readSourceRecord() {
     return;
   }
   TSrc& src = *db_.SourceRecord(s);
+  TSourcePlus plus;
+  std::string* field = nullptr;  // AUTH or PUBL, continued by CONT and CONC lines under it
+  std::optional<MediaLink> obje;
   next();
   while (cur_->level >= 1) {
     const uint64_t tag = cur_->tagKey;
+    if (obje && cur_->level <= obje->level) {
+      mediaOf(*obje, plus.media);
+      obje.reset();
+    }
+    if (obje) obje->lines.add(*cur_);
+    if (tag == "OBJE"_tag && !obje) obje.emplace(cur_->level, cur_->value);
+    if (cur_->level == 1) {
+      field = tag == "AUTH"_tag ? &plus.author : tag == "PUBL"_tag ? &plus.publication : nullptr;
+      if (field) *field = cur_->value;
+      if (tag == "REPO"_tag) {
+        auto repo = repos_.find(UpperAscii(cur_->value));
+        plus.repository = repo == repos_.end() ? cur_->value : repo->second;
+      }
+    } else if (field && cur_->level == 2 && (tag == "CONT"_tag || tag == "CONC"_tag)) {
+      *field += tag == "CONT"_tag ? kCrLf : " ";
+      *field += cur_->value;
+    }
     if (tag == "NOTE"_tag || (cur_->level == 1 && isNote())) {
       if (cur_->level == 1) {
         src.Text = readNote(1);
@@ -1215,7 +1389,7 @@ void Importer::readSourceRecord() {
         src.File += cur_->value;
       }
     } else if (tag == "TITL"_tag) {
-      src.Title = cur_->value;
+      if (!obje) src.Title = cur_->value;  // under an OBJE it names the file
     } else if (tag == "ABBR"_tag) {
       src.Abbrev = cur_->value;
     } else if (tag == "FILE"_tag) {
@@ -1228,6 +1402,10 @@ void Importer::readSourceRecord() {
     }
     next();
   }
+  if (obje) mediaOf(*obje, plus.media);
+  if (!plus.author.empty() || !plus.publication.empty() || !plus.repository.empty() ||
+      !plus.media.empty())
+    db_.Plus.SourceFor(s) = std::move(plus);
 }
 
 }  // namespace
