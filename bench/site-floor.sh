@@ -44,7 +44,7 @@ build "$root" "$work/build-new" lignado-cli treegen
 inputs=()
 [ -f "$corpus/royal92.ged" ] && inputs+=("$corpus/royal92.ged")
 if [ "$persons" -gt 0 ]; then
-  "$work/build-new/treegen" "$persons" "$work/tree-$persons.ged"
+  "$work/build-new/bench/treegen" "$persons" "$work/tree-$persons.ged"
   inputs+=("$work/tree-$persons.ged")
 fi
 
