@@ -1,6 +1,9 @@
 #include "genealogy/Vivants.h"
 
+#include <algorithm>
+
 #include "data/Base.h"
+#include "data/Liens.h"
 #include "genealogy/DateLieu.h"
 
 namespace lignado {
@@ -55,41 +58,86 @@ const char* LivingModeName(LivingMode mode) {
   return "publier";
 }
 
-TVivants::TVivants(const TBD& db, LivingMode mode, const Clock& clock) : db_(db), mode_(mode) {
+TVivants::TVivants(const TBD& db, LivingMode mode, const Clock& clock, int years)
+    : db_(db), mode_(mode) {
   if (mode_ == LivingMode::Publish) return;  // nothing to hide: the rule is not needed
   const LocalTime today = clock.now();
-  living_.assign(static_cast<std::size_t>(db.PersonCount) + 1, true);
-  auto dies = [this](int32_t p) {
-    if (p >= 1 && p < static_cast<int32_t>(living_.size())) living_[p] = false;
+  const std::size_t n = static_cast<std::size_t>(std::max(db.PersonCount, 0)) + 1;
+  living_.assign(n, true);
+  auto valid = [n](int32_t p) { return p >= 1 && static_cast<std::size_t>(p) < n; };
+  auto dies = [&](int32_t p) {
+    if (valid(p)) living_[p] = false;
   };
-  for (int32_t p = 1; p <= db.PersonCount; ++p) {
+  auto limit = [&](int age) { return Day{today.year - age, today.month, today.day}; };
+  // The earliest latest-day of each person's births and baptisms: the best proof of an age.
+  std::vector<std::optional<Day>> born(n);
+  for (int32_t p = 1; p < static_cast<int32_t>(n); ++p) {
     const TFiche* f = db.Person(p);
-    bool born80 = false;
+    if (!f) continue;
     for (int32_t e : f->EventList) {
       const TEve* ev = db.EventRecord(e);
       if (!ev || !ev->InUse) continue;
       if (ev->Kind == kDeces || ev->Kind == kSepulture) dies(p);
       if (ev->Kind == kNaissance || ev->Kind == kBapteme) {
-        if (olderThan(ev->Date, 100, today)) dies(p);
-        born80 = born80 || olderThan(ev->Date, 80, today);
+        std::optional<Day> d = latestDay(ev->Date);
+        if (d && (!born[p] || *d < *born[p])) born[p] = d;
       }
     }
-    // A child born more than 80 years ago.
-    if (born80) {
+  }
+  auto bornBefore = [&](int32_t p, int age) {
+    return valid(p) && born[p] && *born[p] < limit(age);
+  };
+  for (int32_t p = 1; p < static_cast<int32_t>(n); ++p) {
+    const TFiche* f = db.Person(p);
+    if (!f) continue;
+    if (bornBefore(p, years)) dies(p);
+    // A child born more than N - 20 years ago.
+    if (bornBefore(p, years - 20)) {
       dies(f->NumP);
       dies(f->NumM);
     }
   }
+  std::vector<std::pair<int32_t, int32_t>> couples;
   for (int32_t u = 1; u <= db.UnionCount; ++u) {
     const TUnion* un = db.Union(u);
-    if (!un->InUse) continue;
+    if (!un || !un->InUse) continue;
+    couples.emplace_back(un->NumH, un->NumF);
     for (int32_t e : un->EventList) {
       const TEve* ev = db.EventRecord(e);
-      if (ev && ev->InUse && ev->Kind == kMariage && olderThan(ev->Date, 80, today)) {
+      if (ev && ev->InUse && ev->Kind == kMariage && olderThan(ev->Date, years - 20, today)) {
         dies(un->NumH);
         dies(un->NumF);
       }
     }
+  }
+
+  // Relatives speak for those whose own facts do not, nor a dated birth of theirs. The own rule
+  // is settled above, so the order in which persons are looked at does not matter.
+  const std::vector<bool> own = living_;
+  const TLiens& liens = db.Liens();
+  auto siblingBornBefore = [&](int32_t p, int32_t parent, int age) {
+    if (!valid(parent)) return false;
+    for (int32_t s : liens.Enfants(parent))
+      if (s != p && bornBefore(s, age)) return true;
+    return false;
+  };
+  for (int32_t p = 1; p < static_cast<int32_t>(n); ++p) {
+    if (!own[p] || born[p]) continue;
+    const TFiche* f = db.Person(p);
+    if (!f) continue;
+    bool dead = false;
+    for (int32_t parent : {f->NumP, f->NumM}) {
+      if (!valid(parent)) continue;
+      const TFiche* pf = db.Person(parent);
+      dead = dead || bornBefore(parent, years + 50) ||
+             (pf && (bornBefore(pf->NumP, years + 90) || bornBefore(pf->NumM, years + 90))) ||
+             siblingBornBefore(p, parent, years + 20);
+    }
+    if (dead) dies(p);
+  }
+  for (const auto& [h, w] : couples) {
+    if (valid(h) && own[h] && !born[h] && bornBefore(w, years + 30)) dies(h);
+    if (valid(w) && own[w] && !born[w] && bornBefore(h, years + 30)) dies(w);
   }
 }
 

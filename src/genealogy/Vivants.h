@@ -26,15 +26,22 @@ const char* LivingModeName(LivingMode mode);  // the settings name
 
 inline const std::string kPersonneVivante = "Personne vivante";
 
+// The own-birth limit of the living rule in years; the other limits follow it.
+inline constexpr int kLivingYears = 100;
+
 // Who counts as living, worked out once for the whole base at the clock's date, and what the
-// mode hides of them. A person counts as living unless the base shows a death or a burial
-// (a cremation is stored as one), dated or not, or a birth or baptism more than 100 years
-// ago, or a marriage of theirs more than 80 years ago, or a child born or baptised more than
-// 80 years ago. A date proves its age only by its latest possible day: "1924" is the end of
-// 1924, "avant 1930" 1930, a range its second bound, and "apr\xE8s 1900" proves nothing.
+// mode hides of them. With N the own-birth limit (kLivingYears by default), a person counts as
+// living unless the base shows a death or a burial of theirs (a cremation is stored as one),
+// dated or not, or their birth or baptism more than N years ago, or a marriage of theirs or a
+// child's birth or baptism more than N - 20 years ago. Failing those facts and a dated birth or
+// baptism of their own, a parent born more than N + 50 years ago, a grandparent more than N + 90, a
+// sibling more than N + 20 or a spouse more than N + 30 (births and baptisms alike) make them count
+// as dead. A date proves its age only by its latest possible day: "1924" is the end of 1924, "avant
+// 1930" 1930, a range its second bound, and "apr\xE8s 1900" proves nothing.
 class TVivants {
  public:
-  TVivants(const TBD& db, LivingMode mode, const Clock& clock = SystemClock());
+  TVivants(const TBD& db, LivingMode mode, const Clock& clock = SystemClock(),
+           int years = kLivingYears);
 
   LivingMode Mode() const { return mode_; }
   bool EstVivant(int32_t p) const;

@@ -89,6 +89,64 @@ TEST(VivantsTest, WhoCountsAsLiving) {
   EXPECT_FALSE(hide.EstVivant(db.PersonCount + 1));
 }
 
+// A person with no fact of their own, and one relative born on a given day; today 7/12/2024.
+TEST(VivantsTest, RelativesSpeakForThoseWithoutFacts) {
+  enum Relative { Parent, Grandparent, Sibling, Spouse, None };
+  const struct {
+    Relative relative;
+    std::string born;
+    int years;
+    bool living;
+    std::vector<Fact> own = {};
+  } cases[] = {
+      {Parent, "6/12/1874", 100, false},
+      {Parent, "7/12/1874", 100, true},
+      {Grandparent, "6/12/1834", 100, false},
+      {Grandparent, "7/12/1834", 100, true},
+      {Sibling, "6/12/1904", 100, false},
+      {Sibling, "7/12/1904", 100, true},
+      {Spouse, "6/12/1894", 100, false},
+      {Spouse, "7/12/1894", 100, true},
+      {Parent, "1860", 120, true},
+      {Parent, "1850", 120, false},
+      {Sibling, "1900", 100, true, {{kNaissance, "2000"}}},
+      {Spouse, "1850", 100, true, {{kBapteme, "1990"}}},
+      {Parent, "1800", 100, false, {{kNaissance, "apr\xE8s 1900"}}},
+      {None, "", 120, true, {{kNaissance, "1910"}}},
+      {None, "", 100, false, {{kNaissance, "1910"}}},
+      {None, "", 120, false, {{kNaissance, "1903"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.relative << " born " << c.born << ", " << c.years);
+    TBD db;
+    const int32_t p = addPerson(db, c.own);
+    const int32_t r = addPerson(db, {{kNaissance, c.born}});
+    const int32_t other = addPerson(db, {});
+    switch (c.relative) {
+      case Parent:
+        db.SetMother(p, r);
+        break;
+      case Grandparent:
+        db.SetFather(other, r);
+        db.SetFather(p, other);
+        break;
+      case Sibling:
+        db.SetFather(p, other);
+        db.SetFather(r, other);
+        break;
+      case Spouse: {
+        const int32_t u = db.NewUnion();
+        db.SetHusband(u, r);
+        db.SetWife(u, p);
+        break;
+      }
+      case None:
+        break;
+    }
+    EXPECT_EQ(TVivants(db, LivingMode::Hide, kToday, c.years).EstVivant(p), c.living);
+  }
+}
+
 TEST(VivantsTest, ModesAndUnions) {
   TBD db;
   int32_t dead = addPerson(db, {{kDeces, "1990"}});
