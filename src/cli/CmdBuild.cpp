@@ -9,6 +9,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
+#include "util/Text.h"
 #include "util/Utf8.h"
 #include "workflow/Publication.h"
 
@@ -19,8 +20,8 @@ namespace fs = std::filesystem;
 
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
-    "[--capacity N] [--living hide|anonymous|publish] [--jobs N] [--media-dir DOSSIER]... "
-    "[--media-max-mb N] [--strict]\n";
+    "[--capacity N] [--living hide|anonymous|publish] [--living-years N] [--jobs N]\n"
+    "       [--media-dir DOSSIER]... [--media-max-mb N] [--strict]\n";
 
 const char kBuildHelp[] =
     "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
@@ -49,7 +50,13 @@ const char kBuildHelp[] =
     "                          (est vivant qui n'a ni d\xE9"
     "c\xE8s ni s\xE9pulture, ni naissance\n"
     "                          il y a plus de 100 ans, ni mariage ou enfant il y a plus\n"
-    "                          de 80 ans)\n"
+    "                          de 80 ans ; sans date de naissance, un parent n\xE9 il y a\n"
+    "                          plus de 150 ans, un grand-parent plus de 190, un fr\xE8re ou\n"
+    "                          une s\x9Cur plus de 120, un conjoint plus de 130 le disent\n"
+    "                          mort)\n"
+    "  --living-years N        remplace les 100 ans de la r\xE8gle (de 40 \xE0 150) ; les\n"
+    "                          autres dur\xE9"
+    "es suivent (N-20, N+50, N+90, N+20, N+30)\n"
     "  --jobs N                nombre de pages construites en m\xEAme temps (une par c\x9Cur\n"
     "                          par d\xE9"
     "faut) ; le site est le m\xEAme quel que soit ce nombre\n"
@@ -128,6 +135,7 @@ int cmdBuild(const Args& args) {
   std::string file, templateArg = "classique", out = "site";
   long capacity = kGrowing;
   LivingMode living = LivingMode::Hide;
+  int livingYears = kLivingYears;
   int jobs = 0;  // one thread per core
   MediaOptions media;
   bool strict = false;
@@ -136,7 +144,8 @@ int cmdBuild(const Args& args) {
     if (a == "--strict") {
       strict = true;
     } else if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living" ||
-               a == "--jobs" || a == "--media-dir" || a == "--media-max-mb") {
+               a == "--living-years" || a == "--jobs" || a == "--media-dir" ||
+               a == "--media-max-mb") {
       if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
       const std::string& v = args[i];
       if (a == "--template") {
@@ -150,6 +159,14 @@ int cmdBuild(const Args& args) {
           return usageError("Valeur inconnue pour --living : " + Utf8ToCp1252(v) +
                             " (hide, anonymous ou publish).");
         living = *mode;
+      } else if (a == "--living-years") {
+        std::optional<int32_t> n = ParseInt32(v);
+        if (!n || *n < 40 || *n > 150)
+          return usageError(
+              "Nombre d'ann\xE9"
+              "es invalide pour --living-years : " +
+              Utf8ToCp1252(v) + " (de 40 \xE0 150).");
+        livingYears = *n;
       } else if (a == "--media-dir") {
         std::error_code ec;
         if (!fs::is_directory(v, ec))
@@ -213,7 +230,7 @@ int cmdBuild(const Args& args) {
   {
     TerminalHost host;
     site = GeneratePublication(*w.db, *tpl, dest, &host, living, jobs,
-                               fs::absolute(fs::path(file)).parent_path(), media);
+                               fs::absolute(fs::path(file)).parent_path(), media, livingYears);
   }
   if (!site.done) {
     printCp1252(stderr, site.failure + (site.stopped ? " : le site n'est pas complet.\n" : "\n"));

@@ -207,7 +207,7 @@ std::string GenerateOutcome::StaleText() const {
 GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolder,
                                     const fs::path& destination, Host* host, LivingMode living,
                                     int jobs, const fs::path& gedcomFolder,
-                                    const MediaOptions& media) {
+                                    const MediaOptions& media, int livingYears) {
   GenerateOutcome out;
   if (db.PersonCount == 0) {
     out.failure = "Aucune personne \xE0 publier";
@@ -227,7 +227,7 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
     if (!out.failure.empty()) return out;
     SiteResult site;
     {
-      const TVivants vivants(db, living);
+      const TVivants vivants(db, living, SystemClock(), livingYears);
       TKSParse parser(db, host);
       parser.Vivants = &vivants;
       TemplateProblems problems;

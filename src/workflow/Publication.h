@@ -148,7 +148,8 @@ struct MediaOptions {
   uint64_t maxBytes = kMediaMaxBytes;
 };
 
-// Living persons are shown as `living` says (hidden unless told otherwise). The media files of
+// Living persons are shown as `living` says (hidden unless told otherwise), who counts as living
+// by the rule of TVivants with livingYears as its own-birth limit. The media files of
 // the persons shown are copied into the site from gedcomFolder and the folders of media only
 // (MediaRules); each one refused is a line of mediaMissing. Pages run on `jobs` threads (0: one
 // per core); the site is the same whatever their number. A database without any person is
@@ -157,7 +158,7 @@ GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& 
                                     const std::filesystem::path& destination, Host* host,
                                     LivingMode living = LivingMode::Hide, int jobs = 0,
                                     const std::filesystem::path& gedcomFolder = {},
-                                    const MediaOptions& media = {});
+                                    const MediaOptions& media = {}, int livingYears = kLivingYears);
 
 // 6. Upload.
 

@@ -222,28 +222,44 @@ TEST_F(CmdBuild, RefusesWhatItCannotUse) {
 
 // A person born in 1990 counts as living: by default the name stays and the rest goes.
 TEST_F(CmdBuild, LivingPersonsByMode) {
-  writeFile(dir.path() / "vivant.ged",
-            "0 HEAD\r\n1 CHAR ASCII\r\n0 @I1@ INDI\r\n1 NAME Luc /DUPONT/\r\n1 BIRT\r\n"
-            "2 DATE 3 MAR 1990\r\n2 PLAC Brest\r\n0 TRLR\r\n");
+  for (const char* born : {"1990", "1915"})
+    writeFile(dir.path() / (std::string("ne-") + born + ".ged"),
+              std::string("0 HEAD\r\n1 CHAR ASCII\r\n0 @I1@ INDI\r\n1 NAME Luc /DUPONT/\r\n"
+                          "1 BIRT\r\n2 DATE 3 MAR ") +
+                  born + "\r\n2 PLAC Brest\r\n0 TRLR\r\n");
   const struct {
+    const char* born;
     const char* option;
     const char* page;
   } cases[] = {
-      {"", "DUPONT  \r\n\r\n"},
-      {"--living hide", "DUPONT  \r\n\r\n"},
-      {"--living anonymous", "DUPONT  \r\n\r\n"},
-      {"--living publish", "DUPONT 3/3/1990 Brest\r\n\r\n"},
+      {"1990", "", "DUPONT  \r\n\r\n"},
+      {"1990", "--living hide", "DUPONT  \r\n\r\n"},
+      {"1990", "--living anonymous", "DUPONT  \r\n\r\n"},
+      {"1990", "--living publish", "DUPONT 3/3/1990 Brest\r\n\r\n"},
+      {"1915", "", "DUPONT 3/3/1915 Brest\r\n\r\n"},
+      {"1915", "--living-years 120", "DUPONT  \r\n\r\n"},
   };
   for (const auto& c : cases) {
     fs::remove_all(dir.path() / "s");
-    CliRun r = cli(std::string("build vivant.ged --template ./modele-test --out s ") + c.option);
+    CliRun r = cli(std::string("build ne-") + c.born + ".ged --template ./modele-test --out s " +
+                   c.option);
     EXPECT_EQ(r.code, 0) << c.option << r.err;
     EXPECT_EQ(readFile(dir.path() / "s/p_id_1.html"), c.page) << c.option;
   }
-  CliRun r = cli("build vivant.ged --template ./modele-test --out s --living masquer");
-  EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
-            "Valeur inconnue pour --living : masquer (hide, anonymous ou publish).");
+  const struct {
+    const char* option;
+    const char* message;
+  } refused[] = {
+      {"--living masquer", "Valeur inconnue pour --living : masquer (hide, anonymous ou publish)."},
+      {"--living-years 30",
+       "Nombre d'ann\xC3\xA9"
+       "es invalide pour --living-years : 30 (de 40 \xC3\xA0 150)."},
+  };
+  for (const auto& c : refused) {
+    CliRun r = cli(std::string("build ne-1990.ged --template ./modele-test --out s ") + c.option);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.message);
+  }
 }
 
 TEST_F(CmdBuild, TheNumberOfThreadsLeavesTheSiteAsItIs) {
