@@ -8,11 +8,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "ui/BrowseFolder.h"
 #include "ui/Settings.h"
 #include "ui/uAssistant.h"
+#include "util/Text.h"
 #include "workflow/Publication.h"
 
 namespace lignado::ui {
@@ -73,6 +75,22 @@ PageDestination::PageDestination(TfmWebAssistant& wizard)
   cbVivants->addItem(T("Tout publier"), LivingModeName(LivingMode::Publish));
   livingRow->addWidget(cbVivants, 1);
   body->addLayout(livingRow);
+  // Who counts as living: without a death, born less than this many years ago.
+  auto* yearsRow = new QHBoxLayout;
+  QLabel* yearsLabel = NewLabel(
+      "Sans d\xE9"
+      "c\xE8s connu, est vivant qui est n\xE9 il y a moins de",
+      this);
+  yearsRow->addWidget(yearsLabel);
+  seVivantsAns = new QSpinBox(this);
+  seVivantsAns->setObjectName("seVivantsAns");
+  seVivantsAns->setRange(40, 150);
+  seVivantsAns->setValue(kLivingYears);
+  seVivantsAns->setSuffix(T(" ans"));
+  yearsLabel->setBuddy(seVivantsAns);
+  yearsRow->addWidget(seVivantsAns);
+  yearsRow->addStretch(1);
+  body->addLayout(yearsRow);
   // Media are copied only from the GEDCOM file's folder and this one.
   auto* photos = new QHBoxLayout;
   photos->addWidget(NewLabel("Dossier des photos :", this));
@@ -107,6 +125,10 @@ bool PageDestination::forCD() const {
 LivingMode PageDestination::living() const {
   return LivingModeNamed(cbVivants->currentData().toString().toStdString())
       .value_or(LivingMode::Hide);
+}
+
+int PageDestination::livingYears() const {
+  return seVivantsAns->value();
 }
 
 std::string PageDestination::mediaFolder() const {
@@ -155,6 +177,8 @@ void PageDestination::load(const WizardSettings& settings) {
   int at = cbVivants->findData(QString::fromStdString(settings.living));
   cbVivants->setCurrentIndex(at >= 0 ? at : 0);
   ePhotos->setText(P(settings.photos));
+  const std::optional<int32_t> years = ParseInt32(settings.livingYears);
+  seVivantsAns->setValue(years && *years >= 40 && *years <= 150 ? *years : kLivingYears);
 }
 
 void PageDestination::save(WizardSettings& settings) const {
@@ -163,6 +187,7 @@ void PageDestination::save(WizardSettings& settings) const {
   if (forWeb()) settings.destine = "WEB";
   settings.living = cbVivants->currentData().toString().toStdString();
   settings.photos = P(ePhotos->text());
+  settings.livingYears = std::to_string(seVivantsAns->value());
 }
 
 }  // namespace lignado::ui

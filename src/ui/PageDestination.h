@@ -7,6 +7,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 namespace lignado::ui {
 
@@ -23,6 +24,7 @@ class PageDestination : public WizardPage {
   bool forWeb() const;
   bool forCD() const;
   LivingMode living() const;
+  int livingYears() const;          // the own-birth limit of the living rule
   std::string mediaFolder() const;  // "Dossier des photos"; empty when none
 
   void initializePage() override;
@@ -40,6 +42,7 @@ class PageDestination : public WizardPage {
   QRadioButton* rbDestineCD;
   QCheckBox* cbInternet;
   QComboBox* cbVivants;
+  QSpinBox* seVivantsAns;
   QLineEdit* ePhotos;
 };
 

@@ -90,7 +90,7 @@ void PageModele::bTestClick() {
   for (const std::string& folder : {wizard().GedcomFolder, destination.mediaFolder()})
     if (!folder.empty()) media.folders.push_back(folder);
   TfmWeb web(&wizard(), wizard().windowTitle(), dir, wizard().Database(), dialogs, wizard().host(),
-             destination.living(), media);
+             destination.living(), media, destination.livingYears());
   web.setObjectName("fmWeb");
   web.exec();
 }

@@ -33,6 +33,7 @@ const std::vector<SettingKey>& SettingKeys() {
       {"Export", "Destine", &W::destine, "", true},
       {"Export", "Vivants", &W::living, "masquer", false},
       {"Export", "Photos", &W::photos, "", false},
+      {"Export", "VivantsAns", &W::livingYears, "100", false},
   };
   return keys;
 }

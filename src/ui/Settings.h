@@ -25,6 +25,7 @@ struct WizardSettings {
   bool tlsRequired = false, tlsOff = false, verify = false;
   std::string destine;           // "CD", "WEB" or empty
   std::string living;            // LivingModeName
+  std::string livingYears;       // the own-birth limit of the living rule, in years
   std::string photos;            // the media folder added to the GEDCOM file's
   std::string protocol = "FTP";  // "FTP" (FTPS included) or "SFTP"
   std::string sshKey;            // the private key an SFTP upload logs in with; empty: none

@@ -124,13 +124,13 @@ std::string ReferenceOfPageFile(const std::string& fileName, const std::string& 
 }
 
 TfmWeb::TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, const TBD& db,
-               Dialogs& dialogs, Host* host, LivingMode living, MediaRules media)
+               Dialogs& dialogs, Host* host, LivingMode living, MediaRules media, int livingYears)
     : QDialog(owner),
       templateDir_(std::move(templateDir)),
       db_(db),
       dialogs_(dialogs),
       host_(host),
-      vivants_(db, living),
+      vivants_(db, living, SystemClock(), livingYears),
       media_(std::move(media)),
       preview_(std::make_unique<QTemporaryDir>(QDir::tempPath() + "/lignado-apercu-XXXXXX")) {
   setObjectName("fmWeb");

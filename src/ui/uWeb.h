@@ -42,7 +42,8 @@ class TfmWeb : public QDialog {
   // templateDir: the template folder (file-system path ending with "/"), which must be
   // writable; caption: the wizard's; media: where the persons' pictures may be read from.
   TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, const TBD& db,
-         Dialogs& dialogs, Host* host, LivingMode living = LivingMode::Hide, MediaRules media = {});
+         Dialogs& dialogs, Host* host, LivingMode living = LivingMode::Hide, MediaRules media = {},
+         int livingYears = kLivingYears);
   ~TfmWeb() override;
 
   // Windows-1252 page name (an anchor after "#" is dropped) and parameter text.

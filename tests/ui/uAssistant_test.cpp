@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -193,7 +194,8 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
     close();
     QCOMPARE(settings(),
-             "[Export]\nfolder=\nVivants=masquer\nPhotos=\n[FTP]\nMaintenant=0\nHost=\nUser=\nPass="
+             "[Export]\nfolder=\nVivants=masquer\nPhotos=\nVivantsAns=100\n[FTP]\nMaintenant="
+             "0\nHost=\nUser=\nPass="
              "\nPath="
              "\nisFolder=1\n"
              "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n");
@@ -427,7 +429,7 @@ class AssistantTest : public QObject {
     QCOMPARE(
         settings(),
         "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
-            "/\nDestine=CD\nVivants=masquer\nPhotos=\n[Modele]\nLast=classique\n["
+            "/\nDestine=CD\nVivants=masquer\nPhotos=\nVivantsAns=100\n[Modele]\nLast=classique\n["
             "FTP]\nMaintenant=0\n"
             "Host=127.0.0.1:" +
             std::to_string(server.port()) +
@@ -587,19 +589,25 @@ class AssistantTest : public QObject {
     QVERIFY(settings().find("TlsRequired=0\nTlsOff=1\n") != std::string::npos);
   }
 
-  // The living-person choice is read from the settings, reaches the generation and is kept.
+  // The living-person choice and its years are read from the settings, reach the generation and
+  // are kept.
   void livingPersons() {
     const std::string ged = (root / "Vivants.ged").string(), base = (root / "vivants").string();
-    writeFile(ged, Family(3));  // no dates: all three count as living
-    settingsToGenerate(ged, base, "Destine=CD\nVivants=anonyme\n");
+    // Born 1915: living only when the rule's limit is more than a hundred years.
+    writeFile(ged,
+              "0 HEAD\n1 CHAR ANSI\n0 @I1@ INDI\n1 NAME Pr\xE9nom1 /NOM/\n1 BIRT\n2 DATE 1915\n"
+              "0 TRLR\n");
+    settingsToGenerate(ged, base, "Destine=CD\nVivants=anonyme\nVivantsAns=120\n");
     openAndGenerate();
     QCOMPARE(page(), "ts6");
     QCOMPARE(w<QComboBox>("cbVivants")->currentData().toString(), "anonyme");
+    QCOMPARE(w<QSpinBox>("seVivantsAns")->value(), 120);
     std::string index = readFile(base + "/A graver/index.html");
     QVERIFY(index.find("Personne vivante") != std::string::npos);
     QVERIFY(index.find("Pr\xE9nom1") == std::string::npos);
     close();
     QVERIFY(settings().find("Vivants=anonyme\n") != std::string::npos);
+    QVERIFY(settings().find("VivantsAns=120\n") != std::string::npos);
   }
 
   // The "Dossier des photos" is read from the settings and kept: a picture found there by its
