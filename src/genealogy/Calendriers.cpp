@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "genealogy/EnClair.h"
 #include "util/Text.h"
 
 namespace lignado {
@@ -16,19 +17,6 @@ const char* const kRepublicanMonths[] = {"VEND", "BRUM", "FRIM", "NIVO", "PLUV",
 const char* const kHebrewMonths[] = {"TSH", "CSH", "KSL", "TVT", "SHV", "ADR", "ADS",
                                      "NSN", "IYR", "SVN", "TMZ", "AAV", "ELL"};
 
-const char* const kMois[] = {"janvier",
-                             "f\xE9vrier",
-                             "mars",
-                             "avril",
-                             "mai",
-                             "juin",
-                             "juillet",
-                             "ao\xFBt",
-                             "septembre",
-                             "octobre",
-                             "novembre",
-                             "d\xE9"
-                             "cembre"};
 const char* const kMoisRepublicains[] = {"vend\xE9miaire",
                                          "brumaire",
                                          "frimaire",
@@ -263,7 +251,7 @@ std::string pointWords(const PointDate& p) {
   if (p.day > 0) out = (p.day == 1 ? "1er" : std::to_string(p.day)) + kInsecable;
   if (p.month > 0) {
     const char* name =
-        p.calendar == Calendrier::Hebreu ? kMoisHebreux[p.month - 1] : kMois[p.month - 1];
+        p.calendar == Calendrier::Hebreu ? kMoisHebreux[p.month - 1] : MoisEnClair(p.month);
     for (const char* c = name; *c; ++c) out += *c == ' ' ? kInsecable : std::string(1, *c);
     out += kInsecable;
   }

@@ -76,6 +76,10 @@ std::string dateWord(const std::string& word) {
 
 }  // namespace
 
+const char* MoisEnClair(int month) {
+  return month >= 1 && month <= 12 ? kMois[month - 1] : "";
+}
+
 std::string DateEnClair(const std::string& date) {
   std::vector<std::string> w = words(date);
   // The stored range: "après D1 avant D2".

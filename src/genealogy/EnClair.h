@@ -12,6 +12,9 @@ namespace lignado {
 // a date and after its qualifier are no-break spaces ("\xA0"), all but the one before "et".
 std::string DateEnClair(const std::string& date);
 
+// The French name of month 1 to 12 ("janvier"); empty for another number.
+const char* MoisEnClair(int month);
+
 // The year of the first date of a date text in decimal; empty when there is none.
 std::string AnneeEnClair(const std::string& date);
 
