@@ -46,6 +46,21 @@ wizard=$(user lignado --version 2>&1) || say "lignado --version : $wizard"
 [ "${wizard##* }" = "${version##* }" ] || say "lignado dit $wizard"
 refused=$(user lignado /usr/share/lignado 2>&1)
 [ $? -eq 2 ] && grep -q "^Usage : lignado" <<<"$refused" || say "lignado DOSSIER : $refused"
+# Opened with a family file, then closed as a desktop closes it at logout (TERM, once its
+# handler is in place): what it remembers goes to the user's folder, never beside the program.
+ged=/usr/share/doc/lignado/examples/famille-exemple.ged
+(cd "$home" && exec env -i PATH=/usr/bin:/bin HOME="$home" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+  lignado "$ged" >"$home/wizard.log" 2>&1) &
+pid=$!
+for _ in $(seq 1200); do
+  caught=$(awk '/^SigCgt/ {print $2}' "/proc/$pid/status" 2>/dev/null) || break
+  [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = lignado ] && (((16#$caught & 0x4000) != 0)) && break
+  sleep 0.05
+done
+kill -TERM "$pid" 2>/dev/null
+wait "$pid" || say "l'assistant ne s'est pas fermé proprement : $(cat "$home/wizard.log")"
+grep -qx "file0=$ged" "$home/.config/lignado/lignado.ini" 2>/dev/null ||
+  say "l'assistant n'a pas gardé le fichier ouvert dans ~/.config/lignado/lignado.ini"
 missing=$(ldd /usr/bin/lignado /usr/bin/lignado-cli | grep "not found")
 [ -z "$missing" ] || say "bibliothèques introuvables : $missing"
 # (Read whole before looking: a grep that stops early would break the pipe under pipefail.)
