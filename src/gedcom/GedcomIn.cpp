@@ -1416,15 +1416,22 @@ GedPointer SplitPointer(const std::string& pointer) {
 }
 
 bool KeepsGedcomDate(const std::string& value) {
-  // Most dates are plain: a quick look sets them aside before the whole reading.
-  bool maybe = false;
-  for (char c : value) maybe = maybe || c == '@' || c == '/' || c == '(';
-  if (!maybe) {
-    const std::string first = UpperAscii(value.substr(0, value.find(' ')));
-    for (const char* w : {"CAL", "EST", "INT", "FROM", "TO", "FRENCH_R", "JULIAN", "HEBREW"})
-      maybe = maybe || first == w;
+  // Most dates are plain: a quick look, without a copy, sets them aside before the whole
+  // reading (this runs for every DATE line of the file).
+  if (value.find_first_of("@/(") == std::string::npos) {
+    const std::string_view first = std::string_view(value).substr(0, value.find(' '));
+    auto is = [&first](std::string_view word) {
+      if (first.size() != word.size()) return false;
+      for (size_t i = 0; i < word.size(); ++i)
+        if ((first[i] >= 'a' && first[i] <= 'z' ? first[i] - 32 : first[i]) != word[i])
+          return false;
+      return true;
+    };
+    bool keyword = false;
+    for (std::string_view w : {"CAL", "EST", "INT", "FROM", "TO", "FRENCH_R", "JULIAN", "HEBREW"})
+      keyword = keyword || is(w);
+    if (!keyword) return false;
   }
-  if (!maybe) return false;
   const DateOrigine d = LitDateOrigine(value);
   if (!d.valid) return false;
   const bool plain =

@@ -12,6 +12,7 @@
 #include "ui/uAssistant.h"
 
 using lignado::test::FakeDialogs;
+using lignado::test::ItemTexts;
 using lignado::test::LoopUntil;
 using lignado::test::readFile;
 using lignado::test::writeFile;
@@ -45,12 +46,7 @@ class OpenFileTest : public QObject {
     QVERIFY(LoopUntil([&] { return !wizard->isVisible(); }));
     wizard.reset();
   }
-  QStringList files() {
-    QStringList out;
-    auto* l = w<QListWidget>("lbFichier");
-    for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
-    return out;
-  }
+  QStringList files() { return ItemTexts(w<QListWidget>("lbFichier")); }
 
  private slots:
   void initTestCase() {

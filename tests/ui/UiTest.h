@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QList>
+#include <QListWidget>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
@@ -79,6 +80,13 @@ bool LoopUntil(Ready ready, int ms = 20000) {
 }
 
 // Runs a script in the page and gives its result.
+// The texts of a list's items, in order.
+inline QStringList ItemTexts(const QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+  return out;
+}
+
 inline QVariant RunJs(QWebEngineView* view, const QString& code) {
   QVariant out;
   bool done = false;

@@ -31,6 +31,7 @@
 #include "pages/Medias.h"
 
 using lignado::test::FakeDialogs;
+using lignado::test::ItemTexts;
 using lignado::test::kFtpPassword;
 using lignado::test::LoopUntil;
 using lignado::test::readFile;
@@ -149,12 +150,7 @@ class AssistantTest : public QObject {
                "dans le fichier :\n") +
            QString::fromStdString(tracePath().string());
   }
-  QStringList lines(const char* list) {
-    QStringList out;
-    auto* l = w<QListWidget>(list);
-    for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
-    return out;
-  }
+  QStringList lines(const char* list) { return ItemTexts(w<QListWidget>(list)); }
 
  private slots:
   void initTestCase() {
