@@ -1,5 +1,6 @@
 #include "ui/PageModele.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -70,20 +71,21 @@ void PageModele::bTestClick() {
   std::string& dir = wizard().TemplateDir;
   if (dir.empty()) return;
   Dialogs& dialogs = wizard().dialogs();
-  // An installed template is read-only: the preview writes its scratch page beside the
-  // template's files and saves edits there, so it works on the user's own copy.
-  if (!FolderWritable(dir)) {
-    std::string reason;
-    std::optional<fs::path> copy = UserCopyOfTemplate(dir, reason);
-    if (!copy) {
-      dialogs.message(&wizard(), T(reason));
-      return;
-    }
-    dir = copy->string() + "/";
-    dialogs.message(&wizard(), T("Ce mod\xE8le est install\xE9 en lecture seule : l'aper\xE7u et "
-                                 "vos modifications utilisent une copie, dans le dossier \"" +
-                                 Utf8ToCp1252(copy->string()) + "\"."));
+  // The preview writes beside the template's files and saves edits there: a shipped template is
+  // never changed, the preview works on the user's own copy.
+  bool copied = false;
+  std::string reason;
+  std::optional<fs::path> editable =
+      EditableTemplate(dir, QCoreApplication::applicationDirPath().toStdString(), copied, reason);
+  if (!editable) {
+    dialogs.message(&wizard(), T(reason));
+    return;
   }
+  dir = editable->string() + "/";
+  if (copied)
+    dialogs.message(&wizard(), T("Ce mod\xE8le est install\xE9 avec le programme : l'aper\xE7u et "
+                                 "vos modifications utilisent une copie, dans le dossier \"" +
+                                 Utf8ToCp1252(editable->string()) + "\"."));
   // The living persons as the site will show them: the mode chosen, the saved one at first.
   const PageDestination& destination = wizard().destination();
   MediaRules media;

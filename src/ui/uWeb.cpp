@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -13,13 +14,17 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <algorithm>
 #include <functional>
+#include <set>
 
 #include "pages/Medias.h"
 #include "pages/TemplateAssets.h"
@@ -29,6 +34,7 @@
 #include "ui/Dialogs.h"
 #include "ui/QtText.h"
 #include "util/IniFile.h"
+#include "util/SettingsPlace.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
 
@@ -88,6 +94,24 @@ std::optional<std::filesystem::path> UserCopyOfTemplate(const std::filesystem::p
         "Impossible de copier le mod\xE8le dans le dossier \"" + Utf8ToCp1252(copy.string()) + "\"";
     return std::nullopt;
   }
+  return copy;
+}
+
+std::optional<std::filesystem::path> EditableTemplate(const std::filesystem::path& templateDir,
+                                                      const std::string& exeDir, bool& copied,
+                                                      std::string& reason) {
+  namespace fs = std::filesystem;
+  copied = false;
+  const fs::path folder = templateDir.has_filename() ? templateDir : templateDir.parent_path();
+  std::error_code ec;
+  auto in = [&](const fs::path& root) {
+    return !root.empty() && fs::equivalent(folder.parent_path(), root, ec);
+  };
+  const bool own = in(fs::path(UserDataFolder()) / "modele") ||
+                   (KeepsFilesBeside(exeDir) && in(fs::path(exeDir) / "modele"));
+  if (own && FolderWritable(folder.string())) return folder;
+  std::optional<fs::path> copy = UserCopyOfTemplate(folder, reason);
+  copied = copy.has_value();
   return copy;
 }
 
@@ -172,6 +196,10 @@ TfmWeb::TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, 
   wb->setObjectName("wb");
   wb->setPage(new PreviewPage(
       [this](const QUrl& url, bool mainFrame) { return wbBeforeNavigate2(url, mainFrame); }, wb));
+  // Under the page, shown when the page met problems.
+  lbProblemes = new QListWidget(Splitter1);
+  lbProblemes->setObjectName("lbProblemes");
+  lbProblemes->setVisible(false);
   mCode = new QPlainTextEdit(Splitter1);
   mCode->setObjectName("mCode");
   QFont courier("Courier");
@@ -183,9 +211,10 @@ TfmWeb::TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, 
   mCode->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mCode->installEventFilter(this);
   Splitter1->addWidget(wb);
+  Splitter1->addWidget(lbProblemes);
   Splitter1->addWidget(mCode);
   Splitter1->setStretchFactor(0, 1);
-  Splitter1->setSizes({480 - 65 - 41 - 158, 158});
+  Splitter1->setSizes({480 - 65 - 41 - 158 - 70, 70, 158});
 
   Panel1 = new QWidget(this);
   Panel1->setObjectName("Panel1");
@@ -216,6 +245,8 @@ TfmWeb::TfmWeb(QWidget* owner, const QString& caption, std::string templateDir, 
   connect(cbCode, &QCheckBox::clicked, this, &TfmWeb::cbCodeClick);
   connect(bSauve, &QPushButton::clicked, this, &TfmWeb::bSauveClick);
   connect(bFermer, &QPushButton::clicked, this, &TfmWeb::bFermerClick);
+  connect(lbProblemes, &QListWidget::itemClicked, this, &TfmWeb::lbProblemesClick);
+  connect(lbProblemes, &QListWidget::itemActivated, this, &TfmWeb::lbProblemesClick);
   // The web page keeps the keys it is given: Escape must reach the window before it.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &TfmWeb::bFermerClick);
@@ -247,7 +278,7 @@ void TfmWeb::linkTemplateFiles() {
   }
 }
 
-std::string TfmWeb::writeScripts(const std::string& page) {
+std::string TfmWeb::writeScripts(const std::string& page, std::vector<TemplateProblem>& problems) {
   TTemplateAssets assets(templateDir_, PreviewDir());
   std::unique_ptr<TKSParse> parser;
   std::string out;
@@ -264,16 +295,25 @@ std::string TfmWeb::writeScripts(const std::string& page) {
     }
     const std::string file = ScriptFileName(target);
     out += file;
-    if (!scriptsWritten_.insert(FoldCase(target)).second) continue;
+    const std::string key = FoldCase(target);
+    if (auto known = scriptsWritten_.find(key); known != scriptsWritten_.end()) {
+      problems.insert(problems.end(), known->second.begin(), known->second.end());
+      continue;
+    }
     if (!parser) {
       parser = std::make_unique<TKSParse>(db_, host_);
       parser->Vivants = &vivants_;
     }
+    TemplateProblems met;
+    parser->Problems = &met;
     std::optional<std::string> text = parser->RunPage(target, templateDir_);
+    std::vector<TemplateProblem>& kept = scriptsWritten_[key];
+    for (const TemplateProblems::Entry& e : met.Entries()) kept.push_back(e.problem);
+    problems.insert(problems.end(), kept.begin(), kept.end());
     // A script is written in the charset of the page that names it, as the site does.
     PageCharset charset = DeclaredCharset(page);
     if (!text || !WriteWholeFile(PreviewDir() + file, PageBytes(*text, charset)))
-      scriptsWritten_.erase(FoldCase(target));
+      scriptsWritten_.erase(key);
   }
   out.append(page, pos, std::string::npos);
   return out;
@@ -306,35 +346,30 @@ void TfmWeb::ShowPage(const std::string& pageName, const std::string& parameterT
   std::string anchor = hash == std::string::npos ? std::string() : pageName.substr(hash + 1);
   CurrentTemplateFile.clear();
   auto file = FindInFolder(templateDir_, name + ".kshtml");
-  std::optional<std::string> source;
-  if (file) source = ReadWholeFile(*file);
-  if (!source) {
+  if (!file || !loadCode(file->string())) {
     dialogs_.message(
         this, FromCp1252("Fichier \"" + Utf8ToCp1252(templateDir_) + name + ".kshtml\"introuvable",
                          true));
     return;
   }
-  CurrentTemplateFile = file->string();
-  std::vector<std::string> lines = SplitLines(*source);
-  std::string shown;
-  for (size_t i = 0; i < lines.size(); ++i) shown += (i ? "\n" : "") + lines[i];
-  // The same text stays as it is: the editor keeps its place after a save.
-  QString code = FromCp1252(shown), current = mCode->document()->toRawText();
-  current.replace(QChar::ParagraphSeparator, '\n').replace(QChar::LineSeparator, '\n');
-  if (code != current) mCode->setPlainText(code);
+  shownReference_ = parameterText.empty() ? name : name + "|" + parameterText;
 
+  // Run as the site runs it, so that problems name the file as the site's build does.
+  TemplateProblems met;
   TKSParse parser(db_, host_);
   parser.Vivants = &vivants_;
-  parser.SetParameters(parameterText);
-  std::string page;
-  for (const std::string& line : parser.RunTemplate(lines, templateDir_)) page += line + "\r\n";
+  parser.Problems = &met;
+  std::string page = parser.RunPage(name + "|" + parameterText, templateDir_).value_or("");
+  std::vector<TemplateProblem> problems;
+  for (const TemplateProblems::Entry& e : met.Entries()) problems.push_back(e.problem);
   linkTemplateFiles();
   // The persons' pictures, copied once from where the site takes them.
   if (!mediaCopied_ && !media_.folders.empty() && page.find(kMediaFolder) != std::string::npos) {
     mediaCopied_ = true;
     CopyMedia(db_, media_, PreviewDir(), &vivants_);
   }
-  page = writeScripts(page);
+  page = writeScripts(page, problems);
+  showProblems(std::move(problems));
   std::string scratch = PreviewDir() + "temp.html";
   PageCharset charset = PageCharset::None;
   if (!preview_->isValid() || !WriteWholeFile(scratch, PageBytes(page, charset))) {
@@ -347,6 +382,65 @@ void TfmWeb::ShowPage(const std::string& pageName, const std::string& parameterT
   url.setQuery("v=" + QString::number(++loads_));
   if (!anchor.empty()) url.setFragment(FromCp1252(anchor));
   wb->setUrl(url);
+}
+
+bool TfmWeb::loadCode(const std::string& path) {
+  std::optional<std::string> source = ReadWholeFile(path);
+  if (!source) return false;
+  CurrentTemplateFile = path;
+  std::vector<std::string> lines = SplitLines(*source);
+  std::string shown;
+  for (size_t i = 0; i < lines.size(); ++i) shown += (i ? "\n" : "") + lines[i];
+  // The same text stays as it is: the editor keeps its place after a save.
+  QString code = FromCp1252(shown), current = mCode->document()->toRawText();
+  current.replace(QChar::ParagraphSeparator, '\n').replace(QChar::LineSeparator, '\n');
+  if (code != current) mCode->setPlainText(code);
+  return true;
+}
+
+void TfmWeb::showProblems(std::vector<TemplateProblem> problems) {
+  shownProblems_.clear();
+  lbProblemes->clear();
+  std::set<std::string> seen;  // a script's include may also be the page's
+  for (TemplateProblem& p : problems) {
+    if (!seen.insert(p.Text()).second) continue;
+    lbProblemes->addItem(FromCp1252(p.Text()));
+    shownProblems_.push_back(std::move(p));
+  }
+  lbProblemes->setVisible(!shownProblems_.empty());
+}
+
+void TfmWeb::lbProblemesClick(QListWidgetItem* item) {
+  const int row = lbProblemes->row(item);
+  if (row < 0 || static_cast<size_t>(row) >= shownProblems_.size()) return;
+  const TemplateProblem p = shownProblems_[static_cast<size_t>(row)];
+  OpenCode(p.file, p.line, p.column);
+}
+
+bool TfmWeb::OpenCode(const std::string& file, int line, int column) {
+  std::optional<std::filesystem::path> path = FindInFolder(templateDir_, file);
+  if (!path || !loadCode(path->string())) {
+    dialogs_.message(
+        this, FromCp1252("Fichier \"" + Utf8ToCp1252(templateDir_) + file + "\"introuvable"));
+    return false;
+  }
+  if (!cbCode->isChecked()) {
+    cbCode->setChecked(true);
+    cbCodeClick();
+  }
+  // Opened to be mended: F9 saves it and runs again the page on display, whose problem it is.
+  Label1->setText(FromCp1252(shownReference_));
+  // A Windows-1252 byte is one character of the editor: the column counts both alike.
+  QTextBlock block = mCode->document()->findBlockByNumber(std::max(line, 1) - 1);
+  QTextCursor cursor(mCode->document());
+  if (block.isValid())
+    cursor.setPosition(block.position() + std::clamp(column - 1, 0, block.length() - 1));
+  else
+    cursor.movePosition(QTextCursor::End);
+  mCode->setTextCursor(cursor);
+  mCode->centerCursor();
+  mCode->setFocus();
+  return true;
 }
 
 bool TfmWeb::wbBeforeNavigate2(const QUrl& target, bool mainFrame) {
@@ -408,7 +502,8 @@ void TfmWeb::bSauveClick() {
   std::string page, parameters;
   SplitReference(ToCp1252(Label1->text()), page, parameters);
   ShowPage(page, parameters);
-  if (CurrentTemplateFile != saved) return;
+  // An include opened from a problem stays in the code area.
+  if (CurrentTemplateFile.empty() || (CurrentTemplateFile != saved && !loadCode(saved))) return;
   // The editor stays where the user was.
   const int last = mCode->document()->characterCount() - 1;
   QTextCursor kept(mCode->document());

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
 
 #include "TestSupport.h"
 #include "UiTest.h"
@@ -15,9 +17,11 @@
 using lignado::LivingMode;
 using lignado::TBD;
 using lignado::test::FakeDialogs;
+using lignado::test::ItemTexts;
 using lignado::test::readFile;
 using lignado::test::RunJs;
 using lignado::test::writeFile;
+using lignado::ui::EditableTemplate;
 using lignado::ui::ReferenceOfPageFile;
 using lignado::ui::ReferenceOfTarget;
 using lignado::ui::TfmWeb;
@@ -42,6 +46,12 @@ const char kPersonne[] =
     "#\r\n"
     "<a id=\"i\" href=\"Index\">I</a>\r\n"
     "</body></html>\r\n";
+
+// A page with an include whose tag is misspelt, then an if without comparator (which ends it).
+const char kErreurs[] =
+    "<html><body><p id=\"t\">erreurs</p>\r\n#\r\necho include(Inclus)\r\nif $n = 1\r\n"
+    "endif\r\n#\r\n</body></html>\r\n";
+const char kInclus[] = "#\r\n// an include\r\n  echo champ(1, \"<profesion>\")\r\n#\r\n";
 
 const QString kHome = QString::fromUtf8("Accueil\u00A0\u0081");
 
@@ -144,8 +154,11 @@ class WebTest : public QObject {
   // The home page shows with its own style sheet; a link with parameters shows that page
   // run with them.
   void showsIndexThenTheLinkedPage() {
-    QCOMPARE(RunJs(wb, "getComputedStyle(document.getElementById('t')).color").toString(),
-             "rgb(1, 2, 3)");
+    // The style sheet may come after the text.
+    QVERIFY(shows([&] {
+      return RunJs(wb, "getComputedStyle(document.getElementById('t')).color").toString() ==
+             "rgb(1, 2, 3)";
+    }));
     QVERIFY(click("p"));
     QVERIFY(shows(QString::fromUtf8("Adèle DURAND été")));
     QCOMPARE(web->findChild<QLabel*>("Label1")->text(), QString::fromUtf8("personne|id=2&x=été"));
@@ -343,6 +356,88 @@ class WebTest : public QObject {
     QFETCH(QString, file);
     QFETCH(QString, reference);
     QCOMPARE(QString::fromStdString(ReferenceOfPageFile(file.toStdString(), shipped)), reference);
+  }
+
+  // The page's problems are listed under it, an include's too; a click opens the file at the
+  // place, F9 saves that file and runs the page again, and a mended page lists none.
+  void problemsListedAndOpened() {
+    writeFile(dir + "erreurs.kshtml", kErreurs);
+    writeFile(dir + "inclus.kshtml", kInclus);
+    auto* list = web->findChild<QListWidget*>("lbProblemes");
+    auto* mCode = web->findChild<QPlainTextEdit*>("mCode");
+    web->findChild<QCheckBox*>("cbCode")->setChecked(false);
+    web->ShowPage("erreurs", "");
+    QVERIFY(shows("erreurs"));
+    QVERIFY(list->isVisible());
+    QCOMPARE(ItemTexts(list),
+             QStringList({"Inclus.kshtml:3:18 : Balise inconnue : <profesion>",
+                          QString::fromUtf8("erreurs.kshtml:4:1 : Il n'y a pas de comparateur dans "
+                                            "le if : il faut == ou <> entre ses deux côtés.")}));
+    struct Case {
+      int row;
+      std::string file;
+      int block, column;
+    } cases[] = {{0, "inclus.kshtml", 2, 17}, {1, "erreurs.kshtml", 3, 0}};
+    for (const Case& c : cases) {
+      list->itemClicked(list->item(c.row));
+      QCOMPARE(web->CurrentTemplateFile, dir + c.file);
+      QVERIFY(mCode->isVisible());
+      QCOMPARE(mCode->textCursor().blockNumber(), c.block);
+      QCOMPARE(mCode->textCursor().positionInBlock(), c.column);
+    }
+    QCOMPARE(web->findChild<QLabel*>("Label1")->text(), "erreurs");
+    list->itemClicked(list->item(0));
+    mCode->setPlainText(mCode->toPlainText().replace("profesion", "profession"));
+    pressF9();
+    std::string mended = kInclus;
+    QCOMPARE(readFile(dir + "inclus.kshtml"),
+             mended.replace(mended.find("profesion"), 9, "profession"));
+    QVERIFY(shows([&] { return list->count() == 1; }));
+    QCOMPARE(web->CurrentTemplateFile, dir + "inclus.kshtml");  // the include stays open
+    web->ShowPage("index", "");
+    QVERIFY(shows(kHome));
+    QVERIFY(!list->isVisible());
+  }
+
+  // A template is edited in place only in the user's own folders; a shipped one, even writable
+  // (as for root), is copied for the user.
+  void editableTemplate_data() {
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("user's") << "editable/build"
+                            << "donnees/lignado/modele/demo" << false;
+    QTest::newRow("beside a build") << "editable/build"
+                                    << "editable/build/modele/demo" << false;
+    QTest::newRow("installed share") << "editable/usr/bin"
+                                     << "editable/usr/share/lignado/modele/demo" << true;
+    QTest::newRow("beside an installed program") << "editable/usr/bin"
+                                                 << "editable/usr/bin/modele/demo" << true;
+  }
+  void editableTemplate() {
+    namespace fs = std::filesystem;
+    QFETCH(QString, exe);
+    QFETCH(QString, folder);
+    QFETCH(bool, copied);
+    fs::remove_all(dir + "editable");
+    fs::remove_all(dir + "donnees");
+    fs::create_directories(dir + "editable/build");
+    fs::create_directories(dir + "editable/usr/bin");
+    fs::create_directories(dir + "editable/usr/share/lignado/modele");
+    const fs::path source = dir + folder.toStdString();
+    fs::create_directories(source);
+    writeFile(source / "index.kshtml", "accueil");
+    QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir + "donnees"));
+    bool wasCopied = !copied;
+    std::string reason;
+    auto used = EditableTemplate(source.string() + "/", dir + exe.toStdString(), wasCopied, reason);
+    qputenv("XDG_DATA_HOME", oldData);
+    QVERIFY(used);
+    QCOMPARE(wasCopied, copied);
+    QCOMPARE(used->string(), copied ? dir + "donnees/lignado/modele/demo" : source.string());
+    QCOMPARE(readFile(*used / "index.kshtml"), "accueil");
+    fs::remove_all(dir + "donnees");
   }
 
   // An installed template is copied once for the user, writable, and the copy is kept.
