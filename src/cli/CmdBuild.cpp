@@ -9,6 +9,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalHost.h"
+#include "genealogy/Sosa.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
 #include "workflow/Publication.h"
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
     "[--capacity N] [--living hide|anonymous|publish] [--living-years N] [--jobs N]\n"
-    "       [--media-dir DOSSIER]... [--media-max-mb N] [--strict]\n";
+    "       [--media-dir DOSSIER]... [--media-max-mb N] [--root @I1@|NUMERO] [--strict]\n";
 
 const char kBuildHelp[] =
     "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
@@ -70,6 +71,12 @@ const char kBuildHelp[] =
     "e avec son fichier, sa ligne et\n"
     "                          sa colonne) fait \xE9"
     "chouer la construction (code de sortie 1)\n"
+    "  --root @I1@|NUMERO      la personne de r\xE9"
+    "f\xE9rence des num\xE9ros Sosa (le n\xB0 1) et\n"
+    "                          d'Aboville, par son pointeur GEDCOM ou son num\xE9ro ; par\n"
+    "                          d\xE9"
+    "faut celle que le fichier num\xE9rote 1 (_SOSA), sinon la\n"
+    "                          premi\xE8re du fichier\n"
     "  --media-max-mb N        taille maximale d'une photo copi\xE9"
     "e, en Mo (100 par d\xE9"
     "faut)\n";
@@ -139,19 +146,22 @@ int cmdBuild(const Args& args) {
   int jobs = 0;  // one thread per core
   MediaOptions media;
   bool strict = false;
+  std::string root;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--strict") {
       strict = true;
     } else if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living" ||
                a == "--living-years" || a == "--jobs" || a == "--media-dir" ||
-               a == "--media-max-mb") {
+               a == "--media-max-mb" || a == "--root") {
       if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
       const std::string& v = args[i];
       if (a == "--template") {
         templateArg = v;
       } else if (a == "--out") {
         out = v;
+      } else if (a == "--root") {
+        root = v;
       } else if (a == "--living") {
         std::optional<LivingMode> mode;
         if (v == "hide" || v == "anonymous" || v == "publish") mode = LivingModeNamed(v);
@@ -215,6 +225,15 @@ int cmdBuild(const Args& args) {
     return 130;
   }
   if (w.result.failed && w.nothingRead()) return 1;
+
+  if (!root.empty()) {
+    const int32_t p = FindRoot(*w.db, Utf8ToCp1252(root));
+    if (p == 0) {
+      printCp1252(stderr, UnknownRootText(Utf8ToCp1252(root)) + " : aucun site construit.\n");
+      return 2;
+    }
+    NumberTree(*w.db, p);
+  }
 
   const fs::path dest(out);
   FolderOutcome folder = MakeExportFolder(dest);

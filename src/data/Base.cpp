@@ -77,6 +77,8 @@ void TBD::Clear() {
   for (int32_t s = 1; s <= SourceCount; ++s) ClearSource(s);
   PersonCount = UnionCount = SourceCount = EventCount = 0;
   PlaceForm.clear();
+  SosaRoot = 0;
+  numbering_.reset();
   Plus.Clear();
 }
 
@@ -107,6 +109,7 @@ void TBD::ClearPerson(int32_t p) {
   f.Sexe = 0;
   f.Nom.clear();
   f.Pre.clear();
+  f.Pointer.clear();
   f.NumP = f.NumM = 0;
   f.Note.clear();
   f.Dcree.clear();
@@ -549,6 +552,10 @@ const std::vector<TMedia>& TBD::PersonMedia(int32_t p) const {
 }
 
 // ---- shortcuts
+
+void TBD::SetPointer(int32_t p, const std::string& pointer) {
+  if (validPerson(p)) persons_[p].Pointer = pointer;
+}
 
 std::string TBD::GetSurname(int32_t p) const {
   return validPerson(p) ? persons_[p].Nom : "";

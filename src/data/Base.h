@@ -11,6 +11,8 @@
 
 namespace lignado {
 
+class TSosa;  // genealogy/Sosa.h
+
 using NumList = std::vector<int32_t>;
 
 // A file linked to a person: its path as the GEDCOM file writes it, and its title.
@@ -32,6 +34,7 @@ struct TFiche {  // one person
   std::string SpareText;
   int32_t SiblingLink = 0, ChildLink = 0, UnionLink = 0;
   std::vector<TMedia> Media;  // in file order
+  std::string Pointer;        // the GEDCOM pointer as written ("@I12@"); empty when none
 };
 
 struct TUnion {
@@ -154,6 +157,8 @@ class TBD {
   // The order of a place's parts that the file declares ("Lieudit, Commune, ..."); empty
   // when it declares none.
   std::string PlaceForm;
+  // The person the file numbers Sosa 1 (a "_SOSA" or "_SOSADABOVILLE" value); 0 when none.
+  int32_t SosaRoot = 0;
 
   bool Growing() const { return capacity_ == kGrowing; }
   // The fixed capacity; when growing, the larger of PersonCount and UnionCount (at least 1),
@@ -208,6 +213,7 @@ class TBD {
   // Empty for an invalid person.
   const std::vector<TMedia>& PersonMedia(int32_t p) const;
 
+  void SetPointer(int32_t p, const std::string& pointer);  // TFiche::Pointer
   std::string GetSurname(int32_t p) const;
   void SetSurname(int32_t p, const std::string& s);
   std::string GetGivenNames(int32_t p) const;
@@ -257,8 +263,16 @@ class TBD {
   // nothing changes the database.
   const TLiens& Liens() const;
 
+  // The Sosa and d'Aboville numbers worked out for a reference person (NumberTree); dropped
+  // when a link changes, since they would no longer be those of the tree. None: not worked out.
+  const TSosa* Numbering() const { return numbering_.get(); }
+  void SetNumbering(std::shared_ptr<const TSosa> numbering) { numbering_ = std::move(numbering); }
+
  private:
-  void linksChanged() { liens_.Drop(); }
+  void linksChanged() {
+    liens_.Drop();
+    numbering_.reset();
+  }
   // The counts are public: a slot is looked at only when the pool holds it.
   bool validPerson(int32_t p) const {
     return p >= 1 && p <= PersonCount && static_cast<size_t>(p) < persons_.size();
@@ -283,6 +297,7 @@ class TBD {
   RecordPool<TSrc> sources_;
 
   mutable TLiensCache liens_;
+  std::shared_ptr<const TSosa> numbering_;
 
   // Where the first event of each main kind of a person (kMainEventKinds) and of a union
   // (marriage, divorce) stands, as IndexEvents found it; dropped when an event changes.

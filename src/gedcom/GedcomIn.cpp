@@ -1163,6 +1163,7 @@ void Importer::readIndividual() {
     return;
   }
   registerPerson(cur_->tag, p);
+  db_.SetPointer(p, cur_->tag);
   db_.SetSex(p, 2);  // unknown until a SEX line says otherwise
   // The notes are joined here and stored once: appending to the stored field would copy it
   // again at each note.
@@ -1242,6 +1243,10 @@ void Importer::readIndividual() {
     } else if (tag == "OBJE"_tag) {
       readMediaLink(p);
     } else {
+      // Kept as any other line; the first person numbered 1 is the reference person.
+      if (db_.SosaRoot == 0 && (cur_->tag == "_SOSA" || cur_->tag == "_SOSADABOVILLE") &&
+          NumbersSosaOne(cur_->value))
+        db_.SosaRoot = p;
       storeEvent(Owner::Person, p, nullptr, true);
     }
   }
@@ -1413,6 +1418,18 @@ void Importer::readSourceRecord() {
 GedPointer SplitPointer(const std::string& pointer) {
   PointerView v = splitPointer(pointer);
   return {std::string(v.letters), v.number};
+}
+
+bool NumbersSosaOne(const std::string& value) {
+  size_t i = value.find_first_not_of(" \t");
+  if (i == std::string::npos) return false;
+  while (i < value.size() && value[i] == '0') ++i;
+  if (i >= value.size() || value[i] != '1') return false;
+  ++i;
+  auto digit = [&value](size_t at) {
+    return at < value.size() && value[at] >= '0' && value[at] <= '9';
+  };
+  return !digit(i) && !(i < value.size() && value[i] == '.' && digit(i + 1));
 }
 
 bool KeepsGedcomDate(const std::string& value) {

@@ -63,6 +63,10 @@ std::string GedcomDateText(const std::string& value);
 // phrase, or CAL, EST, INT, FROM, TO. Such values are kept as written for the event lists.
 bool KeepsGedcomDate(const std::string& value);
 
+// Whether a "_SOSA" or "_SOSADABOVILLE" value numbers its person 1: it starts with the number
+// 1 ("1", "01", "1 de cujus"), which is no d'Aboville number of a descendant ("1.2").
+bool NumbersSosaOne(const std::string& value);
+
 // The value of a "NAME" line cut into surname and given names.
 void SplitName(const std::string& value, bool nameCase, std::string& surname,
                std::string& givenNames);

@@ -4,6 +4,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Rech.h"
+#include "util/Text.h"
 
 namespace lignado {
 namespace {
@@ -18,6 +19,38 @@ bool lessDecimal(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+int32_t DefaultRoot(const TBD& db) {
+  if (db.SosaRoot > 0 && db.IsPersonUsed(db.SosaRoot)) return db.SosaRoot;
+  for (int32_t p = 1; p <= db.PersonCount; ++p)
+    if (db.IsPersonUsed(p)) return p;
+  return 0;
+}
+
+int32_t FindRoot(const TBD& db, const std::string& text) {
+  const std::string_view typed = TrimBlanks(text);
+  if (typed.empty()) return 0;
+  if (std::optional<int32_t> n = ParseInt32(typed))
+    return *n > 0 && *n <= db.PersonCount && db.IsPersonUsed(*n) ? *n : 0;
+  const std::string wanted =
+      UpperAscii(typed.starts_with('@') ? std::string(typed) : "@" + std::string(typed) + "@");
+  for (int32_t p = 1; p <= db.PersonCount; ++p) {
+    const TFiche* f = db.Person(p);
+    if (f && f->InUse && f->Pointer.size() == wanted.size() && UpperAscii(f->Pointer) == wanted)
+      return p;
+  }
+  return 0;
+}
+
+std::string UnknownRootText(const std::string& text) {
+  return "Personne de r\xE9"
+         "f\xE9rence inconnue : " +
+         text;
+}
+
+void NumberTree(TBD& db, int32_t root) {
+  db.SetNumbering(std::make_shared<const TSosa>(db, root > 0 ? root : DefaultRoot(db)));
+}
 
 std::string DoubleDecimal(const std::string& number, bool plusOne) {
   std::string out(number.size() + 1, '0');
@@ -51,6 +84,7 @@ TSosa::TSosa(const TBD& db, int32_t root, std::size_t maxNumbers) : root_(root) 
   };
   std::vector<Item> level{{root, "1"}};
   sosa_[root].push_back("1");
+  ancestors_.push_back(root);
   generation_[root] = 1;
   for (int generation = 2; !level.empty(); ++generation) {
     std::vector<Item> next;
@@ -71,7 +105,10 @@ TSosa::TSosa(const TBD& db, int32_t root, std::size_t maxNumbers) : root_(root) 
         more_[it.person] = true;
         continue;
       }
-      if (mine.empty()) generation_[it.person] = generation;
+      if (mine.empty()) {
+        generation_[it.person] = generation;
+        ancestors_.push_back(it.person);
+      }
       mine.push_back(it.number);
       level.push_back(std::move(it));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ class TSosa {
   // The generation of p counted from the reference person (1), through its smallest number; 0
   // when p is no ancestor.
   int Generation(int32_t p) const;
+  // The reference person, then each ancestor once, by ascending smallest number.
+  const std::vector<int32_t>& Ancestors() const { return ancestors_; }
+  // The generation of the last ancestor (1 for a reference person without parents; 0: none).
+  int Generations() const { return ancestors_.empty() ? 0 : Generation(ancestors_.back()); }
 
  private:
   int32_t root_ = 0;
@@ -36,7 +41,19 @@ class TSosa {
   std::vector<bool> more_;
   std::vector<std::string> aboville_;
   std::vector<int> generation_;
+  std::vector<int32_t> ancestors_;
 };
+
+// The reference person when the user chose none: the one the file numbers 1 (TBD::SosaRoot),
+// else the first person of the file; 0 for a database without persons.
+int32_t DefaultRoot(const TBD& db);
+// The person that a user's text names: a GEDCOM pointer ("@I1@", letter case ignored) or a
+// person number ("12"); the "@" may be left out ("I1"); 0 when it names none.
+int32_t FindRoot(const TBD& db, const std::string& text);
+// "Personne de r\xE9f\xE9rence inconnue : TEXT", for a text that FindRoot does not find.
+std::string UnknownRootText(const std::string& text);
+// Works out the numbers for root (DefaultRoot when 0) and keeps them with db (TBD::Numbering).
+void NumberTree(TBD& db, int32_t root = 0);
 
 // A decimal text's double, plus one when `plusOne` ("5" gives "10" or "11").
 std::string DoubleDecimal(const std::string& number, bool plusOne);

@@ -7,6 +7,7 @@
 #include "genealogy/DateLieu.h"
 #include "genealogy/EnClair.h"
 #include "genealogy/Rech.h"
+#include "genealogy/Sosa.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
 #include "util/Text.h"
@@ -259,6 +260,31 @@ string latestUnionField(TagState& s, const TagRow& row, string_view) {
   return hiddenUnion(s, u) ? string() : s.db.GetUnionField(u, row.code);
 }
 
+// ---- Sosa and d'Aboville numbers, relative to the reference person of TBD::Numbering
+
+enum SosaCode { kSosa, kSosaTous, kAboville, kGeneration };
+
+string sosaNumber(TagState& s, const TagRow& row, string_view) {
+  const TSosa* numbers = s.db.Numbering();
+  if (!numbers) return {};
+  switch (row.code) {
+    case kSosa:
+      return numbers->Sosa(s.person);
+    case kSosaTous: {
+      string out;
+      for (const string& n : numbers->AllSosa(s.person)) out += (out.empty() ? "" : ", ") + n;
+      if (numbers->MoreSosa(s.person)) out += ", \x85";
+      return out;
+    }
+    case kAboville:
+      return numbers->Aboville(s.person);
+    default: {
+      const int g = numbers->Generation(s.person);
+      return g > 0 ? std::to_string(g) : string();
+    }
+  }
+}
+
 // ---- media: "<photo N>", "<titre de photo N>" (1..count, 0 the last)
 
 string mediaCount(TagState& s, const TagRow&, string_view) {
@@ -312,8 +338,11 @@ const TagRow kRows[] = {
     {"age", F::Person, A::None, 0, L::Zero, age, 0},
     {"ks-num", F::Person, A::None, 0, L::Shown, number, 0},
     {"num\xE9ro", F::Person, A::None, 0, L::Shown, personField, PersonCode::RefNumber},
-    {"Sosa", F::Person, A::None, 0, L::Shown, personField, PersonCode::RefNumber},
-    {"Aboville", F::Person, A::None, 0, L::Shown, personField, PersonCode::RefNumber},
+    // Sosa: not private data, shown for anyone.
+    {"Sosa", F::Person, A::None, 0, L::Shown, sosaNumber, kSosa},
+    {"Sosa:tous", F::Person, A::None, 0, L::Shown, sosaNumber, kSosaTous},
+    {"Aboville", F::Person, A::None, 0, L::Shown, sosaNumber, kAboville},
+    {"g\xE9n\xE9ration", F::Person, A::None, 0, L::Shown, sosaNumber, kGeneration},
     {"o+x", F::Person, A::None, 0, L::Withheld, summary, 0},
     {"masqu\xE9", F::Person, A::None, 0, L::Marker, masked, 0},
     {"h", F::Condition, A::None, 0, L::Shown, nothing, 0},
@@ -369,6 +398,8 @@ const TagRow kRows[] = {
     {"initiale", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"source", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"photo", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"sosa", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"generations", F::List, A::None, 0, L::Shown, nullptr, 0},
 
     {"champ", F::Function, A::None, 0, L::Shown, nullptr, 0},
     {"evalue", F::Function, A::None, 0, L::Shown, nullptr, 0},

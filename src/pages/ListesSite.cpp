@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/Base.h"
+#include "genealogy/Sosa.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
 #include "util/Text.h"
@@ -123,6 +124,17 @@ std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, con
     std::string out;
     for (size_t i = static_cast<size_t>(std::max(from, 1)); i <= media.size(); ++i)
       out += (out.empty() ? "" : "|") + MediaSitePath(media[i - 1].File);
+    return out;
+  }
+  // The ascendance of the reference person (TBD::Numbering).
+  if (kind == "sosa" || kind == "generations") {
+    const TSosa* sosa = db.Numbering();
+    if (!sosa) return std::string();
+    if (kind == "generations") return numbers(sosa->Generations());
+    const int32_t g = a.empty() ? 0 : Int32AfterBlanks(a);
+    std::string out;
+    for (int32_t p : sosa->Ancestors())
+      if (g <= 0 || sosa->Generation(p) == g) out += (out.empty() ? "" : "|") + std::to_string(p);
     return out;
   }
   return std::nullopt;

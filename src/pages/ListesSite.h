@@ -18,6 +18,10 @@ class TVivants;
 //                       tags <source:titre> and <source:texte> read a source by its number
 //   liste_photo(P,N)    the site paths of the media of person P from the N-th on (N empty:
 //                       all), none when P is hidden
+//   liste_sosa(G)       the ancestors of the reference person (Sosa numbers, TBD::Numbering)
+//                       of generation G (the reference person is 1), by ascending Sosa number,
+//                       each once at its smallest; G empty or 0: every generation
+//   liste_generations() the generations of that ascendance: "1|2|3"
 // Arguments are evaluated texts. None when kind is none of these.
 std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, const std::string& a,
                                      const std::string& b, const TVivants* vivants);

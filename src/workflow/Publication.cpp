@@ -17,6 +17,7 @@
 #include "ftp/ProtocolTrace.h"
 #include "ftp/UploadMarks.h"
 #include "ftp/qorvFTP.h"
+#include "genealogy/Sosa.h"
 #include "pages/Medias.h"
 #include "pages/PageList.h"
 #include "pages/SiteGeneration.h"
@@ -80,6 +81,7 @@ ImportOutcome ImportForPublication(const std::string& gedcomFile, const ImportOp
                             options.writeLog, true, host);
   if (out.result.failed) out.failure = out.result.reason;
   out.db->IndexEvents();  // the pages read dates and places by kind
+  NumberTree(*out.db);    // Sosa numbers from the file's reference person until one is chosen
   out.dropped = DroppedSummary(out.result, out.db->Capacity());
   out.persons = out.db->PersonCount;
   out.unions = out.db->UnionCount;

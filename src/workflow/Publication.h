@@ -7,7 +7,8 @@
 //
 //  1. ImportForPublication: an empty database of the given capacity (by default sized to the
 //     file), then the GEDCOM file read into it as the wizard reads it (whole file, surnames in
-//     capitals, ANSEL unless told).
+//     capitals, ANSEL unless told), its Sosa numbers worked out from the file's reference person
+//     (NumberTree: a caller that chooses another one numbers the tree again).
 //  2. PersonLines: the first 100 persons, "surname given-names", as the wizard lists them.
 //  3. TemplateRoots, ListTemplates, FindTemplate: the "modele" folders and the templates in them.
 //  4. ExportFolder, MakeExportFolder: the destination, with the sub-folder "Internet/" or

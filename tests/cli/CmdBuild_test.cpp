@@ -220,6 +220,42 @@ TEST_F(CmdBuild, RefusesWhatItCannotUse) {
   EXPECT_FALSE(fs::exists(dir.path() / "site"));
 }
 
+// The reference person of the numbers: the first of the file by default, else the one --root
+// names by pointer (letter case ignored) or number; an unknown one builds nothing.
+TEST_F(CmdBuild, RootOfTheSosaNumbers) {
+  fs::create_directory(dir.path() / "numeros");
+  writeFile(dir.path() / "numeros" / "index.kshtml",
+            "#\n$x = champ(1,\"<Sosa>/<Aboville>\")\n$y = champ(2,\"<Sosa>/<Aboville>\")\n"
+            "$z = champ(3,\"<Sosa>/<Aboville>\")\necho \"$x;$y;$z\"\n#\n");
+  const struct {
+    const char* root;
+    const char* page;  // Jean, Marie, then their son Pierre
+  } cases[] = {
+      {"", "1/1;/;/1.1"},
+      {" --root @I3@", "2/;3/;1/1"},
+      {" --root @i3@", "2/;3/;1/1"},
+      {" --root 2", "/;1/1;/1.1"},
+  };
+  for (const auto& c : cases) {
+    CliRun r = cli(std::string("build famille.ged --template ./numeros") + c.root);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readFile(dir.path() / "site" / "index.html"), std::string(c.page) + "\r\n\r\n")
+        << c.root;
+  }
+  fs::remove_all(dir.path() / "site");
+  for (const char* root : {"@I9@", "4", "0", "x"}) {
+    CliRun r = cli(std::string("build famille.ged --template ./numeros --root ") + root);
+    EXPECT_EQ(r.code, 2) << root;
+    EXPECT_NE(r.err.find(std::string("Personne de r\xC3\xA9"
+                                     "f\xC3\xA9rence inconnue : ") +
+                         root + " : aucun site construit.\n"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(cli("build famille.ged --root").code, 2);
+  EXPECT_FALSE(fs::exists(dir.path() / "site"));
+}
+
 // A person born in 1990 counts as living: by default the name stays and the rest goes.
 TEST_F(CmdBuild, LivingPersonsByMode) {
   for (const char* born : {"1990", "1915"})

@@ -10,6 +10,7 @@
 #include "ImportFixture.h"
 #include "genealogy/DateLieu.h"
 #include "genealogy/Rech.h"
+#include "genealogy/Sosa.h"
 
 namespace lignado {
 namespace {
@@ -1080,6 +1081,40 @@ TEST(Media, Gedcom7RecordsAndClearedPersons) {
   im->db.ClearPerson(1);
   EXPECT_TRUE(im->db.PersonMedia(1).empty());
   EXPECT_TRUE(im->db.PersonMedia(7).empty());
+}
+
+// The reference person is the first one whose _SOSA or _SOSADABOVILLE value is the number 1,
+// else the first of the file; the lines stay events as before, the pointers stay with persons.
+TEST(Individual, SosaOneIsTheDefaultReferencePerson) {
+  struct Case {
+    std::vector<std::string> lines;  // after "0 @In@ INDI" for n = 1, 2, 3...
+    int32_t declared, root;
+  } cases[] = {
+      {{"", "", ""}, 0, 1},
+      {{"1 _SOSA 2", "1 _SOSA 1", "1 _SOSA 1"}, 2, 2},
+      {{"1 _SOSADABOVILLE 1.2", "1 _SOSA 12", "1 _SOSADABOVILLE 1"}, 3, 3},
+      {{"1 _SOSA 10", "1 _SOSA 01 de cujus", ""}, 2, 2},
+      {{"1 _SOSA", "1 _SOSA x1", "1 _SOSA 1."}, 3, 3},
+      {{"1 _SOSA 3", "2 _SOSA 1", "1 _SOSAX 1"}, 0, 1},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < c.lines.size(); ++i) {
+      lines.push_back("0 @I" + std::to_string(i + 1) + "@ INDI");
+      if (!c.lines[i].empty()) lines.push_back(c.lines[i]);
+    }
+    lines.push_back("0 TRLR");
+    auto im = importLines(lines);
+    SCOPED_TRACE(c.lines[0] + " / " + c.lines[1] + " / " + c.lines[2]);
+    EXPECT_EQ(im->db.SosaRoot, c.declared);
+    EXPECT_EQ(DefaultRoot(im->db), c.root);
+    EXPECT_EQ(FindRoot(im->db, "@i3@"), 3);
+    if (c.declared == 0) continue;
+    const std::string& line = c.lines[static_cast<size_t>(c.declared - 1)];
+    EXPECT_EQ(im->db.GetPersonEvent(c.declared, "_SOSA", EventCode::Note) +
+                  im->db.GetPersonEvent(c.declared, "_SOSADABOVILLE", EventCode::Note),
+              line.substr(line.find(' ', 2) + 1));
+  }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ cases=(
   "_lignado_cli|$cli b|build "
   "_lignado_cli|$cli --v|--version "
   "_lignado_cli|$cli build f.ged --li|--living --living-years "
+  "_lignado_cli|$cli build f.ged --r|--root "
   "_lignado_cli|$cli build f.ged --living |anonymous hide publish "
   "_lignado_cli|$cli upload site --tls r|require "
   "_lignado_cli|$cli import x --charset |ansel ibmpc none "

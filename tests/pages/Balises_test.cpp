@@ -10,7 +10,9 @@
 
 #include "TestSupport.h"
 #include "data/Base.h"
+#include "genealogy/Sosa.h"
 #include "genealogy/Vivants.h"
+#include "pages/ListesSite.h"
 #include "pages/Remplace.h"
 #include "util/Utf8.h"
 
@@ -126,6 +128,59 @@ TEST(TagTableTest, WhatTheLivingRuleWithholds) {
     EXPECT_EQ(ExpandTags(db, p, r.text, today, r.vivants, &withheld), r.value);
     EXPECT_EQ(withheld, r.withheld);
   }
+}
+
+// Sosa and d'Aboville numbers reach the pages exact (implex, 70 generations), living persons
+// included, and go when a link changes the tree.
+TEST(TagTableTest, SosaAndAbovilleNumbers) {
+  TBD db;
+  auto person = [&db](int32_t father, int32_t mother, const std::string& birth = "") {
+    const int32_t p = db.NewPerson();
+    db.SetSurname(p, "X");
+    db.SetFather(p, father);
+    db.SetMother(p, mother);
+    if (!birth.empty()) db.SetPersonEvent(p, kNaissance, birth, EventCode::Date);
+    return p;
+  };
+  // f and c are brother and sister; c's daughter m married f: a and b are met twice.
+  const int32_t a = person(0, 0), b = person(0, 0), f = person(a, b), c = person(a, b);
+  // A chain of fathers from generation 70 down to line, at generation 3.
+  const int32_t top = person(0, 0);
+  int32_t line = top;
+  for (int g = 69; g >= 3; --g) line = person(line, 0);
+  const int32_t m = person(c, line), r = person(f, m);
+  const int32_t younger = person(r, 0, "2000"), elder = person(r, 0, "1998");
+  const int32_t grandchild = person(0, younger, "2020"), stranger = person(0, 0);
+  NumberTree(db, r);
+  const FixedClock today({2024, 12, 7});
+  const TVivants hide(db, LivingMode::Hide, today);
+  const std::string text = "<Sosa>|<Sosa:tous>|<Aboville>|<g\xE9n\xE9ration>";
+  const struct {
+    int32_t who;
+    std::string value;
+  } cases[] = {
+      {r, "1|1|1|1"},    {m, "3|3||2"},
+      {a, "4|4, 12||3"}, {b, "5|5, 13||3"},
+      {line, "7|7||3"},  {top, "1033017668127734890496|1033017668127734890496||70"},
+      {elder, "||1.1|"}, {grandchild, "||1.2.1|"},
+      {stranger, "|||"},
+  };
+  for (const auto& k : cases)
+    EXPECT_EQ(ExpandTags(db, k.who, text, today, &hide), k.value) << k.who;
+
+  const std::string gen3 = std::to_string(a) + "|" + std::to_string(b) + "|" + std::to_string(c) +
+                           "|" + std::to_string(line);
+  EXPECT_EQ(ListeSite(db, "sosa", "3", "", &hide), gen3);
+  const std::string first =
+      std::to_string(r) + "|" + std::to_string(f) + "|" + std::to_string(m) + "|" + gen3 + "|";
+  EXPECT_EQ(ListeSite(db, "sosa", "", "", &hide)->substr(0, first.size()), first);
+  EXPECT_EQ(ListeSite(db, "sosa", "70", "", &hide), std::to_string(top));
+  const std::string gens = *ListeSite(db, "generations", "", "", &hide);
+  EXPECT_EQ(gens.substr(0, 6) + gens.substr(gens.size() - 8), "1|2|3|68|69|70");
+
+  db.SetFather(stranger, r);  // the numbers no longer are those of the tree
+  EXPECT_EQ(ExpandTags(db, a, text, today, &hide), "|||");
+  EXPECT_EQ(ListeSite(db, "sosa", "", "", &hide), "");
 }
 
 // The tables of the template guide and the table of tags name the same tags and lists.

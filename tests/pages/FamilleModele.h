@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/Base.h"
+#include "genealogy/Sosa.h"
 
 namespace lignado::test {
 
@@ -88,6 +89,7 @@ inline void BuildFamilleModele(TBD& db) {
   db.SetUnionEvent(1, kDivorce, "Rennes", 4);
   unite(kPierre, kJeanne, "1890", "Quimper");
   unite(kJacques, kYvonne, "", "");
+  NumberTree(db);  // as an import does: the first person is the reference person
 }
 
 }  // namespace lignado::test
