@@ -30,7 +30,8 @@ if (sites.length === 0) {
   process.exit(2);
 }
 
-// The home page, the surname index, the list of persons, the search page, then the first
+// The home page, the surname index, the list of persons, the search page, the charts and the
+// relationship page (once drawn), then the first
 // person page, the first ancestors page and the first page of a hidden living person (when
 // the site has one) of the site.
 function pagesOf(site) {
@@ -41,7 +42,8 @@ function pagesOf(site) {
   const persons = byNumber("personne_n_");
   const hidden = persons.find((f) =>
     readFileSync(join(site, f), "latin1").includes('class="masque"'));
-  return ["index.html", "patronymes.html", "personnes.html", "recherche.html", persons[0],
+  return ["index.html", "patronymes.html", "personnes.html", "recherche.html", "arbre.html",
+    "parente.html", persons[0],
     byNumber("ascendants_n_")[0], ...(hidden ? [hidden] : [])];
 }
 
@@ -66,6 +68,8 @@ try {
       const url = pathToFileURL(join(site, name)).href;
       try {
         await page.goto(url, { waitUntil: "load", timeout: 60000 });
+        if (name === "arbre.html")
+          await page.waitForSelector("#arbre svg", { timeout: 60000 });
         await page.evaluate(axeSource);
         const result = await page.evaluate(() =>
           globalThis.axe.run(document, { resultTypes: ["violations"] }));

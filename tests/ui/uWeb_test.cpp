@@ -296,6 +296,23 @@ class WebTest : public QObject {
     QVERIFY(dialogs.messages.isEmpty());
   }
 
+  // The person page's link to the charts shows the chart page centred on the person, drawn from
+  // the data scripts the preview writes.
+  void chartFromThePersonPage() {
+    auto site = openSite(LivingMode::Hide);
+    QVERIFY(shows([&] { return body().contains("Accueil"); }));
+    dialogs.messages.clear();
+    site->ShowPage("personne", "n=2");
+    QVERIFY(shows([&] { return RunJs(wb, "document.title").toString().contains("Louis"); }));
+    RunJs(wb, "document.querySelector('a[href^=\"arbre.html#\"]').click()");
+    QVERIFY(shows([&] {
+      return RunJs(wb, "document.body.getAttribute('data-centre')").toString() == "2" &&
+             RunJs(wb, "document.querySelectorAll('#arbre a.case').length").toInt() == 1;
+    }));
+    QCOMPARE(site->findChild<QLabel*>("Label1")->text(), "arbre");
+    QVERIFY(dialogs.messages.isEmpty());
+  }
+
   // Escape closes the preview while the web page has the focus.
   void escapeFromThePage() {
     auto site = openSite(LivingMode::Hide);
