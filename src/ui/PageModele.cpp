@@ -3,13 +3,17 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
+#include "genealogy/Sosa.h"
 #include "ui/Dialogs.h"
 #include "ui/PageDestination.h"
+#include "ui/PageFichier.h"
 #include "ui/QtHost.h"
 #include "ui/QtText.h"
 #include "ui/Settings.h"
@@ -22,6 +26,27 @@
 namespace lignado::ui {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFoundMax = 100;
+
+// A name as the search compares it: letters without accents, in lower case.
+QString folded(const QString& text) {
+  QString out;
+  for (QChar c : text.normalized(QString::NormalizationForm_D))
+    if (c.category() != QChar::Mark_NonSpacing) out += c.toLower();
+  return out;
+}
+
+QString shownName(const TBD& db, int32_t p) {
+  QString name = FromCp1252(db.GetSurname(p) + " " + db.GetGivenNames(p), true).trimmed();
+  const TFiche* f = db.Person(p);
+  if (f && !f->Pointer.empty()) name += " (" + FromCp1252(f->Pointer) + ")";
+  return name;
+}
+
+}  // namespace
 
 PageModele::PageModele(TfmWebAssistant& wizard)
     : WizardPage(wizard, "ts4", "S\xE9lection du mod\xE8le",
@@ -36,8 +61,25 @@ PageModele::PageModele(TfmWebAssistant& wizard)
   bTest->setObjectName("bTest");
   row->addWidget(bTest, 0, Qt::AlignTop);
   body()->addLayout(row, 1);
+  body()->addWidget(
+      NewLabel("Personne de r\xE9"
+               "f\xE9rence des num\xE9ros Sosa (le num\xE9ro 1) : cherchez-la par son nom",
+               this));
+  eRacine = new QLineEdit(this);
+  eRacine->setObjectName("eRacine");
+  eRacine->setPlaceholderText(T("Nom ou pr\xE9nom"));
+  body()->addWidget(eRacine);
+  lbRacine = new QListWidget(this);
+  lbRacine->setObjectName("lbRacine");
+  body()->addWidget(lbRacine, 1);
+  lRacine = NewLabel("", this, "lRacine");
+  lRacine->setWordWrap(true);
+  body()->addWidget(lRacine);
   connect(lbModele, &QListWidget::itemSelectionChanged, this, &PageModele::lbModeleClick);
   connect(bTest, &QPushButton::clicked, this, &PageModele::bTestClick);
+  connect(eRacine, &QLineEdit::textChanged, this, &PageModele::eRacineChanged);
+  connect(lbRacine, &QListWidget::itemClicked, this, &PageModele::lbRacineClick);
+  connect(lbRacine, &QListWidget::itemActivated, this, &PageModele::lbRacineClick);
 }
 
 PageModele::~PageModele() = default;
@@ -51,6 +93,68 @@ void PageModele::initializePage() {
   int at = RowNoCase(lbModele, last);
   if (at >= 0) lbModele->setCurrentRow(at);
   lbModeleClick();
+
+  // The reference person: the one chosen in this run for this file, else the one saved with
+  // this file, else the file's own.
+  const TBD& db = wizard().Database();
+  keys_.assign(static_cast<size_t>(std::max(db.PersonCount, 0)) + 1, QString());
+  for (int32_t p = 1; p <= db.PersonCount; ++p)
+    if (db.IsPersonUsed(p))
+      keys_[static_cast<size_t>(p)] =
+          folded(FromCp1252(db.GetSurname(p) + " " + db.GetGivenNames(p), true));
+  const std::string file = wizard().fichier().selectedFile();
+  if (file != rootFile_) {
+    const WizardSettings saved = ReadSettings(IniFile(wizard().SettingsFile()));
+    root_ = saved.lastFile == file ? saved.root : std::string();
+    rootFile_ = file;
+  }
+  const int32_t chosen = root_.empty() ? 0 : FindRoot(db, root_);
+  setRoot(chosen ? chosen : DefaultRoot(db));
+  if (!root_.empty() && chosen == 0) {
+    lRacine->setText(T(UnknownRootText(root_) + " ; celle du fichier est prise.\n") +
+                     lRacine->text());
+    root_.clear();
+  }
+  eRacineChanged();
+}
+
+void PageModele::eRacineChanged() {
+  lbRacine->clear();
+  found_.clear();
+  const QStringList words = folded(eRacine->text()).split(' ', Qt::SkipEmptyParts);
+  if (words.isEmpty()) return;
+  const TBD& db = wizard().Database();
+  for (size_t p = 1; p < keys_.size() && found_.size() < kFoundMax; ++p) {
+    bool all = !keys_[p].isEmpty();
+    for (const QString& w : words) all = all && keys_[p].contains(w);
+    if (!all) continue;
+    found_.push_back(static_cast<int32_t>(p));
+    lbRacine->addItem(shownName(db, static_cast<int32_t>(p)));
+  }
+}
+
+void PageModele::lbRacineClick() {
+  const int row = lbRacine->currentRow();
+  if (row < 0 || static_cast<size_t>(row) >= found_.size()) return;
+  const int32_t p = found_[static_cast<size_t>(row)];
+  const TFiche* f = wizard().Database().Person(p);
+  root_ = f ? f->Pointer : std::string();
+  rootFile_ = wizard().fichier().selectedFile();
+  setRoot(p);
+}
+
+void PageModele::setRoot(int32_t person) {
+  const TSosa* numbers = wizard().Database().Numbering();
+  if (!numbers || numbers->Root() != person) {
+    std::unique_ptr<TBD> db = wizard().takeDatabase();
+    NumberTree(*db, person);
+    wizard().setDatabase(std::move(db));
+  }
+  const TBD& db = wizard().Database();
+  lRacine->setText(person > 0 ? T("Personne de r\xE9"
+                                  "f\xE9rence : ") +
+                                    shownName(db, person)
+                              : T("Aucune personne dans le fichier."));
 }
 
 bool PageModele::isComplete() const {
@@ -100,6 +204,14 @@ void PageModele::bTestClick() {
 void PageModele::save(WizardSettings& settings) const {
   if (QListWidgetItem* item = lbModele->currentItem(); item && item->isSelected())
     settings.lastTemplate = P(item->text());
+  // The root belongs to the file saved with it; without a visit here, the saved pair stays.
+  const std::string file = wizard().fichier().selectedFile();
+  if (rootFile_.empty()) {
+    const WizardSettings saved = ReadSettings(IniFile(wizard().SettingsFile()));
+    if (saved.lastFile == file) settings.root = saved.root;
+  } else if (rootFile_ == file) {
+    settings.root = root_;
+  }
 }
 
 }  // namespace lignado::ui

@@ -34,6 +34,7 @@ const std::vector<SettingKey>& SettingKeys() {
       {"Export", "Vivants", &W::living, "masquer", false},
       {"Export", "Photos", &W::photos, "", false},
       {"Export", "VivantsAns", &W::livingYears, "100", false},
+      {"Modele", "Racine", &W::root, "", false},
   };
   return keys;
 }

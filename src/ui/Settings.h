@@ -29,6 +29,9 @@ struct WizardSettings {
   std::string photos;            // the media folder added to the GEDCOM file's
   std::string protocol = "FTP";  // "FTP" (FTPS included) or "SFTP"
   std::string sshKey;            // the private key an SFTP upload logs in with; empty: none
+  // The GEDCOM pointer of the reference person of the Sosa numbers, chosen for lastFile;
+  // empty: the file's own.
+  std::string root;
 
   bool operator==(const WizardSettings&) const = default;
 };

@@ -43,6 +43,7 @@ WizardSettings Everything() {
   s.livingYears = "120";
   s.protocol = "SFTP";
   s.sshKey = "/home/h\xC3\xA9l\xC3\xA8ne/.ssh/id_ed25519";
+  s.root = "@I12@";
   return s;
 }
 
@@ -81,19 +82,20 @@ class SettingsTest : public QObject {
   void fileLayout_data() {
     QTest::addColumn<bool>("full");
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("defaults") << false
-                              << QByteArray(
-                                     "[Export]\nfolder=\nVivants=masquer\nPhotos=\nVivantsAns=100\n"
-                                     "[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath=\n"
-                                     "isFolder=1\nFolder=lignado\nFini=1\nTlsRequired=0\n"
-                                     "TlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n");
+    QTest::newRow("defaults")
+        << false
+        << QByteArray(
+               "[Export]\nfolder=\nVivants=masquer\nPhotos=\nVivantsAns=100\n"
+               "[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath=\n"
+               "isFolder=1\nFolder=lignado\nFini=1\nTlsRequired=0\n"
+               "TlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n[Modele]\nRacine=\n");
     QTest::newRow("every key")
         << true
         << QByteArray(
                "[Recent]\nLast=/b.ged\nfile0=/home/h\xC3\xA9l\xC3\xA8ne/"
                "a.ged\nfile1=/b.ged\n[Export]\nfolder=/sites/\n"
                "Destine=CD\nVivants=anonyme\nPhotos=/albums\nVivantsAns=120\n[Modele]\n"
-               "Last=parchemin\n[FTP]\nMaintenant=1\n"
+               "Last=parchemin\nRacine=@I12@\n[FTP]\nMaintenant=1\n"
                "Host=127.0.0.1:2121\nUser=lignado\n"
                "Pass=mot de passe = secret\nPath=www\nisFolder=0\n"
                "Folder=arbre\nFini=0\nTlsRequired=1\nTlsOff=1\n"

@@ -28,6 +28,7 @@
 #include "ftp/FtpTestServer.h"
 #include "ftp/FtpTls.h"
 #include "ftp/SshTestServer.h"
+#include "genealogy/Sosa.h"
 #include "pages/Medias.h"
 
 using lignado::test::FakeDialogs;
@@ -194,7 +195,8 @@ class AssistantTest : public QObject {
              "0\nHost=\nUser=\nPass="
              "\nPath="
              "\nisFolder=1\n"
-             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n");
+             "Folder=lignado\nFini=1\nTlsRequired=0\nTlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n["
+             "Modele]\nRacine=\n");
 
     writeFile(root / "a.ged", Family(1));
     writeFile(root / "b.ged", Family(1));
@@ -425,8 +427,8 @@ class AssistantTest : public QObject {
     QCOMPARE(
         settings(),
         "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
-            "/\nDestine=CD\nVivants=masquer\nPhotos=\nVivantsAns=100\n[Modele]\nLast=classique\n["
-            "FTP]\nMaintenant=0\n"
+            "/\nDestine=CD\nVivants=masquer\nPhotos=\nVivantsAns=100\n[Modele]\nLast=classique\n"
+            "Racine=\n[FTP]\nMaintenant=0\n"
             "Host=127.0.0.1:" +
             std::to_string(server.port()) +
             "\nUser=lignado\nPass=mot de passe\nPath=www\nisFolder=1\n"
@@ -604,6 +606,67 @@ class AssistantTest : public QObject {
     close();
     QVERIFY(settings().find("Vivants=anonyme\n") != std::string::npos);
     QVERIFY(settings().find("VivantsAns=120\n") != std::string::npos);
+  }
+
+  // The reference person of the Sosa numbers: the file's (_SOSA 1) at first, then one found by
+  // name (accents and case ignored) and kept by pointer with its file; a pointer the file no
+  // longer has gives the file's own back, with a message.
+  void referencePerson() {
+    const std::string ged = (root / "Sosa.ged").string(), base = (root / "sosa").string();
+    writeFile(ged,
+              "0 HEAD\n1 CHAR ANSI\n0 @I1@ INDI\n1 NAME Jean /Dupont/\n1 SEX M\n"
+              "0 @I2@ INDI\n1 NAME Marie /Martin/\n1 SEX F\n0 @I3@ INDI\n1 NAME Pierre /Dupont/\n"
+              "0 @I4@ INDI\n1 NAME H\xE9l\xE8ne /Durand/\n1 _SOSA 1\n"
+              "0 @F1@ FAM\n1 HUSB @I1@\n1 WIFE @I2@\n1 CHIL @I3@\n0 TRLR\n");
+    const QString jean = "DUPONT Jean (@I1@)", pierre = "DUPONT Pierre (@I3@)",
+                  helene = QString::fromUtf8("DURAND Hélène (@I4@)");
+    const QString chosen = QString::fromUtf8("Personne de référence : ");
+    settingsToGenerate(ged, base);
+    open();
+    for (int i = 0; i < 3; ++i) next();
+    QCOMPARE(page(), "ts4");
+    QCOMPARE(w<QLabel>("lRacine")->text(), chosen + helene);
+    const std::pair<const char*, QStringList> searches[] = {
+        {"dupont", {jean, pierre}}, {"JEAN dup", {jean}}, {"helene", {helene}},
+        {"H\xC3\xA9L", {helene}},   {"martin x", {}},     {"", {}},
+    };
+    for (const auto& [typed, found] : searches) {
+      w<QLineEdit>("eRacine")->setText(QString::fromUtf8(typed));
+      QCOMPARE(lines("lbRacine"), found);
+    }
+    w<QLineEdit>("eRacine")->setText("pierre");
+    QListWidget* list = w<QListWidget>("lbRacine");
+    list->setCurrentRow(0);
+    emit list->itemClicked(list->item(0));
+    QCOMPARE(w<QLabel>("lRacine")->text(), chosen + pierre);
+    next();
+    next();
+    QCOMPARE(page(), "ts6");
+    const std::string sosa = readFile(base + "/A graver/sosa.html");
+    QVERIFY(sosa.find("Ascendance de Pierre") != std::string::npos);
+    QVERIFY(sosa.find("<span class=\"sosa\">2</span> <a href=\"personne_n_1.html\">Jean") !=
+            std::string::npos);
+    close();
+    QVERIFY(settings().find("Racine=@I3@\n") != std::string::npos);
+
+    // Opened again on the same file, the choice is back, also for the pages.
+    open();
+    for (int i = 0; i < 3; ++i) next();
+    QCOMPARE(w<QLabel>("lRacine")->text(), chosen + pierre);
+    QCOMPARE(wizard->Database().Numbering()->Root(), 3);
+    close();
+
+    writeFile(exe / "lignado.ini", "[Recent]\nLast=" + ged + "\nfile0=" + ged +
+                                       "\n[Modele]\nLast=classique\nRacine=@I9@\n");
+    open();
+    for (int i = 0; i < 3; ++i) next();
+    QCOMPARE(w<QLabel>("lRacine")->text(),
+             QString::fromUtf8("Personne de référence inconnue : @I9@ ; celle du fichier est "
+                               "prise.\n") +
+                 chosen + helene);
+    QCOMPARE(wizard->Database().Numbering()->Root(), 4);
+    close();
+    QVERIFY(settings().find("Racine=\n") != std::string::npos);
   }
 
   // The "Dossier des photos" is read from the settings and kept: a picture found there by its
