@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <string_view>
 
 #include "data/Base.h"
@@ -169,19 +170,45 @@ std::string groupedDigits(uint64_t n) {
 
 }  // namespace
 
+// The compiled templates of a generation, shared read-only by every thread's parser: each file
+// is read and compiled once. Entries never move once made.
+struct TemplateStore {
+  std::mutex mutex;
+  // Folder, NUL, file name as written -> the template; none when there is no such file.
+  std::unordered_map<std::string, std::unique_ptr<const CompiledTemplate>> files;
+  std::size_t compiled = 0;
+
+  const CompiledTemplate* Load(const std::string& dir, const std::string& name) {
+    std::string key = dir + '\0' + name;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = files.find(key);
+    if (it == files.end()) {
+      std::unique_ptr<CompiledTemplate> tpl;
+      if (std::optional<fs::path> file = FindInFolder(dir, name))
+        if (std::optional<std::string> bytes = ReadWholeFile(*file)) {
+          tpl = std::make_unique<CompiledTemplate>(CompileTemplate(SplitLines(*bytes)));
+          tpl->name = name;
+        }
+      if (tpl) ++compiled;
+      it = files.emplace(std::move(key), std::move(tpl)).first;
+    }
+    return it->second.get();
+  }
+};
+
 // A site runs the same few templates thousands of times and asks for the same relatives on
 // many pages. The database does not change while pages run, so each template is read once
 // and each list worked out once (sorts aside: the Escape key can cut one short).
 struct TemplateCache {
-  // Template folder -> file name as written -> the template, none when there is no such file.
-  // Looked up by views, so an include costs no copy of its name.
+  // Template folder -> file name as written -> the template from the store, none when there is
+  // no such file. Looked up by views without a lock, so an include costs no copy of its name.
   struct TextHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return hashOf(s); }
   };
-  using Files =
-      std::unordered_map<std::string, std::optional<CompiledTemplate>, TextHash, std::equal_to<>>;
+  using Files = std::unordered_map<std::string, const CompiledTemplate*, TextHash, std::equal_to<>>;
   std::unordered_map<std::string, Files, TextHash, std::equal_to<>> files;
+  std::shared_ptr<TemplateStore> store = std::make_shared<TemplateStore>();
   std::unordered_map<std::string, std::string> lists;
   // The texts of persons by template, which the sorts and searches compare; made when first
   // asked for, as the living persons' rule then stands.
@@ -224,16 +251,9 @@ const CompiledTemplate* TKSParse::loadTemplate(const std::string& dir, const std
   if (folder == cache_->files.end())
     folder = cache_->files.emplace(dir, TemplateCache::Files()).first;
   auto it = folder->second.find(std::string_view(name));
-  if (it == folder->second.end()) {
-    std::optional<CompiledTemplate> tpl;
-    if (std::optional<fs::path> file = FindInFolder(dir, name))
-      if (std::optional<std::string> bytes = ReadWholeFile(*file)) {
-        tpl = CompileTemplate(SplitLines(*bytes));
-        tpl->name = name;
-      }
-    it = folder->second.emplace(name, std::move(tpl)).first;
-  }
-  return it->second ? &*it->second : nullptr;
+  if (it == folder->second.end())
+    it = folder->second.emplace(name, cache_->store->Load(dir, name)).first;
+  return it->second;
 }
 
 std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& lines,
@@ -691,6 +711,11 @@ void TKSParse::SetParameters(const std::string& parameterText) {
   }
 }
 
+std::size_t TKSParse::TemplatesCompiled() const {
+  std::lock_guard<std::mutex> lock(cache_->store->mutex);
+  return cache_->store->compiled;
+}
+
 TKSParse TKSParse::ForThread(Host* host) const {
   TKSParse parser(db_, host, *clock_);
   parser.Vivants = Vivants;
@@ -702,6 +727,7 @@ TKSParse TKSParse::ForThread(Host* host) const {
   cache_->tagMemo(db_, *clock_, Vivants);
   parser.cache_->tags = cache_->tags;
   parser.cache_->memo = cache_->memo;
+  parser.cache_->store = cache_->store;
   return parser;
 }
 

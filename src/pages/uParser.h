@@ -67,6 +67,9 @@ class TKSParse {
   // A parser for pages run on another thread: the same database and clock, the texts of
   // persons shared with this one, its own variables, templates and lists, and its own host.
   TKSParse ForThread(Host* host) const;
+  // Template files compiled so far by this parser and those made from it (threads, pages):
+  // each is compiled once.
+  std::size_t TemplatesCompiled() const;
 
  private:
   // Lower-cased name ("$" included) -> value, in one open-addressed table: a page sets and

@@ -231,6 +231,20 @@ TEST_P(Site, PagesRunBreadthFirst) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+TEST_P(Site, EachTemplateIsCompiledOnceForAllThreads) {
+  std::string index;
+  for (int n = 1; n <= 40; ++n) index += "<a href=\"p|n=" + std::to_string(n) + "\">x</a>\n";
+  tpl("index.kshtml", index);
+  tpl("p.kshtml", "#\necho include(\"l\")\necho include(\"l\")\n");
+  tpl("l.kshtml", "#\necho $n\n");
+  TKSParse parser(db);
+  SiteResult r =
+      GenerateSite(parser, tplDir.string() + "/", destDir.string() + "/", &host, GetParam());
+  EXPECT_EQ(r.pagesWritten, 41);
+  EXPECT_EQ(readFile(destDir / "p_n_40.html"), "40\r\n\r\n40\r\n\r\n\r\n");
+  EXPECT_EQ(parser.TemplatesCompiled(), 3u);
+}
+
 TEST_P(Site, SubFoldersAreMadeInTheDestination) {
   fs::create_directory(tplDir / "Sous");
   tpl("index.kshtml", "<a href=\"sous/p\"></a><a href=\"sous\\q\"></a><a href=\"r\"></a>\n");
