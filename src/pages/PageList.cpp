@@ -142,6 +142,7 @@ int TPageList::record(const std::string& name, const Entry& e) {
   std::string native = NativeName(name).string();
   if (native.find_first_of("\r\n") != std::string::npos) return 0;  // no line can hold it
   const std::string line = lineOf(native, e.size, e.hashed, e.value);
+  std::lock_guard<std::mutex> lock(recording_);
   if (!append_) return EBADF;
   const ssize_t n = ::write(append_.get(), line.data(), line.size());
   if (n != static_cast<ssize_t>(line.size())) return n < 0 ? errno : ENOSPC;

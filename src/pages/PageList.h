@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -64,6 +65,7 @@ class TPageList {
   std::filesystem::path dest_, path_;
   Entries earlier_, now_;
   OwnedFd append_;
+  std::mutex recording_;  // pages and template files are written from several threads
 };
 
 // Writes one file of the site, `name` below destDir as the site names it: recorded in the list

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -103,42 +104,21 @@ class StopFlagHost final : public Host {
   const std::atomic<bool>& stop_;
 };
 
-// The calling thread's host for its own page runs: it asks the real host (which keeps the window
-// answering) and raises the flag once it says stop, so that the other threads see it.
-class CallerStopHost final : public Host {
+// Pages run, are made and are written on worker threads. The calling thread takes each run in
+// work-list order and resolves its links against the work list (which queues the pages they
+// name and copies the template's files), and alone talks to the host. Files are written in
+// work-list order, one at a time, by whichever worker completes that order, so the files, the
+// page list and the messages are those of a run on one thread.
+class ParallelSite {
  public:
-  CallerStopHost(Host* host, std::atomic<bool>& stop) : host_(host), stop_(stop) {}
-  void showMessage(const std::string&) override {}
-  void setStatus(const std::string&) override {}
-  void setProgressMax(long long) override {}
-  void setProgressPos(long long) override {}
-  void processMessages() override {}
-  bool abortRequested() override { return Poll(); }
-  // Once seen, the stop stays: the generation ends.
-  bool Poll() {
-    if (hostAbort(host_)) stop_.store(true, std::memory_order_relaxed);
-    return stop_.load(std::memory_order_relaxed);
-  }
-
- private:
-  Host* host_;
-  std::atomic<bool>& stop_;
-};
-
-// Pages run on several threads while the calling thread takes their texts in work-list order,
-// so the work list, the files and the messages are those of a run on one thread. A thread
-// runs pages at most kAhead entries beyond the one the calling thread waits for.
-class ParallelPages {
- public:
-  ParallelPages(TKSParse& interpreter, const std::string& templateDir, int threads, Host* host)
-      : templateDir_(templateDir),
-        callerHost_(host, stop_),
-        caller_(interpreter.ForThread(&callerHost_)) {
-    for (int t = 1; t < threads; ++t)
+  ParallelSite(TKSParse& interpreter, const std::string& templateDir, const std::string& destDir,
+               TPageList* list, int threads, Host* host, SiteResult& result)
+      : templateDir_(templateDir), destDir_(destDir), list_(list), host_(host), result_(result) {
+    for (int t = 0; t < threads; ++t)
       workers_.emplace_back(
           [this, parser = interpreter.ForThread(&stopHost_)]() mutable { work(parser); });
   }
-  ~ParallelPages() {
+  ~ParallelSite() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       closing_ = true;
@@ -146,98 +126,297 @@ class ParallelPages {
     more_.notify_all();
     for (std::thread& t : workers_) t.join();
   }
-  ParallelPages(const ParallelPages&) = delete;
-  ParallelPages& operator=(const ParallelPages&) = delete;
+  ParallelSite(const ParallelSite&) = delete;
+  ParallelSite& operator=(const ParallelSite&) = delete;
 
-  // The work list grew: its new entries may run.
-  void Queue(const TWorkList& work) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      for (std::size_t k = refs_.size(); k < work.size(); ++k) {
-        refs_.push_back(work[k]);
-        slots_.emplace_back();
+  // Runs the whole work list; returns once every page up to the end (or up to the one that
+  // stopped the generation) is written.
+  void Generate(TWorkList& work, TTemplateAssets& assets) {
+    queue(work);
+    std::size_t i = 0;
+    for (; i < work.size(); ++i) {
+      Slot* ranSlot = ran(i);
+      if (!ranSlot) break;  // a write failed: the generation ends there
+      Slot& slot = *ranSlot;
+      if (slot.error) {
+        halted_ = true;
+        std::rethrow_exception(slot.error);
+      }
+      if (slot.page.stopped || stop_.load(std::memory_order_relaxed)) {
+        mark(slot, Slot::kStop);
+        ++i;
+        break;
+      }
+      const Slot::State state = resolve(work[i], slot, work, assets);
+      mark(slot, state);
+      if (state == Slot::kFail) {
+        ++i;
+        break;
+      }
+      queue(work);
+      showProgress(host_, work, i);
+      if (halted_.load()) {
+        ++i;
+        break;
       }
     }
-    more_.notify_all();
-  }
-
-  // The stop request as the host last answered it.
-  bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
-
-  // The run of entry i. Until it is there the calling thread runs pages too, and asks the
-  // host for the stop request now and then: the threads read the answer from a flag.
-  PageRun Take(std::size_t i) {
-    callerHost_.Poll();
+    // Until the writes are done, the host may still stop them; not once they are.
+    {
+      std::lock_guard<std::mutex> writing(writing_);
+      askUntil_ = i;
+    }
     std::unique_lock<std::mutex> lock(mutex_);
-    waitingFor_ = i;
-    more_.notify_all();  // the window moved on
-    while (!slots_[i].done) {
-      if (next_ < refs_.size() && next_ < i + kAhead) {
-        runOne(caller_, lock);
-        continue;
-      }
+    while (committed_ < i && !halted_.load()) {
       if (done_.wait_for(lock, std::chrono::milliseconds(20)) == std::cv_status::timeout) {
         lock.unlock();
-        callerHost_.Poll();
+        poll();
         lock.lock();
       }
     }
-    Slot slot = std::move(slots_[i]);
-    slots_[i] = Slot();
-    lock.unlock();
-    if (slot.error) std::rethrow_exception(slot.error);
-    return std::move(slot.page);
+    if (commitError_) std::rethrow_exception(commitError_);
   }
 
  private:
   static constexpr std::size_t kAhead = 4096;
 
   struct Slot {
-    bool done = false;
+    enum State : uint8_t { kRunning, kRan, kResolved, kMaking, kMade, kSkip, kFail, kStop };
+    State state = kRunning;
+    std::string ref;
     PageRun page;
     std::exception_ptr error;
+    std::vector<PageLink> links;
+    std::string resolved;  // the links' new targets, one after the other
+    std::vector<std::size_t> ends;
+    std::string fileName;
+    std::string text;  // the page made; bytes as they will be written, unless undeclared
+    PageCharset declared = PageCharset::None;
   };
+
+  // Asks the host whether to stop, while no file is being written: once it says stop, no
+  // further file is.
+  void poll() {
+    std::lock_guard<std::mutex> writing(writing_);
+    if (passed_ >= askUntil_) return;  // nothing is left to write
+    if (hostAbort(host_)) stop_.store(true, std::memory_order_relaxed);
+  }
+
+  void queue(const TWorkList& work) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (std::size_t k = queued_; k < work.size(); ++k) pending_.push_back(work[k]);
+      queued_ = work.size();
+    }
+    more_.notify_all();
+  }
+
+  Slot& slotAt(std::size_t i) { return slots_[i - base_]; }
+
+  // The run of entry i, once there (none once the generation halted); the host is asked now
+  // and then meanwhile.
+  Slot* ran(std::size_t i) {
+    poll();
+    std::unique_lock<std::mutex> lock(mutex_);
+    waitingFor_ = i;
+    more_.notify_all();  // the window moved on
+    while (i >= base_ + slots_.size() || slotAt(i).state == Slot::kRunning) {
+      if (halted_.load()) return nullptr;
+      if (done_.wait_for(lock, std::chrono::milliseconds(20)) == std::cv_status::timeout) {
+        lock.unlock();
+        poll();
+        lock.lock();
+      }
+    }
+    return &slotAt(i);
+  }
+
+  // The calling thread's part of a page, in work-list order (see writePage).
+  Slot::State resolve(const std::string& ref, Slot& slot, TWorkList& work,
+                      TTemplateAssets& assets) {
+    if (slot.page.text.empty()) return Slot::kSkip;
+    slot.fileName = fileNameOf(ref, assets);
+    if (!StaysInside(slot.fileName)) return Slot::kSkip;
+    const fs::path file = fs::path(destDir_) / NativeName(slot.fileName);
+    if (!nameFits(file)) {
+      slot.text = WriteFailureText(file, ENAMETOOLONG);
+      return Slot::kFail;
+    }
+    slot.ends.reserve(slot.links.size());
+    for (const PageLink& link : slot.links) {
+      ResolveLink(slot.page.text, link, work, &assets, slot.resolved);
+      slot.ends.push_back(slot.resolved.size());
+    }
+    if (!assets.Failure().empty()) {
+      slot.text = assets.Failure();
+      return Slot::kFail;
+    }
+    return Slot::kResolved;
+  }
+
+  void mark(Slot& slot, Slot::State state) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      slot.state = state;
+      if (state == Slot::kResolved) making_.push_back(&slot);
+    }
+    more_.notify_all();
+  }
+
+  bool committable(std::size_t k) const {
+    if (k >= base_ + slots_.size()) return false;
+    const Slot::State s = slots_[k - base_].state;
+    return s == Slot::kMade || s == Slot::kSkip || s == Slot::kFail || s == Slot::kStop;
+  }
 
   void work(TKSParse& parser) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      more_.wait(lock, [this] {
-        return closing_ || (next_ < refs_.size() && next_ < waitingFor_ + kAhead);
-      });
       if (closing_) return;
-      runOne(parser, lock);
+      if (!committing_ && !halted_.load() && committable(committed_)) {
+        commitAll(lock);
+        continue;
+      }
+      if (!making_.empty()) {
+        make(lock);
+        continue;
+      }
+      if (!halted_.load() && !pending_.empty() && next_ < waitingFor_ + kAhead) {
+        runOne(parser, lock);
+        continue;
+      }
+      more_.wait(lock);
     }
   }
 
-  // Takes the next entry and runs it with the lock released.
+  // Takes the next entry and runs it with the lock released; its links are found too.
   void runOne(TKSParse& parser, std::unique_lock<std::mutex>& lock) {
-    const std::size_t k = next_++;
-    const std::string ref = std::move(refs_[k]);  // each entry runs once
+    ++next_;
+    slots_.emplace_back();
+    Slot* slot = &slots_.back();  // a deque keeps it in place
+    slot->ref = std::move(pending_.front());
+    pending_.pop_front();
     lock.unlock();
-    Slot slot;
     try {
-      slot.page = runPage(parser, ref, templateDir_);
+      slot->page = runPage(parser, slot->ref, templateDir_);
+      slot->links = FindLinks(slot->page.text, true);
     } catch (...) {
       // Raised again on the calling thread when it reaches this page, as one thread would.
-      slot.error = std::current_exception();
+      slot->error = std::current_exception();
     }
-    slot.done = true;
     lock.lock();
-    slots_[k] = std::move(slot);
+    slot->state = Slot::kRan;
     done_.notify_all();
   }
 
-  const std::string templateDir_;
+  // Makes a resolved page: its links replaced, its bytes as its charset asks.
+  void make(std::unique_lock<std::mutex>& lock) {
+    Slot* slot = making_.front();
+    making_.pop_front();
+    slot->state = Slot::kMaking;
+    lock.unlock();
+    try {
+      std::string text = ReplaceLinks(slot->page.text, slot->links, slot->resolved, slot->ends);
+      text += "\r\n";
+      slot->page.text = std::string();
+      slot->links = {};
+      slot->resolved = std::string();
+      slot->declared = DeclaredCharset(text);
+      slot->text = slot->declared == PageCharset::Utf8 ? PageToUtf8(text) : std::move(text);
+    } catch (...) {
+      lock.lock();
+      fail(std::current_exception());
+      return;
+    }
+    lock.lock();
+    slot->state = Slot::kMade;
+    more_.notify_all();
+  }
+
+  // Writes the pages that follow in work-list order, one at a time, until one is not made yet.
+  void commitAll(std::unique_lock<std::mutex>& lock) {
+    committing_ = true;
+    while (!halted_.load() && committable(committed_)) {
+      Slot& slot = slotAt(committed_);
+      lock.unlock();
+      bool go = true;
+      try {
+        go = commit(slot);
+      } catch (...) {
+        lock.lock();
+        fail(std::current_exception());
+        break;
+      }
+      lock.lock();
+      if (!go) halted_ = true;
+      ++committed_;
+      while (base_ < committed_ && base_ < waitingFor_) {
+        slots_.pop_front();
+        ++base_;
+      }
+      done_.notify_all();
+    }
+    committing_ = false;
+    more_.notify_all();
+  }
+
+  // As writePage: false when the generation ends here.
+  bool commit(Slot& slot) {
+    std::lock_guard<std::mutex> writing(writing_);
+    ++passed_;
+    if (slot.state == Slot::kStop || stop_.load(std::memory_order_relaxed)) {
+      result_.stopped = true;
+      return false;
+    }
+    if (!slot.page.limit.empty())
+      result_.limited.push_back("Page \"" + slot.ref + "\" : " + slot.page.limit);
+    if (slot.state == Slot::kSkip) return true;
+    if (slot.state == Slot::kFail) {
+      result_.failure = slot.text;
+      return false;
+    }
+    // The first page written sets the charset of the pages that declare none.
+    if (siteCharset_ == PageCharset::None)
+      siteCharset_ = slot.declared == PageCharset::None ? PageCharset::Other : slot.declared;
+    if (slot.declared == PageCharset::None && siteCharset_ == PageCharset::Utf8)
+      slot.text = PageToUtf8(slot.text);
+    result_.failure = WriteSiteFile(destDir_, slot.fileName, slot.text, list_);
+    slot.text = std::string();
+    if (!result_.failure.empty()) return false;
+    ++result_.pagesWritten;
+    result_.written.push_back(std::move(slot.fileName));
+    return true;
+  }
+
+  void fail(std::exception_ptr error) {
+    if (!commitError_) commitError_ = error;
+    halted_ = true;
+    done_.notify_all();
+    more_.notify_all();
+  }
+
+  const std::string templateDir_, destDir_;
+  TPageList* list_;
+  Host* host_;
+  SiteResult& result_;  // written by the worker that writes the files
   std::atomic<bool> stop_{false};
   StopFlagHost stopHost_{stop_};
-  CallerStopHost callerHost_;
-  TKSParse caller_;  // the calling thread's runs
-  std::mutex mutex_;
+  std::mutex writing_;  // held while a file is written, and while the host is asked
+  PageCharset siteCharset_ = PageCharset::None;
+  // Under writing_: entries passed by the writes, and the number of entries there are to
+  // pass, once the calling thread knows it.
+  std::size_t passed_ = 0, askUntil_ = ~std::size_t{0};
+  std::mutex mutex_;  // all below
   std::condition_variable more_, done_;
-  std::vector<std::string> refs_;  // the work list as far as it is known
-  std::vector<Slot> slots_;
-  std::size_t next_ = 0;        // the next entry to run
+  std::deque<std::string> pending_;  // the work list's entries from next_ on
+  std::size_t queued_ = 0;           // entries of the work list queued so far
+  std::deque<Slot> slots_;           // entries from base_ to next_
+  std::size_t base_ = 0, next_ = 0;
+  std::deque<Slot*> making_;    // resolved pages waiting to be made
+  std::size_t committed_ = 0;   // entries written (or passed) so far
   std::size_t waitingFor_ = 0;  // the entry the calling thread waits for
+  bool committing_ = false;
+  std::atomic<bool> halted_{false};  // a write failed, the generation stopped or a thread threw
+  std::exception_ptr commitError_;
   bool closing_ = false;
   std::vector<std::thread> workers_;  // last: they stop before the rest goes
 };
@@ -278,20 +457,8 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
       showProgress(host, work, i);
     }
   } else {
-    // Other threads run whatever the work list holds; writePage keeps what one thread keeps.
-    ParallelPages pages(interpreter, templateDir, threads, host);
-    pages.Queue(work);
-    for (std::size_t i = 0; i < work.size(); ++i) {
-      const std::string ref = work[i];
-      PageRun page = pages.Take(i);
-      if (page.stopped || pages.Stopped()) {
-        result.stopped = true;
-        break;
-      }
-      if (!writePage(ref, page, work, assets, destDir, list, result, siteCharset)) break;
-      pages.Queue(work);
-      showProgress(host, work, i);
-    }
+    ParallelSite site(interpreter, templateDir, destDir, list, threads, host, result);
+    site.Generate(work, assets);
   }
   result.written.insert(result.written.end(), assets.Copied().begin(), assets.Copied().end());
   hostProgressPos(host, 0);

@@ -102,57 +102,84 @@ std::string PageFileName(const std::string& reference) {
   return name;
 }
 
-std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
-                         TTemplateAssets* assets) {
-  std::string out;
-  out.reserve(pageText.size() + pageText.size() / 8);
+std::vector<PageLink> FindLinks(std::string_view pageText, bool sources) {
+  std::vector<PageLink> links;
   std::size_t pos = 0;
-  // Sources matter only for the template's own files; each search is kept until passed.
+  // Each search is kept until passed.
   std::size_t nextRef = pageText.find("ref=");
-  std::size_t nextSrc = assets ? pageText.find("src=") : std::string::npos;
+  std::size_t nextSrc = sources ? pageText.find("src=") : std::string_view::npos;
   for (;;) {
-    if (nextRef != std::string::npos && nextRef < pos) nextRef = pageText.find("ref=", pos);
-    if (nextSrc != std::string::npos && nextSrc < pos) nextSrc = pageText.find("src=", pos);
+    if (nextRef != std::string_view::npos && nextRef < pos) nextRef = pageText.find("ref=", pos);
+    if (nextSrc != std::string_view::npos && nextSrc < pos) nextSrc = pageText.find("src=", pos);
     const bool source = nextSrc < nextRef;
     std::size_t found = source ? nextSrc : nextRef;
-    if (found == std::string::npos) break;
-    // Keep "ref=" and the opening mark that follows it.
-    std::size_t start = std::min(found + 5, pageText.size());
-    out.append(pageText, pos, start - pos);
-    pos = start;
+    if (found == std::string_view::npos) break;
+    // Past "ref=" and the opening mark that follows it.
+    pos = std::min(found + 5, pageText.size());
     std::size_t close = pageText.find('"', pos);
-    if (close == std::string::npos) continue;
-    std::string_view target = std::string_view(pageText).substr(pos, close - pos);
-    if (assets) {
-      const std::string written(target);
-      if (source && !assets->Take(written) && assets->TakeScript(written)) {
-        if (const std::string* entry = workList.Find(target))
-          out += ScriptFileName(*entry);
-        else if (workList.Add(written))
-          out += ScriptFileName(written);
-        pos = close;
-        continue;
-      }
-      if (source || assets->Take(written)) {
-        out += target;
-        pos = close;
-        continue;
-      }
-    }
-    if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
-        extensionOf(target) == ".html") {
-      appendPageFileName(out, target);
-    } else if (const std::string* entry = workList.Find(target)) {
-      // Links that differ only in case name the one file written for the first of them.
-      appendPageFileName(out, *entry);
-    } else {
-      workList.Add(std::string(target));
-      appendPageFileName(out, target);
-    }
+    if (close == std::string_view::npos) continue;
+    links.push_back(PageLink{pos, close, source});
     pos = close;
   }
-  out.append(pageText, pos, std::string::npos);
+  return links;
+}
+
+void ResolveLink(std::string_view pageText, const PageLink& link, TWorkList& workList,
+                 TTemplateAssets* assets, std::string& out) {
+  std::string_view target = pageText.substr(link.start, link.end - link.start);
+  if (assets) {
+    const std::string written(target);
+    const bool source = link.source;
+    if (source && !assets->Take(written) && assets->TakeScript(written)) {
+      if (const std::string* entry = workList.Find(target))
+        out += ScriptFileName(*entry);
+      else if (workList.Add(written))
+        out += ScriptFileName(written);
+      return;
+    }
+    if (source || assets->Take(written)) {
+      out += target;
+      return;
+    }
+  }
+  if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
+      extensionOf(target) == ".html") {
+    appendPageFileName(out, target);
+  } else if (const std::string* entry = workList.Find(target)) {
+    // Links that differ only in case name the one file written for the first of them.
+    appendPageFileName(out, *entry);
+  } else {
+    workList.Add(std::string(target));
+    appendPageFileName(out, target);
+  }
+}
+
+std::string ReplaceLinks(std::string_view pageText, const std::vector<PageLink>& links,
+                         std::string_view resolved, const std::vector<std::size_t>& ends) {
+  std::string out;
+  out.reserve(pageText.size() + resolved.size());
+  std::size_t pos = 0, from = 0;
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    out.append(pageText, pos, links[i].start - pos);
+    out.append(resolved, from, ends[i] - from);
+    pos = links[i].end;
+    from = ends[i];
+  }
+  out.append(pageText, pos, std::string_view::npos);
   return out;
+}
+
+std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
+                         TTemplateAssets* assets) {
+  const std::vector<PageLink> links = FindLinks(pageText, assets != nullptr);
+  std::string resolved;
+  std::vector<std::size_t> ends;
+  ends.reserve(links.size());
+  for (const PageLink& link : links) {
+    ResolveLink(pageText, link, workList, assets, resolved);
+    ends.push_back(resolved.size());
+  }
+  return ReplaceLinks(pageText, links, resolved, ends);
 }
 
 }  // namespace lignado

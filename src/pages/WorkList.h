@@ -39,6 +39,22 @@ class TWorkList {
 // stays as written.
 std::string RewriteLinks(const std::string& pageText, TWorkList& workList,
                          TTemplateAssets* assets = nullptr);
+
+// RewriteLinks in three steps, so that threads can share the work: the links of a page found
+// (any thread), each resolved in page order against the work list (one thread), the page made
+// with the texts resolved (any thread).
+struct PageLink {
+  std::size_t start = 0, end = 0;  // the target, between "ref=" (or "src=") and its quote
+  bool source = false;             // "src=", looked for only when sources is true
+};
+std::vector<PageLink> FindLinks(std::string_view pageText, bool sources);
+// Appends what the link's target becomes to out; the page it names joins the work list.
+void ResolveLink(std::string_view pageText, const PageLink& link, TWorkList& workList,
+                 TTemplateAssets* assets, std::string& out);
+// The page with each link's target replaced: resolved holds the new targets one after the
+// other, ends[i] where that of links[i] ends.
+std::string ReplaceLinks(std::string_view pageText, const std::vector<PageLink>& links,
+                         std::string_view resolved, const std::vector<std::size_t>& ends);
 std::string PageFileName(const std::string& reference);
 
 }  // namespace lignado
