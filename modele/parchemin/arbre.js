@@ -230,7 +230,8 @@
   function dessiner() {
     var zone = document.getElementById("arbre");
     var e = etat();
-    var debut = e.n ? Promise.resolve(e.n) : F.premier();
+    var racine = Number(zone.getAttribute("data-racine"));
+    var debut = e.n ? Promise.resolve(e.n) : racine > 0 ? Promise.resolve(racine) : F.premier();
     return debut.then(function (n) {
       e.n = n;
       return F.obtenir([n]);

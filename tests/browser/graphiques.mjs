@@ -38,7 +38,8 @@ function check(what, got, expected) {
 
 // Persons of parente.ged by number: 1 Adam + 2 Ève -> 3 Caïn, 4 Abel, 5 Awan; 1 + 6 -> 7 Seth;
 // 3 + 9 -> 8 Hénoch; 4 + 11 -> 10 Marthe; 8 + 19 -> 12 Irad; 20 + 10 -> 13 Lucie; 12 -> 14 Jude;
-// 13 -> 15 Claire; 14 -> 16 -> 17 -> 18 Marc -> 21 Léa (born 2001: living, hidden).
+// 13 -> 15 Claire; 14 -> 16 -> 17 -> 18 Marc -> 21 Léa (born 2001: living, hidden). Jude is
+// the reference person of the Sosa numbers.
 const PAIRS = [
   [3, 4, "frère"], [5, 3, "sœur"], [7, 3, "demi-frère"], [3, 7, "demi-frère"],
   [3, 8, "père"], [9, 8, "mère"], [8, 3, "fils"], [1, 12, "arrière-grand-père"],
@@ -112,6 +113,10 @@ try {
     await page.select("#vue", "ascendants");
     await page.waitForFunction(() => document.querySelector("#arbre svg.ascendants"));
     check(`${site} tree of 8`, await drawn(page), [1, 2, 3, 8, 9]);
+
+    // Without a person in the address: the reference person of the Sosa numbers (Jude's _SOSA 1).
+    await page.goto(url("arbre.html"));
+    await centredOn(page, 14);
 
     // The descendants of Adam on four generations, spouses named beside them.
     await page.goto(url("arbre.html#n=1;vue=descendants.html"));
