@@ -145,7 +145,14 @@ var lignadoNomLien;
     return p ? p.sexe : "inconnu";
   }
 
+  // Without parents and children a person has no blood relative: no need to climb the other's tree.
+  function seul(n) {
+    var p = F.personne(n);
+    return !p.pere && !p.mere && !p.enfants.length;
+  }
+
   function lienDeSang(a, b) {
+    if (seul(a) || seul(b)) return Promise.resolve(null);
     return Promise.resolve(communs(a, b)).then(function (r) {
       if (!r.liste.length) return null;
       // The ancestors of the relation the first of them gives, with its spouse when it is one too.

@@ -39,7 +39,7 @@ function check(what, got, expected) {
 // Persons of parente.ged by number: 1 Adam + 2 Ève -> 3 Caïn, 4 Abel, 5 Awan; 1 + 6 -> 7 Seth;
 // 3 + 9 -> 8 Hénoch; 4 + 11 -> 10 Marthe; 8 + 19 -> 12 Irad; 20 + 10 -> 13 Lucie; 12 -> 14 Jude;
 // 13 -> 15 Claire; 14 -> 16 -> 17 -> 18 Marc -> 21 Léa (born 2001: living, hidden). Jude is
-// the reference person of the Sosa numbers.
+// the reference person of the Sosa numbers; 22 Jean SEUL has no relative.
 const PAIRS = [
   [3, 4, "frère"], [5, 3, "sœur"], [7, 3, "demi-frère"], [3, 7, "demi-frère"],
   [3, 8, "père"], [9, 8, "mère"], [8, 3, "fils"], [1, 12, "arrière-grand-père"],
@@ -51,6 +51,7 @@ const PAIRS = [
   [8, 13, "oncle à la mode de Bretagne"], [13, 8, "nièce à la mode de Bretagne"],
   [10, 14, "cousine germaine d'un grand-père"], [14, 10, "petit-fils d'un cousin germain"],
   [18, 21, "père"], [21, 16, "arrière-petite-fille"],
+  [22, 1, "Aucun lien trouvé entre Jean SEUL et Adam PREMIER."],
 ];
 
 // The naming function alone: montées, descentes, sex, half, sex of the relay.
