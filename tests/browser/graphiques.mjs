@@ -140,6 +140,13 @@ try {
     await centredOn(page, 14);
     check(`${site} fan width on a phone`, await page.$eval("#arbre svg", (s) => s.getBoundingClientRect().width <= 390), true);
     await page.setViewport({ width: 1200, height: 900 });
+    // Printed: the chart alone, as wide as the page.
+    await page.goto(url("arbre.html#n=1;vue=ascendants;g=8.html"));
+    await centredOn(page, 1);
+    await page.emulateMediaType("print");
+    check(`${site} printed`, await page.evaluate(() => [getComputedStyle(document.querySelector(".arbre-choix")).display,
+      document.querySelector("#arbre svg").getBoundingClientRect().width <= document.documentElement.clientWidth]), ["none", true]);
+    await page.emulateMediaType(null);
 
     // The relationship of each pair, from the address; the names of the search are not loaded.
     await page.goto(url("parente.html"));
