@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 const char kBuildUsage[] =
     "Usage : lignado-cli build FICHIER.ged [--template NOM|DOSSIER] [--out DOSSIER] "
     "[--capacity N] [--living hide|anonymous|publish] [--living-years N] [--jobs N]\n"
-    "       [--media-dir DOSSIER]... [--media-max-mb N] [--root @I1@|NUMERO] [--strict]\n";
+    "       [--media-dir DOSSIER]... [--media-max-mb N] [--root @I1@|NUMERO] [--site-url URL]\n"
+    "       [--robots search|all|none] [--strict]\n";
 
 const char kBuildHelp[] =
     "Lit le fichier GEDCOM comme l'assistant, puis \xE9"
@@ -67,6 +68,13 @@ const char kBuildHelp[] =
     "                          et ses sous-dossiers, jamais un fichier ou dossier cach\xE9\n"
     "                          (nom commen\xE7"
     "ant par un point)\n"
+    "  --site-url URL          l'adresse du site (http:// ou https://) : sitemap.xml, liens\n"
+    "                          canoniques et ligne Sitemap de robots.txt\n"
+    "  --robots MODE           robots.txt : search (par d\xE9"
+    "faut) ouvre le site aux moteurs de\n"
+    "                          recherche et le ferme aux robots des entreprises d'IA\n"
+    "                          (GPTBot, ClaudeBot, CCBot...) ; all l'ouvre \xE0 tous, none le\n"
+    "                          ferme \xE0 tous\n"
     "  --strict                une erreur du mod\xE8le (signal\xE9"
     "e avec son fichier, sa ligne et\n"
     "                          sa colonne) fait \xE9"
@@ -147,13 +155,14 @@ int cmdBuild(const Args& args) {
   MediaOptions media;
   bool strict = false;
   std::string root;
+  SiteReferencing referencing;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--strict") {
       strict = true;
     } else if (a == "--template" || a == "--out" || a == "--capacity" || a == "--living" ||
                a == "--living-years" || a == "--jobs" || a == "--media-dir" ||
-               a == "--media-max-mb" || a == "--root") {
+               a == "--media-max-mb" || a == "--root" || a == "--site-url" || a == "--robots") {
       if (++i >= args.size()) return usageError("Option " + a + " sans valeur.");
       const std::string& v = args[i];
       if (a == "--template") {
@@ -177,6 +186,16 @@ int cmdBuild(const Args& args) {
               "es invalide pour --living-years : " +
               Utf8ToCp1252(v) + " (de 40 \xE0 150).");
         livingYears = *n;
+      } else if (a == "--site-url") {
+        SiteAddress address = CheckSiteAddress(v);
+        if (!address.complaint.empty()) return usageError(address.complaint);
+        referencing.url = address.url;
+      } else if (a == "--robots") {
+        std::optional<RobotsMode> mode = RobotsModeNamed(v);
+        if (!mode)
+          return usageError("Valeur inconnue pour --robots : " + Utf8ToCp1252(v) +
+                            " (search, all ou none).");
+        referencing.robots = *mode;
       } else if (a == "--media-dir") {
         std::error_code ec;
         if (!fs::is_directory(v, ec))
@@ -249,7 +268,8 @@ int cmdBuild(const Args& args) {
   {
     TerminalHost host;
     site = GeneratePublication(*w.db, *tpl, dest, &host, living, jobs,
-                               fs::absolute(fs::path(file)).parent_path(), media, livingYears);
+                               fs::absolute(fs::path(file)).parent_path(), media, livingYears,
+                               referencing);
   }
   if (!site.done) {
     printCp1252(stderr, site.failure + (site.stopped ? " : le site n'est pas complet.\n" : "\n"));
@@ -265,10 +285,13 @@ int cmdBuild(const Args& args) {
         "Photos copi\xE9"
         "es : " +
         std::to_string(site.mediaCopied) + "\n";
+  if (site.sitemapPages > 0)
+    written += "Pages dans sitemap.xml : " + std::to_string(site.sitemapPages) + "\n";
   printCp1252(stdout, written);
   std::fflush(stdout);
   if (!site.warning.empty()) printCp1252(stderr, "Attention : " + site.warning + "\n");
   for (const std::string& line : site.mediaMissing) printCp1252(stderr, line + "\n");
+  for (const std::string& line : site.referencingNotes) printCp1252(stderr, line + "\n");
   for (const std::string& line : site.pagesLimited) printCp1252(stderr, line + "\n");
   PrintTemplateProblems(site.problems, *tpl);
   if (!site.pagesLimited.empty()) return 1;

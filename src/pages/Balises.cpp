@@ -8,6 +8,7 @@
 #include "genealogy/EnClair.h"
 #include "genealogy/Rech.h"
 #include "genealogy/Sosa.h"
+#include "genealogy/Statistiques.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
 #include "util/Text.h"
@@ -285,6 +286,49 @@ string sosaNumber(TagState& s, const TagRow& row, string_view) {
   }
 }
 
+// ---- the site
+
+// A person page's description for a search engine's result, in French: the name, then the year
+// and place of birth (else baptism) and of death (else burial) that the site shows; the name
+// alone for a person whose data it hides.
+string description(TagState& s, const TagRow&, string_view) {
+  const int32_t p = s.person;
+  const bool anonymous = s.vivants && s.vivants->Anonyme(p);
+  const string given = anonymous ? kPersonneVivante : s.db.GetGivenNames(p);
+  const string name = s.db.GetSurname(p);
+  string out =
+      "Fiche g\xE9n\xE9"
+      "alogique de " +
+      given + (given.empty() || name.empty() ? "" : " ") + name;
+  if (hiddenPerson(s, p)) return out + ".";
+  const int sex = s.db.GetSex(p);
+  const char* ending = sex == 0 ? "" : sex == 1 ? "e" : "(e)";
+  string facts;
+  auto fact = [&](const string& kind, const string& other, const char* word,
+                  const char* otherWord) {
+    string date = s.db.GetPersonEvent(p, kind, EventCode::Date);
+    string place = s.db.GetPersonEvent(p, kind, EventCode::Place);
+    if (date.empty() && place.empty()) {
+      date = s.db.GetPersonEvent(p, other, EventCode::Date);
+      place = s.db.GetPersonEvent(p, other, EventCode::Place);
+      word = otherWord;
+    }
+    const string year = AnneeEnClair(date);
+    if (!place.empty()) place = NomDeLieu(s.db, place);
+    if (year.empty() && place.empty()) return;
+    facts += (facts.empty() ? " : " : " ; ") + string(word) + ending;
+    if (!year.empty()) facts += " en " + year;
+    if (!place.empty()) facts += " \xE0 " + place;
+  };
+  fact(kNaissance, kBapteme, "n\xE9", "baptis\xE9");
+  fact(kDeces, kSepulture,
+       "d\xE9"
+       "c\xE9"
+       "d\xE9",
+       "inhum\xE9");
+  return out + facts + ".";
+}
+
 // ---- media: "<photo N>", "<titre de photo N>" (1..count, 0 the last)
 
 string mediaCount(TagState& s, const TagRow&, string_view) {
@@ -345,6 +389,8 @@ const TagRow kRows[] = {
     {"g\xE9n\xE9ration", F::Person, A::None, 0, L::Shown, sosaNumber, kGeneration},
     {"o+x", F::Person, A::None, 0, L::Withheld, summary, 0},
     {"masqu\xE9", F::Person, A::None, 0, L::Marker, masked, 0},
+    // the site: a person page's description for search engines (hidden data left out)
+    {"description", F::Person, A::None, 0, L::Shown, description, 0},
     {"h", F::Condition, A::None, 0, L::Shown, nothing, 0},
     {"f", F::Condition, A::None, 0, L::Shown, nothing, 0},
 
@@ -410,6 +456,10 @@ const TagRow kRows[] = {
     {"nombre_individu", F::Function, A::None, 0, L::Shown, nullptr, 0},
     {"nombre_union", F::Function, A::None, 0, L::Shown, nullptr, 0},
     {"nombre_patronyme", F::Function, A::None, 0, L::Shown, nullptr, 0},
+
+    // ---- the site: a page's address when the site has one, the figures of a statistics page
+    {"adresse_page", F::Function, A::None, 0, L::Shown, nullptr, 0},
+    {"statistique", F::Function, A::None, 0, L::Shown, nullptr, 0},
 };
 
 bool isTag(const TagRow& r) {

@@ -6,12 +6,16 @@
 #include <string_view>
 
 #include "data/Base.h"
+#include "genealogy/Statistiques.h"
 #include "pages/Listes.h"
 #include "pages/ListesMemo.h"
+#include "pages/PageStatistiques.h"
+#include "pages/Referencement.h"
 #include "pages/Remplace.h"
 #include "pages/TagMemo.h"
 #include "pages/TemplateCode.h"
 #include "pages/TemplateFiles.h"
+#include "pages/WorkList.h"
 #include "util/Host.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
@@ -221,6 +225,12 @@ struct TemplateCache {
   }
   // The lists made from whole-base lists, for the same database and rule as textes.
   std::shared_ptr<TListesMemo> memo;
+  // The figures of "statistique(", made once when first asked for and shared by the threads.
+  struct Figures {
+    std::once_flag once;
+    Statistiques st;
+  };
+  std::shared_ptr<Figures> figures = std::make_shared<Figures>();
 
   const std::string& list(std::string key, const std::function<std::string()>& make) {
     auto it = lists.find(key);
@@ -440,8 +450,14 @@ std::string TKSParse::evalCall(std::string_view e) {
   // The table's tests, sorted by first character; none of them shares its beginning with
   // another but "nombre_" and "nombre(", which differ further on.
   switch (e.empty() ? '\0' : e[0]) {
+    case 'a':
+      if (startsWith(e, "adresse_page(")) return evalAdressePage(e);
+      break;
     case 'c':
       if (startsWith(e, "champ(")) return evalChamp(e);
+      break;
+    case 's':
+      if (startsWith(e, "statistique(")) return evalStatistique(e);
       break;
     case 'l':
       if (startsWith(e, "liste_")) return evalListe(e);
@@ -534,6 +550,21 @@ std::string TKSParse::sortedList(const std::string& a, const std::string& b) {
     ErrorText.clear();
   }
   return list;
+}
+
+std::string TKSParse::evalAdressePage(std::string_view e) {
+  std::string ref = eval(piece(argumentText(e, 13), ',', 0));
+  if (SiteUrl.empty()) return {};
+  return SiteFileAddress(SiteUrl, PageFileName(ref.empty() ? pageRef_ : ref));
+}
+
+std::string TKSParse::evalStatistique(std::string_view e) {
+  std::string_view args = argumentText(e, 12);
+  std::string kind = eval(piece(args, ',', 0));
+  int limit = Int32AfterBlanks(eval(piece(args, ',', 1)));
+  TemplateCache::Figures& f = *cache_->figures;
+  std::call_once(f.once, [&] { f.st = ComputeStatistiques(db_, Vivants); });
+  return StatistiqueHtml(f.st, kind, limit);
 }
 
 std::string TKSParse::evalNombreMotCle(std::string_view e) {
@@ -728,6 +759,8 @@ TKSParse TKSParse::ForThread(Host* host) const {
   parser.cache_->tags = cache_->tags;
   parser.cache_->memo = cache_->memo;
   parser.cache_->store = cache_->store;
+  parser.cache_->figures = cache_->figures;
+  parser.SiteUrl = SiteUrl;
   return parser;
 }
 
@@ -746,6 +779,8 @@ std::optional<std::string> TKSParse::RunPage(const std::string& pageReference,
   page.cache_ = cache_;
   page.Vivants = Vivants;
   page.Problems = Problems;
+  page.SiteUrl = SiteUrl;
+  page.pageRef_ = pageReference;
   page.SetParameters(parameters);
   page.TemplateDir = templateDir;
   std::string text;

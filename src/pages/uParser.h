@@ -54,6 +54,8 @@ class TKSParse {
   const TVivants* Vivants = nullptr;
   // Where the problems met by the runs of this object (and of its pages) go; none: dropped.
   TemplateProblems* Problems = nullptr;
+  // The site's address (CheckSiteAddress) for "adresse_page("; empty: none.
+  std::string SiteUrl;
 
   std::vector<std::string> RunTemplate(const std::vector<std::string>& lines,
                                        const std::string& templateDir);
@@ -109,6 +111,8 @@ class TKSParse {
   std::string evalInclude(std::string_view expr);
   std::string evalNombre(std::string_view expr);
   std::string evalLiteral(std::string_view expr);
+  std::string evalAdressePage(std::string_view expr);
+  std::string evalStatistique(std::string_view expr);
   // Records a problem at the place of `at`, a text of the line being run (its statement's
   // place when `at` is a copy).
   void report(ProblemKind kind, std::string message, std::string_view at = {});
@@ -131,6 +135,7 @@ class TKSParse {
   bool overLimit_ = false;
   bool stopped_ = false;  // a sort was cut short: the run ends, its text is worthless
   const CompiledTemplate* running_ = nullptr;  // the template being run
+  std::string pageRef_;                        // the reference of the page (RunPage)
   std::size_t line_ = 0;                       // and its line being run
   PageProblems pageProblems_;
   // Template files read so far, shared with the pages this object runs.

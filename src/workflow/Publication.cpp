@@ -209,7 +209,8 @@ std::string GenerateOutcome::StaleText() const {
 GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolder,
                                     const fs::path& destination, Host* host, LivingMode living,
                                     int jobs, const fs::path& gedcomFolder,
-                                    const MediaOptions& media, int livingYears) {
+                                    const MediaOptions& media, int livingYears,
+                                    const SiteReferencing& referencing) {
   GenerateOutcome out;
   if (db.PersonCount == 0) {
     out.failure = "Aucune personne \xE0 publier";
@@ -232,6 +233,7 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       const TVivants vivants(db, living, SystemClock(), livingYears);
       TKSParse parser(db, host);
       parser.Vivants = &vivants;
+      parser.SiteUrl = referencing.url;
       TemplateProblems problems;
       parser.Problems = &problems;
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
@@ -244,6 +246,11 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
         site.written.insert(site.written.end(), copied.written.begin(), copied.written.end());
         out.mediaCopied = static_cast<int>(copied.written.size());
         out.mediaMissing = std::move(copied.missing);
+        ReferencingOutcome ref = WriteReferencing(destination, referencing, site.written, &list);
+        site.written.insert(site.written.end(), ref.written.begin(), ref.written.end());
+        site.failure = ref.failure;
+        out.sitemapPages = ref.listed;
+        out.referencingNotes = std::move(ref.notes);
       }
     }
     out.pagesWritten = site.pagesWritten;

@@ -34,6 +34,7 @@
 #include "gedcom/GedcomIn.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
+#include "pages/Referencement.h"
 #include "pages/TemplateProblems.h"
 
 namespace lignado {
@@ -137,7 +138,9 @@ struct GenerateOutcome {
   int staleRemoved = 0;  // pages of an earlier build removed
   std::string warning;   // French; the list of pages could not be kept
   int mediaCopied = 0;
-  std::vector<std::string> mediaMissing;  // French lines: media files not copied
+  std::vector<std::string> mediaMissing;      // French lines: media files not copied
+  int sitemapPages = 0;                       // pages the sitemap lists (none without an address)
+  std::vector<std::string> referencingNotes;  // French lines (WriteReferencing)
   // The French line that counts the removed pages; empty when none was.
   std::string StaleText() const;
 };
@@ -153,13 +156,15 @@ struct MediaOptions {
 // by the rule of TVivants with livingYears as its own-birth limit. The media files of
 // the persons shown are copied into the site from gedcomFolder and the folders of media only
 // (MediaRules); each one refused is a line of mediaMissing. Pages run on `jobs` threads (0: one
-// per core); the site is the same whatever their number. A database without any person is
-// refused: its empty site would replace a real one.
+// per core); the site is the same whatever their number. robots.txt and, with the site's
+// address, the sitemap are written after the pages, which then know their address. A database
+// without any person is refused: its empty site would replace a real one.
 GenerateOutcome GeneratePublication(const TBD& db, const std::filesystem::path& templateFolder,
                                     const std::filesystem::path& destination, Host* host,
                                     LivingMode living = LivingMode::Hide, int jobs = 0,
                                     const std::filesystem::path& gedcomFolder = {},
-                                    const MediaOptions& media = {}, int livingYears = kLivingYears);
+                                    const MediaOptions& media = {}, int livingYears = kLivingYears,
+                                    const SiteReferencing& referencing = {});
 
 // 6. Upload.
 

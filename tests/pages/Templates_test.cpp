@@ -331,7 +331,7 @@ TEST_P(EdgeBase, EmptyBaseGivesTheListPagesOnly) {
   EXPECT_EQ(names, std::vector<std::string>({"arbre.html", "arbre.js", "famille.js", "index.html",
                                              "parente.html", "parente.js", "patronymes.html",
                                              "personnes.html", "recherche.html", "recherche.js",
-                                             "style.css"}));
+                                             "statistiques.html", "style.css"}));
 }
 
 TEST_P(EdgeBase, PersonWithoutNameIsCalledSo) {

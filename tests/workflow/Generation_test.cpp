@@ -139,7 +139,7 @@ TEST_F(Generation, AKilledBuildLeavesWholePagesAndTheNextOneRemovesTheStaleOnes)
     const bool wroteFour = killAt >= 5;
     EXPECT_EQ(c.staleRemoved, wroteFour ? 3 : 2);
     std::map<std::string, std::string> expected = freshSite();
-    EXPECT_EQ(expected.size(), 2u);
+    EXPECT_EQ(expected.size(), 3u);  // index, p_id_1 and robots.txt
     EXPECT_EQ(expected["p_id_1.html"], page("c", 0, "DUPONT"));
     expected["notes.html"] = "les notes de l'utilisateur";
     if (!wroteFour) expected["p_id_4.html"] = "une page de l'utilisateur, au nom d'une page";

@@ -256,7 +256,7 @@ TEST_F(Publication, TheWholeRoadEndsOnTheServer) {
   } seen;
   UploadOutcome sent = UploadPublication(request, &seen);
   EXPECT_TRUE(sent.ok);
-  EXPECT_EQ(sent.filesSent, 3);
+  EXPECT_EQ(sent.filesSent, 4);  // the home page, two pages and robots.txt
   EXPECT_EQ(sent.lines.front(), "Connexion...");
   EXPECT_EQ(sent.lines.back(), "Transfert termin\xE9");
   EXPECT_EQ(seen.lines, sent.lines);
