@@ -123,9 +123,9 @@ void PageCreation::GeneratePages() {
     ProgressBar2->setValue(0);
     outcome = GenerateOutcome();
     if (!wizard().runWork(nullptr, ProgressBar2, [&](Host* host) {
-          outcome =
-              GeneratePublication(wizard().Database(), wizard().TemplateDir, folder, host, living,
-                                  0, wizard().GedcomFolder, media, destination.livingYears());
+          outcome = GeneratePublication(wizard().Database(), wizard().TemplateDir, folder, host,
+                                        living, 0, wizard().GedcomFolder, media,
+                                        destination.livingYears(), destination.referencing());
         }))
       outcome.done = false;
   } while (outcome.stopped && !wizard().closeRequested() &&

@@ -101,7 +101,37 @@ PageDestination::PageDestination(TfmWebAssistant& wizard)
   bPhotos->setObjectName("bPhotos");
   photos->addWidget(bPhotos);
   body->addLayout(photos);
+  // The site's address gives it a sitemap and canonical links; robots.txt is always written.
+  auto* address = new QHBoxLayout;
+  QLabel* addressLabel = NewLabel("Adresse du site (facultatif) :", this);
+  addressLabel->setWordWrap(false);
+  address->addWidget(addressLabel);
+  eSiteUrl = new QLineEdit(this);
+  eSiteUrl->setObjectName("eSiteUrl");
+  eSiteUrl->setPlaceholderText(T("https://..."));
+  addressLabel->setBuddy(eSiteUrl);
+  address->addWidget(eSiteUrl, 1);
+  body->addLayout(address);
+  lSiteUrl = NewLabel("", this);
+  lSiteUrl->setObjectName("lSiteUrl");
+  lSiteUrl->setStyleSheet("color: #b00020");
+  lSiteUrl->hide();
+  body->addWidget(lSiteUrl);
+  auto* robots = new QHBoxLayout;
+  QLabel* robotsLabel = NewLabel("Robots :", this);
+  robotsLabel->setWordWrap(false);
+  robots->addWidget(robotsLabel);
+  cbRobots = new QComboBox(this);
+  cbRobots->setObjectName("cbRobots");
+  cbRobots->addItem(T("Moteurs de recherche oui, robots des entreprises d'IA non"),
+                    RobotsModeName(RobotsMode::Search));
+  cbRobots->addItem(T("Tous les robots"), RobotsModeName(RobotsMode::All));
+  cbRobots->addItem(T("Aucun robot"), RobotsModeName(RobotsMode::None));
+  robotsLabel->setBuddy(cbRobots);
+  robots->addWidget(cbRobots, 1);
+  body->addLayout(robots);
   body->addStretch(1);
+  connect(eSiteUrl, &QLineEdit::textChanged, this, &PageDestination::eSiteUrlChange);
   connect(bPhotos, &QPushButton::clicked, this, &PageDestination::bPhotosClick);
   connect(Button3, &QPushButton::clicked, this, &PageDestination::Button3Click);
   for (QAbstractButton* b :
@@ -135,12 +165,26 @@ std::string PageDestination::mediaFolder() const {
   return P(ePhotos->text());
 }
 
+SiteReferencing PageDestination::referencing() const {
+  return {CheckSiteAddress(P(eSiteUrl->text())).url,
+          RobotsModeNamed(cbRobots->currentData().toString().toStdString())
+              .value_or(RobotsMode::Search)};
+}
+
+void PageDestination::eSiteUrlChange() {
+  const std::string complaint = CheckSiteAddress(P(eSiteUrl->text())).complaint;
+  lSiteUrl->setText(T(complaint));
+  lSiteUrl->setVisible(!complaint.empty());
+  emit completeChanged();
+}
+
 void PageDestination::initializePage() {
   cbInternetClick();
 }
 
 bool PageDestination::isComplete() const {
-  return !wizard().ExportBase.empty() && (forWeb() || forCD());
+  return !wizard().ExportBase.empty() && (forWeb() || forCD()) &&
+         CheckSiteAddress(P(eSiteUrl->text())).complaint.empty();
 }
 
 void PageDestination::Button3Click() {
@@ -179,6 +223,9 @@ void PageDestination::load(const WizardSettings& settings) {
   ePhotos->setText(P(settings.photos));
   const std::optional<int32_t> years = ParseInt32(settings.livingYears);
   seVivantsAns->setValue(years && *years >= 40 && *years <= 150 ? *years : kLivingYears);
+  eSiteUrl->setText(P(settings.siteUrl));
+  at = cbRobots->findData(QString::fromStdString(settings.robots));
+  cbRobots->setCurrentIndex(at >= 0 ? at : 0);
 }
 
 void PageDestination::save(WizardSettings& settings) const {
@@ -188,6 +235,8 @@ void PageDestination::save(WizardSettings& settings) const {
   settings.living = cbVivants->currentData().toString().toStdString();
   settings.photos = P(ePhotos->text());
   settings.livingYears = std::to_string(seVivantsAns->value());
+  settings.siteUrl = P(eSiteUrl->text());  // as typed: a refused one is kept to be corrected
+  settings.robots = cbRobots->currentData().toString().toStdString();
 }
 
 }  // namespace lignado::ui

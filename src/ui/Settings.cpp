@@ -35,6 +35,8 @@ const std::vector<SettingKey>& SettingKeys() {
       {"Export", "Photos", &W::photos, "", false},
       {"Export", "VivantsAns", &W::livingYears, "100", false},
       {"Modele", "Racine", &W::root, "", false},
+      {"Export", "AdresseSite", &W::siteUrl, "", false},
+      {"Export", "Robots", &W::robots, "search", false},
   };
   return keys;
 }

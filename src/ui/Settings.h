@@ -32,6 +32,8 @@ struct WizardSettings {
   // The GEDCOM pointer of the reference person of the Sosa numbers, chosen for lastFile;
   // empty: the file's own.
   std::string root;
+  std::string siteUrl;            // the site's address as typed; empty: none
+  std::string robots = "search";  // RobotsModeName
 
   bool operator==(const WizardSettings&) const = default;
 };

@@ -44,6 +44,8 @@ WizardSettings Everything() {
   s.protocol = "SFTP";
   s.sshKey = "/home/h\xC3\xA9l\xC3\xA8ne/.ssh/id_ed25519";
   s.root = "@I12@";
+  s.siteUrl = "https://127.0.0.1:8443/arbre/";
+  s.robots = "none";
   return s;
 }
 
@@ -85,7 +87,8 @@ class SettingsTest : public QObject {
     QTest::newRow("defaults")
         << false
         << QByteArray(
-               "[Export]\nfolder=\nVivants=masquer\nPhotos=\nVivantsAns=100\n"
+               "[Export]\nfolder=\nVivants=masquer\nPhotos=\nVivantsAns=100\nAdresseSite=\n"
+               "Robots=search\n"
                "[FTP]\nMaintenant=0\nHost=\nUser=\nPass=\nPath=\n"
                "isFolder=1\nFolder=lignado\nFini=1\nTlsRequired=0\n"
                "TlsOff=0\nVerify=0\nProtocole=FTP\nCleSSH=\n[Modele]\nRacine=\n");
@@ -94,7 +97,8 @@ class SettingsTest : public QObject {
         << QByteArray(
                "[Recent]\nLast=/b.ged\nfile0=/home/h\xC3\xA9l\xC3\xA8ne/"
                "a.ged\nfile1=/b.ged\n[Export]\nfolder=/sites/\n"
-               "Destine=CD\nVivants=anonyme\nPhotos=/albums\nVivantsAns=120\n[Modele]\n"
+               "Destine=CD\nVivants=anonyme\nPhotos=/albums\nVivantsAns=120\n"
+               "AdresseSite=https://127.0.0.1:8443/arbre/\nRobots=none\n[Modele]\n"
                "Last=parchemin\nRacine=@I12@\n[FTP]\nMaintenant=1\n"
                "Host=127.0.0.1:2121\nUser=lignado\n"
                "Pass=mot de passe = secret\nPath=www\nisFolder=0\n"

@@ -30,6 +30,7 @@
 #include "ftp/SshTestServer.h"
 #include "genealogy/Sosa.h"
 #include "pages/Medias.h"
+#include "pages/Referencement.h"
 
 using lignado::test::FakeDialogs;
 using lignado::test::ItemTexts;
@@ -191,7 +192,8 @@ class AssistantTest : public QObject {
     QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
     close();
     QCOMPARE(settings(),
-             "[Export]\nfolder=\nVivants=masquer\nPhotos=\nVivantsAns=100\n[FTP]\nMaintenant="
+             "[Export]\nfolder=\nVivants=masquer\nPhotos=\nVivantsAns=100\nAdresseSite=\nRobots="
+             "search\n[FTP]\nMaintenant="
              "0\nHost=\nUser=\nPass="
              "\nPath="
              "\nisFolder=1\n"
@@ -427,7 +429,8 @@ class AssistantTest : public QObject {
     QCOMPARE(
         settings(),
         "[Recent]\nLast=" + ged + "\nfile0=" + ged + "\n[Export]\nfolder=" + out +
-            "/\nDestine=CD\nVivants=masquer\nPhotos=\nVivantsAns=100\n[Modele]\nLast=classique\n"
+            "/\nDestine=CD\nVivants=masquer\nPhotos=\nVivantsAns=100\nAdresseSite=\n"
+            "Robots=search\n[Modele]\nLast=classique\n"
             "Racine=\n[FTP]\nMaintenant=0\n"
             "Host=127.0.0.1:" +
             std::to_string(server.port()) +
@@ -606,6 +609,34 @@ class AssistantTest : public QObject {
     close();
     QVERIFY(settings().find("Vivants=anonyme\n") != std::string::npos);
     QVERIFY(settings().find("VivantsAns=120\n") != std::string::npos);
+  }
+
+  // The site's address and the robots' choice come from the settings and reach the site; an
+  // address the site cannot take holds the destination page, with the reason under the field.
+  void siteAddress() {
+    const std::string ged = (root / "Adresse.ged").string(), base = (root / "adresse").string();
+    writeFile(ged, "0 HEAD\n1 CHAR ANSI\n0 @I1@ INDI\n1 NAME Jean /DUPONT/\n0 TRLR\n");
+    settingsToGenerate(ged, base, "Destine=CD\nAdresseSite=https://127.0.0.1/arbre\nRobots=none\n");
+    openAndGenerate();
+    QCOMPARE(page(), "ts6");
+    QVERIFY(
+        readFile(base + "/A graver/sitemap.xml").find("<loc>https://127.0.0.1/arbre/index.html") !=
+        std::string::npos);
+    QCOMPARE(readFile(base + "/A graver/robots.txt"),
+             lignado::RobotsText(lignado::RobotsMode::None, "https://127.0.0.1/arbre/"));
+    w<QPushButton>("bPrecedent")->click();
+    QCOMPARE(page(), "ts5");
+    w<QLineEdit>("eSiteUrl")->setText("ftp://127.0.0.1/");
+    QVERIFY(!w<QPushButton>("bSuivant")->isEnabled());
+    QVERIFY(w<QLabel>("lSiteUrl")->isVisible());
+    QVERIFY(
+        w<QLabel>("lSiteUrl")->text().startsWith(QString::fromUtf8("Adresse du site invalide")));
+    w<QLineEdit>("eSiteUrl")->setText("");
+    QVERIFY(w<QPushButton>("bSuivant")->isEnabled());
+    QVERIFY(!w<QLabel>("lSiteUrl")->isVisible());
+    w<QLineEdit>("eSiteUrl")->setText("http://[::1]:8080/");
+    close();
+    QVERIFY(settings().find("AdresseSite=http://[::1]:8080/\nRobots=none\n") != std::string::npos);
   }
 
   // The reference person of the Sosa numbers: the file's (_SOSA 1) at first, then one found by
