@@ -691,7 +691,10 @@ int kindSlot(bool isUnion, const std::string& kind) {
 struct TBD::EventIndex {
   std::vector<std::array<int32_t, 4>> persons;  // event numbers, 0 for none
   std::vector<std::array<int32_t, 2>> unions;
-  int32_t personCount, unionCount;
+  int32_t personCount, unionCount, eventCount;
+  std::vector<int32_t> owners;                     // by event number, as EventOwner gives
+  std::vector<std::pair<int32_t, int32_t>> facts;  // by fact number - eventCount - 1
+  std::vector<int32_t> firstFacts;                 // by person
 };
 
 TBD::EventIndexCache::EventIndexCache() = default;
@@ -718,19 +721,88 @@ void TBD::IndexEvents() {
       if (slot >= 0 && slots[static_cast<size_t>(slot)] == 0) slots[static_cast<size_t>(slot)] = e;
     }
   };
+  index->eventCount = EventCount;
+  index->owners.assign(static_cast<size_t>(std::max(EventCount, 0)) + 1, 0);
+  auto own = [&](const NumList& list, int32_t owner) {
+    for (int32_t e : list)
+      if (e >= 1 && e <= EventCount) index->owners[static_cast<size_t>(e)] = owner;
+  };
   index->persons.resize(static_cast<size_t>(std::max(PersonCount, 0)) + 1);
-  for (int32_t p = 1; p <= PersonCount; ++p)
-    if (validPerson(p)) fill(persons_[p].EventList, index->persons[p], false);
+  index->firstFacts.assign(index->persons.size(), 0);
+  for (int32_t p = 1; p <= PersonCount; ++p) {
+    if (!validPerson(p)) continue;
+    fill(persons_[p].EventList, index->persons[p], false);
+    own(persons_[p].EventList, p);
+    const size_t facts = Plus.PersonFacts(p).size();
+    if (facts == 0) continue;
+    index->firstFacts[p] = EventCount + 1 + static_cast<int32_t>(index->facts.size());
+    for (size_t i = 0; i < facts; ++i) index->facts.emplace_back(p, static_cast<int32_t>(i));
+  }
   index->unions.resize(static_cast<size_t>(std::max(UnionCount, 0)) + 1);
-  for (int32_t u = 1; u <= UnionCount; ++u)
-    if (validUnion(u)) fill(unions_[u].EventList, index->unions[u], true);
+  for (int32_t u = 1; u <= UnionCount; ++u) {
+    if (!validUnion(u)) continue;
+    fill(unions_[u].EventList, index->unions[u], true);
+    own(unions_[u].EventList, -u);
+  }
   eventIndex_.Set(std::move(index));
 }
 
-int32_t TBD::indexedEvent(bool isUnion, int32_t n, const std::string& kind) const {
+const TBD::EventIndex* TBD::currentEventIndex() const {
   const EventIndex* x = eventIndex_.Get();
   // The counts are fields that the reader and the wizard set directly.
-  if (!x || x->personCount != PersonCount || x->unionCount != UnionCount) return -1;
+  if (!x || x->personCount != PersonCount || x->unionCount != UnionCount ||
+      x->eventCount != EventCount)
+    return nullptr;
+  return x;
+}
+
+int32_t TBD::EventOwner(int32_t n, int32_t* fact) const {
+  if (fact) *fact = -1;
+  if (n < 1) return 0;
+  const EventIndex* x = currentEventIndex();
+  if (n <= EventCount) {
+    if (x) return x->owners[static_cast<size_t>(n)];
+    for (int32_t p = 1; p <= PersonCount; ++p)
+      if (validPerson(p))
+        for (int32_t e : persons_[p].EventList)
+          if (e == n) return p;
+    for (int32_t u = 1; u <= UnionCount; ++u)
+      if (validUnion(u))
+        for (int32_t e : unions_[u].EventList)
+          if (e == n) return -u;
+    return 0;
+  }
+  int32_t number = EventCount;
+  if (x) {
+    const size_t i = static_cast<size_t>(n - number - 1);
+    if (i >= x->facts.size()) return 0;
+    if (fact) *fact = x->facts[i].second;
+    return x->facts[i].first;
+  }
+  for (int32_t p = 1; p <= PersonCount; ++p) {
+    if (!validPerson(p)) continue;
+    const int32_t count = static_cast<int32_t>(Plus.PersonFacts(p).size());
+    if (n <= number + count) {
+      if (fact) *fact = n - number - 1;
+      return p;
+    }
+    number += count;
+  }
+  return 0;
+}
+
+int32_t TBD::FirstFactNumber(int32_t p) const {
+  if (!validPerson(p) || Plus.PersonFacts(p).empty()) return 0;
+  if (const EventIndex* x = currentEventIndex()) return x->firstFacts[static_cast<size_t>(p)];
+  int32_t number = EventCount;
+  for (int32_t q = 1; q < p; ++q)
+    if (validPerson(q)) number += static_cast<int32_t>(Plus.PersonFacts(q).size());
+  return number + 1;
+}
+
+int32_t TBD::indexedEvent(bool isUnion, int32_t n, const std::string& kind) const {
+  const EventIndex* x = currentEventIndex();
+  if (!x) return -1;
   const int slot = kindSlot(isUnion, kind);
   if (slot < 0) return -1;
   const size_t i = static_cast<size_t>(n), s = static_cast<size_t>(slot);

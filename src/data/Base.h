@@ -258,6 +258,14 @@ class TBD {
   // until the next call.
   void IndexEvents();
 
+  // Events by number, for the event lists: the records 1..EventCount, then the facts of
+  // Plus.PersonFacts numbered on, person by person in file order. The owner of number n: a
+  // person (> 0) or a union (< 0), 0 for none; fact: its index in the person's facts (-1 for
+  // a record). Read from IndexEvents' index, or found by a walk over the records without it.
+  int32_t EventOwner(int32_t n, int32_t* fact = nullptr) const;
+  // The number of person p's first fact (the others follow it), 0 when p has none.
+  int32_t FirstFactNumber(int32_t p) const;
+
   // Children by parent and unions by spouse, read from the records on the first question after
   // a link (a parent, a spouse, a slot in use, a count) changed. Threads may ask at once while
   // nothing changes the database.
@@ -318,6 +326,7 @@ class TBD {
   };
   // The event number of list's first event of a main kind, -1 when kind is none of them.
   int32_t indexedEvent(bool isUnion, int32_t n, const std::string& kind) const;
+  const EventIndex* currentEventIndex() const;  // none when dropped or the counts moved
   mutable EventIndexCache eventIndex_;
 };
 

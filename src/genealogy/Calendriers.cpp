@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "genealogy/DateLieu.h"
 #include "genealogy/EnClair.h"
 #include "util/Text.h"
 
@@ -333,6 +334,35 @@ long JourJulien(const PointDate& p) {
 
 long JourDeTri(const DateOrigine& date) {
   return date.valid ? JourJulien(date.first) : 0;
+}
+
+std::string DateGregorienne(const DateOrigine& date) {
+  // The Gregorian day, month and year of a point (Fliegel and Van Flandern's inverse).
+  auto text = [](const PointDate& p) -> std::string {
+    const long jd = JourJulien(p);
+    if (jd <= 0) return "";
+    const long a = jd + 32044, b = (4 * a + 3) / 146097, c = a - 146097 * b / 4;
+    const long d = (4 * c + 3) / 1461, e = c - 1461 * d / 4, m = (5 * e + 2) / 153;
+    const int day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
+    const int month = static_cast<int>(m + 3 - 12 * (m / 10));
+    const long year = 100 * b + d - 4800 + m / 10;
+    if (year < 1 || year > 9999) return "";
+    const bool sameMonths = p.calendar == Calendrier::Gregorien || p.calendar == Calendrier::Julien;
+    return FormeDate(p.day > 0 ? day : 0, p.day > 0 || (p.month > 0 && sameMonths) ? month : 0,
+                     static_cast<int>(year));
+  };
+  if (!date.valid || date.first.year == 0) return "";
+  const std::string a = text(date.first);
+  if (a.empty()) return "";
+  const std::string& q = date.qualifier;
+  if (date.hasSecond) {
+    const std::string b = text(date.second);
+    return b.empty() ? "apr\xE8s " + a : "apr\xE8s " + a + " avant " + b;
+  }
+  if (q == "ABT" || q == "CAL" || q == "EST") return "vers " + a;
+  if (q == "BEF" || q == "TO") return "avant " + a;
+  if (q == "AFT" || q == "FROM") return "apr\xE8s " + a;
+  return a;
 }
 
 std::string DateOrigineEnClair(const DateOrigine& date) {

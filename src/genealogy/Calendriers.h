@@ -36,6 +36,13 @@ long JourJulien(const PointDate& point);
 // The day that sorts a date: the first point's, 0 for no date.
 long JourDeTri(const DateOrigine& date);
 
+// The date as a date text of the Gregorian calendar ("12/5/1900", "vers 1750", "apr\xE8s 1700
+// avant 1710"), for ages and years: a point keeps its day and month when the file gives them
+// (a month alone only in the Julian and Gregorian calendars, whose months match); "ABT",
+// "CAL" and "EST" become "vers", "BEF" and "TO" "avant", "AFT" and "FROM" "apr\xE8s"; empty
+// when the date is not valid or has no year.
+std::string DateGregorienne(const DateOrigine& date);
+
 // The date in French words as the file gives it: "2 pluvi\xF4se an I", "11 mars 1700/01",
 // "calcul\xE9 1750", "entre 1809 et 1810", the phrase as written. Blanks inside a date are
 // no-break spaces, but for the ones around "et" and "\xE0"; empty when the date is not valid.

@@ -22,6 +22,7 @@ const KindName kNames[] = {
     {"ANUL", "Annulation"},
     {"BAPM", "Bapt\xEAme"},
     {"BARM", "Bar-mitsva"},
+    {"BAPL", "Bapt\xEAme (SDJ)"},
     {"BASM", "Bat-mitsva"},
     {"BIRT", "Naissance"},
     {"BLES",
@@ -33,6 +34,7 @@ const KindName kNames[] = {
     {"CHR", "Bapt\xEAme"},
     {"CHRA", "Bapt\xEAme d'adulte"},
     {"CONF", "Confirmation"},
+    {"CONL", "Confirmation (SDJ)"},
     {"CREM", "Cr\xE9mation"},
     {"DEAT",
      "D\xE9"
@@ -45,6 +47,7 @@ const KindName kNames[] = {
     {"ENGA",
      "Fian\xE7"
      "ailles"},
+    {"ENDL", "Dotation (SDJ)"},
     {"EVEN", "\xC9v\xE9nement"},
     {"FACT", "Fait"},
     {"FCOM", "Premi\xE8re communion"},
@@ -67,6 +70,8 @@ const KindName kNames[] = {
     {"RELI", "Religion"},
     {"RESI", "R\xE9sidence"},
     {"RETI", "Retraite"},
+    {"SLGC", "Scellement aux parents (SDJ)"},
+    {"SLGS", "Scellement au conjoint (SDJ)"},
     {"SSN",
      "Num\xE9ro de s\xE9"
      "curit\xE9 sociale"},
@@ -100,6 +105,18 @@ bool looksLikeTag(const std::string& word) {
   return true;
 }
 
+// Lines the import stores as events that say nothing of a life: numbers and identifiers of the
+// record, links to other records, a picture's path.
+bool recordKeeping(const std::string& kind) {
+  static const char* const tags[] = {
+      "AFN", "ALIA", "ANCI", "ASSO", "DESI",    "EXID", "FSID", "OBJE",   "PHOTO",   "REFN",
+      "RFN", "RIN",  "SUBM", "UID",  "_FSFTID", "_UID", "_UPD", "_PHOTO", "_PRIMARY"};
+  const std::string tag = kind.substr(0, kind.find(' '));
+  for (const char* t : tags)
+    if (tag == t) return true;
+  return false;
+}
+
 std::vector<EvenementListe> sorted(std::vector<EvenementListe> list) {
   std::vector<long> days;
   days.reserve(list.size());
@@ -118,13 +135,33 @@ std::vector<EvenementListe> sorted(std::vector<EvenementListe> list) {
   return out;
 }
 
-std::vector<EvenementListe> records(const TBD& db, const NumList& events) {
+std::vector<EvenementListe> records(const TBD& db, const NumList& events, int32_t p, int32_t u) {
   std::vector<EvenementListe> list;
   for (int32_t e : events) {
     const TEve* ev = db.EventRecord(e);
-    if (ev && ev->InUse) list.push_back({ev, db.Plus.Event(e)});
+    if (ev && ev->InUse && !recordKeeping(ev->Kind))
+      list.push_back({ev, db.Plus.Event(e), e, p, u});
   }
   return list;
+}
+
+EvenementListe firstOfKind(const TBD& db, const NumList& events, const std::string& kind, int32_t p,
+                           int32_t u) {
+  for (int32_t e : events) {
+    const TEve* ev = db.EventRecord(e);
+    if (ev && ev->InUse && ev->Kind == kind) return {ev, db.Plus.Event(e), e, p, u};
+  }
+  return {};
+}
+
+// A line the import kept raw from the file: a level number, a blank and a tag.
+bool rawLine(std::string_view line) {
+  size_t i = 0;
+  while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
+  if (i == 0 || i >= line.size() || line[i] != ' ') return false;
+  const size_t tag = ++i;
+  while (i < line.size() && line[i] != ' ') ++i;
+  return looksLikeTag(std::string(line.substr(tag, i - tag)));
 }
 
 }  // namespace
@@ -132,16 +169,42 @@ std::vector<EvenementListe> records(const TBD& db, const NumList& events) {
 std::vector<EvenementListe> EvenementsPersonne(const TBD& db, int32_t p) {
   const TFiche* f = db.Person(p);
   if (!f || !f->InUse) return {};
-  std::vector<EvenementListe> list = records(db, f->EventList);
-  for (const TFait& fact : db.Plus.PersonFacts(p))
-    list.push_back({&fact.eve, fact.plus.gedcomDate.empty() ? nullptr : &fact.plus});
+  std::vector<EvenementListe> list = records(db, f->EventList, p, 0);
+  const std::vector<TFait>& facts = db.Plus.PersonFacts(p);
+  int32_t n = facts.empty() ? 0 : db.FirstFactNumber(p);
+  for (const TFait& fact : facts) list.push_back({&fact.eve, &fact.plus, n++, p, 0});
   return sorted(std::move(list));
 }
 
 std::vector<EvenementListe> EvenementsUnion(const TBD& db, int32_t u) {
   const TUnion* un = db.Union(u);
   if (!un || !un->InUse) return {};
-  return sorted(records(db, un->EventList));
+  return sorted(records(db, un->EventList, 0, u));
+}
+
+EvenementListe EvenementNumero(const TBD& db, int32_t n) {
+  int32_t fact = -1;
+  const int32_t owner = db.EventOwner(n, &fact);
+  if (owner == 0) return {};
+  if (fact >= 0) {
+    const std::vector<TFait>& facts = db.Plus.PersonFacts(owner);
+    if (static_cast<size_t>(fact) >= facts.size()) return {};
+    const TFait& f = facts[static_cast<size_t>(fact)];
+    return {&f.eve, &f.plus, n, owner, 0};
+  }
+  const TEve* ev = db.EventRecord(n);
+  if (!ev || !ev->InUse) return {};
+  return {ev, db.Plus.Event(n), n, owner > 0 ? owner : 0, owner < 0 ? -owner : 0};
+}
+
+EvenementListe PremierEvenementPersonne(const TBD& db, int32_t p, const std::string& kind) {
+  const TFiche* f = db.Person(p);
+  return f && f->InUse ? firstOfKind(db, f->EventList, kind, p, 0) : EvenementListe{};
+}
+
+EvenementListe PremierEvenementUnion(const TBD& db, int32_t u, const std::string& kind) {
+  const TUnion* un = db.Union(u);
+  return un && un->InUse ? firstOfKind(db, un->EventList, kind, 0, u) : EvenementListe{};
 }
 
 std::string NomEvenement(const EvenementListe& e) {
@@ -184,6 +247,47 @@ long JourEvenement(const EvenementListe& e) {
   p.month = c.month;
   p.day = c.day;
   return JourJulien(p);
+}
+
+std::string DateGregorienneEvenement(const EvenementListe& e) {
+  if (!e.eve) return "";
+  if (e.plus && !e.plus->gedcomDate.empty()) {
+    std::string text = DateGregorienne(LitDateOrigine(e.plus->gedcomDate));
+    if (!text.empty()) return text;
+  }
+  return e.eve->Date;
+}
+
+std::string AgeEvenement(const TBD& db, const EvenementListe& e) {
+  if (!e.eve || e.personne == 0) return "";
+  const std::string birth =
+      DateGregorienneEvenement(PremierEvenementPersonne(db, e.personne, kNaissance));
+  const std::string date = DateGregorienneEvenement(e);
+  if (AnneeDate(birth) == 0 || AnneeDate(date) == 0) return "";
+  // A date before the birth gives no age, not 0.
+  if (JourEvenement(e) < JourEvenement(PremierEvenementPersonne(db, e.personne, kNaissance)))
+    return "";
+  return std::to_string(AgeEntre(birth, date));
+}
+
+std::string NoteEvenement(const EvenementListe& e) {
+  if (!e.eve) return "";
+  std::string out;
+  std::string_view note = e.eve->Note;
+  while (!note.empty()) {
+    const size_t end = note.find("\r\n");
+    std::string_view line = note.substr(0, end);
+    note = end == std::string_view::npos ? std::string_view() : note.substr(end + 2);
+    bool cited = false;
+    if (e.plus)
+      for (const TCitation& c : e.plus->citations)
+        cited = cited || (!c.pointer.empty() && line == c.pointer) ||
+                (c.pointer.empty() && c.inline_.find(line) != std::string::npos);
+    if (line.empty() || cited || rawLine(line)) continue;
+    if (!out.empty()) out += ' ';
+    out += line;
+  }
+  return out;
 }
 
 }  // namespace lignado

@@ -10,6 +10,7 @@
 #include "genealogy/Sosa.h"
 #include "genealogy/Statistiques.h"
 #include "genealogy/Vivants.h"
+#include "pages/BalisesEvenements.h"
 #include "pages/Medias.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
@@ -156,6 +157,7 @@ string eventTag(TagState& s, const TagRow& row, string_view arg) {
 
   string value = raw.empty() ? string() : subField(s.db, sub, raw);
   if (inWords) value = sub == "date" ? DateEnClair(value) : LieuEnClair(value);
+  if (inWords && sub == "date") OldCalendarEventWords(s, kind, value);
   if (!value.empty()) return value;
 
   const string* other = kind == kNaissance ? &kBapteme : kind == kDeces ? &kSepulture : nullptr;
@@ -205,6 +207,7 @@ string sexWord(TagState& s, const TagRow&, string_view) {
 string age(TagState& s, const TagRow&, string_view) {
   string death = s.db.GetDeathDate(s.person);
   string birth = s.db.GetBirthDate(s.person);
+  GregorianLifeDates(s.db, s.person, birth, death);
   return std::to_string(death.empty() ? AgeActuel(birth, s.clock) : AgeEntre(birth, death));
 }
 string nothing(TagState&, const TagRow&, string_view) {
@@ -429,6 +432,25 @@ const TagRow kRows[] = {
     {"photo ", F::Media, A::After, 0, L::Withheld, media, 0},
     {"titre de photo ", F::Media, A::After, 0, L::Withheld, media, 1},
 
+    // Events of the lists, by the number liste_evenement gives (BalisesEvenements).
+    {"\xE9v\xE9nement:genre", F::EventItem, A::None, 0, L::Withheld, EventItemField,
+     EventItemCode::Kind},
+    {"\xE9v\xE9nement:date", F::EventItem, A::None, 0, L::Withheld, EventItemField,
+     EventItemCode::Date},
+    {"\xE9v\xE9nement:date:clair", F::EventItem, A::None, 0, L::Withheld, EventItemField,
+     EventItemCode::DateInWords},
+    {"\xE9v\xE9nement:date:ann\xE9"
+     "e",
+     F::EventItem, A::None, 0, L::Withheld, EventItemField, EventItemCode::DateYear},
+    {"\xE9v\xE9nement:lieu", F::EventItem, A::None, 0, L::Withheld, EventItemField,
+     EventItemCode::Place},
+    {"\xE9v\xE9nement:lieu:clair", F::EventItem, A::None, 0, L::Withheld, EventItemField,
+     EventItemCode::PlaceInWords},
+    {"\xE9v\xE9nement:note", F::EventItem, A::None, 0, L::Withheld, EventItemField,
+     EventItemCode::Note},
+    {"\xE9v\xE9nement:\xE2ge", F::EventItem, A::None, 0, L::Withheld, EventItemField,
+     EventItemCode::Age},
+
     {"parent", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"enfant", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"fatrie", F::List, A::None, 0, L::Shown, nullptr, 0},
@@ -446,6 +468,7 @@ const TagRow kRows[] = {
     {"photo", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"sosa", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"generations", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"evenement", F::List, A::None, 0, L::Shown, nullptr, 0},
 
     {"champ", F::Function, A::None, 0, L::Shown, nullptr, 0},
     {"evalue", F::Function, A::None, 0, L::Shown, nullptr, 0},
@@ -567,15 +590,17 @@ TagRef ResolveTag(string_view tag) {
 string ExpandTag(TagState& s, const TagRef& ref) {
   string value;
   const TagRow* row = ref.row;
-  const bool needsPerson =
-      !row || (row->family != F::Navigation && row->family != F::Event && row->family != F::Source);
+  const bool needsPerson = !row || (row->family != F::Navigation && row->family != F::Event &&
+                                    row->family != F::Source && row->family != F::EventItem);
+  const bool eventItem = row && row->family == F::EventItem;
   if (needsPerson && s.person == 0) {
     value.clear();
   } else if (!row) {
     // For a hidden person, a tag the table does not know is a value it cannot show.
     if (s.vivants && s.vivants->Masque(s.person) && !freeOfLivingRule(ref.argument))
       s.withheld = true;
-  } else if (needsPerson && s.vivants && s.vivants->Masque(s.person)) {
+  } else if ((needsPerson && s.vivants && s.vivants->Masque(s.person)) ||
+             (eventItem && EventItemHidden(s))) {
     switch (row->living) {
       case L::Shown:
       case L::Marker:
@@ -599,10 +624,15 @@ string ExpandTag(TagState& s, const TagRef& ref) {
     }
   } else {
     value = row->handler(s, *row, ref.argument);
-    for (char form : ref.forms)
+    for (size_t i = 0; i < ref.forms.size(); ++i) {
+      const char form = ref.forms[i];
+      // A date written in another calendar or form: in words as the file gives it, and the
+      // year of its Gregorian day.
+      if (i == 0 && row->family == F::Date && OldCalendarForm(s, *row, form, value)) continue;
       value = form == 'a'               ? AnneeEnClair(value)
               : row->family == F::Place ? LieuEnClair(value)
                                         : DateEnClair(value);
+    }
   }
   for (int i = 0; i < ref.js; ++i) value = JsString(value);
   return value;

@@ -26,6 +26,7 @@ enum class TagFamily : uint8_t {
   Condition,  // "<h>", "<f>": empty the whole text for the other sexes
   List,       // a "liste_" keyword (the interpreter runs it)
   Function,   // a function or counter of the language (the interpreter runs it)
+  EventItem,  // reads the event whose number the expansion was given (liste_evenement)
 };
 
 // How a row's name is written in a tag.

@@ -4,6 +4,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Rech.h"
+#include "pages/BalisesEvenements.h"
 #include "pages/ListesSite.h"
 #include "pages/Remplace.h"
 #include "util/Text.h"
@@ -81,6 +82,7 @@ std::string ListeMotCle(const TBD& db, const std::string& kind, const std::strin
   if (kind == "fatrie") return ListeVersTexte(FratrieNum(db, number(a)));
   if (kind == "conjoint") return ListeVersTexte(ConjointNum(db, number(a)));
   if (kind == "tous") return ListeVersTexte(TousNum(db));
+  if (kind == "evenement") return EventList(db, a, b, vivants);
   if (kind == "asc") return ListeVersTexte(AscendantNum(db, number(a), number(b)));
   if (kind == "des") return ListeVersTexte(DescendantNum(db, number(a), number(b)));
   if (kind != "commencepar" && kind != "trie") return "";

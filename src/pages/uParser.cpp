@@ -132,7 +132,7 @@ std::string_view firstWord(std::string_view line) {
 
 bool needsSecondArgument(std::string_view kind) {
   return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
-         kind == "tranche" || kind == "initiale" || kind == "photo";
+         kind == "tranche" || kind == "initiale" || kind == "photo" || kind == "evenement";
 }
 
 std::string twoDigits(int v) {
