@@ -66,6 +66,7 @@ TSourcePlus& TComplements::SourceFor(int32_t s) {
 }
 
 void TComplements::Clear() {
+  hasResn_ = false;
   events_.clear();
   personFacts_.clear();
   persons_.clear();

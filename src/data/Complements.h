@@ -28,6 +28,7 @@ struct TEvePlus {
   std::string tag;         // the GEDCOM tag when the stored kind is another's ("ENGA": "Mariage")
   std::vector<TCitation> citations;
   std::vector<TMedia> media;  // its OBJE lines
+  std::string resn;           // its RESN value as written (TVivants reads it)
 };
 
 // A fact kept for the event lists only, outside the records.
@@ -39,18 +40,21 @@ struct TFait {
 // Citations below a person's NAME and NOTE lines.
 struct TPersonPlus {
   std::vector<TCitation> nameCitations, noteCitations;
+  std::string resn;  // the record's RESN value as written
 };
 
 // A union's own citations and documents (level-1 SOUR and OBJE of its family record).
 struct TUnionPlus {
   std::vector<TCitation> citations;
   std::vector<TMedia> media;
+  std::string resn;
 };
 
 // Fields of a source record that its stored text only holds as "TAG: value" lines.
 struct TSourcePlus {
   std::string author, publication;
   std::string repository;  // the REPO record's name, or the value when it is no pointer
+  std::string note;        // its level-1 NOTE alone (the stored text also holds other lines)
   std::vector<TMedia> media;
 };
 
@@ -91,9 +95,14 @@ class TComplements {
     for (auto& [u, plus] : unions_) all(plus.citations);
   }
 
+  // Whether some RESN line was kept, so that readers skip the look-up when none was.
+  bool HasResn() const { return hasResn_; }
+  void NoteResn() { hasResn_ = true; }
+
   void Clear();
 
  private:
+  bool hasResn_ = false;
   std::unordered_map<int32_t, TEvePlus> events_;
   std::unordered_map<int32_t, std::vector<TFait>> personFacts_;
   std::unordered_map<int32_t, TPersonPlus> persons_;

@@ -457,6 +457,7 @@ class Importer {
                   bool ownerLost = false, CitationLines* cite = nullptr,
                   MediaLink* media = nullptr);
   void citeSource(int32_t person, const std::string& pointer);
+  bool citedBelow(int64_t number);
   void progress();
 
   TBD& db_;
@@ -475,6 +476,7 @@ class Importer {
   std::string scratchGedcomDate_;  // the DATE value of scratch_ when its date text loses some
   std::vector<TCitation> scratchCitations_;  // the citations and files under scratch_
   std::vector<TMedia> scratchMedia_;
+  std::string scratchResn_;  // its RESN line
   ImportResult result_;
 
   std::string defaultLetters_ = kRefDefaut;
@@ -482,6 +484,10 @@ class Importer {
   std::unordered_map<std::string, int32_t> extra_;  // pointer upper-cased -> person
   size_t extraCount_ = 0;
   NumberTable citations_;
+  // Source pointer numbers cited below a fact, a name, a note or a family: their records are
+  // kept though no individual cites them. Gathered once the individuals and families are read.
+  std::unordered_set<int64_t> citedBelow_;
+  bool citedBelowKnown_ = false;
   std::unordered_map<std::string, std::string> notes_;          // note pointer upper-cased -> text
   std::unordered_map<std::string, std::vector<TMedia>> media_;  // OBJE pointer upper-cased
   std::unordered_map<std::string, std::string> repos_;          // REPO pointer upper-cased -> name
@@ -1010,6 +1016,7 @@ void Importer::resetScratch() {
   scratchGedcomDate_.clear();
   scratchCitations_.clear();
   scratchMedia_.clear();
+  scratchResn_.clear();
   scratch_ = TEve();
   scratch_.InUse = true;
   scratch_.Quality.clear();
@@ -1051,6 +1058,11 @@ void Importer::readEventDetails(TEve& ev, bool logOthers, CitationLines* cite, M
     } else if (tag == "QUAY"_tag) {
       ev.Quality = std::to_string(3 - static_cast<int64_t>(ParseInt32(cur_->value).value_or(0)));
       next();
+    } else if (tag == "RESN"_tag && cur_->level == 2) {
+      // A restriction on the fact, not a text of it.
+      scratchResn_ = cur_->value;
+      db_.Plus.NoteResn();
+      next();
     } else {
       ev.Note += kCrLf;
       ev.Note += cur_->raw;
@@ -1090,12 +1102,13 @@ void Importer::storeEvent(Owner kind, int32_t owner, const std::string* fixedKin
   TEve& stored = *db_.EventRecord(e);
   stored = std::move(scratch_);
   if (!scratchGedcomDate_.empty() || !ownTag.empty() || !scratchCitations_.empty() ||
-      !scratchMedia_.empty()) {
+      !scratchMedia_.empty() || !scratchResn_.empty()) {
     TEvePlus& plus = db_.Plus.EventFor(e);
     plus.gedcomDate = std::move(scratchGedcomDate_);
     plus.tag = ownTag;
     plus.citations = std::move(scratchCitations_);
     plus.media = std::move(scratchMedia_);
+    plus.resn = std::move(scratchResn_);
   }
   if (fixedKind) {
     stored.Kind = *fixedKind;
@@ -1149,6 +1162,16 @@ void Importer::citeSource(int32_t person, const std::string& pointer) {
     src->File.clear();
   }
   db_.AddPersonSource(person, s);
+}
+
+bool Importer::citedBelow(int64_t number) {
+  if (!citedBelowKnown_) {
+    citedBelowKnown_ = true;
+    db_.Plus.ForEachCitation([&](TCitation& c) {
+      if (!c.pointer.empty()) citedBelow_.insert(splitPointer(c.pointer).number);
+    });
+  }
+  return citations_.holds(number) && citedBelow_.count(number) > 0;
 }
 
 void Importer::readIndividual() {
@@ -1227,10 +1250,11 @@ void Importer::readIndividual() {
       fact.plus.gedcomDate = std::move(scratchGedcomDate_);
       fact.plus.citations = std::move(scratchCitations_);
       fact.plus.media = std::move(scratchMedia_);
+      fact.plus.resn = std::move(scratchResn_);
       // One without a date, a place, a citation or a file says no more than the attribute: not
       // kept twice.
       if (!fact.eve.Date.empty() || !fact.eve.Place.empty() || !fact.plus.gedcomDate.empty() ||
-          !fact.plus.citations.empty() || !fact.plus.media.empty())
+          !fact.plus.citations.empty() || !fact.plus.media.empty() || !fact.plus.resn.empty())
         db_.Plus.PersonFactsFor(p).push_back(std::move(fact));
     } else if (tag == "CHAN"_tag) {
       resetScratch();
@@ -1242,6 +1266,11 @@ void Importer::readIndividual() {
       next();
     } else if (tag == "OBJE"_tag) {
       readMediaLink(p);
+    } else if (tag == "RESN"_tag) {
+      // A restriction on the whole person, not an event.
+      db_.Plus.PersonFor(p).resn = cur_->value;
+      db_.Plus.NoteResn();
+      next();
     } else {
       // Kept as any other line; the first person numbered 1 is the reference person.
       if (db_.SosaRoot == 0 && (cur_->tag == "_SOSA" || cur_->tag == "_SOSADABOVILLE") &&
@@ -1257,6 +1286,7 @@ void Importer::readFamily() {
   int32_t husband = 0, wife = 0, u = 0;
   bool made = false;
   JoinedNotes joined;
+  std::string resn;  // the family's RESN, for its union once made
   auto makeUnion = [&] {
     if (made) return;
     made = true;
@@ -1328,6 +1358,9 @@ void Importer::readFamily() {
       }
     } else if (tag == "EVEN"_tag) {
       storeEvent(Owner::Union, u, nullptr, false, made);
+    } else if (tag == "RESN"_tag) {
+      resn = cur_->value;
+      next();
     } else if (tag == "SOUR"_tag || tag == "OBJE"_tag) {
       // Read as a generic event, as always; the union also keeps it as a citation or a file.
       const bool sour = tag == "SOUR"_tag;
@@ -1347,10 +1380,27 @@ void Importer::readFamily() {
       storeEvent(Owner::Union, u, nullptr, true, made);
     }
   }
+  if (u > 0 && !resn.empty()) {
+    db_.Plus.UnionFor(u).resn = std::move(resn);
+    db_.Plus.NoteResn();
+  }
 }
 
 void Importer::readSourceRecord() {
-  int32_t s = citations_.find(splitPointer(cur_->tag).number);
+  const int64_t number = splitPointer(cur_->tag).number;
+  int32_t s = citations_.find(number);
+  if (s == 0 && citedBelow(number)) {
+    // Cited below a fact only: kept all the same, after the sources that individuals cite.
+    s = db_.NewSource();
+    if (s != 0) {
+      citations_.at(number) = s;
+      TSrc* src = db_.SourceRecord(s);
+      src->InUse = true;
+      src->Title.clear();
+      src->Text.clear();
+      src->File.clear();
+    }
+  }
   if (s == 0) {
     next();
     if (!pastEnd() && log_) log(lineNo() + " " + cur_->raw + " Pointeur de source invalide.");
@@ -1387,6 +1437,7 @@ void Importer::readSourceRecord() {
     if (tag == "NOTE"_tag || (cur_->level == 1 && isNote())) {
       if (cur_->level == 1) {
         src.Text = readNote(1);
+        plus.note += src.Text;
         continue;
       }
       if (cur_->level == 2) {
@@ -1394,7 +1445,7 @@ void Importer::readSourceRecord() {
         src.File += cur_->value;
       }
     } else if (tag == "TITL"_tag) {
-      src.Title = cur_->value;
+      if (!obje) src.Title = cur_->value;  // under an OBJE it names the file
     } else if (tag == "ABBR"_tag) {
       src.Abbrev = cur_->value;
     } else if (tag == "FILE"_tag) {
@@ -1409,7 +1460,7 @@ void Importer::readSourceRecord() {
   }
   if (obje) mediaOf(*obje, plus.media);
   if (!plus.author.empty() || !plus.publication.empty() || !plus.repository.empty() ||
-      !plus.media.empty())
+      !plus.note.empty() || !plus.media.empty())
     db_.Plus.SourceFor(s) = std::move(plus);
 }
 

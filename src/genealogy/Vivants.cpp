@@ -4,7 +4,9 @@
 
 #include "data/Base.h"
 #include "data/Liens.h"
+#include "genealogy/Citations.h"
 #include "genealogy/DateLieu.h"
+#include "util/Text.h"
 
 namespace lignado {
 namespace {
@@ -58,9 +60,29 @@ const char* LivingModeName(LivingMode mode) {
   return "publier";
 }
 
+bool TVivants::Confidentiel(std::string_view resn) {
+  while (!resn.empty()) {
+    const size_t comma = resn.find(',');
+    const std::string word = LowerAscii(TrimBlanks(resn.substr(0, comma)));
+    if (word == "confidential" || word == "privacy") return true;
+    if (comma == std::string_view::npos) break;
+    resn.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+bool TVivants::MasqueEvenement(int32_t e) const {
+  return resn_ && MasqueFait(db_.Plus.Event(e));
+}
+
 TVivants::TVivants(const TBD& db, LivingMode mode, const Clock& clock, int years)
-    : db_(db), mode_(mode) {
-  if (mode_ == LivingMode::Publish) return;  // nothing to hide: the rule is not needed
+    : db_(db), mode_(mode), resn_(db.Plus.HasResn()) {
+  if (resn_) {
+    restricted_.assign(static_cast<std::size_t>(std::max(db.PersonCount, 0)) + 1, false);
+    for (int32_t p = 1; p <= db.PersonCount; ++p)
+      if (const TPersonPlus* plus = db.Plus.Person(p)) restricted_[p] = Confidentiel(plus->resn);
+  }
+  if (mode_ == LivingMode::Publish) return;  // nothing else to hide: the rule is not needed
   const LocalTime today = clock.now();
   const std::size_t n = static_cast<std::size_t>(std::max(db.PersonCount, 0)) + 1;
   living_.assign(n, true);
@@ -141,6 +163,28 @@ TVivants::TVivants(const TBD& db, LivingMode mode, const Clock& clock, int years
   }
 }
 
+TVivants::~TVivants() = default;
+
+const TIndexCitations& TVivants::Citations() const {
+  std::call_once(citationsMade_, [this] { citations_ = std::make_unique<TIndexCitations>(db_); });
+  return *citations_;
+}
+
+bool TVivants::MasqueCitation(int32_t p, const CitationPage& c) const {
+  return Masque(p) || MasqueFait(c.plus) || (c.uni != 0 && MasqueUnion(c.uni));
+}
+
+bool TVivants::SourcePubliee(int32_t s) const {
+  const TSrc* src = db_.SourceRecord(s);
+  if (!src || !src->InUse) return false;
+  const TIndexCitations& index = Citations();
+  for (int32_t p : index.Personnes(s))
+    if (!Masque(p)) return true;
+  for (int32_t u : index.Unions(s))
+    if (!MasqueUnion(u)) return true;
+  return false;
+}
+
 bool TVivants::EstVivant(int32_t p) const {
   if (mode_ == LivingMode::Publish) return false;
   return p >= 1 && p < static_cast<int32_t>(living_.size()) && living_[p];
@@ -148,7 +192,10 @@ bool TVivants::EstVivant(int32_t p) const {
 
 bool TVivants::MasqueUnion(int32_t u) const {
   const TUnion* un = db_.Union(u);
-  return un && (Masque(un->NumH) || Masque(un->NumF));
+  if (!un) return false;
+  if (Masque(un->NumH) || Masque(un->NumF)) return true;
+  const TUnionPlus* plus = resn_ ? db_.Plus.Union(u) : nullptr;
+  return plus && Confidentiel(plus->resn);
 }
 
 }  // namespace lignado

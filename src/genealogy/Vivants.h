@@ -1,16 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "data/Complements.h"
 #include "util/Clock.h"
 
 namespace lignado {
 
 class TBD;
+class TIndexCitations;
+struct CitationPage;
 
 // What a published site shows of living persons.
 enum class LivingMode {
@@ -38,24 +43,56 @@ inline constexpr int kLivingYears = 100;
 // sibling more than N + 20 or a spouse more than N + 30 (births and baptisms alike) make them count
 // as dead. A date proves its age only by its latest possible day: "1924" is the end of 1924, "avant
 // 1930" 1930, a range its second bound, and "apr\xE8s 1900" proves nothing.
+// Whatever the mode, a person, a union or a fact whose RESN says "confidential" or "privacy" is
+// hidden as a living person's data is in "masquer" (the names stay); "locked" hides nothing.
 class TVivants {
  public:
   TVivants(const TBD& db, LivingMode mode, const Clock& clock = SystemClock(),
            int years = kLivingYears);
+  ~TVivants();
+  TVivants(const TVivants&) = delete;
+  TVivants& operator=(const TVivants&) = delete;
 
   LivingMode Mode() const { return mode_; }
   bool EstVivant(int32_t p) const;
   // The person's dates, places, notes, sources and attributes are hidden.
-  bool Masque(int32_t p) const { return mode_ != LivingMode::Publish && EstVivant(p); }
+  bool Masque(int32_t p) const {
+    return (mode_ != LivingMode::Publish && EstVivant(p)) || Restreint(p);
+  }
+  // Hidden by its own RESN line, whatever the mode.
+  bool Restreint(int32_t p) const {
+    return p >= 1 && static_cast<size_t>(p) < restricted_.size() && restricted_[p];
+  }
+  // A fact (an event's complement, null for none) hidden by its RESN line.
+  static bool MasqueFait(const TEvePlus* plus) { return plus && Confidentiel(plus->resn); }
+  // Event e of the base is so hidden.
+  bool MasqueEvenement(int32_t e) const;
+  // Whether some fact of the base may be hidden so: readers skip the look-up when none.
+  bool FaitsRestreints() const { return resn_; }
+  // A RESN value that hides: "confidential" or "privacy" among its comma-separated words, in
+  // any case.
+  static bool Confidentiel(std::string_view resn);
   // Also the given names.
   bool Anonyme(int32_t p) const { return mode_ == LivingMode::Anonymous && EstVivant(p); }
-  // The union's events are hidden: one of its spouses is.
+  // The union's events are hidden: one of its spouses is, or its own RESN.
   bool MasqueUnion(int32_t u) const;
+
+  // The citations of the base, numbered and by source, read on the first question (threads
+  // may ask at once).
+  const TIndexCitations& Citations() const;
+  // A citation of p's page that p's page does not show.
+  bool MasqueCitation(int32_t p, const CitationPage& c) const;
+  // A source record is published when a person or a union that is shown cites it.
+  bool SourcePubliee(int32_t s) const;
 
  private:
   const TBD& db_;
   LivingMode mode_;
-  std::vector<bool> living_;  // by person number
+  bool resn_ = false;             // the base holds some RESN line
+  std::vector<bool> living_;      // by person number
+  std::vector<bool> restricted_;  // by person number; empty when the base has no RESN
+  mutable std::once_flag citationsMade_;
+  mutable std::unique_ptr<const TIndexCitations> citations_;
 };
 
 }  // namespace lignado

@@ -11,6 +11,7 @@
 #include "genealogy/Statistiques.h"
 #include "genealogy/Vivants.h"
 #include "pages/BalisesEvenements.h"
+#include "pages/BalisesSources.h"
 #include "pages/Medias.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
@@ -34,11 +35,31 @@ bool hiddenPerson(TagState& s, int32_t p) {
 bool hiddenUnion(TagState& s, int32_t u) {
   return hidden(s, s.vivants && s.vivants->MasqueUnion(u));
 }
+// The first event of that kind of a person or a union (the one read) is hidden by its RESN.
+bool hiddenFact(TagState& s, bool isUnion, int32_t owner, const string& kind) {
+  if (!s.vivants || !s.vivants->FaitsRestreints()) return false;
+  const TUnion* un = isUnion ? s.db.Union(owner) : nullptr;
+  const TFiche* f = isUnion ? nullptr : s.db.Person(owner);
+  const NumList* events = un ? &un->EventList : f ? &f->EventList : nullptr;
+  if (!events) return false;
+  for (int32_t e : *events)
+    if (const TEve* ev = s.db.EventRecord(e); ev && ev->InUse && ev->Kind == kind)
+      return hidden(s, s.vivants->MasqueEvenement(e));
+  return false;
+}
+// The kind of event a person's field code reads, null for the others.
+const string* kindOfCode(int code) {
+  if (code < PersonCode::DdN || code > PersonCode::NoteE) return nullptr;
+  static const string* const kinds[] = {&kNaissance, &kBapteme, &kDeces, &kSepulture};
+  return kinds[(code - PersonCode::DdN) / 3];
+}
 string personEvent(TagState& s, int32_t p, const string& kind, int code) {
-  return hiddenPerson(s, p) ? string() : s.db.GetPersonEvent(p, kind, code);
+  return hiddenPerson(s, p) || hiddenFact(s, false, p, kind) ? string()
+                                                             : s.db.GetPersonEvent(p, kind, code);
 }
 string unionEvent(TagState& s, int32_t u, const string& kind, int code) {
-  return hiddenUnion(s, u) ? string() : s.db.GetUnionEvent(u, kind, code);
+  return hiddenUnion(s, u) || hiddenFact(s, true, u, kind) ? string()
+                                                           : s.db.GetUnionEvent(u, kind, code);
 }
 
 string crlfToBlank(string s) {
@@ -186,6 +207,8 @@ string givenNames(TagState& s, const TagRow&, string_view) {
   return s.db.GetGivenNames(s.person);
 }
 string personField(TagState& s, const TagRow& row, string_view) {
+  const string* kind = kindOfCode(row.code);
+  if (kind && hiddenFact(s, false, s.person, *kind)) return {};
   return s.db.GetPersonField(s.person, row.code);
 }
 string note(TagState& s, const TagRow&, string_view) {
@@ -208,6 +231,8 @@ string age(TagState& s, const TagRow&, string_view) {
   string death = s.db.GetDeathDate(s.person);
   string birth = s.db.GetBirthDate(s.person);
   GregorianLifeDates(s.db, s.person, birth, death);
+  if (hiddenFact(s, false, s.person, kDeces)) death.clear();
+  if (hiddenFact(s, false, s.person, kNaissance)) birth.clear();
   return std::to_string(death.empty() ? AgeActuel(birth, s.clock) : AgeEntre(birth, death));
 }
 string nothing(TagState&, const TagRow&, string_view) {
@@ -230,10 +255,10 @@ string summary(TagState& s, const TagRow&, string_view) {
     if (d != l) out += d ? 'd' : 'l';
   };
   const int32_t p = s.person;
-  item('o', s.db.GetPersonEvent(p, kNaissance, EventCode::Date),
-       s.db.GetPersonEvent(p, kNaissance, EventCode::Place));
-  item('+', s.db.GetPersonEvent(p, kDeces, EventCode::Date),
-       s.db.GetPersonEvent(p, kDeces, EventCode::Place));
+  item('o', personEvent(s, p, kNaissance, EventCode::Date),
+       personEvent(s, p, kNaissance, EventCode::Place));
+  item('+', personEvent(s, p, kDeces, EventCode::Date),
+       personEvent(s, p, kDeces, EventCode::Place));
   TRR unions = UnionNumR(s.db, p);
   for (int i = 1; i <= unions.Nb; ++i) {
     int32_t u = unions.Lit(i);
@@ -245,7 +270,8 @@ string summary(TagState& s, const TagRow&, string_view) {
 
 // "<ddn PATTERN>": the first "JJ", "MM" and "AA" of the pattern become day, month and year.
 string birthPattern(TagState& s, const TagRow&, string_view patternText) {
-  const bool hide = s.vivants && s.vivants->Masque(s.person);
+  const bool hide =
+      (s.vivants && s.vivants->Masque(s.person)) || hiddenFact(s, false, s.person, kNaissance);
   DateComponents c = LitDate(hide ? string() : s.db.GetPersonField(s.person, PersonCode::DdN));
   string pattern(patternText);
   auto put = [&pattern](const char* key, int v) {
@@ -261,7 +287,10 @@ string birthPattern(TagState& s, const TagRow&, string_view patternText) {
 // The date or place of the latest union.
 string latestUnionField(TagState& s, const TagRow& row, string_view) {
   const int32_t u = DerniereUnion(s.db, s.person);
-  return hiddenUnion(s, u) ? string() : s.db.GetUnionField(u, row.code);
+  const bool divorce = row.code == UnionCode::DdS || row.code == UnionCode::LdS;
+  return hiddenUnion(s, u) || hiddenFact(s, true, u, divorce ? kDivorce : kMariage)
+             ? string()
+             : s.db.GetUnionField(u, row.code);
 }
 
 // ---- Sosa and d'Aboville numbers, relative to the reference person of TBD::Numbering
@@ -372,6 +401,24 @@ const TagRow kRows[] = {
     {"source:titre", F::Source, A::None, 0, L::Shown, sourceField, 0},
     {"source:texte", F::Source, A::None, 0, L::Shown, sourceField, 1},
 
+    // ---- citations and sources: the record whose number the expansion was given
+    {"source:auteur", F::Source, A::None, 0, L::Shown, SourceTag, kAuteur},
+    {"source:publication", F::Source, A::None, 0, L::Shown, SourceTag, kPublication},
+    {"source:d\xE9p\xF4t", F::Source, A::None, 0, L::Shown, SourceTag, kDepot},
+    {"source:note", F::Source, A::None, 0, L::Shown, SourceTag, kNoteSource},
+    {"source:publi\xE9"
+     "e",
+     F::Source, A::None, 0, L::Shown, SourceTag, kPubliee},
+    {"citation:rang", F::Source, A::None, 0, L::Shown, CitationTag, kRang},
+    {"citation:fait", F::Source, A::None, 0, L::Shown, CitationTag, kFait},
+    {"citation:source", F::Source, A::None, 0, L::Shown, CitationTag, kSource},
+    {"citation:titre", F::Source, A::None, 0, L::Shown, CitationTag, kTitre},
+    {"citation:page", F::Source, A::None, 0, L::Shown, CitationTag, kPage},
+    {"citation:texte", F::Source, A::None, 0, L::Shown, CitationTag, kTexte},
+    {"citation:qualit\xE9", F::Source, A::None, 0, L::Shown, CitationTag, kQualite},
+    {"union:mari", F::Source, A::None, 0, L::Shown, UnionTag, kMari},
+    {"union:femme", F::Source, A::None, 0, L::Shown, UnionTag, kFemme},
+
     {"nom", F::Person, A::None, 0, L::Shown, surname, 0},
     {"pre", F::Person, A::None, 0, L::GivenName, givenNames, 0},
     {"pr\xE9nom", F::Person, A::None, 0, L::GivenName, givenNames, 0},
@@ -465,6 +512,10 @@ const TagRow kRows[] = {
     {"initiales", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"initiale", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"source", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"citation", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"renvoi", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"citeur", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"citeurunion", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"photo", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"sosa", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"generations", F::List, A::None, 0, L::Shown, nullptr, 0},
@@ -542,8 +593,9 @@ bool resolve(string_view inner, TagRef& ref) {
 
 // Unknown tags of these families give nothing, and never count as a hidden value.
 bool freeOfLivingRule(string_view inner) {
-  return !inner.empty() &&
-         (inner[0] == 'i' || inner[0] == 'e' || inner[0] == '\xE9' || inner.starts_with("source:"));
+  return !inner.empty() && (inner[0] == 'i' || inner[0] == 'e' || inner[0] == '\xE9' ||
+                            inner.starts_with("source:") || inner.starts_with("citation:") ||
+                            inner.starts_with("union:"));
 }
 
 const std::array<string_view, 130> kHtmlElements = {

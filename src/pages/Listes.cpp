@@ -5,6 +5,7 @@
 #include "data/Base.h"
 #include "genealogy/Rech.h"
 #include "pages/BalisesEvenements.h"
+#include "pages/BalisesSources.h"
 #include "pages/ListesSite.h"
 #include "pages/Remplace.h"
 #include "util/Text.h"
@@ -76,6 +77,7 @@ std::string ListeMotCle(const TBD& db, const std::string& kind, const std::strin
                         const std::string& b, Host* host, const Clock& clock,
                         const TVivants* vivants, TTextesPersonnes* textes, bool* stopped) {
   if (std::optional<std::string> site = ListeSite(db, kind, a, b, vivants)) return *site;
+  if (std::optional<std::string> cited = ListeSources(db, kind, a, vivants)) return *cited;
   auto number = [](const std::string& text) { return Int32AfterBlanks(text); };
   if (kind == "parent") return ListeVersTexte(ParentNum(db, number(a)));
   if (kind == "enfant") return ListeVersTexte(EnfantNum(db, number(a)));

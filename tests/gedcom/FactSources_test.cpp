@@ -138,7 +138,7 @@ TEST(FactSources, CitationsKeptWithWhatTheySupport) {
        plusOf(db, marriage).citations,
        {"0|||Mariage de Jean et de Marie|2|Registre paroissial\r\ncopie de 1790"}},
       {"name", person->nameCitations, {"1|@S1@|f. 12|||"}},
-      // @S9@ is cited by no person: no source record holds it.
+      // @S9@ is cited by no person, and has no record: no source holds it.
       {"note", person->noteCitations, {"0|@S9@|p. 3|||"}},
       {"occupation fact, inline source",
        facts[0].plus.citations,
@@ -191,8 +191,8 @@ TEST(FactSources, SourceFieldsKeptBesideItsText) {
       {"repository as a text", s2->repository, "Mairie de Lyon"},
       {"text as before", db.SourceRecord(1)->Text,
        "AUTH: Archives\r\nCONT: de Paris\r\nPUBL: 1900\r\nREPO: @R1@\r\n"},
-      // As before, a title under the source's OBJE replaces the source's own (sites unchanged).
-      {"title", db.SourceRecord(1)->Title, "Couverture"},
+      // A title under the source's OBJE names the file, not the source.
+      {"title", db.SourceRecord(1)->Title, "Registres de Paris"},
       {"file as before", db.SourceRecord(1)->File, "sources/couverture.jpg"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.expected) << c.what;
@@ -227,7 +227,9 @@ TEST(FactSources, NothingKeptWithoutCitationsOrFiles) {
   ASSERT_EQ(db.SourceCount, 1);
   EXPECT_EQ(db.Plus.Person(1), nullptr);
   EXPECT_EQ(db.Plus.Union(1), nullptr);
-  EXPECT_EQ(db.Plus.Source(1), nullptr);
+  // The source's note alone is kept beside its text, for the page of the source.
+  ASSERT_NE(db.Plus.Source(1), nullptr);
+  EXPECT_EQ(db.Plus.Source(1)->note, "n\r\n");
   EXPECT_EQ(db.Plus.Event(db.Person(1)->EventList[0]), nullptr);
 }
 

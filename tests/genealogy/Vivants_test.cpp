@@ -168,6 +168,41 @@ TEST(VivantsTest, ModesAndUnions) {
   EXPECT_FALSE(TVivants(db, LivingMode::Publish, kToday).MasqueUnion(u1));
 }
 
+// RESN on a dead person, a union and a fact: "confidential" and "privacy" hide in every mode,
+// "locked" nowhere; a value of several words (GEDCOM 7) counts by its words.
+TEST(VivantsTest, RestrictionsHideWhateverTheMode) {
+  struct Case {
+    const char* resn;
+    bool hidden;
+  };
+  const Case cases[] = {
+      {"confidential", true},     {"PRIVACY", true}, {"CONFIDENTIAL, LOCKED", true},
+      {"locked , privacy", true}, {"locked", false}, {"", false},
+      {"confidentiality", false}};
+  for (const Case& c : cases) {
+    TBD db;
+    const int32_t dead = addPerson(db, {{kDeces, "1900"}});
+    const int32_t other = addPerson(db, {{kDeces, "1900"}, {kNaissance, "1850"}});
+    const int32_t u = db.NewUnion();
+    db.SetHusband(u, dead);
+    db.SetWife(u, other);
+    db.Plus.PersonFor(dead).resn = c.resn;
+    db.Plus.UnionFor(u).resn = c.resn;
+    const int32_t birth = db.Person(other)->EventList[1];
+    db.Plus.EventFor(birth).resn = c.resn;
+    db.Plus.NoteResn();
+    for (LivingMode m : {LivingMode::Hide, LivingMode::Anonymous, LivingMode::Publish}) {
+      const TVivants v(db, m, kToday);
+      EXPECT_EQ(v.Masque(dead), c.hidden) << c.resn << " " << LivingModeName(m);
+      EXPECT_FALSE(v.Anonyme(dead)) << c.resn;
+      EXPECT_FALSE(v.Masque(other)) << c.resn;
+      EXPECT_EQ(v.MasqueUnion(u), c.hidden) << c.resn;
+      EXPECT_EQ(v.MasqueEvenement(birth), c.hidden) << c.resn;
+      EXPECT_FALSE(v.MasqueEvenement(db.Person(other)->EventList[0])) << c.resn;
+    }
+  }
+}
+
 TEST(VivantsTest, ModeNames) {
   for (LivingMode m : {LivingMode::Hide, LivingMode::Anonymous, LivingMode::Publish})
     EXPECT_EQ(LivingModeNamed(LivingModeName(m)), m);

@@ -90,6 +90,11 @@ inline void BuildFamilleModele(TBD& db) {
   unite(kPierre, kJeanne, "1890", "Quimper");
   unite(kJacques, kYvonne, "", "");
   NumberTree(db);  // as an import does: the first person is the reference person
+  // Pierre's birth cites source 1; his first marriage, a source written in the citation.
+  db.Plus.EventFor(db.Person(kPierre)->EventList[0])
+      .citations.push_back({1, "@S1@", "acte 12", "Pierre, fils de Jacques", "3", ""});
+  db.Plus.EventFor(db.Union(1)->EventList[0])
+      .citations.push_back({0, "", "", "", "", "Livret de famille"});
 }
 
 }  // namespace lignado::test

@@ -572,7 +572,7 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
     at(html, "<tr><th>Titre</th><td>Maire</td></tr>");
     at(html,
        "<tr><th>Naissance</th><td>1er\u00a0février\u00a01850<span class=\"sep\">, </span><span "
-       "class=\"lieu\">Brest</span></td></tr>");
+       "class=\"lieu\">Brest</span><sup class=\"renvoi\"><a href=\"#c1.html\">1</a></sup>");
     at(html,
        "<tr><th>Décès</th><td>3\u00a0avril\u00a01920<span class=\"sep\">, </span><span "
        "class=\"lieu\">Quimper</span></td></tr>");
@@ -583,7 +583,7 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
     at(html,
        "<li><span class=\"quoi\">Naissance</span><span>1er\u00a0février\u00a01850<span "
        "class=\"sep\">, </span><span "
-       "class=\"lieu\">Brest</span></span></li>");
+       "class=\"lieu\">Brest</span><sup class=\"renvoi\"><a href=\"#c1.html\">1</a></sup>");
     at(html, "<li><span class=\"quoi\">Âge au décès</span><span>70&nbsp;ans</span></li>");
     at(html, "Fils de <a href=\"personne_n_8.html\">");
   }
@@ -625,7 +625,7 @@ TEST_P(FamilySite, PersonPageShowsFactsFamilyAndEachUnion) {
                         "class=\"lieu\">Brest</span></p>"
                       : "<p>Mariage&nbsp;: 10\u00a0mai\u00a01874</p>");
   EXPECT_EQ(marie.find("Autres enfants"), std::string::npos);
-  EXPECT_EQ(persons(marie, marie.find("Mariage")), std::vector<int>({kAnne, kJean}));
+  EXPECT_EQ(persons(marie, marie.find("<p>Mariage")), std::vector<int>({kAnne, kJean}));
 }
 
 TEST_P(FamilySite, ParentsAndHalfSiblingsAreLinked) {
