@@ -58,28 +58,6 @@ std::size_t hashOf(std::string_view s) {
   return h;
 }
 
-bool startsWith(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
-}
-
-// s with its ASCII capitals lowered, in store only when there are any.
-std::string_view lowered(std::string_view s, std::string& store) {
-  if (!HasUpperAscii(s)) return s;
-  store = LowerAscii(s);
-  return store;
-}
-
-// Piece i of s cut at every sep; a missing piece is empty.
-std::string_view piece(std::string_view s, char sep, std::size_t i) {
-  std::size_t start = 0;
-  for (; i > 0; --i) {
-    std::size_t k = s.find(sep, start);
-    if (k == std::string_view::npos) return {};
-    start = k + 1;
-  }
-  return s.substr(start, s.find(sep, start) - start);
-}
-
 // The item count of a list: up to its last non-empty piece.
 std::size_t itemCount(std::string_view list) {
   std::size_t count = 0, index = 0, start = 0;
@@ -93,46 +71,11 @@ std::size_t itemCount(std::string_view list) {
   }
 }
 
-// The argument text of "name(...)": after the prefix, without the last character.
-std::string_view argumentText(std::string_view expr, std::size_t prefixLength) {
-  if (expr.size() <= prefixLength) return {};
-  return expr.substr(prefixLength, expr.size() - prefixLength - 1);
-}
-
-// The length of the name of "name(...)" when the expression is written as a call (a lower-case
-// word then "("), else 0.
-std::size_t functionNameLength(std::string_view e) {
-  std::size_t n = 0;
-  while (n < e.size() &&
-         ((e[n] >= 'a' && e[n] <= 'z') || e[n] == '_' || (n > 0 && e[n] >= '0' && e[n] <= '9')))
-    ++n;
-  return n > 0 && n < e.size() && e[n] == '(' ? n : 0;
-}
-
-// The offset of a ">" that tag expansion would meet before the next "<" while tags still follow
-// it (the scan then stops and leaves them), or npos. Values never hold "<" or ">".
-std::size_t strayGreater(std::string_view tags) {
-  std::size_t pos = 0;
-  for (;;) {
-    std::size_t lt = tags.find('<', pos);
-    if (lt == std::string_view::npos) return std::string_view::npos;
-    std::size_t gt = tags.find('>', pos);
-    if (gt == std::string_view::npos) return std::string_view::npos;
-    if (gt < lt) return gt;
-    pos = gt + 1;
-  }
-}
-
 // The first word of a script line, for the message of an unknown one.
 std::string_view firstWord(std::string_view line) {
   std::size_t end = 0;
   while (end < line.size() && static_cast<unsigned char>(line[end]) > ' ' && end < 40) ++end;
   return line.substr(0, end);
-}
-
-bool needsSecondArgument(std::string_view kind) {
-  return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
-         kind == "tranche" || kind == "initiale" || kind == "photo" || kind == "evenement";
 }
 
 std::string twoDigits(int v) {
@@ -181,6 +124,7 @@ struct TemplateStore {
   // Folder, NUL, file name as written -> the template; none when there is no such file.
   std::unordered_map<std::string, std::unique_ptr<const CompiledTemplate>> files;
   std::size_t compiled = 0;
+  VariableSlots slots;  // of every template and parser of the generation
 
   const CompiledTemplate* Load(const std::string& dir, const std::string& name) {
     std::string key = dir + '\0' + name;
@@ -190,7 +134,8 @@ struct TemplateStore {
       std::unique_ptr<CompiledTemplate> tpl;
       if (std::optional<fs::path> file = FindInFolder(dir, name))
         if (std::optional<std::string> bytes = ReadWholeFile(*file)) {
-          tpl = std::make_unique<CompiledTemplate>(CompileTemplate(SplitLines(*bytes)));
+          tpl = std::make_unique<CompiledTemplate>(CompileTemplate(SplitLines(*bytes), slots));
+          tpl->shared = true;
           tpl->name = name;
         }
       if (tpl) ++compiled;
@@ -231,6 +176,9 @@ struct TemplateCache {
     Statistiques st;
   };
   std::shared_ptr<Figures> figures = std::make_shared<Figures>();
+  // The tag texts of the "champ(" calls of stored templates, found in tags once by each thread.
+  std::unordered_map<const Expr*, TTagMemo::Memo*> champs;
+  const TTagMemo* champsOf = nullptr;
 
   const std::string& list(std::string key, const std::function<std::string()>& make) {
     auto it = lists.find(key);
@@ -271,7 +219,7 @@ std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& l
   TemplateDir = templateDir;
   resetBudget();
   std::vector<std::string> out;
-  const CompiledTemplate tpl = CompileTemplate(lines);
+  const CompiledTemplate tpl = CompileTemplate(lines, slots());
   run(tpl, Output{&out, nullptr});
   flushProblems();
   return out;
@@ -283,10 +231,7 @@ void TKSParse::resetBudget() {
   LimitText.clear();
 }
 
-bool TKSParse::spend(uint64_t steps, std::size_t bytes) {
-  steps_ += steps;
-  bytes_ += bytes;
-  if (steps_ <= MaxSteps && bytes_ <= MaxBytes && !overLimit_) return true;
+bool TKSParse::overspent() {
   if (!overLimit_) {
     overLimit_ = true;
     const std::string what = steps_ > MaxSteps ? groupedDigits(MaxSteps) + " \xE9tapes"
@@ -352,18 +297,18 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
     }
     switch (l.kind) {
       case CompiledLine::kAssign:
-        setVariable(l.name, eval(l.b));
+        setVariable(l.slot, eval(l.eb));
         break;
       case CompiledLine::kAssignError:
         ErrorText = "Syntax Error";
         report(ProblemKind::Syntax, kAssignProblem, l.trimmed);
         break;
       case CompiledLine::kEcho:
-        write(eval(l.a));
+        write(eval(l.ea));
         break;
       case CompiledLine::kIf: {
-        std::string left = eval(l.a);
-        std::string right = eval(l.b);
+        std::string left = eval(l.ea);
+        std::string right = eval(l.eb);
         // A failed condition passes over lines up to a raw "else" or "endif".
         if ((left == right) != l.equal) i = l.skipIf;
         break;
@@ -394,7 +339,8 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
 
 std::string TKSParse::Evaluate(const std::string& expression) {
   resetBudget();
-  std::string value = eval(expression);
+  const Expr x = CompileExpr(expression, slots());
+  std::string value = eval(x);
   flushProblems();
   return value;
 }
@@ -425,15 +371,15 @@ void TKSParse::flushProblems() {
   pageProblems_.Clear();
 }
 
-std::string TKSParse::eval(std::string_view e) {
+std::string TKSParse::eval(const Expr& x) {
   if (overLimit_) return {};
-  if (evalDepth_ >= kMaxEvalDepth) {
+  if (evalDepth_ >= kMaxEvalDepth || x.kind == Expr::kTooDeep) {
     ErrorText = kTooDeep;
     report(ProblemKind::Syntax,
            "Expression trop imbriqu\xE9"
            "e : plus de " +
                std::to_string(kMaxEvalDepth) + " appels les uns dans les autres.",
-           e);
+           x.text);
     return {};
   }
   struct Depth {
@@ -441,88 +387,99 @@ std::string TKSParse::eval(std::string_view e) {
     explicit Depth(int& depth) : d(depth) { ++d; }
     ~Depth() { --d; }
   } depth(evalDepth_);
-  std::string value = evalCall(e);
+  std::string value = evalCall(x);
   spend(1, value.size());
   return value;
 }
 
-std::string TKSParse::evalCall(std::string_view e) {
-  // The table's tests, sorted by first character; none of them shares its beginning with
-  // another but "nombre_" and "nombre(", which differ further on.
-  switch (e.empty() ? '\0' : e[0]) {
-    case 'a':
-      if (startsWith(e, "adresse_page(")) return evalAdressePage(e);
-      break;
-    case 'c':
-      if (startsWith(e, "champ(")) return evalChamp(e);
-      break;
-    case 's':
-      if (startsWith(e, "statistique(")) return evalStatistique(e);
-      break;
-    case 'l':
-      if (startsWith(e, "liste_")) return evalListe(e);
-      break;
-    case 'n':
-      if (startsWith(e, "nombre_")) return evalNombreMotCle(e);
-      if (startsWith(e, "nombre(")) return evalNombre(e);
-      break;
-    case 'd':
-      if (e == "date()") return todayText(*clock_);
-      break;
-    case 'h':
-      if (e == "heure()") return timeText(*clock_);
-      break;
-    case 'e':
-      if (startsWith(e, "evalue(")) return evalEvalue(e);
-      break;
-    case '$': {
-      const std::string* v = variable(e);
+std::string TKSParse::evalCall(const Expr& x) {
+  switch (x.kind) {
+    case Expr::kText:
+      return x.value;
+    case Expr::kUnknownFunction:
+      report(ProblemKind::UnknownFunction,
+             "Fonction inconnue \xAB " + std::string(x.text.substr(0, FunctionNameLength(x.text))) +
+                 "( \xBB : l'expression est \xE9"
+                 "crite telle quelle.",
+             x.text);
+      return x.value;
+    case Expr::kVariable: {
+      const std::string* v = variable(x.slot);
       return v ? *v : std::string();
     }
-    case 'i':
-      if (startsWith(e, "include(")) return evalInclude(e);
-      break;
-    case '"':
-      return evalLiteral(e);
-    default:
+    case Expr::kLiteral:
+      return evalLiteral(x);
+    case Expr::kChamp:
+      return evalChamp(x);
+    case Expr::kListe:
+      return evalListe(x);
+    case Expr::kNombreMotCle: {
+      const std::string& kind = x.value;
+      return cache_->list("nombre_" + kind, [&] { return NombreMotCle(db_, kind); });
+    }
+    case Expr::kDate:
+      return todayText(*clock_);
+    case Expr::kHeure:
+      return timeText(*clock_);
+    case Expr::kEvalue:
+      return evalEvalue(x);
+    case Expr::kAdressePage: {
+      std::string ref = eval(x.args[0]);
+      if (SiteUrl.empty()) return {};
+      return SiteFileAddress(SiteUrl, PageFileName(ref.empty() ? pageRef_ : ref));
+    }
+    case Expr::kStatistique: {
+      std::string kind = eval(x.args[0]);
+      int limit = Int32AfterBlanks(eval(x.args[1]));
+      TemplateCache::Figures& f = *cache_->figures;
+      std::call_once(f.once, [&] { f.st = ComputeStatistiques(db_, Vivants); });
+      return StatistiqueHtml(f.st, kind, limit);
+    }
+    case Expr::kInclude:
+      return evalInclude(x);
+    case Expr::kNombre: {
+      std::string value = eval(x.args[0]);
+      if (value.empty()) return "0";
+      return std::to_string(itemCount(value));
+    }
+    case Expr::kTooDeep:
       break;
   }
-  if (std::size_t open = functionNameLength(e)) {
-    report(ProblemKind::UnknownFunction,
-           "Fonction inconnue \xAB " + std::string(e.substr(0, open)) +
-               "( \xBB : l'expression est \xE9"
-               "crite telle quelle.",
-           e);
-  }
-  return std::string(e);
+  return {};
 }
 
-std::string TKSParse::evalChamp(std::string_view e) {
-  std::string_view args = argumentText(e, 6);
-  int32_t person = Int32AfterBlanks(eval(piece(args, ',', 0)));
-  std::string_view tags = TrimBlanks(piece(args, ',', 1));
-  tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
-  if (std::size_t stray = strayGreater(tags); stray != std::string_view::npos)
-    report(ProblemKind::StrayGreater, kStrayGreaterProblem, tags.substr(stray));
+std::string TKSParse::evalChamp(const Expr& x) {
+  int32_t person = Int32AfterBlanks(eval(x.args[0]));
+  const std::string_view tags = x.tags;
+  if (x.stray != std::string_view::npos)
+    report(ProblemKind::StrayGreater, kStrayGreaterProblem, tags.substr(x.stray));
   TTagMemo& memo = cache_->tagMemo(db_, *clock_, Vivants);
-  TTagMemo::Memo& text = memo.Find(tags);
+  TTagMemo::Memo* text;
+  if (running_ && running_->shared) {
+    // A stored template's call keeps its place: its tag text is found once per thread.
+    if (cache_->champsOf != &memo) {
+      cache_->champs.clear();
+      cache_->champsOf = &memo;
+    }
+    TTagMemo::Memo*& known = cache_->champs[&x];
+    if (!known) known = &memo.Find(tags);
+    text = known;
+  } else {
+    text = &memo.Find(tags);
+  }
   if (Problems) {
     const TemplatePlace place = placeOf(tags);
-    for (const TTagText::Unknown& u : TTagMemo::UnknownTags(text))
+    for (const TTagText::Unknown& u : TTagMemo::UnknownTags(*text))
       place.Report(u.form ? ProblemKind::UnknownTagForm : ProblemKind::UnknownTag, u.sentence,
                    u.offset);
   }
-  return memo.Expand(text, person);
+  return memo.Expand(*text, person);
 }
 
-std::string TKSParse::evalListe(std::string_view e) {
-  std::size_t open = e.find('(');
-  std::size_t close = e.find(')');
-  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return {};
-  std::string kind(e.substr(6, open - 6));
-  std::string_view args = e.substr(open + 1, close - open - 1);
-  std::string a = eval(piece(args, ',', 0));
-  std::string b = needsSecondArgument(kind) ? eval(piece(args, ',', 1)) : std::string();
+std::string TKSParse::evalListe(const Expr& x) {
+  const std::string& kind = x.value;
+  std::string a = eval(x.args[0]);
+  std::string b = x.secondArgument ? eval(x.args[1]) : std::string();
   auto make = [&] { return ListeMotCle(db_, kind, a, b, host_, *clock_, Vivants, textes()); };
   // Relatives come from the link index faster than from a cache of texts; lists that walk the
   // tree or the whole base are kept, and so are those made from long lists (a sort is kept
@@ -552,51 +509,24 @@ std::string TKSParse::sortedList(const std::string& a, const std::string& b) {
   return list;
 }
 
-std::string TKSParse::evalAdressePage(std::string_view e) {
-  std::string ref = eval(piece(argumentText(e, 13), ',', 0));
-  if (SiteUrl.empty()) return {};
-  return SiteFileAddress(SiteUrl, PageFileName(ref.empty() ? pageRef_ : ref));
-}
-
-std::string TKSParse::evalStatistique(std::string_view e) {
-  std::string_view args = argumentText(e, 12);
-  std::string kind = eval(piece(args, ',', 0));
-  int limit = Int32AfterBlanks(eval(piece(args, ',', 1)));
-  TemplateCache::Figures& f = *cache_->figures;
-  std::call_once(f.once, [&] { f.st = ComputeStatistiques(db_, Vivants); });
-  return StatistiqueHtml(f.st, kind, limit);
-}
-
-std::string TKSParse::evalNombreMotCle(std::string_view e) {
-  std::size_t open = e.find('(');
-  if (open == std::string_view::npos) return {};
-  std::string kind(e.substr(7, open - 7));
-  return cache_->list("nombre_" + kind, [&] { return NombreMotCle(db_, kind); });
-}
-
-std::string TKSParse::evalEvalue(std::string_view e) {
-  std::string_view args = argumentText(e, 7);
-  std::string listStore, itemStore;
-  std::string_view listExpr = lowered(TrimBlanks(piece(args, ',', 0)), listStore);
-  std::string_view itemExpr = lowered(TrimBlanks(piece(args, ',', 1)), itemStore);
-  std::string_view sepExpr = TrimBlanks(piece(args, ',', 2));
-  const std::string list = eval(listExpr);
+std::string TKSParse::evalEvalue(const Expr& x) {
+  const std::string list = eval(x.args[0]);
   const std::size_t count = itemCount(list);
   std::string value;
   std::size_t start = 0;
   for (std::size_t i = 0; i < count && !overLimit_; ++i) {
     std::size_t bar = list.find('|', start);
     if (bar == std::string::npos) bar = list.size();
-    setVariable("$1", list.substr(start, bar - start));
+    setVariable(x.slot, list.substr(start, bar - start));
     start = bar + 1;
-    value += eval(itemExpr);
-    if (i + 1 < count) value += eval(sepExpr);
+    value += eval(x.args[1]);
+    if (i + 1 < count) value += eval(x.args[2]);
   }
   return value;
 }
 
-std::string TKSParse::evalInclude(std::string_view e) {
-  std::string name = eval(piece(argumentText(e, 8), ',', 0));
+std::string TKSParse::evalInclude(const Expr& x) {
+  std::string name = eval(x.args[0]);
   if (extensionOf(name).empty()) name += ".kshtml";
   // A name with folders is taken below the template folder too: anything else would read
   // files from wherever the program happens to run.
@@ -605,7 +535,7 @@ std::string TKSParse::evalInclude(std::string_view e) {
     report(
         ProblemKind::MissingInclude,
         "Le mod\xE8le inclus \xAB " + name + " \xBB est introuvable dans le dossier du mod\xE8le.",
-        e);
+        x.text);
     return {};
   }
   if (includeDepth_ >= kMaxIncludeDepth) {
@@ -614,7 +544,7 @@ std::string TKSParse::evalInclude(std::string_view e) {
            "Plus de " + std::to_string(kMaxIncludeDepth) +
                " include les uns dans les autres : le mod\xE8le \xAB " + name +
                " \xBB s'inclut-il lui-m\xEAme sans fin ?",
-           e);
+           x.text);
     return {};
   }
   ++includeDepth_;
@@ -624,99 +554,72 @@ std::string TKSParse::evalInclude(std::string_view e) {
   return out;
 }
 
-std::string TKSParse::evalNombre(std::string_view e) {
-  std::string value = eval(piece(argumentText(e, 7), ',', 0));
-  if (value.empty()) return "0";
-  return std::to_string(itemCount(value));
-}
-
-std::string TKSParse::evalLiteral(std::string_view e) {
+std::string TKSParse::evalLiteral(const Expr& x) {
+  if (x.constant) return x.value;
+  if (x.pieces.empty()) return LiteralValue(substitute(std::string(x.text), 0, 0));
   std::string s;
-  std::string_view text = e;
-  if (e.find('$') != std::string_view::npos) {
-    s.assign(e);
-    // Every search would start again from the beginning; the text before the last
-    // substitution holds no "$", so starting where it was made finds the same one.
-    std::size_t from = 0;
-    for (int done = 0; done < kMaxSubstitutions && s.size() <= kMaxLiteralSize; ++done) {
-      std::size_t dollar = s.find('$', from);
-      if (dollar == std::string::npos || dollar + 1 >= s.size()) break;  // a final "$" stays
-      std::size_t end = dollar + 2;
-      while (end < s.size() && s[end] >= 'a' && s[end] <= 'z') ++end;
-      const std::string* value = variable(std::string_view(s).substr(dollar, end - dollar));
-      if (value)
-        s.replace(dollar, end - dollar, *value);
-      else
-        s.erase(dollar, end - dollar);
-      from = dollar;
+  s.reserve(x.text.size() + 32);
+  const char* const end = x.text.data() + x.text.size();
+  int done = 0;
+  for (const Expr::Piece& p : x.pieces) {
+    s += p.text;
+    if (p.name.empty()) break;  // the text after the last variable
+    // The literal from this variable on, as it stands.
+    const std::string_view rest(p.name.data(), static_cast<std::size_t>(end - p.name.data()));
+    if (s.size() + rest.size() > kMaxLiteralSize) {
+      s += rest;  // too long already: nothing more is substituted
+      break;
     }
-    text = s;
+    const std::string* value = variable(p.slot);
+    if (value && value->find('$') != std::string::npos) {
+      // Its "$" are substituted in their turn.
+      const std::size_t from = s.size();
+      s += rest;
+      s = substitute(std::move(s), from, done);
+      break;
+    }
+    if (value) s += *value;
+    ++done;
   }
-  // "\n" becomes CR LF, then the first and last characters go.
-  std::size_t nl = text.find("\\n");
-  if (nl == std::string_view::npos)
-    return text.size() < 2 ? std::string() : std::string(text.substr(1, text.size() - 2));
-  std::string out;
-  out.reserve(text.size() + 8);
-  std::size_t pos = 0;
-  for (; nl != std::string_view::npos; nl = text.find("\\n", pos)) {
-    out += text.substr(pos, nl - pos);
-    out += "\r\n";
-    pos = nl + 2;
-  }
-  out += text.substr(pos);
-  if (out.size() < 2) return {};
-  out.pop_back();
-  out.erase(0, 1);
-  return out;
+  return LiteralValue(s);
 }
 
-std::size_t TKSParse::Variables::probe(std::string_view name, std::size_t hash) const {
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hash & mask;
-  while (!slots_[i].name.empty() && (slots_[i].hash != hash || slots_[i].name != name))
-    i = (i + 1) & mask;
-  return i;
-}
-
-const std::string* TKSParse::Variables::Find(std::string_view name) const {
-  if (slots_.empty()) return nullptr;
-  const Slot& s = slots_[probe(name, hashOf(name))];
-  return s.name.empty() ? nullptr : &s.value;
-}
-
-void TKSParse::Variables::Set(std::string_view name, std::string value) {
-  // At most half full, so a search meets a free slot soon.
-  if ((used_ + 1) * 2 > slots_.size()) {
-    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
-    old.swap(slots_);
-    for (Slot& s : old)
-      if (!s.name.empty()) slots_[probe(s.name, s.hash)] = std::move(s);
+std::string TKSParse::substitute(std::string s, std::size_t from, int done) const {
+  // Every search would start again from the beginning; the text before the last
+  // substitution holds no "$", so starting where it was made finds the same one.
+  for (; done < kMaxSubstitutions && s.size() <= kMaxLiteralSize; ++done) {
+    std::size_t dollar = s.find('$', from);
+    if (dollar == std::string::npos || dollar + 1 >= s.size()) break;  // a final "$" stays
+    std::size_t end = dollar + 2;
+    while (end < s.size() && s[end] >= 'a' && s[end] <= 'z') ++end;
+    const std::string* value = variable(std::string_view(s).substr(dollar, end - dollar));
+    if (value)
+      s.replace(dollar, end - dollar, *value);
+    else
+      s.erase(dollar, end - dollar);
+    from = dollar;
   }
-  const std::size_t hash = hashOf(name);
-  Slot& s = slots_[probe(name, hash)];
-  if (s.name.empty()) {
-    s.hash = hash;
-    s.name = name;
-    ++used_;
-  }
-  s.value = std::move(value);
+  return s;
 }
 
-void TKSParse::Variables::Clear() {
-  slots_.clear();
-  used_ = 0;
+VariableSlots& TKSParse::slots() const {
+  return cache_->store->slots;
 }
 
 const std::string* TKSParse::variable(std::string_view name) const {
-  if (!HasUpperAscii(name)) return variables_.Find(name);
-  return variables_.Find(LowerAscii(name));
+  const std::size_t slot = slots().Find(HasUpperAscii(name) ? LowerAscii(name) : name);
+  return slot == VariableSlots::kNone ? nullptr : variable(slot);
+}
+
+void TKSParse::setVariable(std::size_t slot, std::string value) {
+  if (slot >= values_.size()) values_.resize(slot + 1);
+  values_[slot] = std::move(value);
 }
 
 void TKSParse::setVariable(std::string_view name, std::string value) {
   if (name.empty()) return;
-  std::string store;
-  variables_.Set(lowered(name, store), std::move(value));
+  setVariable(slots().Slot(HasUpperAscii(name) ? LowerAscii(name) : std::string(name)),
+              std::move(value));
 }
 
 void TKSParse::SetVariable(const std::string& name, const std::string& value) {
@@ -730,13 +633,13 @@ std::string TKSParse::GetVariable(const std::string& name) const {
 
 void TKSParse::SetParameters(const std::string& parameterText) {
   if (parameterText.empty()) return;
-  variables_.Clear();
+  for (std::string& value : values_) value.clear();  // an empty value reads as an unset one
   std::string_view text = parameterText;
   for (std::size_t start = 0;;) {
     std::size_t amp = text.find('&', start);
     std::string_view assignment = text.substr(start, amp - start);
-    setVariable("$" + std::string(piece(assignment, '=', 0)),
-                std::string(piece(assignment, '=', 1)));
+    setVariable("$" + std::string(PieceOf(assignment, '=', 0)),
+                std::string(PieceOf(assignment, '=', 1)));
     if (amp == std::string_view::npos) break;
     start = amp + 1;
   }

@@ -23,6 +23,8 @@ class TPageList;
 struct TemplateCache;
 class TTextesPersonnes;
 struct CompiledTemplate;
+struct Expr;
+class VariableSlots;
 
 // What one page (or one preview run) may cost: a template line run or a call made is a step,
 // and every text that a line writes or a call gives counts its bytes. A run over either limit
@@ -74,24 +76,6 @@ class TKSParse {
   std::size_t TemplatesCompiled() const;
 
  private:
-  // Lower-cased name ("$" included) -> value, in one open-addressed table: a page sets and
-  // reads its few dozen variables thousands of times, and no limit applies to their number.
-  class Variables {
-   public:
-    const std::string* Find(std::string_view name) const;  // name already lower-cased
-    void Set(std::string_view name, std::string value);
-    void Clear();
-
-   private:
-    struct Slot {
-      std::size_t hash = 0;
-      std::string name, value;  // an empty name marks a free slot
-    };
-    std::size_t probe(std::string_view name, std::size_t hash) const;
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
-  };
-
   // Where a run's output goes: lines as they are, or one text with CR LF after each line.
   struct Output {
     std::vector<std::string>* lines;
@@ -99,20 +83,24 @@ class TKSParse {
   };
   void run(const CompiledTemplate& tpl, Output out);
   // Counts the cost of a step; false, with ErrorText set, once a limit is passed.
-  bool spend(uint64_t steps, std::size_t bytes);
+  bool spend(uint64_t steps, std::size_t bytes) {
+    steps_ += steps;
+    bytes_ += bytes;
+    return (steps_ <= MaxSteps && bytes_ <= MaxBytes && !overLimit_) || overspent();
+  }
+  bool overspent();
   void resetBudget();
-  std::string eval(std::string_view expr);
-  std::string evalCall(std::string_view expr);
-  std::string evalChamp(std::string_view expr);
-  std::string evalListe(std::string_view expr);
+  std::string eval(const Expr& x);
+  std::string evalCall(const Expr& x);
+  std::string evalChamp(const Expr& x);
+  std::string evalListe(const Expr& x);
   std::string sortedList(const std::string& a, const std::string& b);
-  std::string evalNombreMotCle(std::string_view expr);
-  std::string evalEvalue(std::string_view expr);
-  std::string evalInclude(std::string_view expr);
-  std::string evalNombre(std::string_view expr);
-  std::string evalLiteral(std::string_view expr);
-  std::string evalAdressePage(std::string_view expr);
-  std::string evalStatistique(std::string_view expr);
+  std::string evalEvalue(const Expr& x);
+  std::string evalInclude(const Expr& x);
+  std::string evalLiteral(const Expr& x);
+  // The substitutions of a literal from `from` on, done already made, as the language reads
+  // them: a value may hold "$" in its turn.
+  std::string substitute(std::string s, std::size_t from, int done) const;
   // Records a problem at the place of `at`, a text of the line being run (its statement's
   // place when `at` is a copy).
   void report(ProblemKind kind, std::string message, std::string_view at = {});
@@ -120,7 +108,13 @@ class TKSParse {
   TemplatePlace placeOf(std::string_view at);
   int columnOf(std::string_view at) const;
   void flushProblems();
+  VariableSlots& slots() const;
+  // A variable's value; none when it was never set.
+  const std::string* variable(std::size_t slot) const {
+    return slot < values_.size() ? &values_[slot] : nullptr;
+  }
   const std::string* variable(std::string_view name) const;
+  void setVariable(std::size_t slot, std::string value);
   void setVariable(std::string_view name, std::string value);
   TTextesPersonnes* textes() const;
   const CompiledTemplate* loadTemplate(const std::string& dir, const std::string& name);
@@ -128,7 +122,7 @@ class TKSParse {
   const TBD& db_;
   Host* host_;
   const Clock* clock_;
-  Variables variables_;
+  std::vector<std::string> values_;  // by the slots of their names
   int includeDepth_ = 0;
   int evalDepth_ = 0;
   uint64_t steps_ = 0, bytes_ = 0;

@@ -451,6 +451,33 @@ TEST_F(Interpreter, Parameters) {
   EXPECT_EQ(parser.GetVariable("$seul"), "");
 }
 
+// Pages read each template once and run it many times: what the compiled lines keep (slots,
+// pieces of literals, arguments) must give every page its own values.
+TEST_F(Interpreter, CompiledTemplatesServeEveryPage) {
+  std::string many;  // more variables in one literal than a run substitutes
+  for (int i = 0; i < 101; ++i) many += "$a";
+  tpl("lit.kshtml", "#\necho \"[$a-$B]\\n$c\"\n$Nom = <$a>\necho \"$nom$nomx\"\n");
+  tpl("many.kshtml", "#\necho \"" + many + "\"\n");
+  tpl("map.kshtml", "#\necho evalue($L,\"[$1]\",\"+\")\necho $1\n");
+  tpl("champ.kshtml", "#\necho champ($id,\"<pre> <nom>\")\necho champ($Id,\"<nom>\", x)\n");
+  const struct {
+    std::string ref, page;
+  } cases[] = {
+      {"lit|a=1&b=x&c=y", "[1-x]\r\ny\r\n<1>\r\n"},
+      {"lit|a=2", "[2-]\r\n\r\n<2>\r\n"},        // nothing kept from the page before
+      {"lit|a=$b&b=Z", "[Z-Z]\r\n\r\n<Z>\r\n"},  // a value's "$" read in its turn
+      {"lit|a=$$c&c=5", "[-]\r\n5\r\n<>\r\n"},   // "$$c" names no variable
+      {"many|a=x", std::string(100, 'x') + "$a\r\n"},
+      {"map|l=u|v", "[u]+[v]\r\nv\r\n"},
+      {"map|l=$1|w", "[$1]+[w]\r\nw\r\n"},  // "$1" holds itself: 100 rounds
+      {"champ|id=3", "Pierre DUPONT\r\nDUPONT\r\n"},
+      {"champ|id=2", "Marie MARTIN\r\nMARTIN\r\n"},
+  };
+  for (int round = 0; round < 2; ++round)
+    for (const auto& c : cases) EXPECT_EQ(parser.RunPage(c.ref, dirText()), c.page) << c.ref;
+  EXPECT_EQ(parser.TemplatesCompiled(), 4u);
+}
+
 TEST_F(Interpreter, RunPage) {
   tpl("personne.kshtml", "<h1>\n#\necho champ($id,\"<nom>\")\necho $garde\n#\n</h1>");
   tpl("vide.kshtml", "");
