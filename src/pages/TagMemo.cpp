@@ -29,11 +29,12 @@ struct TTagMemo::Memo {
   const size_t pageCount;
 };
 
-TTagMemo::TTagMemo(const TBD& db, const Clock& clock, const TVivants* vivants)
+TTagMemo::TTagMemo(const TBD& db, const Clock& clock, const TVivants* vivants, size_t budget)
     : db_(db),
       clock_(clock),
       vivants_(vivants),
       persons_(std::max(db.PersonCount, 0)),
+      budget_(budget),
       chunks_(std::make_unique<std::atomic<char*>[]>(kChunks)) {}
 
 TTagMemo::~TTagMemo() {
@@ -89,6 +90,7 @@ void TTagMemo::keep(Memo& m, int32_t person, const std::string& value) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::atomic<uint32_t>* page = m.pages[p >> kPageBits].load(std::memory_order_relaxed);
   if (!page) {
+    if (bytes_ + kPageSize * sizeof(uint32_t) > budget_) return;  // over budget: not kept
     page = new std::atomic<uint32_t>[kPageSize]();
     bytes_ += kPageSize * sizeof(uint32_t);
     m.pages[p >> kPageBits].store(page, std::memory_order_release);
@@ -102,7 +104,8 @@ void TTagMemo::keep(Memo& m, int32_t person, const std::string& value) {
   const size_t need = value.size() + 2, chunkSize = size_t{1} << kChunkBits;
   if (at != kSeen || value.size() > kMaxKept) return;
   if (chunkCount_ == 0 || used_ + need > chunkSize) {
-    if (chunkCount_ == kChunks) return;  // the store is full: values are worked out again
+    // The store is full: values are worked out again.
+    if (chunkCount_ == kChunks || bytes_ + chunkSize > budget_) return;
     chunks_[chunkCount_].store(new char[chunkSize], std::memory_order_release);
     bytes_ += chunkSize;
     // Offsets 0 and 1 of the first chunk would read as "never asked" and "asked once".

@@ -20,11 +20,14 @@ class TVivants;
 // The tag texts of a generation, each read once, and their expansions by person number: a
 // person's name and dates are asked for on every page that links to them. A value is kept
 // from its second request on, in one byte store, so that memory grows with what pages share,
-// a few bytes a person for the rest. The database, clock and living rule do not change while
-// it serves; several threads may use one object.
+// a few bytes a person for the rest, up to a budget: beyond it values are worked out again.
+// The database, clock and living rule do not change while it serves; several threads may use
+// one object.
 class TTagMemo {
  public:
-  TTagMemo(const TBD& db, const Clock& clock, const TVivants* vivants);
+  // What the tables by person and the kept values may take at most, in bytes.
+  static constexpr size_t kBudget = size_t{96} << 20;
+  TTagMemo(const TBD& db, const Clock& clock, const TVivants* vivants, size_t budget = kBudget);
   ~TTagMemo();
   TTagMemo(const TTagMemo&) = delete;
   TTagMemo& operator=(const TTagMemo&) = delete;
@@ -39,7 +42,8 @@ class TTagMemo {
   static const std::vector<TTagText::Unknown>& UnknownTags(const Memo& m);
   // ExpandTags of the memo's text for person.
   std::string Expand(Memo& m, int32_t person);
-  // Bytes held for values and for the tables by person.
+  // Bytes held for values and for the tables by person: at most the budget, and a table of
+  // tag texts.
   size_t MemoryUsed() const;
 
  private:
@@ -50,6 +54,7 @@ class TTagMemo {
   const Clock& clock_;
   const TVivants* vivants_;
   const int32_t persons_;
+  const size_t budget_;
 
   mutable std::mutex mutex_;  // texts_, and every write below
   struct TextHash {

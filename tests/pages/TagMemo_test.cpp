@@ -60,6 +60,18 @@ TEST_F(TagMemoTest, GivesWhatTheExpansionGivesOnEveryRequest) {
     ASSERT_EQ(once.Expand(m, p), ExpandTags(db, p, "<nom> <note>", today, &hide)) << p;
 }
 
+TEST_F(TagMemoTest, ABudgetBoundsTheMemoryAndValuesStayRight) {
+  const size_t budget = size_t{2} << 20;  // room for the tables and one chunk of values
+  TTagMemo memo(db, today, nullptr, budget);
+  const std::string text = "<nom> <note>";
+  TTagMemo::Memo& m = memo.Find(text);
+  for (int round = 0; round < 3; ++round)
+    for (int32_t p = 1; p <= kPersons; ++p)
+      ASSERT_EQ(memo.Expand(m, p), ExpandTags(db, p, text, today)) << round << " " << p;
+  EXPECT_GT(memo.MemoryUsed(), size_t{1} << 20);  // it keeps what fits
+  EXPECT_LE(memo.MemoryUsed(), budget);
+}
+
 TEST_F(TagMemoTest, ThreadsShareOneMemo) {
   TTagMemo memo(db, today, nullptr);
   auto work = [&](bool* ok) {
