@@ -12,6 +12,7 @@
 #include "genealogy/Vivants.h"
 #include "pages/BalisesEvenements.h"
 #include "pages/BalisesSources.h"
+#include "pages/MediaKind.h"
 #include "pages/Medias.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
@@ -375,6 +376,68 @@ string media(TagState& s, const TagRow& row, string_view n) {
   return row.code ? m.Title : MediaSitePath(m.File);
 }
 
+// ---- media by number: champ(M, ...) with M from a "liste_media" list
+
+enum MediaField {
+  kFichier,
+  kTitre,
+  kGenre,
+  kTaille,
+  kLien,
+  kImage,
+  kVignette,
+  kLargeur,
+  kHauteur,
+  kGrande
+};
+
+string mediaField(TagState& s, const TagRow& row, string_view) {
+  const std::shared_ptr<const MediaSite> site = MediaSiteOf(s.db, s.vivants);
+  const MediaSite::Entry* e = site->At(s.start);
+  if (!e) return {};
+  const MediaFacts* facts = site->Facts(e->site);
+  const string ext = MediaExtension(e->site);
+  const bool reduced = facts && !facts->thumbnail.empty();
+  const bool picture = ShownAsPicture(*e, facts);
+  const string size = facts ? FileSizeWords(facts->bytes) : string();
+  auto title = [e] {
+    return !e->title.empty() ? e->title : e->file.substr(e->file.find_last_of("/\\") + 1);
+  };
+  switch (row.code) {
+    case kFichier:
+      return e->site;
+    case kTitre:
+      return e->title;
+    case kGenre:
+      return MediaKindWords(ext);
+    case kTaille:
+      return size;
+    case kLien:
+      return title() + " (" + MediaKindWords(ext) + (size.empty() ? "" : ", " + size) + ")";
+    case kImage:
+      return picture ? "oui" : "";
+    case kVignette:
+      return reduced ? facts->thumbnail : picture ? e->site : "";
+    case kGrande:
+      return reduced ? facts->pageSize : picture ? e->site : "";
+    case kLargeur:
+      return reduced ? std::to_string(facts->thumbnailSize.width) : "";
+    case kHauteur:
+      return reduced ? std::to_string(facts->thumbnailSize.height) : "";
+  }
+  return {};
+}
+
+// The number of the person's first picture that a page can show.
+string firstPicture(TagState& s, const TagRow&, string_view) {
+  const std::shared_ptr<const MediaSite> site = MediaSiteOf(s.db, s.vivants);
+  for (int32_t m : site->Numbers(s.db.PersonMedia(s.person))) {
+    const MediaSite::Entry* e = site->At(m);
+    if (ShownAsPicture(*e, site->Facts(e->site))) return std::to_string(m);
+  }
+  return {};
+}
+
 // ---- the table
 
 using F = TagFamily;
@@ -498,6 +561,19 @@ const TagRow kRows[] = {
     {"\xE9v\xE9nement:\xE2ge", F::EventItem, A::None, 0, L::Withheld, EventItemField,
      EventItemCode::Age},
 
+    // ---- media: the files of persons, events, unions and sources, by number
+    {"premi\xE8re image", F::Media, A::None, 0, L::Withheld, firstPicture, 0},
+    {"m\xE9\x64ia:fichier", F::MediaFile, A::None, 0, L::Shown, mediaField, kFichier},
+    {"m\xE9\x64ia:titre", F::MediaFile, A::None, 0, L::Shown, mediaField, kTitre},
+    {"m\xE9\x64ia:genre", F::MediaFile, A::None, 0, L::Shown, mediaField, kGenre},
+    {"m\xE9\x64ia:taille", F::MediaFile, A::None, 0, L::Shown, mediaField, kTaille},
+    {"m\xE9\x64ia:lien", F::MediaFile, A::None, 0, L::Shown, mediaField, kLien},
+    {"m\xE9\x64ia:image", F::MediaFile, A::None, 0, L::Shown, mediaField, kImage},
+    {"m\xE9\x64ia:vignette", F::MediaFile, A::None, 0, L::Shown, mediaField, kVignette},
+    {"m\xE9\x64ia:largeur", F::MediaFile, A::None, 0, L::Shown, mediaField, kLargeur},
+    {"m\xE9\x64ia:hauteur", F::MediaFile, A::None, 0, L::Shown, mediaField, kHauteur},
+    {"m\xE9\x64ia:grande", F::MediaFile, A::None, 0, L::Shown, mediaField, kGrande},
+
     {"parent", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"enfant", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"fatrie", F::List, A::None, 0, L::Shown, nullptr, 0},
@@ -520,6 +596,10 @@ const TagRow kRows[] = {
     {"sosa", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"generations", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"evenement", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"media", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"media_evenement", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"media_union", F::List, A::None, 0, L::Shown, nullptr, 0},
+    {"media_source", F::List, A::None, 0, L::Shown, nullptr, 0},
 
     {"champ", F::Function, A::None, 0, L::Shown, nullptr, 0},
     {"evalue", F::Function, A::None, 0, L::Shown, nullptr, 0},
@@ -643,7 +723,8 @@ string ExpandTag(TagState& s, const TagRef& ref) {
   string value;
   const TagRow* row = ref.row;
   const bool needsPerson = !row || (row->family != F::Navigation && row->family != F::Event &&
-                                    row->family != F::Source && row->family != F::EventItem);
+                                    row->family != F::Source && row->family != F::EventItem &&
+                                    row->family != F::MediaFile);
   const bool eventItem = row && row->family == F::EventItem;
   if (needsPerson && s.person == 0) {
     value.clear();

@@ -19,6 +19,7 @@ enum class TagFamily : uint8_t {
   Navigation,  // moves to a relative or a union, gives nothing; needs no person
   Event,       // "<eve:KIND,FIELD>"; needs no person
   Source,      // reads the source whose number the expansion was given
+  MediaFile,   // reads the media whose number the expansion was given
   Person,
   Date,   // takes ":clair" and ":ann\xE9e"
   Place,  // takes ":clair"

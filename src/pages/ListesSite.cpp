@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "data/Base.h"
+#include "genealogy/Evenements.h"
+#include "genealogy/Rech.h"
 #include "genealogy/Sosa.h"
 #include "genealogy/Vivants.h"
 #include "pages/Medias.h"
@@ -60,6 +62,44 @@ std::string numbers(int count) {
   std::string out;
   for (int i = 1; i <= count; ++i) out += (i > 1 ? "|" : "") + std::to_string(i);
   return out;
+}
+
+std::string numbersOf(const std::vector<int32_t>& list) {
+  std::string out;
+  for (int32_t m : list) out += (out.empty() ? "" : "|") + std::to_string(m);
+  return out;
+}
+
+// The files of event n (1..) of p's event list; a fact kept for the list may come without its
+// complement in that list.
+const std::vector<TMedia>* eventMedia(const TBD& db, int32_t p, long n) {
+  const std::vector<EvenementListe> events = EvenementsPersonne(db, p);
+  if (n < 1 || n > static_cast<long>(events.size())) return nullptr;
+  const EvenementListe& e = events[static_cast<size_t>(n - 1)];
+  if (e.plus) return &e.plus->media;
+  for (const TFait& fact : db.Plus.PersonFacts(p))
+    if (&fact.eve == e.eve) return &fact.plus.media;
+  return nullptr;
+}
+
+// The media numbers of the union of p with spouse c (0: unknown): its own files, then those of
+// its events in their list's order.
+std::string unionMedia(const TBD& db, int32_t p, int32_t c, const TVivants* vivants) {
+  const TRR unions = UnionNumR(db, p);
+  for (int i = 1; i <= unions.Nb; ++i) {
+    const int32_t u = unions.Lit(i);
+    const int32_t other = db.GetHusband(u) == p ? db.GetWife(u) : db.GetHusband(u);
+    if (other != c) continue;
+    if (vivants && vivants->MasqueUnion(u)) return {};
+    const std::shared_ptr<const MediaSite> site = MediaSiteOf(db, vivants);
+    std::vector<int32_t> all;
+    if (const TUnionPlus* plus = db.Plus.Union(u)) all = site->Numbers(plus->media);
+    for (const EvenementListe& e : EvenementsUnion(db, u))
+      if (e.plus)
+        for (int32_t m : site->Numbers(e.plus->media)) all.push_back(m);
+    return numbersOf(all);
+  }
+  return {};
 }
 
 std::string initialeOf(const TBD& db, std::string_view item) {
@@ -136,6 +176,22 @@ std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, con
     for (int32_t p : sosa->Ancestors())
       if (g <= 0 || sosa->Generation(p) == g) out += (out.empty() ? "" : "|") + std::to_string(p);
     return out;
+  }
+  // Media numbers, that champ( reads with the media tags.
+  if (kind == "media" || kind == "media_evenement") {
+    const int32_t p = Int32AfterBlanks(a);
+    if (vivants && vivants->Masque(p)) return std::string();
+    const std::vector<TMedia>* list =
+        kind == "media" ? &db.PersonMedia(p) : eventMedia(db, p, Int32AfterBlanks(b));
+    return list ? numbersOf(MediaSiteOf(db, vivants)->Numbers(*list)) : std::string();
+  }
+  if (kind == "media_union")
+    return unionMedia(db, Int32AfterBlanks(a), Int32AfterBlanks(b), vivants);
+  if (kind == "media_source") {
+    const int32_t src = Int32AfterBlanks(a);
+    const TSourcePlus* plus = db.Plus.Source(src);
+    const std::shared_ptr<const MediaSite> site = MediaSiteOf(db, vivants);
+    return plus && site->SourceShown(src) ? numbersOf(site->Numbers(plus->media)) : std::string();
   }
   return std::nullopt;
 }

@@ -81,29 +81,95 @@ bool text(std::string_view h) {
   return true;
 }
 
+using C = MediaCategory;
+
 struct Kind {
   const char* extension;
   Check check;
+  C category;
+  const char* format;  // its name in a link ("PDF", "MP3")
 };
 
 constexpr Kind kKinds[] = {
-    {"jpg", jpeg},     {"jpeg", jpeg},    {"jpe", jpeg},      {"jfif", jpeg},
-    {"png", png},      {"gif", gif},      {"bmp", bmp},       {"tif", tiff},
-    {"tiff", tiff},    {"webp", webp},    {"heic", isoMedia}, {"avif", isoMedia},
-    {"pdf", pdf},      {"txt", text},     {"rtf", rtf},       {"mp3", mp3},
-    {"wav", wav},      {"aif", aiff},     {"aiff", aiff},     {"ogg", ogg},
-    {"oga", ogg},      {"flac", flac},    {"m4a", isoMedia},  {"mp4", isoMedia},
-    {"m4v", isoMedia}, {"mov", isoMedia}, {"avi", avi},       {"webm", matroska},
-    {"mkv", matroska}, {"ogv", ogg},      {"mpg", mpeg},      {"mpeg", mpeg},
+    {"jpg", jpeg, C::Picture, "JPEG"},
+    {"jpeg", jpeg, C::Picture, "JPEG"},
+    {"jpe", jpeg, C::Picture, "JPEG"},
+    {"jfif", jpeg, C::Picture, "JPEG"},
+    {"png", png, C::Picture, "PNG"},
+    {"gif", gif, C::Picture, "GIF"},
+    {"bmp", bmp, C::Picture, "BMP"},
+    {"tif", tiff, C::Picture, "TIFF"},
+    {"tiff", tiff, C::Picture, "TIFF"},
+    {"webp", webp, C::Picture, "WebP"},
+    {"heic", isoMedia, C::Picture, "HEIC"},
+    {"avif", isoMedia, C::Picture, "AVIF"},
+    {"pdf", pdf, C::Pdf, "PDF"},
+    {"txt", text, C::Text, ""},
+    {"rtf", rtf, C::Text, "RTF"},
+    {"mp3", mp3, C::Sound, "MP3"},
+    {"wav", wav, C::Sound, "WAV"},
+    {"aif", aiff, C::Sound, "AIFF"},
+    {"aiff", aiff, C::Sound, "AIFF"},
+    {"ogg", ogg, C::Sound, "Ogg"},
+    {"oga", ogg, C::Sound, "Ogg"},
+    {"flac", flac, C::Sound, "FLAC"},
+    {"m4a", isoMedia, C::Sound, "M4A"},
+    {"mp4", isoMedia, C::Video, "MP4"},
+    {"m4v", isoMedia, C::Video, "MP4"},
+    {"mov", isoMedia, C::Video, "QuickTime"},
+    {"avi", avi, C::Video, "AVI"},
+    {"webm", matroska, C::Video, "WebM"},
+    {"mkv", matroska, C::Video, "Matroska"},
+    {"ogv", ogg, C::Video, "Ogg"},
+    {"mpg", mpeg, C::Video, "MPEG"},
+    {"mpeg", mpeg, C::Video, "MPEG"},
 };
+
+const Kind* kindOf(std::string_view extension) {
+  const std::string ext = LowerAscii(extension);
+  for (const Kind& k : kKinds)
+    if (ext == k.extension) return &k;
+  return nullptr;
+}
 
 }  // namespace
 
-MediaKind MediaKindOf(std::string_view extension, std::string_view head) {
+MediaCategory MediaCategoryOf(std::string_view extension) {
+  const Kind* k = kindOf(extension);
+  return k ? k->category : C::None;
+}
+
+std::string MediaKindWords(std::string_view extension) {
+  const Kind* k = kindOf(extension);
+  if (!k) return "fichier";
+  const std::string format = k->format;
+  switch (k->category) {
+    case C::Picture:
+      return "image " + format;
+    case C::Pdf:
+      return format;
+    case C::Text:
+      return format.empty() ? "texte" : "texte " + format;
+    case C::Sound:
+      return "son " + format;
+    case C::Video:
+      return "vid\xE9o " + format;
+    case C::None:
+      break;
+  }
+  return "fichier";
+}
+
+bool BrowserShows(std::string_view extension) {
   const std::string ext = LowerAscii(extension);
-  for (const Kind& k : kKinds)
-    if (ext == k.extension) return k.check(head) ? MediaKind::Matches : MediaKind::Mismatch;
-  return MediaKind::Unknown;
+  return ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "jfif" || ext == "png" ||
+         ext == "gif" || ext == "webp";
+}
+
+MediaKind MediaKindOf(std::string_view extension, std::string_view head) {
+  const Kind* k = kindOf(extension);
+  if (!k) return MediaKind::Unknown;
+  return k->check(head) ? MediaKind::Matches : MediaKind::Mismatch;
 }
 
 }  // namespace lignado

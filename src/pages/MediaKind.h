@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace lignado {
@@ -19,5 +20,15 @@ enum class MediaKind {
 // that a site may show. Pages and scripts (HTML, SVG) are not media kinds: they would run in
 // the visitor's browser.
 MediaKind MediaKindOf(std::string_view extension, std::string_view head);
+
+// What a media file is, by its extension: a page shows a picture, and links to the others.
+enum class MediaCategory { None, Picture, Pdf, Text, Sound, Video };
+MediaCategory MediaCategoryOf(std::string_view extension);
+
+// Its kind in French words, for a link: "PDF", "texte", "son MP3", "vid\xE9o MP4", "image JPEG".
+std::string MediaKindWords(std::string_view extension);
+
+// Whether a browser shows a picture of this extension as it is (JPEG, PNG, GIF, WebP).
+bool BrowserShows(std::string_view extension);
 
 }  // namespace lignado

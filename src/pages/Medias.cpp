@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "data/Base.h"
+#include "genealogy/Evenements.h"
 #include "genealogy/Vivants.h"
 #include "pages/MediaKind.h"
 #include "pages/PageList.h"
@@ -360,6 +362,12 @@ Refusal copyInto(int from, const std::string& target, const std::string& site, u
     }
     if (why != Refusal::None) break;
   }
+  // The copy keeps its file's time: a rebuild knows the file unchanged and reduces it no more.
+  struct stat source {};
+  if (why == Refusal::None && ::fstat(from, &source) == 0) {
+    const struct timespec times[2] = {source.st_mtim, source.st_mtim};
+    ::futimens(to.get(), times);
+  }
   if (!to.close() && why == Refusal::None) {
     reason = SystemReason(errno);
     why = Refusal::Unreadable;
@@ -387,33 +395,259 @@ Refusal copyInto(int from, const std::string& target, const std::string& site, u
 
 }  // namespace
 
+// The part of CopyMedia that fills a site's facts.
+struct MediaCopier {
+  static void add(MediaSite& site, const std::string& path, MediaFacts facts) {
+    site.facts_[path] = std::move(facts);
+  }
+  static const std::vector<MediaSite::Entry>& entries(const MediaSite& site) {
+    return site.entries_;
+  }
+  static void done(MediaSite& site) { site.copied_ = true; }
+};
+
+namespace {
+
+bool ownerShown(const MediaSite& site, const MediaSite::Entry& e, const TVivants* vivants) {
+  switch (e.owner) {
+    case MediaSite::Owner::Person:
+    case MediaSite::Owner::PersonEvent:
+      return !vivants || !vivants->Masque(e.number);
+    case MediaSite::Owner::Union:
+    case MediaSite::Owner::UnionEvent:
+      return !vivants || !vivants->MasqueUnion(e.number);
+    case MediaSite::Owner::Source:
+      return site.SourceShown(e.number);
+  }
+  return false;
+}
+
+// A copy already in place from an earlier build: same size and time as its file.
+bool sameCopy(int from, const std::string& target) {
+  struct stat a {
+  }, b{};
+  return ::fstat(from, &a) == 0 && ::lstat(target.c_str(), &b) == 0 && S_ISREG(b.st_mode) &&
+         a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+std::string withSuffix(const std::string& site, const char* suffix) {
+  const std::string ext = ReducedExtension(site);
+  if (ext.empty()) return {};
+  const size_t dot = site.rfind('.');
+  return site.substr(0, dot) + suffix + ext;
+}
+
+}  // namespace
+
 MediaCopy CopyMedia(const TBD& db, const MediaRules& rules, const std::string& destDir,
                     const TVivants* vivants, TPageList* list) {
   MediaCopy out;
+  auto site = std::make_shared<MediaSite>(db, vivants);
   MediaFinder finder(rules);
   std::unordered_set<std::string> done;
   bool folderMade = false;
+  for (const MediaSite::Entry& e : MediaCopier::entries(*site)) {
+    if (!ownerShown(*site, e, vivants) || !done.insert(e.file).second) continue;
+    Opened from = finder.open(e.file);
+    std::string reason = from.reason;
+    const std::string target = destDir + e.site;
+    if (from.why == Refusal::None && !sameCopy(from.fd.get(), target)) {
+      std::error_code ec;
+      if (!folderMade) fs::create_directories(fs::path(destDir + kMediaFolder), ec);
+      folderMade = true;
+      from.why = copyInto(from.fd.get(), target, e.site, rules.maxBytes, list, reason);
+    }
+    if (from.why != Refusal::None) {
+      out.missing.push_back(refusalLine(from.why, e.file, rules.maxBytes, reason));
+      continue;
+    }
+    out.written.push_back(e.site);
+    MediaFacts facts;
+    struct stat st {};
+    if (::fstat(from.fd.get(), &st) == 0) facts.bytes = static_cast<uint64_t>(st.st_size);
+    const std::string thumb = ThumbnailPath(e.site);
+    if (!thumb.empty() && MediaCategoryOf(MediaExtension(e.site)) == MediaCategory::Picture) {
+      bool whole = true;
+      for (const auto& [path, side] :
+           {std::pair{thumb, kThumbnailSide}, std::pair{PageSizePath(e.site), kPageSide}}) {
+        const std::string& name = path;
+        const Reduction r =
+            ReducePicture(target, destDir + name, side, [list, &name](int64_t size, int64_t ns) {
+              return list ? list->IntendStamp(name, size, ns) : 0;
+            });
+        if (!r.ok) {
+          out.missing.push_back("Vignette non faite : " + e.file +
+                                (r.failure.empty() ? "" : " (" + r.failure + ")"));
+          whole = false;
+          break;
+        }
+        ++(r.reused ? out.reused : out.reduced);
+        out.written.push_back(name);
+        if (side == kThumbnailSide) facts.thumbnailSize = r.size;
+      }
+      if (whole) {
+        facts.thumbnail = thumb;
+        facts.pageSize = PageSizePath(e.site);
+      }
+    }
+    MediaCopier::add(*site, e.site, std::move(facts));
+  }
+  MediaCopier::done(*site);
+  out.site = std::move(site);
+  return out;
+}
+
+std::string MediaExtension(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  return path.substr(dot + 1);
+}
+
+bool ShownAsPicture(const MediaSite::Entry& e, const MediaFacts* facts) {
+  const std::string ext = MediaExtension(e.site);
+  if (MediaCategoryOf(ext) != MediaCategory::Picture) return false;
+  // A copy that could not be reduced is no picture that a browser would show either.
+  if (facts && !ThumbnailPath(e.site).empty()) return !facts->thumbnail.empty();
+  return BrowserShows(ext);
+}
+
+std::string ThumbnailPath(const std::string& site) {
+  return withSuffix(site, "_320");
+}
+std::string PageSizePath(const std::string& site) {
+  return withSuffix(site, "_1280");
+}
+
+std::string FileSizeWords(uint64_t bytes) {
+  constexpr uint64_t kKo = 1024, kMo = kKo * kKo;
+  if (bytes < kKo) return std::to_string(bytes) + (bytes > 1 ? " octets" : " octet");
+  if (bytes < kMo - kKo / 2) return std::to_string((bytes + kKo / 2) / kKo) + " Ko";
+  const uint64_t tenths = (bytes * 10 + kMo / 2) / kMo;
+  return std::to_string(tenths / 10) + (tenths % 10 ? "," + std::to_string(tenths % 10) : "") +
+         " Mo";
+}
+
+MediaSite::MediaSite(const TBD& db, const TVivants* vivants) : withVivants_(vivants != nullptr) {
+  auto add = [this](const std::vector<TMedia>& list, Owner owner, int32_t number) {
+    if (list.empty()) return;
+    first_.emplace(&list, static_cast<int32_t>(entries_.size()) + 1);
+    for (const TMedia& m : list)
+      entries_.push_back({m.File, m.Title, MediaSitePath(m.File), owner, number});
+  };
+  auto cite = [this](const std::vector<TCitation>& list) {
+    for (const TCitation& c : list)
+      if (c.source > 0) sourceCited_.insert(c.source);
+  };
+  auto events = [&](const NumList& list, Owner owner, int32_t number, bool shown) {
+    for (int32_t e : list)
+      if (const TEvePlus* plus = db.Plus.Event(e)) {
+        add(plus->media, owner, number);
+        if (shown) cite(plus->citations);
+      }
+  };
   for (int32_t p = 1; p <= db.PersonCount; ++p) {
-    if (!db.IsPersonUsed(p) || (vivants && vivants->Masque(p))) continue;
-    for (const TMedia& m : db.PersonMedia(p)) {
-      if (!done.insert(m.File).second) continue;
-      const std::string site = MediaSitePath(m.File);
-      Opened from = finder.open(m.File);
-      std::string reason = from.reason;
-      if (from.why == Refusal::None) {
-        std::error_code ec;
-        if (!folderMade) fs::create_directories(fs::path(destDir + kMediaFolder), ec);
-        folderMade = true;
-        from.why = copyInto(from.fd.get(), destDir + site, site, rules.maxBytes, list, reason);
-      }
-      if (from.why != Refusal::None) {
-        out.missing.push_back(refusalLine(from.why, m.File, rules.maxBytes, reason));
-        continue;
-      }
-      out.written.push_back(site);
+    const TFiche* f = db.Person(p);
+    if (!f || !f->InUse) continue;
+    const bool shown = !vivants || !vivants->Masque(p);
+    add(f->Media, Owner::Person, p);
+    events(f->EventList, Owner::PersonEvent, p, shown);
+    for (const TFait& fact : db.Plus.PersonFacts(p)) {
+      add(fact.plus.media, Owner::PersonEvent, p);
+      if (shown) cite(fact.plus.citations);
+    }
+    if (!shown) continue;
+    for (int32_t src : f->SourceList) sourceCited_.insert(src);
+    if (const TPersonPlus* plus = db.Plus.Person(p)) {
+      cite(plus->nameCitations);
+      cite(plus->noteCitations);
     }
   }
+  for (int32_t u = 1; u <= db.UnionCount; ++u) {
+    const TUnion* un = db.Union(u);
+    if (!un || !un->InUse) continue;
+    const bool shown = !vivants || !vivants->MasqueUnion(u);
+    if (const TUnionPlus* plus = db.Plus.Union(u)) {
+      add(plus->media, Owner::Union, u);
+      if (shown) cite(plus->citations);
+    }
+    events(un->EventList, Owner::UnionEvent, u, shown);
+  }
+  for (int32_t src = 1; db.SourceRecord(src); ++src)
+    if (const TSourcePlus* plus = db.Plus.Source(src)) add(plus->media, Owner::Source, src);
+}
+
+const MediaSite::Entry* MediaSite::At(int32_t m) const {
+  return m >= 1 && m <= Count() ? &entries_[static_cast<size_t>(m - 1)] : nullptr;
+}
+
+std::vector<int32_t> MediaSite::Numbers(const std::vector<TMedia>& list) const {
+  std::vector<int32_t> out;
+  auto it = first_.find(&list);
+  if (it == first_.end()) return out;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const int32_t m = it->second + static_cast<int32_t>(i);
+    if (m > Count()) break;
+    if (copied_ && !Facts(entries_[static_cast<size_t>(m - 1)].site)) continue;
+    out.push_back(m);
+  }
   return out;
+}
+
+const MediaFacts* MediaSite::Facts(const std::string& site) const {
+  auto it = facts_.find(site);
+  return it == facts_.end() ? nullptr : &it->second;
+}
+
+bool MediaSite::SourceShown(int32_t s) const {
+  return !withVivants_ || sourceCited_.count(s) > 0;
+}
+
+namespace {
+
+std::mutex gSitesMutex;
+std::vector<std::pair<const TBD*, std::shared_ptr<const MediaSite>>> gSites;
+
+// The last site made outside a generation, for the pages that follow it (a preview): what it
+// was made from.
+struct Made {
+  const TBD* db = nullptr;
+  const TVivants* vivants = nullptr;
+  int32_t persons = 0, unions = 0, sources = 0, events = 0;
+  bool operator==(const Made&) const = default;
+};
+Made gMadeFrom;
+std::shared_ptr<const MediaSite> gMade;
+
+}  // namespace
+
+std::shared_ptr<const MediaSite> MediaSiteOf(const TBD& db, const TVivants* vivants) {
+  std::lock_guard<std::mutex> lock(gSitesMutex);
+  for (const auto& [d, site] : gSites)
+    if (d == &db) return site;
+  const Made now{&db, vivants, db.PersonCount, db.UnionCount, db.SourceCount, db.EventCount};
+  if (!gMade || !(gMadeFrom == now)) {
+    gMade = std::make_shared<const MediaSite>(db, vivants);
+    gMadeFrom = now;
+  }
+  return gMade;
+}
+
+MediaSiteScope::MediaSiteScope(const TBD& db, std::shared_ptr<const MediaSite> site) : db_(db) {
+  std::lock_guard<std::mutex> lock(gSitesMutex);
+  gSites.emplace_back(&db, std::move(site));
+}
+
+MediaSiteScope::~MediaSiteScope() {
+  std::lock_guard<std::mutex> lock(gSitesMutex);
+  for (auto it = gSites.end(); it != gSites.begin();) {
+    --it;
+    if (it->first == &db_) {
+      gSites.erase(it);
+      break;
+    }
+  }
 }
 
 std::string MediaSitePath(const std::string& written) {

@@ -36,7 +36,8 @@ std::size_t strayGreater(std::string_view tags) {
 
 bool needsSecondArgument(std::string_view kind) {
   return kind == "asc" || kind == "des" || kind == "commencepar" || kind == "trie" ||
-         kind == "tranche" || kind == "initiale" || kind == "photo" || kind == "evenement";
+         kind == "tranche" || kind == "initiale" || kind == "photo" || kind == "evenement" ||
+         kind == "media_union";
 }
 
 void compileLiteral(Expr& x, VariableSlots& slots) {

@@ -79,7 +79,8 @@ PictureSize PictureSizeOf(const std::string& path) {
   return size;
 }
 
-Reduction ReducePicture(const std::string& source, const std::string& dest, int side) {
+Reduction ReducePicture(const std::string& source, const std::string& dest, int side,
+                        const BeforeRename& beforeRename) {
   Reduction r;
   struct stat from {};
   if (::stat(source.c_str(), &from) != 0) {
@@ -142,12 +143,20 @@ Reduction ReducePicture(const std::string& source, const std::string& dest, int 
     return r;
   }
   const struct timespec times[2] = {from.st_mtim, from.st_mtim};
-  if (::utimensat(AT_FDCWD, part.c_str(), times, 0) != 0 ||
-      ::rename(part.c_str(), dest.c_str()) != 0) {
+  int error = ::utimensat(AT_FDCWD, part.c_str(), times, 0) != 0 ? errno : 0;
+  struct stat written {};
+  if (!error && beforeRename) {
+    error = ::stat(part.c_str(), &written) != 0 ? errno : 0;
+    if (!error)
+      error = beforeRename(written.st_size, static_cast<int64_t>(from.st_mtim.tv_sec) * 1000000000 +
+                                                from.st_mtim.tv_nsec);
+  }
+  if (!error && ::rename(part.c_str(), dest.c_str()) != 0) error = errno;
+  if (error) {
     r.failure =
         "Vignette non \xE9"
         "crite : " +
-        SystemReason(errno);
+        SystemReason(error);
     std::remove(part.c_str());
     return r;
   }

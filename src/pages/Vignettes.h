@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace lignado {
@@ -28,8 +30,11 @@ std::string ReducedExtension(const std::string& path);
 // long side is at most `side` pixels (never enlarged), turned upright as its EXIF orientation
 // says, without its metadata (a camera's GPS position stays private). Written under a
 // temporary name, then renamed; dest takes the modification time of source, and a dest that
-// already has it is reused. Paths are file-system bytes.
-Reduction ReducePicture(const std::string& source, const std::string& dest, int side);
+// already has it is reused. Paths are file-system bytes. A new copy is handed, whole, to
+// beforeRename (its size and time) before it takes its name; an errno it gives stops it.
+using BeforeRename = std::function<int(int64_t size, int64_t mtimeNs)>;
+Reduction ReducePicture(const std::string& source, const std::string& dest, int side,
+                        const BeforeRename& beforeRename = {});
 
 // The size of a picture as a browser shows it (EXIF orientation applied); 0 x 0 when the file
 // is not a picture that can be read.

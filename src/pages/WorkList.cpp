@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pages/Medias.h"
 #include "pages/TemplateAssets.h"
 #include "util/Text.h"
 
@@ -141,6 +142,11 @@ void ResolveLink(std::string_view pageText, const PageLink& link, TWorkList& wor
       out += target;
       return;
     }
+  }
+  // A copy of a media file of the family (a document, a picture's full size) is no page.
+  if (startsWith(target, kMediaFolder) && extensionOf(target) != ".html") {
+    out += target;
+    return;
   }
   if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
       extensionOf(target) == ".html") {

@@ -236,16 +236,18 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       parser.SiteUrl = referencing.url;
       TemplateProblems problems;
       parser.Problems = &problems;
+      // Media first: the pages tell a copied file from a missing one, and a picture's size.
+      MediaRules rules{{gedcomFolder.string()}, media.maxBytes};
+      for (const fs::path& f : media.folders) rules.folders.push_back(f.string());
+      MediaCopy copied = CopyMedia(db, rules, destination.string() + "/", &vivants, &list);
+      const MediaSiteScope scope(db, copied.site);
       site = GenerateSite(parser, templateFolder.string() + "/", destination.string() + "/", host,
                           jobs, &list);
       out.problems = problems.Entries();
+      site.written.insert(site.written.end(), copied.written.begin(), copied.written.end());
+      out.mediaCopied = static_cast<int>(copied.written.size()) - copied.reduced - copied.reused;
+      out.mediaMissing = std::move(copied.missing);
       if (site.failure.empty() && !site.stopped) {
-        MediaRules rules{{gedcomFolder.string()}, media.maxBytes};
-        for (const fs::path& f : media.folders) rules.folders.push_back(f.string());
-        MediaCopy copied = CopyMedia(db, rules, destination.string() + "/", &vivants, &list);
-        site.written.insert(site.written.end(), copied.written.begin(), copied.written.end());
-        out.mediaCopied = static_cast<int>(copied.written.size());
-        out.mediaMissing = std::move(copied.missing);
         ReferencingOutcome ref = WriteReferencing(destination, referencing, site.written, &list);
         site.written.insert(site.written.end(), ref.written.begin(), ref.written.end());
         site.failure = ref.failure;

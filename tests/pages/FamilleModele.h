@@ -89,6 +89,11 @@ inline void BuildFamilleModele(TBD& db) {
   db.SetUnionEvent(1, kDivorce, "Rennes", 4);
   unite(kPierre, kJeanne, "1890", "Quimper");
   unite(kJacques, kYvonne, "", "");
+  // Files of a fact, of a union and of a source.
+  db.Plus.EventFor(*db.Person(kPierre)->EventList.begin())
+      .media.push_back({"actes/naissance Pierre.pdf", "Acte de naissance"});
+  db.Plus.UnionFor(1).media.push_back({"photos/noces.png", ""});
+  db.Plus.SourceFor(1).media.push_back({"registres/brest.txt", "Transcription"});
   NumberTree(db);  // as an import does: the first person is the reference person
   // Pierre's birth cites source 1; his first marriage, a source written in the citation.
   db.Plus.EventFor(db.Person(kPierre)->EventList[0])

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <vips/vips.h>
 
 #include <filesystem>
 #include <set>
@@ -10,7 +11,9 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/Vivants.h"
+#include "pages/ListesSite.h"
 #include "pages/PageList.h"
+#include "pages/Remplace.h"
 
 namespace lignado {
 namespace {
@@ -150,6 +153,11 @@ TEST(CopyMedia, OnlyMediaFilesFromTheMediaFolders) {
       EXPECT_EQ(test::readFile(copy), c.content) << c.written;
   }
   EXPECT_EQ(got.written.size(), 10u);
+  // These pictures are a few bytes only: copied, but not reduced, and said so.
+  const auto unreduced = std::erase_if(got.missing, [](const std::string& line) {
+    return line.starts_with("Vignette non faite : ");
+  });
+  EXPECT_EQ(unreduced, 8u);
   EXPECT_EQ(got.missing, lines);
   // Only the copies: no temporary file left beside them.
   EXPECT_EQ(std::distance(fs::directory_iterator(site.str() + kMediaFolder), {}), 10);
@@ -185,6 +193,133 @@ TEST(CopyMedia, CopiesOfAStoppedBuildAreRemovedByTheNextOne) {
   EXPECT_EQ(next.Finish(copied.written).removed, 1);
   EXPECT_FALSE(fs::exists(copy));
   EXPECT_TRUE(fs::exists(site.path() / "medias/mien.jpg"));
+}
+
+TEST(FileSizeWords, OctetsKiloAndMega) {
+  const std::pair<uint64_t, std::string> cases[] = {
+      {0, "0 octet"},    {1, "1 octet"},      {1023, "1023 octets"},
+      {1024, "1 Ko"},    {235520, "230 Ko"},  {1047552, "1023 Ko"},
+      {1048576, "1 Mo"}, {1572864, "1,5 Mo"}, {104857600, "100 Mo"},
+  };
+  for (const auto& [bytes, words] : cases) EXPECT_EQ(FileSizeWords(bytes), words) << bytes;
+}
+
+void picture(const std::string& path, int w, int h, int orientation) {
+  ASSERT_GE(PictureSizeOf("/nonexistent").width, 0);  // starts the library
+  VipsImage* image = nullptr;
+  ASSERT_EQ(vips_black(&image, w, h, "bands", 3, nullptr), 0);
+  if (orientation) vips_image_set_int(image, "orientation", orientation);
+  ASSERT_EQ(vips_image_write_to_file(image, path.c_str(), nullptr), 0) << vips_error_buffer();
+  g_object_unref(image);
+}
+
+// Each picture gets its two reduced copies once; a rebuild reuses them until its file changes.
+TEST(CopyMedia, PicturesReducedOnceUprightAndMadeAgainWhenChanged) {
+  namespace fs = std::filesystem;
+  test::TempDir ged, site;
+  picture(ged.str() + "debout.jpg", 1600, 1200, 6);
+  picture(ged.str() + "scan.tif", 300, 600, 0);
+  test::writeFile(ged.str() + "acte.pdf", "%PDF-1.4 acte");
+  TBD db;
+  const int32_t p = db.NewPerson();
+  for (const char* f : {"debout.jpg", "scan.tif", "acte.pdf"}) db.AddPersonMedia(p, {f, ""});
+  const struct {
+    const char* file;
+    int width, height;  // of the thumbnail; 0: none
+  } pictures[] = {{"debout.jpg", 240, 320}, {"scan.tif", 160, 320}, {"acte.pdf", 0, 0}};
+  const struct {
+    const char* step;
+    int reduced, reused;
+  } steps[] = {{"first", 4, 0}, {"again", 0, 4}, {"touched", 2, 2}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.step);
+    if (std::string(step.step) == "touched")
+      fs::last_write_time(ged.path() / "scan.tif",
+                          fs::last_write_time(ged.path() / "scan.tif") + std::chrono::hours(1));
+    TPageList list(site.path());
+    ASSERT_EQ(list.Open(), "");
+    const MediaCopy copy = CopyMedia(db, {{ged.str()}}, site.str(), nullptr, &list);
+    EXPECT_EQ(copy.reduced, step.reduced);
+    EXPECT_EQ(copy.reused, step.reused);
+    EXPECT_EQ(copy.written.size(), 7u);
+    EXPECT_TRUE(copy.missing.empty());
+    for (const auto& pic : pictures) {
+      const std::string original = MediaSitePath(pic.file);
+      const MediaFacts* facts = copy.site->Facts(original);
+      ASSERT_NE(facts, nullptr) << pic.file;
+      EXPECT_EQ(facts->thumbnailSize.width, pic.width) << pic.file;
+      EXPECT_EQ(facts->thumbnailSize.height, pic.height) << pic.file;
+      if (!pic.width) continue;
+      const PictureSize shown = PictureSizeOf(site.str() + facts->thumbnail);
+      EXPECT_EQ(shown.width, pic.width) << pic.file;  // upright, as the page says
+      EXPECT_EQ(shown.height, pic.height) << pic.file;
+      EXPECT_LE(std::max(PictureSizeOf(site.str() + facts->pageSize).width,
+                         PictureSizeOf(site.str() + facts->pageSize).height),
+                kPageSide);
+    }
+    // Every file is the list's: a complete build keeps them all.
+    EXPECT_EQ(list.Finish(copy.written).removed, 0);
+  }
+}
+
+// What the lists and tags of a generation give: numbers of the files shown and copied only;
+// pictures as pictures, documents as links.
+TEST(MediaSite, ListsAndTagsOfACopy) {
+  test::TempDir ged, site;
+  picture(ged.str() + "photo.png", 50, 40, 0);
+  test::writeFile(ged.str() + "bapteme.pdf", "%PDF-1.4 " + std::string(2000, 'x'));
+  test::writeFile(ged.str() + "son.mp3", "ID3\x04 son");
+  TBD db;
+  const int32_t dead = db.NewPerson(), living = db.NewPerson();
+  db.SetPersonEvent(dead, kDeces, "1900", 2);
+  db.SetPersonEvent(living, kNaissance, "2000", 2);
+  const int32_t birth = *db.Person(living)->EventList.begin();
+  const int32_t death = *db.Person(dead)->EventList.begin();
+  db.AddPersonMedia(dead, {"photo.png", "Portrait"});
+  db.AddPersonMedia(dead, {"perdu.jpg", "Perdu"});
+  db.Plus.EventFor(death).media.push_back({"bapteme.pdf",
+                                           "Acte de d\xE9"
+                                           "c\xE8s"});
+  db.Plus.EventFor(birth).media.push_back({"son.mp3", ""});
+  for (int32_t s : {1, 2}) {
+    db.SourceRecord(s)->InUse = true;
+    db.Plus.SourceFor(s).media.push_back({"son.mp3", "Entretien"});
+  }
+  db.SourceCount = 2;
+  db.AddPersonSource(dead, 1);
+  db.AddPersonSource(living, 2);  // cited by a hidden person only
+  const TVivants hide(db, LivingMode::Hide, FixedClock({2024, 1, 1}));
+  const MediaCopy copy = CopyMedia(db, {{ged.str()}}, site.str(), &hide);
+  EXPECT_EQ(copy.missing, std::vector<std::string>{"Photo introuvable : perdu.jpg"});
+  const MediaSiteScope scope(db, copy.site);
+  const struct {
+    std::string kind, a, b, list;
+  } lists[] = {
+      {"media", "1", "", "1"},  // the missing file is left out
+      {"media_evenement", "1", "1", "3"},
+      {"media_evenement", "1", "2", ""},
+      {"media", "2", "", ""},  // hidden
+      {"media_evenement", "2", "1", ""},
+      {"media_source", "1", "", "5"},
+      {"media_source", "2", "", ""},
+  };
+  for (const auto& l : lists)
+    EXPECT_EQ(ListeSite(db, l.kind, l.a, l.b, &hide).value_or("?"), l.list) << l.kind << l.a << l.b;
+  const std::string tags =
+      "<m\xE9\x64ia:image>|<m\xE9\x64ia:lien>|<m\xE9\x64ia:vignette>|<m\xE9\x64ia:largeur>";
+  const std::pair<int32_t, std::string> values[] = {
+      {1, "oui|Portrait (image PNG, " +
+              FileSizeWords(copy.site->Facts(MediaSitePath("photo.png"))->bytes) + ")|" +
+              ThumbnailPath(MediaSitePath("photo.png")) + "|50"},
+      {3,
+       "|Acte de d\xE9"
+       "c\xE8s (PDF, 2 Ko)||"},
+      {5, "|Entretien (son MP3, 8 octets)||"},
+      {9, "|||"},
+  };
+  for (const auto& [m, want] : values)
+    EXPECT_EQ(ExpandTags(db, m, tags, FixedClock({2024, 1, 1}), &hide), want) << m;
+  EXPECT_EQ(ExpandTags(db, dead, "<premi\xE8re image>", FixedClock({2024, 1, 1}), &hide), "1");
 }
 
 }  // namespace
