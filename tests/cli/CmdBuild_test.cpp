@@ -320,24 +320,27 @@ TEST_F(CmdBuild, MediaFoldersAndSizeLimit) {
             "1 OBJE\r\n2 FILE photos/a.jpg\r\n1 OBJE\r\n2 FILE ../photos-famille/b.jpg\r\n"
             "1 OBJE\r\n2 FILE grande.jpg\r\n1 OBJE\r\n2 FILE /etc/passwd\r\n0 TRLR\r\n");
   const std::string outside = "Photo hors des dossiers autoris\xC3\xA9s : ";
+  // These pictures are a few bytes: each also gets a line saying it could not be reduced.
   const struct {
-    std::string options, copied, lines;
+    std::string options, copied;
+    std::vector<std::string> lines;
   } cases[] = {
       {"",
        "Photos copi\xC3\xA9"
        "es : 2\n",
-       outside + "../photos-famille/b.jpg\n" + outside + "/etc/passwd\n"},
+       {outside + "../photos-famille/b.jpg\n", outside + "/etc/passwd\n"}},
       {"--media-dir photos-famille --media-max-mb 1",
        "Photos copi\xC3\xA9"
        "es : 2\n",
-       "Photo trop grande (plus de 1 Mo) : grande.jpg\n" + outside + "/etc/passwd\n"},
+       {"Photo trop grande (plus de 1 Mo) : grande.jpg\n", outside + "/etc/passwd\n"}},
   };
   for (const auto& c : cases) {
     fs::remove_all(dir.path() / "s");
     CliRun r = cli("build arbre/arbre.ged --template ./modele-test --out s " + c.options);
     EXPECT_EQ(r.code, 0) << c.options << r.err;
     EXPECT_NE(r.out.find(c.copied), std::string::npos) << c.options << r.out;
-    EXPECT_NE(r.err.find(c.lines), std::string::npos) << c.options << r.err;
+    for (const std::string& line : c.lines)
+      EXPECT_NE(r.err.find(line), std::string::npos) << c.options << r.err;
   }
   for (const char* bad : {"--media-max-mb 0", "--media-max-mb 2x", "--media-dir absent"}) {
     CliRun r = cli(std::string("build arbre/arbre.ged --template ./modele-test --out s ") + bad);
