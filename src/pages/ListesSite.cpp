@@ -70,20 +70,8 @@ std::string numbersOf(const std::vector<int32_t>& list) {
   return out;
 }
 
-// The files of event n (1..) of p's event list; a fact kept for the list may come without its
-// complement in that list.
-const std::vector<TMedia>* eventMedia(const TBD& db, int32_t p, long n) {
-  const std::vector<EvenementListe> events = EvenementsPersonne(db, p);
-  if (n < 1 || n > static_cast<long>(events.size())) return nullptr;
-  const EvenementListe& e = events[static_cast<size_t>(n - 1)];
-  if (e.plus) return &e.plus->media;
-  for (const TFait& fact : db.Plus.PersonFacts(p))
-    if (&fact.eve == e.eve) return &fact.plus.media;
-  return nullptr;
-}
-
-// The media numbers of the union of p with spouse c (0: unknown): its own files, then those of
-// its events in their list's order.
+// The media numbers of the union of p with spouse c (0: unknown): its own files (those of its
+// events come with them, liste_media_evenement).
 std::string unionMedia(const TBD& db, int32_t p, int32_t c, const TVivants* vivants) {
   const TRR unions = UnionNumR(db, p);
   for (int i = 1; i <= unions.Nb; ++i) {
@@ -91,13 +79,8 @@ std::string unionMedia(const TBD& db, int32_t p, int32_t c, const TVivants* viva
     const int32_t other = db.GetHusband(u) == p ? db.GetWife(u) : db.GetHusband(u);
     if (other != c) continue;
     if (vivants && vivants->MasqueUnion(u)) return {};
-    const std::shared_ptr<const MediaSite> site = MediaSiteOf(db, vivants);
-    std::vector<int32_t> all;
-    if (const TUnionPlus* plus = db.Plus.Union(u)) all = site->Numbers(plus->media);
-    for (const EvenementListe& e : EvenementsUnion(db, u))
-      if (e.plus)
-        for (int32_t m : site->Numbers(e.plus->media)) all.push_back(m);
-    return numbersOf(all);
+    const TUnionPlus* plus = db.Plus.Union(u);
+    return plus ? numbersOf(MediaSiteOf(db, vivants)->Numbers(plus->media)) : std::string();
   }
   return {};
 }
@@ -178,12 +161,17 @@ std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, con
     return out;
   }
   // Media numbers, that champ( reads with the media tags.
-  if (kind == "media" || kind == "media_evenement") {
+  if (kind == "media") {
     const int32_t p = Int32AfterBlanks(a);
     if (vivants && vivants->Masque(p)) return std::string();
-    const std::vector<TMedia>* list =
-        kind == "media" ? &db.PersonMedia(p) : eventMedia(db, p, Int32AfterBlanks(b));
-    return list ? numbersOf(MediaSiteOf(db, vivants)->Numbers(*list)) : std::string();
+    return numbersOf(MediaSiteOf(db, vivants)->Numbers(db.PersonMedia(p)));
+  }
+  if (kind == "media_evenement") {  // by the number liste_evenement gives
+    const EvenementListe e = EvenementNumero(db, Int32AfterBlanks(a));
+    if (!e.eve || !e.plus || (vivants && e.personne && vivants->Masque(e.personne)) ||
+        (vivants && e.union_ && vivants->MasqueUnion(e.union_)))
+      return std::string();
+    return numbersOf(MediaSiteOf(db, vivants)->Numbers(e.plus->media));
   }
   if (kind == "media_union")
     return unionMedia(db, Int32AfterBlanks(a), Int32AfterBlanks(b), vivants);

@@ -295,12 +295,10 @@ TEST(MediaSite, ListsAndTagsOfACopy) {
   const struct {
     std::string kind, a, b, list;
   } lists[] = {
-      {"media", "1", "", "1"},  // the missing file is left out
-      {"media_evenement", "1", "1", "3"},
-      {"media_evenement", "1", "2", ""},
-      {"media", "2", "", ""},  // hidden
-      {"media_evenement", "2", "1", ""},
-      {"media_source", "1", "", "5"},
+      {"media", "1", "", "1"},                                    // the missing file is left out
+      {"media_evenement", "1", "", "3"},                          // by event number
+      {"media_evenement", "9", "", ""},  {"media", "2", "", ""},  // hidden
+      {"media_evenement", "2", "", ""},  {"media_source", "1", "", "5"},
       {"media_source", "2", "", ""},
   };
   for (const auto& l : lists)

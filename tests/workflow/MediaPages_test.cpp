@@ -93,6 +93,10 @@ TEST(MediaPages, PicturesAsThumbnailsDocumentsAsLinksAFileMissing) {
         {"<img src=\"" + ThumbnailPath(noces) + "\" width=\"320\" height=\"240\" loading=\"lazy\"",
          true},
         {">Contrat (texte, 20 octets)</a>", true},
+        // The baptism's record beside the baptism.
+        {"<a class=\"document\" href=\"" + MediaSitePath("actes/bapteme.pdf") +
+             "\">Acte de bapt\xC3\xAAme (PDF, 13 octets)</a>",
+         true},
         {"onerror=", false},
     };
     for (const auto& s : shown)
