@@ -379,16 +379,16 @@ string media(TagState& s, const TagRow& row, string_view n) {
 // ---- media by number: champ(M, ...) with M from a "liste_media" list
 
 enum MediaField {
-  kFichier,
-  kTitre,
-  kGenre,
-  kTaille,
-  kLien,
-  kImage,
-  kVignette,
-  kLargeur,
-  kHauteur,
-  kGrande
+  kMediaFichier,
+  kMediaTitre,
+  kMediaGenre,
+  kMediaTaille,
+  kMediaLien,
+  kMediaImage,
+  kMediaVignette,
+  kMediaLargeur,
+  kMediaHauteur,
+  kMediaGrande
 };
 
 string mediaField(TagState& s, const TagRow& row, string_view) {
@@ -404,25 +404,25 @@ string mediaField(TagState& s, const TagRow& row, string_view) {
     return !e->title.empty() ? e->title : e->file.substr(e->file.find_last_of("/\\") + 1);
   };
   switch (row.code) {
-    case kFichier:
+    case kMediaFichier:
       return e->site;
-    case kTitre:
+    case kMediaTitre:
       return e->title;
-    case kGenre:
+    case kMediaGenre:
       return MediaKindWords(ext);
-    case kTaille:
+    case kMediaTaille:
       return size;
-    case kLien:
+    case kMediaLien:
       return title() + " (" + MediaKindWords(ext) + (size.empty() ? "" : ", " + size) + ")";
-    case kImage:
+    case kMediaImage:
       return picture ? "oui" : "";
-    case kVignette:
+    case kMediaVignette:
       return reduced ? facts->thumbnail : picture ? e->site : "";
-    case kGrande:
+    case kMediaGrande:
       return reduced ? facts->pageSize : picture ? e->site : "";
-    case kLargeur:
+    case kMediaLargeur:
       return reduced ? std::to_string(facts->thumbnailSize.width) : "";
-    case kHauteur:
+    case kMediaHauteur:
       return reduced ? std::to_string(facts->thumbnailSize.height) : "";
   }
   return {};
@@ -563,16 +563,16 @@ const TagRow kRows[] = {
 
     // ---- media: the files of persons, events, unions and sources, by number
     {"premi\xE8re image", F::Media, A::None, 0, L::Withheld, firstPicture, 0},
-    {"m\xE9\x64ia:fichier", F::MediaFile, A::None, 0, L::Shown, mediaField, kFichier},
-    {"m\xE9\x64ia:titre", F::MediaFile, A::None, 0, L::Shown, mediaField, kTitre},
-    {"m\xE9\x64ia:genre", F::MediaFile, A::None, 0, L::Shown, mediaField, kGenre},
-    {"m\xE9\x64ia:taille", F::MediaFile, A::None, 0, L::Shown, mediaField, kTaille},
-    {"m\xE9\x64ia:lien", F::MediaFile, A::None, 0, L::Shown, mediaField, kLien},
-    {"m\xE9\x64ia:image", F::MediaFile, A::None, 0, L::Shown, mediaField, kImage},
-    {"m\xE9\x64ia:vignette", F::MediaFile, A::None, 0, L::Shown, mediaField, kVignette},
-    {"m\xE9\x64ia:largeur", F::MediaFile, A::None, 0, L::Shown, mediaField, kLargeur},
-    {"m\xE9\x64ia:hauteur", F::MediaFile, A::None, 0, L::Shown, mediaField, kHauteur},
-    {"m\xE9\x64ia:grande", F::MediaFile, A::None, 0, L::Shown, mediaField, kGrande},
+    {"m\xE9\x64ia:fichier", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaFichier},
+    {"m\xE9\x64ia:titre", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaTitre},
+    {"m\xE9\x64ia:genre", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaGenre},
+    {"m\xE9\x64ia:taille", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaTaille},
+    {"m\xE9\x64ia:lien", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaLien},
+    {"m\xE9\x64ia:image", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaImage},
+    {"m\xE9\x64ia:vignette", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaVignette},
+    {"m\xE9\x64ia:largeur", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaLargeur},
+    {"m\xE9\x64ia:hauteur", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaHauteur},
+    {"m\xE9\x64ia:grande", F::MediaFile, A::None, 0, L::Shown, mediaField, kMediaGrande},
 
     {"parent", F::List, A::None, 0, L::Shown, nullptr, 0},
     {"enfant", F::List, A::None, 0, L::Shown, nullptr, 0},
