@@ -15,12 +15,6 @@ class TSosa;  // genealogy/Sosa.h
 
 using NumList = std::vector<int32_t>;
 
-// A file linked to a person: its path as the GEDCOM file writes it, and its title.
-struct TMedia {
-  std::string File, Title;
-  bool operator==(const TMedia&) const = default;
-};
-
 struct TFiche {  // one person
   bool InUse = false;
   uint8_t Sexe = 0;  // 0 man, 1 woman, 2 unknown

@@ -9,8 +9,6 @@
 
 namespace lignado {
 
-struct TMedia;  // data/Base.h, which holds this store
-
 // A source citation kept with the fact it supports.
 struct TCitation {
   int32_t source = 0;   // the source record's number; 0 for an inline source or an unknown pointer

@@ -11,4 +11,11 @@ struct TEve {
   std::string Quality = "0";
 };
 
+// A file linked to a person, an event, a union or a source: its path as the GEDCOM file
+// writes it, and its title.
+struct TMedia {
+  std::string File, Title;
+  bool operator==(const TMedia&) const = default;
+};
+
 }  // namespace lignado

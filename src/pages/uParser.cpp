@@ -219,7 +219,7 @@ std::vector<std::string> TKSParse::RunTemplate(const std::vector<std::string>& l
   TemplateDir = templateDir;
   resetBudget();
   std::vector<std::string> out;
-  const CompiledTemplate tpl = CompileTemplate(lines, slots());
+  const CompiledTemplate tpl = CompileTemplate(lines, variableSlots());
   run(tpl, Output{&out, nullptr});
   flushProblems();
   return out;
@@ -339,7 +339,7 @@ void TKSParse::run(const CompiledTemplate& tpl, Output out) {
 
 std::string TKSParse::Evaluate(const std::string& expression) {
   resetBudget();
-  const Expr x = CompileExpr(expression, slots());
+  const Expr x = CompileExpr(expression, variableSlots());
   std::string value = eval(x);
   flushProblems();
   return value;
@@ -602,12 +602,12 @@ std::string TKSParse::substitute(std::string s, std::size_t from, int done) cons
   return s;
 }
 
-VariableSlots& TKSParse::slots() const {
+VariableSlots& TKSParse::variableSlots() const {
   return cache_->store->slots;
 }
 
 const std::string* TKSParse::variable(std::string_view name) const {
-  const std::size_t slot = slots().Find(HasUpperAscii(name) ? LowerAscii(name) : name);
+  const std::size_t slot = variableSlots().Find(HasUpperAscii(name) ? LowerAscii(name) : name);
   return slot == VariableSlots::kNone ? nullptr : variable(slot);
 }
 
@@ -618,7 +618,7 @@ void TKSParse::setVariable(std::size_t slot, std::string value) {
 
 void TKSParse::setVariable(std::string_view name, std::string value) {
   if (name.empty()) return;
-  setVariable(slots().Slot(HasUpperAscii(name) ? LowerAscii(name) : std::string(name)),
+  setVariable(variableSlots().Slot(HasUpperAscii(name) ? LowerAscii(name) : std::string(name)),
               std::move(value));
 }
 

@@ -108,7 +108,7 @@ class TKSParse {
   TemplatePlace placeOf(std::string_view at);
   int columnOf(std::string_view at) const;
   void flushProblems();
-  VariableSlots& slots() const;
+  VariableSlots& variableSlots() const;
   // A variable's value; none when it was never set.
   const std::string* variable(std::size_t slot) const {
     return slot < values_.size() ? &values_[slot] : nullptr;
