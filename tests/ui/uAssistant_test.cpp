@@ -721,7 +721,9 @@ class AssistantTest : public QObject {
     QVERIFY(!fs::exists(base + "/A graver/" + lignado::MediaSitePath("../secret.jpg")));
     QCOMPARE(
         dialogs.messages,
-        QStringList(QString::fromUtf8("Photo hors des dossiers autoris\xC3\xA9s : ../secret.jpg")));
+        QStringList(QString::fromUtf8(
+            "Vignette non faite : C:\\Albums\\jean.jpg (Photo illisible : ce n'est pas une image "
+            "connue)\nPhoto hors des dossiers autoris\xC3\xA9s : ../secret.jpg")));
     close();
     QVERIFY(settings().find("Photos=" + albums + "\n") != std::string::npos);
   }

@@ -333,6 +333,10 @@ class WebTest : public QObject {
     site->ShowPage("personne", "n=2");
     site->findChild<QLabel*>("Label1")->setText("personne|n=2");
     auto* mCode = site->findChild<QPlainTextEdit*>("mCode");
+    // A line wider than the editor, whatever the template's own lines are.
+    QTextCursor end(mCode->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText("\n<!--" + QString(300, 'x') + "-->");
     QTextCursor cursor = mCode->textCursor();
     cursor.setPosition(900);
     cursor.setPosition(930, QTextCursor::KeepAnchor);
