@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -537,10 +538,21 @@ TEST(CliUploadSftp, RefusesUnknownKeyThenResumesAKilledUpload) {
   const fs::path stuck = served.path() / ".lignado-part-personne-1.html";
   ASSERT_EQ(::mkfifo(stuck.c_str(), 0600), 0);
   const std::set<std::string> before = {"index.html", "liste.html"};
+  // After the last "OK", the program records the temporary name, then waits on the server.
+  OwnedFd marks(::inotify_init1(IN_CLOEXEC));
+  ASSERT_GE(::inotify_add_watch(marks.get(), site.path().c_str(), IN_MODIFY | IN_MOVED_TO), 0);
+  auto partialRecorded = [&] {
+    return test::fileBytes(site.path() / ".lignado-upload")
+               .find("\np " + stuck.filename().string()) != std::string::npos;
+  };
   bool killed = false;
   r = runCli(args({"--host-key", fp, "--key", server.key("userkey")}), nullptr,
              [&](pid_t pid, const std::string& out, const std::string&) {
                if (killed || oks(out) != before) return;
+               pollfd p = {marks.get(), POLLIN, 0};
+               char events[4096];
+               while (!partialRecorded() && ::poll(&p, 1, 60000) > 0)
+                 if (::read(marks.get(), events, sizeof events) < 0) break;
                ::kill(pid, SIGKILL);
                killed = true;
              });
