@@ -1,12 +1,12 @@
 #include "pages/Referencement.h"
 
+#include <algorithm>
 #include <array>
-#include <fstream>
+#include <optional>
 #include <set>
 #include <system_error>
 
 #include "pages/PageList.h"
-#include "pages/TemplateFiles.h"
 #include "util/Text.h"
 #include "util/Utf8.h"
 
@@ -56,6 +56,27 @@ void appendEncoded(string& out, string_view bytes, bool keepEscapes) {
   }
 }
 
+// A file name as the site names it (Windows-1252, "\\" or "/" between folders), as an address's
+// path: UTF-8, percent-encoded.
+void appendSiteName(string& out, const string& name) {
+  const bool ascii = std::all_of(name.begin(), name.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  string path = ascii ? name : Cp1252ToUtf8(name);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  appendEncoded(out, path, false);
+}
+
+bool endsWithHtml(const string& name) {
+  return name.size() >= 5 && name.compare(name.size() - 5, 5, ".html") == 0;
+}
+
+bool startsNoCase(string_view text, string_view lower) {
+  if (text.size() < lower.size()) return false;
+  for (size_t i = 0; i < lower.size(); ++i)
+    if (AsciiLower(text[i]) != lower[i]) return false;
+  return true;
+}
+
 string xmlText(string_view s) {
   string out;
   for (char c : s) {
@@ -100,14 +121,6 @@ bool validHost(string_view host) {
 
 string refused(string_view typed, const string& why) {
   return "Adresse du site invalide : \xAB " + Utf8ToCp1252(string(typed)) + " \xBB (" + why + ").";
-}
-
-string fileHead(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  string head(16384, '\0');
-  in.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<size_t>(in.gcount()));
-  return head;
 }
 
 constexpr string_view kSitemapNs = "http://www.sitemaps.org/schemas/sitemap/0.9";
@@ -191,7 +204,7 @@ SiteAddress CheckSiteAddress(string_view typed) {
 
 string SiteFileAddress(const string& siteUrl, const string& name) {
   string out = siteUrl;
-  appendEncoded(out, NativeName(name).generic_string(), false);
+  appendSiteName(out, name);
   return out;
 }
 
@@ -206,81 +219,89 @@ string RobotsText(RobotsMode mode, const string& siteUrl) {
   return Cp1252ToUtf8(out);
 }
 
-std::vector<std::pair<string, string>> SitemapFiles(const string& siteUrl,
-                                                    const std::vector<string>& pages) {
-  auto urlset = [&](size_t from, size_t to) {
+bool SitemapFiles(const string& siteUrl, const std::vector<string>& names,
+                  const std::vector<bool>& noIndex, const SitemapSink& file, int* listed) {
+  auto listedAt = [&](size_t i) {
+    return endsWithHtml(names[i]) && !(i < noIndex.size() && noIndex[i]);
+  };
+  size_t count = 0;
+  for (size_t i = 0; i < names.size(); ++i) count += listedAt(i);
+  if (listed) *listed = static_cast<int>(count);
+  size_t next = 0;  // the next name to look at
+  // The urlset of the next `n` listed pages.
+  auto urlset = [&](size_t n) {
     string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<urlset xmlns=\"" +
                  string(kSitemapNs) + "\">\n";
-    for (size_t i = from; i < to; ++i)
-      xml += "<url><loc>" + xmlText(SiteFileAddress(siteUrl, pages[i])) + "</loc></url>\n";
+    for (; n > 0; ++next) {
+      if (!listedAt(next)) continue;
+      --n;
+      string url = siteUrl;
+      appendSiteName(url, names[next]);
+      xml += "<url><loc>" + xmlText(url) + "</loc></url>\n";
+    }
     return xml + "</urlset>\n";
   };
-  std::vector<std::pair<string, string>> files;
-  if (pages.size() <= kSitemapMaxUrls) {
-    files.emplace_back("sitemap.xml", urlset(0, pages.size()));
-    return files;
-  }
+  if (count <= kSitemapMaxUrls) return file("sitemap.xml", urlset(count));
+  const size_t parts = (count + kSitemapMaxUrls - 1) / kSitemapMaxUrls;
   string index = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sitemapindex xmlns=\"" +
                  string(kSitemapNs) + "\">\n";
-  files.emplace_back("sitemap.xml", string());
-  for (size_t from = 0, n = 1; from < pages.size(); from += kSitemapMaxUrls, ++n) {
-    const string name = "sitemap-" + std::to_string(n) + ".xml";
-    index += "<sitemap><loc>" + xmlText(siteUrl + name) + "</loc></sitemap>\n";
-    files.emplace_back(name, urlset(from, std::min(pages.size(), from + kSitemapMaxUrls)));
-  }
-  files.front().second = index + "</sitemapindex>\n";
-  return files;
+  for (size_t n = 1; n <= parts; ++n)
+    index += "<sitemap><loc>" + xmlText(siteUrl + "sitemap-" + std::to_string(n) + ".xml") +
+             "</loc></sitemap>\n";
+  if (!file("sitemap.xml", index + "</sitemapindex>\n")) return false;
+  for (size_t n = 1; n <= parts; ++n)
+    if (!file("sitemap-" + std::to_string(n) + ".xml",
+              urlset(std::min(kSitemapMaxUrls, count - (n - 1) * kSitemapMaxUrls))))
+      return false;
+  return true;
 }
 
 bool PageAsksNoIndex(string_view page) {
-  string head = LowerAscii(page.substr(0, std::min(page.size(), size_t{16384})));
-  head.resize(std::min(head.size(), head.find("</head")));
-  for (size_t at = head.find("<meta"); at != string::npos; at = head.find("<meta", at + 5)) {
-    const size_t close = head.find('>', at);
-    const string_view tag = string_view(head).substr(at, close - at);
-    if ((tag.find("name=\"robots\"") != string_view::npos ||
-         tag.find("name=robots") != string_view::npos) &&
-        tag.find("noindex") != string_view::npos)
+  page = page.substr(0, std::min(page.size(), size_t{16384}));
+  for (size_t at = page.find('<'); at != string_view::npos; at = page.find('<', at + 1)) {
+    const string_view rest = page.substr(at + 1);
+    if (startsNoCase(rest, "/head")) return false;
+    if (!startsNoCase(rest, "meta")) continue;
+    const string tag = LowerAscii(page.substr(at, page.find('>', at) - at));
+    if ((tag.find("name=\"robots\"") != string::npos || tag.find("name=robots") != string::npos) &&
+        tag.find("noindex") != string::npos)
       return true;
   }
   return false;
 }
 
 ReferencingOutcome WriteReferencing(const fs::path& destDir, const SiteReferencing& options,
-                                    const std::vector<string>& written, TPageList* list) {
+                                    const std::vector<string>& written,
+                                    const std::vector<bool>& noIndex, TPageList* list) {
   ReferencingOutcome out;
-  std::vector<std::pair<string, string>> files;
-  files.emplace_back("robots.txt", RobotsText(options.robots, options.url));
-  if (!options.url.empty()) {
-    std::vector<string> pages;
-    for (const string& name : written) {
-      if (name.size() < 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
-      if (PageAsksNoIndex(fileHead(destDir / NativeName(name)))) continue;
-      pages.push_back(name);
-    }
-    out.listed = static_cast<int>(pages.size());
-    for (auto& f : SitemapFiles(options.url, pages)) files.push_back(std::move(f));
-    // robots.txt counts only at the root of a server.
-    const size_t root = options.url.find('/', options.url.find("//") + 2);
-    if (root + 1 < options.url.size())
-      out.notes.push_back(
-          "robots.txt n'est lu qu'\xE0 la racine du serveur : recopiez ses lignes dans "
-          "celui de " +
-          options.url.substr(0, root + 1) + ".");
-  }
-  const std::set<string> ours = TPageList::Recorded(destDir);
-  for (const auto& [name, bytes] : files) {
+  // The list of earlier builds is read only when one of our files is already there.
+  std::optional<std::set<string>> ours;
+  auto write = [&](const string& name, const string& bytes) {
     std::error_code ec;
-    if (fs::exists(destDir / name, ec) && !ours.count(name)) {
-      out.notes.push_back(name +
-                          " : le fichier d\xE9j\xE0 pr\xE9sent dans le dossier est gard\xE9 tel "
-                          "quel.");
-      continue;
+    if (fs::exists(destDir / name, ec)) {
+      if (!ours) ours = TPageList::Recorded(destDir);
+      if (!ours->count(name)) {
+        out.notes.push_back(name +
+                            " : le fichier d\xE9j\xE0 pr\xE9sent dans le dossier est gard\xE9 tel "
+                            "quel.");
+        return true;
+      }
     }
     out.failure = WriteSiteFile(destDir, name, bytes, list);
-    if (!out.failure.empty()) return out;
+    if (!out.failure.empty()) return false;
     out.written.push_back(name);
-  }
+    return true;
+  };
+  // robots.txt counts only at the root of a server.
+  const size_t root = options.url.find('/', options.url.find("//") + 2);
+  if (!options.url.empty() && root + 1 < options.url.size())
+    out.notes.push_back(
+        "robots.txt n'est lu qu'\xE0 la racine du serveur : recopiez ses lignes dans "
+        "celui de " +
+        options.url.substr(0, root + 1) + ".");
+  if (!write("robots.txt", RobotsText(options.robots, options.url)) || options.url.empty())
+    return out;
+  SitemapFiles(options.url, written, noIndex, write, &out.listed);
   return out;
 }
 

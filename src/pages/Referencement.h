@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,10 +52,15 @@ std::string RobotsText(RobotsMode mode, const std::string& siteUrl);
 
 inline constexpr std::size_t kSitemapMaxUrls = 50000;  // per sitemap file
 
-// The sitemap files for these pages (names as the site names them), in order: "sitemap.xml"
-// alone up to kSitemapMaxUrls pages, else an index "sitemap.xml" over "sitemap-1.xml"...
-std::vector<std::pair<std::string, std::string>> SitemapFiles(
-    const std::string& siteUrl, const std::vector<std::string>& pages);
+// Takes each sitemap file in order, as the site names it, and its bytes; false stops.
+using SitemapSink = std::function<bool(const std::string& name, const std::string& bytes)>;
+
+// The sitemap of the HTML pages of `names` (as the site names them) but those whose bit in
+// `noIndex` (indexed as `names`; names beyond it have none) is set: "sitemap.xml" alone up to
+// kSitemapMaxUrls pages, else an index "sitemap.xml" over "sitemap-1.xml"... One file is made at
+// a time. `listed` gets the number of pages listed; false when `file` stopped it.
+bool SitemapFiles(const std::string& siteUrl, const std::vector<std::string>& names,
+                  const std::vector<bool>& noIndex, const SitemapSink& file, int* listed);
 
 struct ReferencingOutcome {
   std::vector<std::string> written;  // robots.txt and the sitemap files, as the site names them
@@ -64,11 +70,12 @@ struct ReferencingOutcome {
 };
 
 // Written after the pages: robots.txt, and with an address the sitemap of the HTML pages of
-// `written` (those whose head asks robots not to index them left out). A robots.txt or a
+// `written` (those marked in `noIndex`, as SiteResult gives them, left out). A robots.txt or a
 // sitemap that no generation wrote there (the user's own) is left as it is.
 ReferencingOutcome WriteReferencing(const std::filesystem::path& destDir,
                                     const SiteReferencing& options,
-                                    const std::vector<std::string>& written, TPageList* list);
+                                    const std::vector<std::string>& written,
+                                    const std::vector<bool>& noIndex, TPageList* list);
 
 // Whether a page's head holds <meta name="robots" content="...noindex...">.
 bool PageAsksNoIndex(std::string_view page);

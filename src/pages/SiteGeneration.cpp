@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "pages/PageList.h"
+#include "pages/Referencement.h"
 #include "pages/TemplateAssets.h"
 #include "pages/TemplateFiles.h"
 #include "pages/WorkList.h"
@@ -56,6 +57,13 @@ PageRun runPage(TKSParse& parser, const std::string& ref, const std::string& tem
   return run;
 }
 
+// A page written, and whether the sitemap leaves it out: its bytes are at hand here.
+void recordPage(SiteResult& result, std::string fileName, std::string_view bytes) {
+  result.noIndex.push_back(fileName.ends_with(".html") && PageAsksNoIndex(bytes));
+  result.written.push_back(std::move(fileName));
+  ++result.pagesWritten;
+}
+
 // What follows a page's run, on the calling thread and in work-list order: its links are
 // rewritten (which queues the pages they name and copies the template's files), the file
 // written. A reference whose file would land outside the destination counts as a missing
@@ -78,8 +86,7 @@ bool writePage(const std::string& ref, const PageRun& page, TWorkList& work,
   if (result.failure.empty())
     result.failure = WriteSiteFile(destDir, fileName, PageBytes(text, siteCharset), list);
   if (!result.failure.empty()) return false;
-  ++result.pagesWritten;
-  result.written.push_back(fileName);
+  recordPage(result, fileName, text);
   return true;
 }
 
@@ -380,10 +387,9 @@ class ParallelSite {
     if (slot.declared == PageCharset::None && siteCharset_ == PageCharset::Utf8)
       slot.text = PageToUtf8(slot.text);
     result_.failure = WriteSiteFile(destDir_, slot.fileName, slot.text, list_);
-    slot.text = std::string();
     if (!result_.failure.empty()) return false;
-    ++result_.pagesWritten;
-    result_.written.push_back(std::move(slot.fileName));
+    recordPage(result_, std::move(slot.fileName), slot.text);
+    slot.text = std::string();
     return true;
   }
 

@@ -16,6 +16,9 @@ struct SiteResult {
   int pagesWritten = 0;
   std::vector<std::string> written;  // file names of the pages written, relative to destDir,
                                      // then of the template files copied
+  // One bit per page of `written` (its first pagesWritten names): an HTML page whose head asks
+  // robots not to index it, which the sitemap leaves out.
+  std::vector<bool> noIndex;
   // French: the first write that failed, file and reason; the generation stopped there.
   std::string failure;
   // French, one line per page that went over a limit of its run (it holds the error marker).

@@ -248,7 +248,8 @@ GenerateOutcome GeneratePublication(const TBD& db, const fs::path& templateFolde
       out.mediaCopied = static_cast<int>(copied.written.size()) - copied.reduced - copied.reused;
       out.mediaMissing = std::move(copied.missing);
       if (site.failure.empty() && !site.stopped) {
-        ReferencingOutcome ref = WriteReferencing(destination, referencing, site.written, &list);
+        ReferencingOutcome ref =
+            WriteReferencing(destination, referencing, site.written, site.noIndex, &list);
         site.written.insert(site.written.end(), ref.written.begin(), ref.written.end());
         site.failure = ref.failure;
         out.sitemapPages = ref.listed;

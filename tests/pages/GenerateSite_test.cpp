@@ -196,6 +196,21 @@ TEST_P(Site, FollowsLinksOnceEachAndRewritesThem) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+// The writer marks the pages that ask not to be indexed, one bit per page written, in order;
+// a script page never is one, whatever it holds.
+TEST_P(Site, PagesThatAskNotToBeIndexedAreMarked) {
+  tpl("index.kshtml",
+      "<head></head><a href=\"p|n=1\">1</a><a href=\"p|n=2\">2</a>"
+      "<script src=\"d.js\"></script>\n");
+  tpl("p.kshtml",
+      "<head>\n#\nif $n == 2\necho \"<meta name=\"robots\" content=\"noindex\">\"\nendif\n#\n"
+      "</head>\n");
+  tpl("d.js.kshtml", "// <meta name=\"robots\" content=\"noindex\">\n");
+  SiteResult r = generate();
+  EXPECT_EQ(r.written, (Strings{"index.html", "p_n_1.html", "p_n_2.html", "d.js"}));
+  EXPECT_EQ(r.noIndex, (std::vector<bool>{false, false, true, false}));
+}
+
 TEST_P(Site, TheFirstSpellingOfAReferenceNamesItsFile) {
   tpl("index.kshtml", "<a href=\"PAGE|n=1\">a</a> <a href=\"page|n=1\">b</a>\n");
   tpl("page.kshtml", "<p>\n#\necho $N\n#\n<a href=\"Index\">i</a>\n");

@@ -102,25 +102,73 @@ TEST(Robots, EachModeAndTheSitemapLine) {
   EXPECT_FALSE(RobotsModeNamed("tous"));
 }
 
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+Files sitemap(const std::vector<std::string>& names, const std::vector<bool>& noIndex,
+              int* listed) {
+  Files files;
+  SitemapFiles(
+      "https://h.invalid/", names, noIndex,
+      [&](const std::string& name, const std::string& bytes) {
+        files.emplace_back(name, bytes);
+        return true;
+      },
+      listed);
+  return files;
+}
+
+// Only HTML pages without their bit are listed; beyond the limit, an index over the parts.
 TEST(Sitemap, OneFileThenAnIndexBeyondTheLimit) {
-  std::vector<std::string> pages(kSitemapMaxUrls + 1, "p.html");
-  pages.front() = "index.html";
-  auto files = SitemapFiles("https://h.invalid/", pages);
+  std::vector<std::string> names(kSitemapMaxUrls + 3, "p.html");
+  names[0] = "index.html";
+  names[1] = "cache.html";
+  names[2] = "style.css";
+  std::vector<bool> noIndex(3, false);
+  noIndex[1] = true;
+  int listed = 0;
+  Files files = sitemap(names, noIndex, &listed);
+  EXPECT_EQ(listed, static_cast<int>(kSitemapMaxUrls) + 1);
   ASSERT_EQ(files.size(), 3u);
   EXPECT_EQ(files[0].first, "sitemap.xml");
   EXPECT_EQ(count(files[0].second, "<sitemap><loc>"), 2u);
   EXPECT_NE(files[0].second.find("<loc>https://h.invalid/sitemap-2.xml</loc>"), std::string::npos);
   EXPECT_EQ(files[1].first, "sitemap-1.xml");
   EXPECT_EQ(count(files[1].second, "<url><loc>"), kSitemapMaxUrls);
+  EXPECT_NE(files[1].second.find("<url><loc>https://h.invalid/index.html</loc>"),
+            std::string::npos);
+  EXPECT_EQ(files[2].first, "sitemap-2.xml");
   EXPECT_EQ(count(files[2].second, "<url><loc>https://h.invalid/p.html</loc></url>"), 1u);
-  pages.resize(2);
-  files = SitemapFiles("https://h.invalid/", pages);
+  for (const auto& f : files) EXPECT_EQ(f.second.find("cache"), std::string::npos);
+  names = {"index.html", "a\\\xE9t\xE9 & co.html", "cache.html", "donnees.js"};
+  files = sitemap(names, {false, false, true}, &listed);
+  EXPECT_EQ(listed, 2);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].second,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
             "<url><loc>https://h.invalid/index.html</loc></url>\n"
-            "<url><loc>https://h.invalid/p.html</loc></url>\n</urlset>\n");
+            "<url><loc>https://h.invalid/a/%C3%A9t%C3%A9%20%26%20co.html</loc></url>\n"
+            "</urlset>\n");
+}
+
+TEST(Sitemap, PagesThatAskNotToBeIndexed) {
+  struct Case {
+    const char* page;
+    bool noIndex;
+  } cases[] = {
+      {"<html><head><title>x</title></head><body></body></html>", false},
+      {"<html><head><META NAME=\"robots\" content=\"NoIndex\"></head></html>", true},
+      {"<head><meta name=robots content=\"noindex,follow\"></head>", true},
+      {"<head><meta name=\"robots\" content=\"nofollow\"></head>", false},
+      {"<head><meta name=\"description\" content=\"noindex\"></head>", false},
+      {"<head></head><body><meta name=\"robots\" content=\"noindex\">", false},
+      {"<head></HEAD ><meta name=\"robots\" content=\"noindex\">", false},
+      {"<head><meta name=\"robots\" content=\"noindex\"", true},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PageAsksNoIndex(c.page), c.noIndex) << c.page;
+  const std::string late = std::string(16384, ' ') + "<meta name=robots content=noindex>";
+  EXPECT_FALSE(PageAsksNoIndex(late));
 }
 
 // Pages marked noindex stay out of the sitemap; a robots.txt of the user stays as it is, one
@@ -128,41 +176,39 @@ TEST(Sitemap, OneFileThenAnIndexBeyondTheLimit) {
 TEST(WriteReferencing, ListsThePagesAndKeepsTheUsersFiles) {
   test::TempDir dir;
   const fs::path dest = dir.path();
-  writeFile(dest / "index.html", "<html><head><title>x</title></head><body></body></html>");
-  writeFile(dest / "cache.html",
-            "<html><head><META NAME=\"robots\" content=\"noindex\"></head></html>");
-  writeFile(dest / "tard.html", "<head></head><body><meta name=\"robots\" content=\"noindex\">");
-  writeFile(dest / "style.css", "body{}");
   writeFile(dest / "robots.txt", "User-agent: *\nDisallow: /prive/\n");
   const std::vector<std::string> written = {"index.html", "cache.html", "tard.html", "style.css"};
+  const std::vector<bool> noIndex = {false, true, false};
   {
     TPageList list(dest);
     ASSERT_EQ(list.Open(), "");
-    const ReferencingOutcome out =
-        WriteReferencing(dest, {"https://h.invalid/", RobotsMode::Search}, written, &list);
+    const ReferencingOutcome out = WriteReferencing(
+        dest, {"https://h.invalid/a/", RobotsMode::Search}, written, noIndex, &list);
     EXPECT_EQ(out.failure, "");
     EXPECT_EQ(out.listed, 2);
     EXPECT_EQ(out.written, std::vector<std::string>{"sitemap.xml"});
-    EXPECT_EQ(out.notes, std::vector<std::string>{
-                             "robots.txt : le fichier d\xE9j\xE0 pr\xE9sent dans le dossier est "
-                             "gard\xE9 tel quel."});
+    EXPECT_EQ(out.notes,
+              (std::vector<std::string>{
+                  "robots.txt n'est lu qu'\xE0 la racine du serveur : recopiez ses lignes dans "
+                  "celui de https://h.invalid/.",
+                  "robots.txt : le fichier d\xE9j\xE0 pr\xE9sent dans le dossier est "
+                  "gard\xE9 tel quel."}));
     EXPECT_EQ(readFile(dest / "robots.txt"), "User-agent: *\nDisallow: /prive/\n");
     const std::string sitemap = readFile(dest / "sitemap.xml");
     EXPECT_EQ(count(sitemap, "<url>"), 2u);
-    EXPECT_NE(sitemap.find("/tard.html<"), std::string::npos);
+    EXPECT_NE(sitemap.find("/a/tard.html<"), std::string::npos);
     EXPECT_EQ(sitemap.find("cache.html"), std::string::npos);
-    list.Finish(written);
+    list.Finish({"sitemap.xml"});
   }
   fs::remove(dest / "robots.txt");
   for (RobotsMode mode : {RobotsMode::None, RobotsMode::All}) {
     TPageList list(dest);
     ASSERT_EQ(list.Open(), "");
-    const ReferencingOutcome out = WriteReferencing(dest, {"", mode}, written, &list);
+    const ReferencingOutcome out = WriteReferencing(dest, {"", mode}, written, noIndex, &list);
     EXPECT_EQ(out.written, std::vector<std::string>{"robots.txt"});
     EXPECT_EQ(readFile(dest / "robots.txt"), RobotsText(mode, ""));
-    std::vector<std::string> all = written;
-    all.push_back("robots.txt");
-    list.Finish(all);
+    EXPECT_TRUE(out.notes.empty());
+    list.Finish({"robots.txt"});
   }
 }
 
