@@ -4,8 +4,10 @@
 #include <array>
 
 #include "data/Base.h"
+#include "genealogy/Calendriers.h"
 #include "genealogy/DateLieu.h"
 #include "genealogy/EnClair.h"
+#include "genealogy/Evenements.h"
 #include "genealogy/Rech.h"
 #include "genealogy/Sosa.h"
 #include "genealogy/Statistiques.h"
@@ -321,6 +323,34 @@ string sosaNumber(TagState& s, const TagRow& row, string_view) {
 
 // ---- the site
 
+// The year of a person's event for a description, with the date's qualifier in French: "en
+// 1895", "vers 1895", "avant 1895", "apr\xE8s 1895", "entre 1890 et 1895", "estim\xE9 1895",
+// "calcul\xE9 1895"; Gregorian years, whatever calendar the file wrote. Empty without a year.
+string descriptionYear(TagState& s, int32_t p, const string& kind) {
+  if (hiddenFact(s, false, p, kind)) return {};
+  const EvenementListe e = PremierEvenementPersonne(s.db, p, kind);
+  if (!e.eve) return {};
+  string gedcom;  // the file's qualifier, when the import kept the date as the file wrote it
+  if (e.plus && !e.plus->gedcomDate.empty())
+    gedcom = LitDateOrigine(e.plus->gedcomDate).qualifier;
+  else if (e.eve->Date.empty())
+    return {};
+  const DateParts parts = DecoupeDate(DateGregorienneEvenement(e));
+  const int first = AnneeDate(parts.d1);
+  const int second = parts.d2.empty() ? 0 : AnneeDate(parts.d2);
+  if (first <= 0) return {};
+  const string y = std::to_string(first);
+  if (gedcom == "CAL") return "calcul\xE9 " + y;
+  if (gedcom == "EST") return "estim\xE9 " + y;
+  // The stored forms: "vers D", "avant D", "apr\xE8s D", "apr\xE8s D1 avant D2".
+  if (second > 0 && parts.q2 == "avant")
+    return second == first ? "en " + y : "entre " + y + " et " + std::to_string(second);
+  if (parts.q1 == "vers") return "vers " + y;
+  if (parts.q1 == "avant") return "avant " + y;
+  if (parts.q1 == "apr\xE8s") return "apr\xE8s " + y;
+  return "en " + y;
+}
+
 // A person page's description for a search engine's result, in French: the name, then the year
 // and place of birth (else baptism) and of death (else burial) that the site shows; the name
 // alone for a person whose data it hides.
@@ -339,18 +369,17 @@ string description(TagState& s, const TagRow&, string_view) {
   string facts;
   auto fact = [&](const string& kind, const string& other, const char* word,
                   const char* otherWord) {
-    string date = s.db.GetPersonEvent(p, kind, EventCode::Date);
-    string place = s.db.GetPersonEvent(p, kind, EventCode::Place);
-    if (date.empty() && place.empty()) {
-      date = s.db.GetPersonEvent(p, other, EventCode::Date);
-      place = s.db.GetPersonEvent(p, other, EventCode::Place);
+    string year = descriptionYear(s, p, kind);
+    string place = personEvent(s, p, kind, EventCode::Place);
+    if (year.empty() && place.empty()) {
+      year = descriptionYear(s, p, other);
+      place = personEvent(s, p, other, EventCode::Place);
       word = otherWord;
     }
-    const string year = AnneeEnClair(date);
     if (!place.empty()) place = NomDeLieu(s.db, place);
     if (year.empty() && place.empty()) return;
     facts += (facts.empty() ? " : " : " ; ") + string(word) + ending;
-    if (!year.empty()) facts += " en " + year;
+    if (!year.empty()) facts += " " + year;
     if (!place.empty()) facts += " \xE0 " + place;
   };
   fact(kNaissance, kBapteme, "n\xE9", "baptis\xE9");
