@@ -1310,12 +1310,20 @@ void Importer::readFamily() {
     const uint64_t tag = cur_->tagKey;
     if (tag == "HUSB"_tag) {
       husband = findPerson(cur_->value);
-      if (db_.GetSex(husband) == 1) husband = 0;  // a woman; a man or an unknown sex is taken
+      if (db_.GetSex(husband) == 1) {  // a woman; a man or an unknown sex is taken
+        husband = 0;
+        logLine(
+            " Femme donn\xE9"
+            "e comme \xE9poux, lien non enregistr\xE9 : ");
+      }
       if (husband > 0 && wife > 0) makeUnion();
       next();
     } else if (tag == "WIFE"_tag) {
       wife = findPerson(cur_->value);
-      if (db_.GetSex(wife) == 0) wife = 0;
+      if (db_.GetSex(wife) == 0) {
+        wife = 0;
+        logLine(" Homme donn\xE9 comme \xE9pouse, lien non enregistr\xE9 : ");
+      }
       if (husband > 0 && wife > 0) makeUnion();
       next();
     } else if (tag == "CHIL"_tag) {

@@ -613,17 +613,29 @@ TEST(Families, SpousesOfUnknownSexAreTaken) {
   struct Case {
     const char *husbandSex, *wifeSex;
     int32_t father, mother, unions;
+    const char* logged;  // the log line of a spouse not taken, or ""
   } cases[] = {
-      {"1 SEX M", "1 SEX F", 1, 2, 1}, {"", "1 SEX F", 1, 2, 1},        {"1 SEX M", "", 1, 2, 1},
-      {"1 SEX U", "1 SEX", 1, 2, 1},   {"1 SEX F", "1 SEX F", 0, 2, 0}, {"", "1 SEX M", 1, 0, 0},
+      {"1 SEX M", "1 SEX F", 1, 2, 1, ""},
+      {"", "1 SEX F", 1, 2, 1, ""},
+      {"1 SEX M", "", 1, 2, 1, ""},
+      {"1 SEX U", "1 SEX", 1, 2, 1, ""},
+      {"1 SEX F", "1 SEX F", 0, 2, 0,
+       "8 Femme donn\xE9"
+       "e comme \xE9poux, lien non enregistr\xE9 : 1 HUSB @I1@\r\n"},
+      {"", "1 SEX M", 1, 0, 0,
+       "8 Homme donn\xE9 comme \xE9pouse, lien non enregistr\xE9 : 1 WIFE @I2@\r\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> lines = {"0 @I1@ INDI", c.husbandSex, "0 @I2@ INDI", c.wifeSex,
                                       "0 @I3@ INDI", "0 @F1@ FAM", "1 HUSB @I1@", "1 WIFE @I2@",
                                       "1 CHIL @I3@", "0 TRLR"};
     std::erase(lines, std::string());
-    auto im = importLines(lines);
+    auto im = importLines(lines, {.writeLog = true});
     SCOPED_TRACE(std::string(c.husbandSex) + " / " + c.wifeSex);
+    if (*c.logged)
+      EXPECT_NE(im->log.find(c.logged), std::string::npos) << im->log;
+    else
+      EXPECT_EQ(im->log.find("comme \xE9"), std::string::npos) << im->log;
     EXPECT_EQ(im->db.GetFather(3), c.father);
     EXPECT_EQ(im->db.GetMother(3), c.mother);
     EXPECT_EQ(im->db.UnionCount, c.unions);
