@@ -159,6 +159,10 @@ Expr CompileExpr(std::string_view e, VariableSlots& slots, int depth) {
         const std::string_view args = argumentText(e, 6);
         x.args.push_back(sub(PieceOf(args, ',', 0)));
         std::string_view tags = TrimBlanks(PieceOf(args, ',', 1));
+        if (!tags.empty() && tags[0] == '$') {  // a variable's value is the tag text
+          x.args.push_back(sub(tags));
+          return x;
+        }
         x.tags = tags.size() >= 2 ? tags.substr(1, tags.size() - 2) : std::string_view();
         x.stray = strayGreater(x.tags);
         return x;

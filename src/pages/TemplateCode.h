@@ -54,7 +54,8 @@ struct Expr {
   std::size_t slot = VariableSlots::kNone;     // kVariable; kEvalue: "$1"
   bool constant = false;                       // kLiteral: value is the whole answer
   bool secondArgument = false;                 // kListe: the second argument is read
-  std::string_view tags;                       // kChamp: the tag text, without its quotes
+  std::string_view tags;                       // kChamp: the tag text, without its quotes;
+                                               // a variable instead goes into args[1]
   std::size_t stray = std::string_view::npos;  // kChamp: a ">" before its "<" in tags
   // kLiteral: the text between variables, and each variable's name and slot.
   struct Piece {

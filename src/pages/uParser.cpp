@@ -450,6 +450,15 @@ std::string TKSParse::evalCall(const Expr& x) {
 
 std::string TKSParse::evalChamp(const Expr& x) {
   int32_t person = Int32AfterBlanks(eval(x.args[0]));
+  if (x.args.size() > 1) {
+    // A variable's value may change at every call: read for this one, not kept.
+    const TTagText text(eval(x.args[1]));
+    if (Problems)
+      for (const TTagText::Unknown& u : text.UnknownTags())
+        placeOf(x.args[1].text)
+            .Report(u.form ? ProblemKind::UnknownTagForm : ProblemKind::UnknownTag, u.sentence);
+    return ExpandTags(db_, person, text, *clock_, Vivants);
+  }
   const std::string_view tags = x.tags;
   if (x.stray != std::string_view::npos)
     report(ProblemKind::StrayGreater, kStrayGreaterProblem, tags.substr(x.stray));

@@ -61,6 +61,9 @@ const BrokenCase kBroken[] = {
      {"index.kshtml:2:20 : Balise inconnue : <profesion> (1 page)",
       "index.kshtml:3:18 : Forme de balise inconnue : <profession:clair> (<profession> ne prend "
       "pas la forme :clair) (1 page)"}},
+    {"misspelt tag in the value of a variable, at the variable",
+     {{"index.kshtml", "#\n$t = \"<nom> <profesion>\"\necho champ(1, $t)\n#"}},
+     {"index.kshtml:3:15 : Balise inconnue : <profesion> (1 page)"}},
     {"a > after the last tag is text",
      {{"index.kshtml", "#\necho champ(1,\"<nom> -> \")\necho \"a(b)\"\necho Voir(1)\n#"}},
      {}},

@@ -231,6 +231,24 @@ TEST_F(Interpreter, ChampExpandsUnevaluatedTagText) {
   EXPECT_EQ(eval("champ(2,\"<nom>\",ignored)"), "MARTIN");
 }
 
+// A variable as second argument gives its value as the tag text, commas and all; any other
+// text stays unevaluated. "champ(1,$t)" once lost "$t" to the quote rule and gave nothing.
+TEST_F(Interpreter, ChampReadsTheTagTextOfAVariable) {
+  parser.SetVariable("$p", std::to_string(jean));
+  parser.SetVariable("$nom", "<nom>");
+  parser.SetVariable("$deux", "<nom>, " + kPrenom + " $p");
+  const std::pair<std::string, std::string> cases[] = {
+      {"champ($p,$nom)", "DUPONT"},           {"champ(2, $nom )", "MARTIN"},  // trimmed, as a
+                                                                              // quoted text is
+      {"champ($p,$Nom)", "DUPONT"},  // names are read in lower case
+      {"champ($p,$deux)", "DUPONT, Jean $p"}, {"champ($p,$absent)", ""},     {"champ(0,$nom)", ""},
+      {"champ($p,\"$nom\")", "$nom"},
+  };
+  for (const auto& [expr, expected] : cases) EXPECT_EQ(eval(expr), expected) << expr;
+  EXPECT_EQ(run("#\n$t = \"<nom> " + kPrenom + "\"\n$v = champ(3,$t)\necho \"[$v]\"\n#"),
+            Lines{"[DUPONT Pierre]"});
+}
+
 // A "$" in a value is the file's text, never one of the template's variables: "$500" once
 // showed "00", "100 $ par an" lost "$ par", and "$fil" pulled in the template's own markup.
 TEST_F(Interpreter, DollarsInValuesAreNotVariables) {
