@@ -190,9 +190,9 @@ std::size_t ImportReferenceAt(std::string_view text, std::size_t pos, unsigned& 
   return j + 1 - pos;
 }
 
-PageCharset DeclaredCharset(std::string_view page) {
-  // The head ends at the body; a page without one is searched whole.
-  std::string_view head = page.substr(0, page.find("<body"));
+namespace {
+
+PageCharset charsetIn(std::string_view head) {
   for (std::size_t at = 0; (at = head.find("harset", at)) != std::string_view::npos; at += 6) {
     if (at == 0 || (head[at - 1] != 'c' && head[at - 1] != 'C')) continue;
     std::size_t v = at + 6;
@@ -206,6 +206,23 @@ PageCharset DeclaredCharset(std::string_view page) {
       name += static_cast<char>(std::tolower(static_cast<unsigned char>(head[v++])));
     if (name.empty()) continue;
     return name == "utf-8" || name == "utf8" ? PageCharset::Utf8 : PageCharset::Other;
+  }
+  return PageCharset::None;
+}
+
+}  // namespace
+
+PageCharset DeclaredCharset(std::string_view page) {
+  // The head ends at the body; a page without one is searched whole. A "charset=" inside an
+  // HTML comment declares nothing, as for a browser.
+  std::string_view head = page.substr(0, page.find("<body"));
+  for (std::size_t from = 0; from < head.size();) {
+    const std::size_t open = head.find("<!--", from);
+    const PageCharset found = charsetIn(head.substr(from, open - from));
+    if (found != PageCharset::None || open == std::string_view::npos) return found;
+    const std::size_t close = head.find("-->", open + 4);
+    if (close == std::string_view::npos) break;
+    from = close + 3;
   }
   return PageCharset::None;
 }

@@ -103,6 +103,11 @@ TEST(Utf8, DeclaredCharsets) {
       {"<body><p>charset=utf-8</p>", PageCharset::None},  // in the body: text
       {"personne(1)(\"x\");", PageCharset::None},
       {"<meta charset=\"\"><meta charset=\"utf-8\">", PageCharset::Utf8},
+      // a comment declares nothing, before or after the real declaration
+      {"<!-- was charset=utf-8 --><meta charset=\"windows-1252\">", PageCharset::Other},
+      {"<!-- charset=utf-8 -->\n<title>x</title>", PageCharset::None},
+      {"<!-- a --><meta charset=utf-8><!-- charset=latin1 -->", PageCharset::Utf8},
+      {"<!-- never closed charset=utf-8", PageCharset::None},
   };
   for (const auto& [page, charset] : cases) EXPECT_EQ(DeclaredCharset(page), charset) << page;
 }
