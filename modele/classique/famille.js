@@ -2,7 +2,9 @@
 // of the site (2000 persons each, named in <template id="donnees-liens">) only when a person of
 // theirs is asked for: no server, no outside request, so it works from a folder on a disk.
 // Each script calls lignadoLiens(number)("surname")("given names")("sex")("birth year")
-// ("death year")("hidden")(father)(mother)("children")("spouses") once per person.
+// ("death year")("hidden")(father)(mother)("children")("spouses")("group") once per person;
+// persons of different groups (the smallest number of those that parents, children and spouses
+// link) are not related at all.
 var lignadoFamille = (function () {
   "use strict";
   var TAILLE = 2000; // persons per data script, as the site cuts them
@@ -33,7 +35,7 @@ var lignadoFamille = (function () {
           n: numero, nom: champs[0] || "", prenoms: champs[1] || "", sexe: champs[2] || "inconnu",
           naissance: champs[3] || "", deces: champs[4] || "", masque: champs[5] === "oui",
           pere: nombre(champs[6]), mere: nombre(champs[7]),
-          enfants: liste(champs[8]), conjoints: liste(champs[9])
+          enfants: liste(champs[8]), conjoints: liste(champs[9]), groupe: 0
         };
         personnes[numero] = p;
         if (tranche >= 0) {
@@ -42,6 +44,7 @@ var lignadoFamille = (function () {
           if (numero > b[1]) b[1] = numero;
         }
       }
+      if (champs.length === 11 && personnes[numero]) personnes[numero].groupe = nombre(champs[10]);
       return suite;
     };
     return suite;

@@ -275,6 +275,8 @@ var lignadoNomLien;
       var pa = F.personne(a), pb = F.personne(b);
       if (!pa || !pb) return { absent: true };
       if (a === b) return { meme: true };
+      // Of two groups that nothing links: no relation to look for.
+      if (pa.groupe && pb.groupe && pa.groupe !== pb.groupe) return { autre: null };
       return lienDeSang(a, b).then(function (sang) {
         if (sang) return { sang: sang };
         return Promise.resolve(cheminQuelconque(a, b)).then(function (c) { return { autre: c }; });

@@ -66,6 +66,7 @@ std::string DoubleDecimal(const std::string& number, bool plusOne) {
 
 TSosa::TSosa(const TBD& db, int32_t root, std::size_t maxNumbers) : root_(root) {
   const std::size_t n = static_cast<std::size_t>(std::max(db.PersonCount, 0)) + 1;
+  findGroups(db, n);
   if (root <= 0 || static_cast<std::size_t>(root) >= n || !db.IsPersonUsed(root)) {
     root_ = 0;
     return;
@@ -150,6 +151,37 @@ bool TSosa::MoreSosa(int32_t p) const {
 const std::string& TSosa::Aboville(int32_t p) const {
   if (p <= 0 || static_cast<std::size_t>(p) >= aboville_.size()) return kEmpty;
   return aboville_[p];
+}
+
+// Union-find over parents and spouses; each group then named by its smallest number.
+void TSosa::findGroups(const TBD& db, std::size_t n) {
+  group_.assign(n, 0);
+  for (std::size_t p = 1; p < n; ++p) group_[p] = static_cast<int32_t>(p);
+  auto top = [&](int32_t p) {
+    while (group_[p] != p) p = group_[p] = group_[group_[p]];
+    return p;
+  };
+  auto join = [&](int32_t a, int32_t b) {
+    if (a <= 0 || b <= 0 || static_cast<std::size_t>(a) >= n || static_cast<std::size_t>(b) >= n)
+      return;
+    a = top(a);
+    b = top(b);
+    if (a != b) group_[std::max(a, b)] = std::min(a, b);  // the smaller number stays on top
+  };
+  for (int32_t p = 1; static_cast<std::size_t>(p) < n; ++p) {
+    if (!db.IsPersonUsed(p)) continue;
+    join(p, db.GetFather(p));
+    join(p, db.GetMother(p));
+  }
+  for (int32_t u = 1; u <= db.UnionCount; ++u)
+    if (const TUnion* un = db.Union(u); un && un->InUse) join(un->NumH, un->NumF);
+  for (int32_t p = 1; static_cast<std::size_t>(p) < n; ++p) group_[p] = top(p);
+  for (int32_t p = 1; static_cast<std::size_t>(p) < n; ++p)
+    if (!db.IsPersonUsed(p)) group_[p] = 0;
+}
+
+int32_t TSosa::Group(int32_t p) const {
+  return p > 0 && static_cast<std::size_t>(p) < group_.size() ? group_[p] : 0;
 }
 
 int TSosa::Generation(int32_t p) const {

@@ -34,6 +34,10 @@ class TSosa {
   const std::vector<int32_t>& Ancestors() const { return ancestors_; }
   // The generation of the last ancestor (1 for a reference person without parents; 0: none).
   int Generations() const { return ancestors_.empty() ? 0 : Generation(ancestors_.back()); }
+  // The smallest person number that parents, children and spouses link p to, whatever the
+  // reference person (p itself when alone): two persons of different groups are not related.
+  // 0 for a number that is no person.
+  int32_t Group(int32_t p) const;
 
  private:
   int32_t root_ = 0;
@@ -42,6 +46,8 @@ class TSosa {
   std::vector<std::string> aboville_;
   std::vector<int> generation_;
   std::vector<int32_t> ancestors_;
+  std::vector<int32_t> group_;  // by person number
+  void findGroups(const TBD& db, std::size_t n);
 };
 
 // The reference person when the user chose none: the one the file numbers 1 (TBD::SosaRoot),

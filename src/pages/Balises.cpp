@@ -298,7 +298,7 @@ string latestUnionField(TagState& s, const TagRow& row, string_view) {
 
 // ---- Sosa and d'Aboville numbers, relative to the reference person of TBD::Numbering
 
-enum SosaCode { kSosa, kSosaTous, kAboville, kGeneration };
+enum SosaCode { kSosa, kSosaTous, kAboville, kGeneration, kGroupe };
 
 string sosaNumber(TagState& s, const TagRow& row, string_view) {
   const TSosa* numbers = s.db.Numbering();
@@ -314,6 +314,10 @@ string sosaNumber(TagState& s, const TagRow& row, string_view) {
     }
     case kAboville:
       return numbers->Aboville(s.person);
+    case kGroupe: {
+      const int32_t g = numbers->Group(s.person);
+      return g > 0 ? std::to_string(g) : string();
+    }
     default: {
       const int g = numbers->Generation(s.person);
       return g > 0 ? std::to_string(g) : string();
@@ -529,6 +533,8 @@ const TagRow kRows[] = {
     {"Sosa:tous", F::Person, A::None, 0, L::Shown, sosaNumber, kSosaTous},
     {"Aboville", F::Person, A::None, 0, L::Shown, sosaNumber, kAboville},
     {"g\xE9n\xE9ration", F::Person, A::None, 0, L::Shown, sosaNumber, kGeneration},
+    // the group of persons that parents, children and spouses link (its smallest number)
+    {"groupe", F::Person, A::None, 0, L::Shown, sosaNumber, kGroupe},
     {"o+x", F::Person, A::None, 0, L::Withheld, summary, 0},
     {"masqu\xE9", F::Person, A::None, 0, L::Marker, masked, 0},
     // the site: a person page's description for search engines (hidden data left out)

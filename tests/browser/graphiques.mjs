@@ -52,6 +52,7 @@ const PAIRS = [
   [10, 14, "cousine germaine d'un grand-père"], [14, 10, "petit-fils d'un cousin germain"],
   [18, 21, "père"], [21, 16, "arrière-petite-fille"],
   [22, 1, "Aucun lien trouvé entre Jean SEUL et Adam PREMIER."],
+  [24, 12, "Aucun lien trouvé entre Rose LOIN et Irad PREMIER."],
 ];
 
 // The naming function alone: montées, descentes, sex, half, sex of the relay.
@@ -158,6 +159,9 @@ try {
       check(`${site} ${a} to ${b}`, await page.$eval("#resultat", (r) =>
         (r.querySelector("[data-lien]") || {}).dataset?.lien ?? r.textContent), expected);
     }
+    // The groups that tell unrelated persons at once: Paul and Rose LOIN are linked to no one else.
+    check(`${site} groups`, await page.evaluate(() => [1, 12, 19, 22, 23, 24].map((n) => lignadoFamille.personne(n).groupe)),
+      [1, 1, 1, 22, 23, 23]);
     check(`${site} names loaded`, await page.$$eval('script[src^="donnees"]', (s) => s.length), 0);
     // The path of second cousins through their nearest common ancestors, Adam and Ève.
     await page.evaluate(() => { location.hash = "a=12&b=13"; });

@@ -90,5 +90,36 @@ TEST(Sosa, AbovilleFollowsBirthOrderAndTheShortestLine) {
   for (const auto& k : cases) EXPECT_EQ(sosa.Aboville(k.who), k.number) << k.who;
 }
 
+// Groups: parents, children and spouses link persons, whoever the reference person is; a
+// group is named by its smallest number, and a childless couple is one group.
+TEST(Sosa, GroupsOfLinkedPersons) {
+  TBD db;
+  const int32_t alone = person(db);
+  const int32_t child = person(db);  // its parents come later: the group keeps the smallest
+  const int32_t father = person(db), mother = person(db);
+  db.SetFather(child, father);
+  db.SetMother(child, mother);
+  const int32_t husband = person(db), wife = person(db);
+  const int32_t u = db.NewUnion();
+  db.SetHusband(u, husband);
+  db.SetWife(u, wife);
+  const int32_t wifesMother = person(db);
+  db.SetMother(wife, wifesMother);
+  // A marriage joins two groups: the one named by the smaller number takes the other in.
+  const int32_t other = person(db), otherChild = person(db, 0, other);
+  const int32_t v = db.NewUnion();
+  db.SetHusband(v, otherChild);
+  db.SetWife(v, child);
+  TSosa sosa(db, alone);
+  const struct {
+    int32_t who, group;
+  } cases[] = {{alone, alone},      {child, child},  {father, child},        {mother, child},
+               {husband, husband},  {wife, husband}, {wifesMother, husband}, {other, child},
+               {otherChild, child}, {0, 0},          {db.PersonCount + 1, 0}};
+  for (const auto& k : cases) EXPECT_EQ(sosa.Group(k.who), k.group) << k.who;
+  // The same groups with a reference person that has none of its own.
+  EXPECT_EQ(TSosa(db, 0).Group(wifesMother), husband);
+}
+
 }  // namespace
 }  // namespace lignado
