@@ -15,32 +15,17 @@ namespace {
 
 const char kListUsage[] = "Usage : lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n";
 
-const char kListHelp[] =
-    "Affiche le texte de liste (num\xE9ros s\xE9par\xE9s par |) d'un mot-cl\xE9 \"liste_\", "
-    "tel qu'une\n"
-    "page de mod\xE8le le re\xE7oit :\n"
-    "\n"
-    "  parent|enfant|fatrie|conjoint PERSONNE\n"
-    "  tous\n"
-    "  asc|des PERSONNE [G\xC9N\xC9RATIONS]\n"
-    "  trie TEXTE LISTE          la liste tri\xE9"
-    "e selon le texte de balises\n"
-    "  commencepar TEXTE D\xC9"
-    "BUT   une personne par texte qui commence ainsi\n"
-    "\n"
-    "  --capacity N  nombre fixe d'enregistrements par table (par d\xE9"
-    "faut, tout le fichier)\n";
-
-// What each keyword reads: its arguments as the help shows them, how many it needs, and
-// whether they are whole numbers.
-struct Keyword {
+// The arguments of the keywords, for the help and the checks: how many it needs and whether
+// they are whole numbers. The keywords themselves are the engine's (ListKeywords); one this
+// table lacks is still listed and run, with "A [B]" and no check.
+struct Arguments {
   const char* name;
-  const char* arguments;
+  const char* text;
   size_t needed;
   bool numbers;
 };
 
-const Keyword kKeywords[] = {
+const Arguments kArguments[] = {
     {"parent", "PERSONNE", 1, true},
     {"enfant", "PERSONNE", 1, true},
     {"fatrie", "PERSONNE", 1, true},
@@ -53,14 +38,51 @@ const Keyword kKeywords[] = {
      "TEXTE D\xC9"
      "BUT",
      2, false},
+    {"tranches", "LISTE", 1, false},
+    {"tranche", "N LISTE", 2, false},
+    {"initiales", "LISTE", 1, false},
+    {"initiale", "LETTRE LISTE", 2, false},
+    {"source", "PERSONNE", 1, true},
+    {"citation", "PERSONNE", 1, true},
+    {"renvoi", "PERSONNE/FAIT", 1, false},
+    {"citeur", "SOURCE", 1, true},
+    {"citeurunion", "SOURCE", 1, true},
+    {"photo", "PERSONNE [N]", 1, true},
+    {"sosa", "[G\xC9N\xC9RATION]", 0, false},
+    {"generations", "", 0, false},
+    {"evenement", "PERSONNE [UNION]", 1, true},
+    {"media", "PERSONNE", 1, true},
+    {"media_evenement", "\xC9V\xC9NEMENT", 1, true},
+    {"media_union", "PERSONNE CONJOINT", 2, true},
+    {"media_source", "SOURCE", 1, true},
 };
+
+const Arguments* argumentsOf(std::string_view keyword) {
+  for (const Arguments& a : kArguments)
+    if (keyword == a.name) return &a;
+  return nullptr;
+}
+
+std::string listHelp() {
+  std::string help =
+      "Affiche le texte de liste (num\xE9ros s\xE9par\xE9s par |) d'un mot-cl\xE9 \"liste_\", "
+      "tel qu'une\npage de mod\xE8le le re\xE7oit :\n\n";
+  for (std::string_view k : ListKeywords()) {
+    const Arguments* a = argumentsOf(k);
+    help += "  " + std::string(k) + (a && !*a->text ? "" : " ") + (a ? a->text : "A [B]") + "\n";
+  }
+  help +=
+      "\n  --capacity N  nombre fixe d'enregistrements par table (par d\xE9"
+      "faut, tout le fichier)\n";
+  return help;
+}
 
 }  // namespace
 
 // lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]: the list text of a "liste_"
 // keyword, as a template would get it.
 int cmdList(const Args& args) {
-  if (WantsHelp(args)) return PrintHelp(kListUsage, kListHelp);
+  if (WantsHelp(args)) return PrintHelp(kListUsage, listHelp().c_str());
   Args pos;
   long capacity = kGrowing;
   std::string complaint;
@@ -73,21 +95,23 @@ int cmdList(const Args& args) {
     return 2;
   }
   std::string keyword = Utf8ToCp1252(pos[1]);
-  const Keyword* known = nullptr;
-  for (const Keyword& k : kKeywords)
-    if (keyword == k.name) known = &k;
+  bool known = false;
+  std::string all;
+  for (std::string_view k : ListKeywords()) {
+    known = known || keyword == k;
+    all += (all.empty() ? "" : ", ") + std::string(k);
+  }
   if (!known) {
-    std::string all;
-    for (const Keyword& k : kKeywords) all += std::string(all.empty() ? "" : ", ") + k.name;
     printCp1252(stderr, "Mot-cl\xE9 inconnu : " + keyword + " (connus : " + all + ")\n");
     return 2;
   }
   const size_t given = pos.size() - 2;
-  if (given < known->needed) {
-    printCp1252(stderr, "Argument manquant : " + keyword + " " + known->arguments + ".\n");
+  const Arguments* arguments = argumentsOf(keyword);
+  if (arguments && given < arguments->needed) {
+    printCp1252(stderr, "Argument manquant : " + keyword + " " + arguments->text + ".\n");
     return 1;
   }
-  for (size_t i = 2; known->numbers && i < pos.size(); ++i) {
+  for (size_t i = 2; arguments && arguments->numbers && i < pos.size(); ++i) {
     if (!ParseInt32(pos[i])) {
       printCp1252(stderr, "Nombre entier attendu : " + Utf8ToCp1252(pos[i]) + ".\n");
       return 1;

@@ -14,14 +14,6 @@ const std::string kNomFait = "Nom";
 const std::string kNoteFait = "Note";
 const std::string kUnionFait = "Union";
 
-// The complement of a listed event: its record's, or that of the kept fact it points at.
-const TEvePlus* complementOf(const TBD& db, int32_t p, const EvenementListe& e) {
-  if (e.plus) return e.plus;
-  for (const TFait& fact : db.Plus.PersonFacts(p))
-    if (&fact.eve == e.eve) return &fact.plus;
-  return nullptr;
-}
-
 void addAll(std::vector<CitationPage>& out, const std::vector<TCitation>& list,
             const std::string& fait, int32_t u, const TEvePlus* plus) {
   for (const TCitation& c : list) out.push_back({&c, fait, u, plus});
@@ -53,6 +45,13 @@ void addUnique(std::vector<std::vector<int32_t>>& table, int32_t s, int32_t owne
 
 }  // namespace
 
+const TEvePlus* ComplementEvenement(const TBD& db, const EvenementListe& e) {
+  if (e.plus) return e.plus;
+  for (const TFait& fact : db.Plus.PersonFacts(e.personne))
+    if (&fact.eve == e.eve) return &fact.plus;
+  return nullptr;
+}
+
 std::vector<CitationPage> CitationsPage(const TBD& db, int32_t p) {
   std::vector<CitationPage> out;
   const TFiche* f = db.Person(p);
@@ -60,7 +59,7 @@ std::vector<CitationPage> CitationsPage(const TBD& db, int32_t p) {
   const TPersonPlus* own = db.Plus.Person(p);
   if (own) addAll(out, own->nameCitations, kNomFait, 0, nullptr);
   for (const EvenementListe& e : EvenementsPersonne(db, p)) {
-    const TEvePlus* plus = complementOf(db, p, e);
+    const TEvePlus* plus = ComplementEvenement(db, e);
     if (plus && !plus->citations.empty()) addAll(out, plus->citations, NomEvenement(e), 0, plus);
   }
   if (own) addAll(out, own->noteCitations, kNoteFait, 0, nullptr);

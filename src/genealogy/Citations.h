@@ -11,6 +11,7 @@
 namespace lignado {
 
 class TBD;
+struct EvenementListe;
 
 // One citation as the page of a person shows it.
 struct CitationPage {
@@ -19,6 +20,9 @@ struct CitationPage {
   int32_t uni = 0;                 // the union whose fact it supports; 0: the person's own
   const TEvePlus* plus = nullptr;  // the complement of the event it supports, if any
 };
+
+// The complement of a listed event of a person: its record's, or that of the kept fact it is.
+const TEvePlus* ComplementEvenement(const TBD& db, const EvenementListe& e);
 
 // The citations of p's page in page order: the name's, those of p's events in date order, the
 // note's, then for each union of p (marriage order) its own and those of its events.

@@ -165,6 +165,34 @@ TVivants::TVivants(const TBD& db, LivingMode mode, const Clock& clock, int years
 
 TVivants::~TVivants() = default;
 
+std::string TVivants::Attribut(int32_t p, const std::string& name, bool* masque) const {
+  if (masque) *masque = false;
+  const char* tag = name == "Profession" ? "OCCU" : name == "Titre" ? "TITL" : nullptr;
+  if (!resn_ || !tag) return db_.GetAttribute(p, name);
+  // The values of the hidden lines: the import keeps each as the first line of its fact's note.
+  std::vector<std::string> hidden;
+  for (const TFait& fact : db_.Plus.PersonFacts(p)) {
+    if (fact.eve.Kind != tag || !MasqueFait(&fact.plus)) continue;
+    const std::string& note = fact.eve.Note;
+    hidden.push_back(note.substr(0, note.find("\r\n")));
+  }
+  if (hidden.empty()) return db_.GetAttribute(p, name);
+  // Attributes are kept as "type|name|value|" triples, in file order; a hidden line takes out
+  // one triple of its value.
+  const std::string attrs = db_.GetPersonField(p, PersonCode::Titre);
+  std::vector<std::string> fields;
+  for (size_t start = 0, bar; (bar = attrs.find('|', start)) != std::string::npos; start = bar + 1)
+    fields.push_back(attrs.substr(start, bar - start));
+  for (size_t i = 0; i + 2 < fields.size(); i += 3) {
+    if (fields[i + 1] != name) continue;
+    auto h = std::find(hidden.begin(), hidden.end(), fields[i + 2]);
+    if (h == hidden.end()) return fields[i + 2];
+    hidden.erase(h);
+    if (masque) *masque = true;
+  }
+  return {};
+}
+
 const TIndexCitations& TVivants::Citations() const {
   std::call_once(citationsMade_, [this] { citations_ = std::make_unique<TIndexCitations>(db_); });
   return *citations_;

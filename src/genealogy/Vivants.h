@@ -72,6 +72,13 @@ class TVivants {
   // A RESN value that hides: "confidential" or "privacy" among its comma-separated words, in
   // any case.
   static bool Confidentiel(std::string_view resn);
+  // Hidden by its own RESN line only, not as a living person: a page must not call them living.
+  bool MasqueAuteur(int32_t p) const {
+    return Restreint(p) && !(mode_ != LivingMode::Publish && EstVivant(p));
+  }
+  // The value of attribute `name` of p that a page may show ("Profession", "Titre"): the first
+  // whose OCCU or TITL line no RESN hides; *masque tells whether one was left out.
+  std::string Attribut(int32_t p, const std::string& name, bool* masque = nullptr) const;
   // Also the given names.
   bool Anonyme(int32_t p) const { return mode_ == LivingMode::Anonymous && EstVivant(p); }
   // The union's events are hidden: one of its spouses is, or its own RESN.

@@ -217,11 +217,19 @@ string personField(TagState& s, const TagRow& row, string_view) {
 string note(TagState& s, const TagRow&, string_view) {
   return crlfToBlank(s.db.GetPersonField(s.person, PersonCode::Note));
 }
+// An attribute whose OCCU or TITL line a RESN hides is left out, as its fact is.
+string shownAttribute(TagState& s, const string& name) {
+  if (!s.vivants) return s.db.GetAttribute(s.person, name);
+  bool left = false;
+  string value = s.vivants->Attribut(s.person, name, &left);
+  hidden(s, left && value.empty());
+  return value;
+}
 string profession(TagState& s, const TagRow&, string_view) {
-  return s.db.GetProfession(s.person);
+  return shownAttribute(s, "Profession");
 }
 string attribute(TagState& s, const TagRow&, string_view name) {
-  return name.empty() ? string() : s.db.GetAttribute(s.person, string(name));
+  return name.empty() ? string() : shownAttribute(s, string(name));
 }
 string number(TagState& s, const TagRow&, string_view) {
   return std::to_string(s.person);
@@ -242,8 +250,10 @@ string nothing(TagState&, const TagRow&, string_view) {
   return {};
 }
 // So that a page can say why it shows so little; empty for anyone shown whole.
-string masked(TagState& s, const TagRow&, string_view) {
-  return s.vivants && s.vivants->Masque(s.person) ? "oui" : "";
+// ":auteur": hidden by the person's RESN line only, not as a living person.
+string masked(TagState& s, const TagRow& row, string_view) {
+  if (!s.vivants) return {};
+  return (row.code ? s.vivants->MasqueAuteur(s.person) : s.vivants->Masque(s.person)) ? "oui" : "";
 }
 
 string summary(TagState& s, const TagRow&, string_view) {
@@ -537,6 +547,7 @@ const TagRow kRows[] = {
     {"groupe", F::Person, A::None, 0, L::Shown, sosaNumber, kGroupe},
     {"o+x", F::Person, A::None, 0, L::Withheld, summary, 0},
     {"masqu\xE9", F::Person, A::None, 0, L::Marker, masked, 0},
+    {"masqu\xE9:auteur", F::Person, A::None, 0, L::Marker, masked, 1},
     // the site: a person page's description for search engines (hidden data left out)
     {"description", F::Person, A::None, 0, L::Shown, description, 0},
     {"h", F::Condition, A::None, 0, L::Shown, nothing, 0},

@@ -14,7 +14,7 @@ bool EventItemHidden(const TagState& s) {
   if (!s.vivants) return false;
   const EvenementListe e = EvenementNumero(s.db, s.start);
   return (e.personne && s.vivants->Masque(e.personne)) ||
-         (e.union_ && s.vivants->MasqueUnion(e.union_));
+         (e.union_ && s.vivants->MasqueUnion(e.union_)) || TVivants::MasqueFait(e.plus);
 }
 
 std::string EventItemField(TagState& s, const TagRow& row, std::string_view) {
@@ -73,6 +73,11 @@ bool OldCalendarForm(const TagState& s, const TagRow& row, char form, std::strin
                                ? PremierEvenementUnion(s.db, DerniereUnion(s.db, s.person), *kind)
                                : PremierEvenementPersonne(s.db, s.person, *kind);
   if (!e.plus || e.plus->gedcomDate.empty()) return false;
+  // A fact its RESN hides: the tag gave nothing, and its old-calendar words give nothing.
+  if (s.vivants && TVivants::MasqueFait(e.plus)) {
+    value.clear();
+    return true;
+  }
   value = form == 'c' ? DateEvenementEnClair(e) : AnneeEnClair(DateGregorienneEvenement(e));
   return true;
 }
@@ -82,7 +87,8 @@ void OldCalendarEventWords(const TagState& s, const std::string& kind, std::stri
   if (s.vivants && (s.uni ? s.vivants->MasqueUnion(s.uni) : s.vivants->Masque(s.person))) return;
   const EvenementListe e = s.uni ? PremierEvenementUnion(s.db, s.uni, kind)
                                  : PremierEvenementPersonne(s.db, s.person, kind);
-  if (e.plus && !e.plus->gedcomDate.empty()) value = DateEvenementEnClair(e);
+  if (e.plus && !e.plus->gedcomDate.empty() && !(s.vivants && TVivants::MasqueFait(e.plus)))
+    value = DateEvenementEnClair(e);
 }
 
 void GregorianLifeDates(const TBD& db, int32_t p, std::string& birth, std::string& death) {
@@ -111,6 +117,8 @@ std::string EventList(const TBD& db, const std::string& person, const std::strin
   }
   std::string out;
   for (const EvenementListe& e : list) {
+    // A fact its RESN hides is not listed, whatever the mode.
+    if (vivants && TVivants::MasqueFait(e.plus)) continue;
     if (!out.empty()) out += '|';
     out += std::to_string(e.numero);
   }

@@ -5,6 +5,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Citations.h"
+#include "genealogy/Evenements.h"
 #include "genealogy/Vivants.h"
 #include "util/Text.h"
 
@@ -87,8 +88,32 @@ std::vector<Shown> shownOf(const TBD& db, const Rule& rule, int32_t p) {
   return out;
 }
 
+// "P/evenement/E": the complement of event E of the list (its union's, or one of P's own),
+// that P's page cites; none when E is not an event of P's page.
+struct EventOfPage {
+  bool given = false;
+  int32_t uni = 0;
+  const TEvePlus* plus = nullptr;
+};
+EventOfPage eventOfPage(const TBD& db, int32_t p, std::string_view fait) {
+  constexpr std::string_view kEvent = "evenement/";
+  if (!fait.starts_with(kEvent)) return {};
+  EventOfPage out{true, 0, nullptr};
+  const EvenementListe e = EvenementNumero(db, Int32AfterBlanks(fait.substr(kEvent.size())));
+  if (!e.eve) return out;
+  if (e.union_) {
+    const TUnion* un = db.Union(e.union_);
+    if (un && (un->NumH == p || un->NumF == p)) out = {true, e.union_, e.plus};
+  } else if (e.personne == p) {
+    out.plus = ComplementEvenement(db, e);
+  }
+  return out;
+}
+
 // "P/FAIT": whether citation c of P's page supports that fact.
-bool supports(const TBD& db, int32_t p, std::string_view fait, const CitationPage& c) {
+bool supports(const TBD& db, int32_t p, std::string_view fait, const CitationPage& c,
+              const EventOfPage& event) {
+  if (event.given) return event.plus && c.plus == event.plus && c.uni == event.uni;
   if (fait == "nom") return c.uni == 0 && !c.plus && c.fait == "Nom";
   if (fait == "note") return c.uni == 0 && !c.plus && c.fait == "Note";
   if (fait.starts_with("conjoint/")) {
@@ -192,8 +217,9 @@ std::optional<string> ListeSources(const TBD& db, const string& kind, const stri
     const int32_t p = Int32AfterBlanks(std::string_view(a).substr(0, slash));
     const std::string_view fait =
         kind == "renvoi" ? std::string_view(a).substr(slash + 1) : std::string_view();
+    const EventOfPage event = eventOfPage(db, p, fait);
     for (const Shown& sh : shownOf(db, v, p))
-      if (kind == "citation" || supports(db, p, fait, sh.c)) out.push_back(sh.number);
+      if (kind == "citation" || supports(db, p, fait, sh.c, event)) out.push_back(sh.number);
     return joined(out);
   }
   const int32_t src = Int32AfterBlanks(a);

@@ -28,7 +28,8 @@ enum UnionChoice : int { kMari, kFemme };
 //   liste_citation(P)       the citation numbers of person P's page, in page order
 //   liste_renvoi(P/FAIT)    those of one fact of P's page: FAIT is "nom", "note", an event
 //                           kind (its first event, as "<eve:" reads it), or "conjoint/S" (the
-//                           unions of P with spouse S and their events)
+//                           unions of P with spouse S and their events), or "evenement/E"
+//                           (event E of liste_evenement, of P or of a union of P)
 //   liste_citeur(S)         the persons shown who cite source S, by number
 //   liste_citeurunion(S)    the unions shown that cite source S, by number
 // None when kind is none of these.

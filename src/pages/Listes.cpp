@@ -4,6 +4,7 @@
 
 #include "data/Base.h"
 #include "genealogy/Rech.h"
+#include "pages/Balises.h"
 #include "pages/BalisesEvenements.h"
 #include "pages/BalisesSources.h"
 #include "pages/ListesSite.h"
@@ -102,6 +103,13 @@ std::string ListeMotCle(const TBD& db, const std::string& kind, const std::strin
     return {};
   }
   return ListeVersTexte(list);
+}
+
+std::vector<std::string_view> ListKeywords() {
+  std::vector<std::string_view> out;
+  for (const TagRow& r : TagTable())
+    if (r.family == TagFamily::List) out.push_back(r.name);
+  return out;
 }
 
 std::string NombreMotCle(const TBD& db, const std::string& kind) {

@@ -5,7 +5,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "genealogy/Rech.h"
 #include "util/Clock.h"
@@ -56,6 +58,9 @@ std::string ListeMotCle(const TBD& db, const std::string& kind, const std::strin
                         const std::string& b, Host* host = nullptr,
                         const Clock& clock = SystemClock(), const TVivants* vivants = nullptr,
                         TTextesPersonnes* textes = nullptr, bool* stopped = nullptr);
+
+// The KINDs of "liste_" that ListeMotCle knows, as the engine's tag table declares them.
+std::vector<std::string_view> ListKeywords();
 
 // "nombre_" KIND: "individu", "union", "patronyme"; anything else gives the empty text.
 std::string NombreMotCle(const TBD& db, const std::string& kind);

@@ -169,7 +169,8 @@ std::optional<std::string> ListeSite(const TBD& db, const std::string& kind, con
   if (kind == "media_evenement") {  // by the number liste_evenement gives
     const EvenementListe e = EvenementNumero(db, Int32AfterBlanks(a));
     if (!e.eve || !e.plus || (vivants && e.personne && vivants->Masque(e.personne)) ||
-        (vivants && e.union_ && vivants->MasqueUnion(e.union_)))
+        (vivants && e.union_ && vivants->MasqueUnion(e.union_)) ||
+        (vivants && TVivants::MasqueFait(e.plus)))
       return std::string();
     return numbersOf(MediaSiteOf(db, vivants)->Numbers(e.plus->media));
   }

@@ -540,9 +540,13 @@ MediaSite::MediaSite(const TBD& db, const TVivants* vivants) : withVivants_(viva
     for (const TCitation& c : list)
       if (c.source > 0) sourceCited_.insert(c.source);
   };
+  // A fact its RESN hides keeps its files out of the site, and cites nothing there.
+  auto restricted = [vivants](const TEvePlus& plus) {
+    return vivants && TVivants::MasqueFait(&plus);
+  };
   auto events = [&](const NumList& list, Owner owner, int32_t number, bool shown) {
     for (int32_t e : list)
-      if (const TEvePlus* plus = db.Plus.Event(e)) {
+      if (const TEvePlus* plus = db.Plus.Event(e); plus && !restricted(*plus)) {
         add(plus->media, owner, number);
         if (shown) cite(plus->citations);
       }
@@ -554,6 +558,7 @@ MediaSite::MediaSite(const TBD& db, const TVivants* vivants) : withVivants_(viva
     add(f->Media, Owner::Person, p);
     events(f->EventList, Owner::PersonEvent, p, shown);
     for (const TFait& fact : db.Plus.PersonFacts(p)) {
+      if (restricted(fact.plus)) continue;
       add(fact.plus.media, Owner::PersonEvent, p);
       if (shown) cite(fact.plus.citations);
     }

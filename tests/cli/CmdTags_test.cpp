@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "gedcom/GedcomIn.h"
+#include "pages/Listes.h"
 #include "pages/Remplace.h"
 
 namespace lignado {
@@ -131,10 +132,40 @@ TEST_F(CliTest, ListRejectsUnknownKeyword) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
             "Mot-cl\xC3\xA9 inconnu : cousins (connus : parent, enfant, fatrie, conjoint, tous, "
-            "asc, des, trie, commencepar)\n");
+            "asc, des, commencepar, trie, tranches, tranche, initiales, initiale, source, "
+            "citation, renvoi, citeur, citeurunion, photo, sosa, generations, evenement, media, "
+            "media_evenement, media_union, media_source)\n");
   r = runCli({"list", ged()});
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.err, "Usage : lignado-cli list FICHIER.ged MOT-CLE A [B] [--capacity N]\n");
+}
+
+// Every keyword the template engine accepts after "liste_" is known to list and its help.
+TEST_F(CliTest, ListKnowsEveryKeywordOfTheEngine) {
+  const std::string help = runCli({"list", "--help"}).out;
+  for (std::string_view k : ListKeywords()) {
+    const std::string keyword(k);
+    CliRun r = runCli({"list", ged(), keyword, "1", "1"});
+    EXPECT_EQ(r.code, 0) << keyword << ": " << r.err;
+    const bool listed = help.find("\n  " + keyword + " ") != std::string::npos ||
+                        help.find("\n  " + keyword + "\n") != std::string::npos;
+    EXPECT_TRUE(listed) << keyword;
+    // Its arguments are described, not left to the generic "A [B]".
+    EXPECT_EQ(help.find("\n  " + keyword + " A [B]\n"), std::string::npos) << keyword;
+  }
+  // The lists that came with events and sources give what a template gets.
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"evenement", "2"}, "2\n"}, {{"evenement", "1", "1"}, "3\n"}, {{"citation", "1"}, "\n"},
+      {{"sosa", "1"}, "1\n"},      {{"generations", ""}, "1\n"},     {{"tranches", "1|2|3"}, "1\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"list", ged()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(runCli(args).out, c.out) << c.args[0];
+  }
 }
 
 TEST_F(CliTest, ListRejectsMissingOrNonNumericArguments) {

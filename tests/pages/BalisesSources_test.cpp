@@ -28,7 +28,8 @@ const FixedClock kToday({2024, 12, 7});
 // 1 Jean (dead): name cited inline, birth and note by records, a family with its own citation
 // and its marriage's. 2 Marie (dead). 3 Paul (living) cites S3 at birth and S1 at his name.
 // 4 Luc (dead, RESN confidential) cites S1. 5 Anne (dead, RESN locked) cites S4 at birth and
-// S5 at a burial hidden by its RESN.
+// S5 at a burial hidden by its RESN. 6 Pierre (dead) cites S6 and S7 at his birth, two
+// residences and an occupation; another occupation (citing S5) and his title are hidden by RESN.
 const std::vector<std::string> kFile = {"0 @I1@ INDI",
                                         "1 NAME Jean /DUPONT/",
                                         "2 SOUR Registre familial",
@@ -76,6 +77,33 @@ const std::vector<std::string> kFile = {"0 @I1@ INDI",
                                         "2 DATE 1820",
                                         "2 RESN privacy",
                                         "2 SOUR @S5@",
+                                        "0 @I6@ INDI",
+                                        "1 NAME Pierre /ROI/",
+                                        "1 SEX M",
+                                        "1 BIRT",
+                                        "2 DATE 1 JAN 1700",
+                                        "2 SOUR @S6@",
+                                        "1 RESI",
+                                        "2 DATE 1720",
+                                        "2 PLAC Paris",
+                                        "2 SOUR @S6@",
+                                        "3 PAGE r1",
+                                        "1 OCCU Espion",
+                                        "2 DATE 1740",
+                                        "2 RESN confidential",
+                                        "2 SOUR @S5@",
+                                        "1 OCCU Laboureur",
+                                        "2 DATE 1725",
+                                        "2 SOUR @S7@",
+                                        "1 RESI",
+                                        "2 DATE 1730",
+                                        "2 PLAC Lyon",
+                                        "2 SOUR @S7@",
+                                        "3 PAGE r2",
+                                        "1 TITL Comte",
+                                        "2 RESN privacy",
+                                        "1 DEAT",
+                                        "2 DATE 1790",
                                         "0 @F1@ FAM",
                                         "1 HUSB @I1@",
                                         "1 WIFE @I2@",
@@ -95,12 +123,19 @@ const std::vector<std::string> kFile = {"0 @I1@ INDI",
                                         "2 TITL Couverture",
                                         "0 @S2@ SOUR",
                                         "1 TITL Etat civil",
+                                        "1 OBJE",
+                                        "2 FILE actes/bapteme.pdf",
+                                        "2 TITL Acte de bapt\xEAme",
                                         "0 @S3@ SOUR",
                                         "1 TITL Secret",
                                         "0 @S4@ SOUR",
                                         "1 TITL Notaire",
                                         "0 @S5@ SOUR",
                                         "1 TITL Cimetiere",
+                                        "0 @S6@ SOUR",
+                                        "1 TITL Paroisse",
+                                        "0 @S7@ SOUR",
+                                        "1 TITL Cadastre",
                                         "0 TRLR"};
 
 struct Fixture {
@@ -119,7 +154,7 @@ TEST(BalisesSources, ImportKeepsSourcesCitedBelowFacts) {
   Fixture f;
   ASSERT_FALSE(f.im->result.failed) << f.im->result.reason;
   // S1, S3 and S4 are cited by no level-1 line; S2 by a note, S5 by a hidden burial: all kept.
-  EXPECT_EQ(f.db.SourceCount, 5);
+  EXPECT_EQ(f.db.SourceCount, 7);
   EXPECT_EQ(f.im->log.find("Pointeur de source invalide"), std::string::npos) << f.im->log;
   // Under the source's OBJE, TITL names the file, not the source.
   EXPECT_EQ(f.db.SourceRecord(1)->Title, "Registres de Paris");
@@ -209,6 +244,64 @@ TEST(BalisesSources, CitationsOfThePersonPage) {
     EXPECT_EQ(eval(f.db, publish, c.expression), c.expected) << c.expression;
 }
 
+std::vector<std::string> items(const std::string& list) {
+  std::vector<std::string> out;
+  for (size_t start = 0; start < list.size();) {
+    const size_t bar = std::min(list.find('|', start), list.size());
+    out.push_back(list.substr(start, bar - start));
+    start = bar + 1;
+  }
+  return out;
+}
+
+// Each event of the list has the marks of its own citations, numbered as the page's notes; what
+// a RESN line hides is neither marked nor read by the attribute tags, and a person it hides is
+// told apart from a living one.
+TEST(BalisesSources, MarksOfEachEventAndWhatRestrictionsHide) {
+  Fixture f;
+  const TVivants hide(f.db, LivingMode::Hide, kToday);
+  const TVivants publish(f.db, LivingMode::Publish, kToday);
+  EXPECT_EQ(eval(f.db, hide, "liste_citation(6)"), "13|14|15|16");
+  const std::vector<std::string> events = items(eval(f.db, hide, "liste_evenement(6)"));
+  std::vector<std::string> rows;
+  for (const std::string& e : events)
+    rows.push_back(eval(f.db, hide, "champ(" + e + ",\"<\xE9v\xE9nement:genre>\")") + " " +
+                   eval(f.db, hide, "liste_renvoi(\"6/evenement/" + e + "\")"));
+  const std::vector<std::string> expected = {"Naissance 13", "R\xE9sidence 14", "Profession 15",
+                                             "R\xE9sidence 16",
+                                             "D\xE9"
+                                             "c\xE8s "};
+  EXPECT_EQ(rows, expected);
+  ASSERT_EQ(events.size(), 5u);
+  const std::string marriage = items(eval(f.db, hide, "liste_evenement(1,1)"))[0];
+  struct Case {
+    const TVivants& rule;
+    std::string expression, expected;
+  };
+  const Case cases[] = {
+      // By kind (as the file names it), the first event of that kind.
+      {hide, "liste_renvoi(\"6/Naissance\")", "13"},
+      // Another person's event, or a number that is no event, has no mark on this page.
+      {hide, "liste_renvoi(\"1/evenement/" + events[1] + "\")", ""},
+      {hide, "liste_renvoi(\"6/evenement/99999\")", ""},
+      // A union's event: on each spouse's page, with that page's numbers.
+      {hide, "liste_renvoi(\"1/evenement/" + marriage + "\")", "5"},
+      {hide, "liste_renvoi(\"2/evenement/" + marriage + "\")", "7"},
+      {hide, "liste_renvoi(\"3/evenement/" + marriage + "\")", ""},
+      // The hidden occupation and title are read by no tag, whatever the mode.
+      {hide, "champ(6,\"<profession>|[<chp:Titre>]\")", "Laboureur|[]"},
+      {publish, "champ(6,\"<profession>|[<chp:Titre>]\")", "Laboureur|[]"},
+      // Luc is dead, hidden by his RESN; Paul is living.
+      {hide, "champ(4,\"[<masqu\xE9>|<masqu\xE9:auteur>]\")", "[oui|oui]"},
+      {publish, "champ(4,\"[<masqu\xE9>|<masqu\xE9:auteur>]\")", "[oui|oui]"},
+      {hide, "champ(3,\"[<masqu\xE9>|<masqu\xE9:auteur>]\")", "[oui|]"},
+      {publish, "champ(3,\"[<masqu\xE9>|<masqu\xE9:auteur>]\")", "[|]"},
+      {hide, "champ(5,\"[<masqu\xE9>|<masqu\xE9:auteur>]\")", "[|]"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(eval(f.db, c.rule, c.expression), c.expected) << c.expression;
+}
+
 // The shipped templates: each fact's notes on the person page, a page per published source.
 TEST(BalisesSources, ShippedTemplatesShowNotesAndSourcePages) {
   Fixture f;
@@ -227,6 +320,12 @@ TEST(BalisesSources, ShippedTemplatesShowNotesAndSourcePages) {
     };
     const std::string jean = page("personne_n_1.html");
     const std::string s1 = page("source_s_1.html");
+    const std::string pierre = page("personne_n_6.html");
+    // Each residence row has its own mark, not the first residence's.
+    size_t marks14 = 0;
+    for (size_t at = 0; (at = pierre.find("href=\"#c14.html\"", at)) != std::string::npos; ++at)
+      ++marks14;
+    EXPECT_EQ(marks14, 1u);
     struct Case {
       const std::string& text;
       std::string part;
@@ -249,6 +348,23 @@ TEST(BalisesSources, ShippedTemplatesShowNotesAndSourcePages) {
         {page("source_s_5.html"), "-", true},
         {page("personne_n_3.html"), "source_s_", false},
         {page("personne_n_5.html"), "Cimeti", false},
+        {pierre, "<a href=\"#c16.html\">4</a>", true},
+        {pierre, "<a href=\"#c15.html\">3</a>", true},
+        {pierre, "Espion", false},
+        {pierre, "Comte", false},
+        {page("personne_n_4.html"),
+         "Informations masqu\xC3\xA9"
+         "es \xC3\xA0 la demande de l'auteur",
+         true},
+        {page("personne_n_4.html"), "personne vivante", false},
+        {page("personne_n_3.html"),
+         "Informations masqu\xC3\xA9"
+         "es&nbsp;: personne vivante",
+         true},
+        // A source's own files: a picture shown, a document as a link with its kind.
+        {s1, "alt=\"Couverture\"", true},
+        {page("source_s_2.html"), ">Acte de bapt\xC3\xAAme (PDF)</a>", true},
+        {page("source_s_2.html"), "<img", false},
     };
     for (const Case& c : cases)
       EXPECT_EQ(c.text.find(c.part) != std::string::npos, c.present) << c.part;
