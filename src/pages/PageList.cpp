@@ -51,16 +51,21 @@ namespace {
 
 // "size hHASH name" or, for files recorded by time (and lists of earlier versions),
 // "size mtimeNs name".
-std::string lineOf(const std::string& name, int64_t size, bool hashed, uint64_t value) {
-  char hex[24];
-  std::string line = std::to_string(size);
+void appendLine(std::string& out, std::string_view name, int64_t size, bool hashed,
+                uint64_t value) {
+  char number[24];
+  out.append(number, std::to_chars(number, number + sizeof number, size).ptr);
   if (hashed) {
-    line += " h";
-    line.append(hex, std::to_chars(hex, hex + sizeof hex, value, 16).ptr);
+    out += " h";
+    out.append(number, std::to_chars(number, number + sizeof number, value, 16).ptr);
   } else {
-    line += " " + std::to_string(static_cast<int64_t>(value));
+    out += ' ';
+    out.append(number,
+               std::to_chars(number, number + sizeof number, static_cast<int64_t>(value)).ptr);
   }
-  return line + " " + name + "\n";
+  out += ' ';
+  out += name;
+  out += '\n';
 }
 
 bool timeOf(const fs::path& file, int64_t& size, int64_t& mtimeNs) {
@@ -80,11 +85,11 @@ void TPageList::add(Entries& entries, const std::string& name, const Entry& e) {
   if (std::find(list.begin(), list.end(), e) == list.end()) list.push_back(e);
 }
 
-TPageList::Entries TPageList::read(const fs::path& file, bool& endsLine) {
-  Entries entries;
+template <class F>
+bool TPageList::readLines(const fs::path& file, bool& endsLine, F&& f) {
   std::optional<std::string> bytes = ReadWholeFile(file);
   endsLine = !bytes || bytes->empty() || bytes->back() == '\n';
-  if (!bytes) return entries;
+  if (!bytes) return false;
   const char* p = bytes->data();
   const char* const stop = p + bytes->size();
   while (p < stop) {
@@ -104,17 +109,26 @@ TPageList::Entries TPageList::read(const fs::path& file, bool& endsLine) {
         entry.value = static_cast<uint64_t>(t);
       }
       if (got.ec == std::errc() && got.ptr + 1 < e && *got.ptr == ' ')
-        add(entries, std::string(got.ptr + 1, e), entry);
+        f(std::string_view(got.ptr + 1, e - got.ptr - 1), entry);
     }
     p = e + 1;
   }
+  return true;
+}
+
+TPageList::Entries TPageList::read(const fs::path& file, bool& endsLine) {
+  Entries entries;
+  readLines(file, endsLine, [&](std::string_view name, const Entry& entry) {
+    add(entries, std::string(name), entry);
+  });
   return entries;
 }
 
 std::set<std::string> TPageList::Recorded(const fs::path& destDir) {
   bool endsLine = true;
   std::set<std::string> names;
-  for (const auto& [name, entries] : read(destDir / kFileName, endsLine)) names.insert(name);
+  readLines(destDir / kFileName, endsLine,
+            [&](std::string_view name, const Entry&) { names.emplace(name); });
   return names;
 }
 
@@ -141,13 +155,38 @@ int TPageList::IntendStamp(const std::string& name, int64_t size, int64_t mtimeN
 int TPageList::record(const std::string& name, const Entry& e) {
   std::string native = NativeName(name).string();
   if (native.find_first_of("\r\n") != std::string::npos) return 0;  // no line can hold it
-  const std::string line = lineOf(native, e.size, e.hashed, e.value);
+  std::string line;
+  appendLine(line, native, e.size, e.hashed, e.value);
   std::lock_guard<std::mutex> lock(recording_);
   if (!append_) return EBADF;
   const ssize_t n = ::write(append_.get(), line.data(), line.size());
   if (n != static_cast<ssize_t>(line.size())) return n < 0 ? errno : ENOSPC;
-  now_[native] = {e};
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  if (names_.empty() || names_.back().size() + native.size() > kBlock) {
+    names_.emplace_back();
+    names_.back().reserve(std::max(kBlock, native.size()));
+  }
+  std::string& block = names_.back();
+  now_.push_back(Record{static_cast<uint32_t>(names_.size() - 1),
+                        static_cast<uint32_t>(block.size()), static_cast<uint32_t>(native.size()),
+                        e});
+  block += native;
   return 0;
+}
+
+std::vector<const TPageList::Record*> TPageList::latestByName() const {
+  std::vector<const Record*> sorted;
+  sorted.reserve(now_.size());
+  for (const Record& r : now_) sorted.push_back(&r);
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [this](const Record* a, const Record* b) { return nameOf(*a) < nameOf(*b); });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    if (i + 1 < sorted.size() && nameOf(*sorted[i]) == nameOf(*sorted[i + 1])) continue;
+    sorted[kept++] = sorted[i];
+  }
+  sorted.resize(kept);
+  return sorted;
 }
 
 bool TPageList::ours(const fs::path& file, const std::vector<Entry>& entries) const {
@@ -170,29 +209,52 @@ bool TPageList::ours(const fs::path& file, const std::vector<Entry>& entries) co
 TPageList::Finished TPageList::Finish(const std::vector<std::string>& written) {
   Finished out;
   append_.close();
-  Entries list = std::move(now_);
+  const std::vector<const Record*> recorded = latestByName();
+  auto isRecorded = [&](std::string_view name) {
+    auto at =
+        std::lower_bound(recorded.begin(), recorded.end(), name,
+                         [this](const Record* r, std::string_view n) { return nameOf(*r) < n; });
+    return at != recorded.end() && nameOf(**at) == name;
+  };
+  // The files not recorded by this build that the new list keeps: few, by name.
+  Entries others;
   for (const std::string& name : written) {
     std::string native = NativeName(name).string();
     int64_t size = 0, mtimeNs = 0;
-    if (list.count(native) || native.find_first_of("\r\n") != std::string::npos ||
-        !timeOf(dest_ / native, size, mtimeNs))
+    if (isRecorded(native) || others.count(native) ||
+        native.find_first_of("\r\n") != std::string::npos || !timeOf(dest_ / native, size, mtimeNs))
       continue;
-    add(list, native, Entry{size, false, static_cast<uint64_t>(mtimeNs)});
+    add(others, native, Entry{size, false, static_cast<uint64_t>(mtimeNs)});
   }
   for (const auto& [name, entries] : earlier_) {
     // A file changed since we wrote it is the user's now: kept, and no longer listed.
-    if (list.count(name) || !StaysInside(name) || !ours(dest_ / name, entries)) continue;
+    if (isRecorded(name) || others.count(name) || !StaysInside(name) ||
+        !ours(dest_ / name, entries))
+      continue;
     std::error_code ec;
     if (fs::remove(dest_ / name, ec))
       ++out.removed;
     else
-      list[name] = entries;  // tried again by the next build
+      others[name] = entries;  // tried again by the next build
   }
-  std::string text;
-  for (const auto& [name, entries] : list)
-    for (const Entry& e : entries) text += lineOf(name, e.size, e.hashed, e.value);
-  if (WriteOutcome w = WriteWholeFile(path_, text); !w) out.reason = SystemReason(w.error);
   earlier_.clear();
+  // Both lists in name order, merged.
+  std::string text;
+  auto other = others.begin();
+  auto flushOthersBefore = [&](const std::string_view* name) {
+    for (; other != others.end() && (!name || other->first < *name); ++other)
+      for (const Entry& e : other->second)
+        appendLine(text, other->first, e.size, e.hashed, e.value);
+  };
+  for (const Record* r : recorded) {
+    const std::string_view name = nameOf(*r);
+    flushOthersBefore(&name);
+    appendLine(text, name, r->entry.size, r->entry.hashed, r->entry.value);
+  }
+  flushOthersBefore(nullptr);
+  now_.clear();
+  names_.clear();
+  if (WriteOutcome w = WriteWholeFile(path_, text); !w) out.reason = SystemReason(w.error);
   return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -57,13 +58,30 @@ class TPageList {
     bool operator==(const Entry&) const = default;
   };
   using Entries = std::map<std::string, std::vector<Entry>>;  // file-system name -> records
+  // Calls f(name, entry) for each whole line of the list file.
+  template <class F>
+  static bool readLines(const std::filesystem::path& file, bool& endsLine, F&& f);
   static Entries read(const std::filesystem::path& file, bool& endsLine);
   static void add(Entries& entries, const std::string& name, const Entry& e);
   int record(const std::string& name, const Entry& e);
   bool ours(const std::filesystem::path& file, const std::vector<Entry>& entries) const;
 
+  // This build's records, one per file written, kept compact (a site may have millions of
+  // pages): the names side by side in blocks, each record pointing into them.
+  struct Record {
+    uint32_t block = 0, at = 0, length = 0;
+    Entry entry;
+  };
+  std::string_view nameOf(const Record& r) const {
+    return std::string_view(names_[r.block]).substr(r.at, r.length);
+  }
+  // The records sorted by name, the last one of each name alone (it replaced the others).
+  std::vector<const Record*> latestByName() const;
+
   std::filesystem::path dest_, path_;
-  Entries earlier_, now_;
+  Entries earlier_;
+  std::vector<std::string> names_;
+  std::deque<Record> now_;
   OwnedFd append_;
   std::mutex recording_;  // pages and template files are written from several threads
 };

@@ -1,5 +1,6 @@
 #include "pages/SiteGeneration.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -154,7 +155,7 @@ class ParallelSite {
         ++i;
         break;
       }
-      const Slot::State state = resolve(work[i], slot, work, assets);
+      const Slot::State state = resolve(slot.ref, slot, work, assets);
       mark(slot, state);
       if (state == Slot::kFail) {
         ++i;
@@ -208,11 +209,14 @@ class ParallelSite {
     if (hostAbort(host_)) stop_.store(true, std::memory_order_relaxed);
   }
 
+  // Hands the workers the entries they may run next: those within kAhead of the one the
+  // calling thread waits for (the work list may hold millions more by then).
   void queue(const TWorkList& work) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      for (std::size_t k = queued_; k < work.size(); ++k) pending_.push_back(work[k]);
-      queued_ = work.size();
+      const std::size_t until = std::min(work.size(), waitingFor_ + kAhead + 1);
+      for (std::size_t k = queued_; k < until; ++k) pending_.emplace_back(work[k]);
+      queued_ = std::max(queued_, until);
     }
     more_.notify_all();
   }
@@ -287,7 +291,10 @@ class ParallelSite {
         make(lock);
         continue;
       }
-      if (!halted_.load() && !pending_.empty() && next_ < waitingFor_ + kAhead) {
+      // Not further ahead of the files written than of the calling thread: pages made
+      // faster than a slow disk takes them would otherwise pile up in memory.
+      if (!halted_.load() && !pending_.empty() &&
+          next_ < std::min(waitingFor_, committed_) + kAhead) {
         runOne(parser, lock);
         continue;
       }
@@ -413,7 +420,7 @@ class ParallelSite {
   std::size_t passed_ = 0, askUntil_ = ~std::size_t{0};
   std::mutex mutex_;  // all below
   std::condition_variable more_, done_;
-  std::deque<std::string> pending_;  // the work list's entries from next_ on
+  std::deque<std::string> pending_;  // the work list's entries from next_ on, up to queued_
   std::size_t queued_ = 0;           // entries of the work list queued so far
   std::deque<Slot> slots_;           // entries from base_ to next_
   std::size_t base_ = 0, next_ = 0;
@@ -452,7 +459,7 @@ SiteResult GenerateSite(TKSParse& interpreter, const std::string& templateDir,
   PageCharset siteCharset = PageCharset::None;
   if (threads == 1) {
     for (std::size_t i = 0; i < work.size(); ++i) {
-      const std::string ref = work[i];
+      const std::string ref(work[i]);
       PageRun page;
       if (StaysInside(fileNameOf(ref, assets))) page = runPage(interpreter, ref, templateDir);
       if (page.stopped || hostAbort(host)) {

@@ -54,7 +54,7 @@ const TWorkList::Slot* TWorkList::slot(std::string_view ref, std::size_t hash) c
   const auto part = static_cast<uint32_t>(hash >> 32);
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& s = table_[i];
-    if (s.entry == 0 || (s.hash == part && equalFolded(entries_[s.entry - 1], ref))) return &s;
+    if (s.entry == 0 || (s.hash == part && equalFolded((*this)[s.entry - 1], ref))) return &s;
   }
 }
 
@@ -65,21 +65,32 @@ void TWorkList::place(std::size_t entry, std::size_t hash) {
   table_[i] = Slot{static_cast<uint32_t>(entry + 1), static_cast<uint32_t>(hash >> 32)};
 }
 
-const std::string* TWorkList::Find(std::string_view ref) const {
+std::optional<std::string_view> TWorkList::Find(std::string_view ref) const {
   const Slot* s = slot(ref, foldedHash(ref));
-  return s->entry == 0 ? nullptr : &entries_[s->entry - 1];
+  if (s->entry == 0) return std::nullopt;
+  return (*this)[s->entry - 1];
 }
 
-bool TWorkList::Add(const std::string& ref) {
+bool TWorkList::Add(std::string_view ref) {
   const std::size_t hash = foldedHash(ref);
   if (slot(ref, hash)->entry != 0) return false;
-  entries_.push_back(ref);
-  // At most half full, so a search meets a free slot soon.
-  if (entries_.size() * 2 > table_.size()) {
-    table_.assign(table_.size() * 2, Slot());
-    for (std::size_t e = 0; e + 1 < entries_.size(); ++e) place(e, foldedHash(entries_[e]));
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  if (blocks_.empty() || blockSize_ - blockUsed_ < ref.size()) {
+    blockSize_ = std::max(kBlock, ref.size());
+    blocks_.push_back(std::make_unique<char[]>(blockSize_));
+    blockUsed_ = 0;
   }
-  place(entries_.size() - 1, hash);
+  const std::size_t at = blockUsed_;
+  std::copy(ref.begin(), ref.end(), blocks_.back().get() + at);
+  blockUsed_ += ref.size();
+  where_.push_back(Where{static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(at),
+                         static_cast<uint32_t>(ref.size())});
+  // At most half full, so a search meets a free slot soon.
+  if (where_.size() * 2 > table_.size()) {
+    table_.assign(table_.size() * 2, Slot());
+    for (std::size_t e = 0; e + 1 < where_.size(); ++e) place(e, foldedHash((*this)[e]));
+  }
+  place(where_.size() - 1, hash);
   return true;
 }
 
@@ -132,8 +143,8 @@ void ResolveLink(std::string_view pageText, const PageLink& link, TWorkList& wor
     const std::string written(target);
     const bool source = link.source;
     if (source && !assets->Take(written) && assets->TakeScript(written)) {
-      if (const std::string* entry = workList.Find(target))
-        out += ScriptFileName(*entry);
+      if (const std::optional<std::string_view> entry = workList.Find(target))
+        out += ScriptFileName(std::string(*entry));
       else if (workList.Add(written))
         out += ScriptFileName(written);
       return;
@@ -151,11 +162,11 @@ void ResolveLink(std::string_view pageText, const PageLink& link, TWorkList& wor
   if (startsWith(target, "http:") || startsWith(target, "mailto:") ||
       extensionOf(target) == ".html") {
     appendPageFileName(out, target);
-  } else if (const std::string* entry = workList.Find(target)) {
+  } else if (const std::optional<std::string_view> entry = workList.Find(target)) {
     // Links that differ only in case name the one file written for the first of them.
     appendPageFileName(out, *entry);
   } else {
-    workList.Add(std::string(target));
+    workList.Add(target);
     appendPageFileName(out, target);
   }
 }

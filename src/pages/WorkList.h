@@ -2,7 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,15 +13,19 @@ namespace lignado {
 class TTemplateAssets;
 
 // The ordered list of page references met while generating a site; a reference that equals
-// an entry without regard to case is already there.
+// an entry without regard to case is already there. The texts stay in place: a view of an
+// entry lives as long as the list.
 class TWorkList {
  public:
   TWorkList();  // holds "index"
-  std::size_t size() const { return entries_.size(); }
-  const std::string& operator[](std::size_t i) const { return entries_[i]; }
-  // The entry equal to ref ignoring case, or nullptr.
-  const std::string* Find(std::string_view ref) const;
-  bool Add(const std::string& ref);  // false when already there
+  std::size_t size() const { return where_.size(); }
+  std::string_view operator[](std::size_t i) const {
+    const Where& w = where_[i];
+    return std::string_view(blocks_[w.block].get() + w.at, w.length);
+  }
+  // The entry equal to ref ignoring case, if any.
+  std::optional<std::string_view> Find(std::string_view ref) const;
+  bool Add(std::string_view ref);  // false when already there
 
  private:
   // Entries by their text folded to lower case, in one open-addressed table holding a part of
@@ -31,7 +36,13 @@ class TWorkList {
   };
   const Slot* slot(std::string_view ref, std::size_t hash) const;
   void place(std::size_t entry, std::size_t hash);
-  std::deque<std::string> entries_;  // a deque keeps the texts that Find points to in place
+  // The texts side by side in blocks that never move (a site may have millions of pages).
+  struct Where {
+    uint32_t block = 0, at = 0, length = 0;
+  };
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t blockSize_ = 0, blockUsed_ = 0;  // of the last block
+  std::vector<Where> where_;
   std::vector<Slot> table_;
 };
 

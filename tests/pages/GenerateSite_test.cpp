@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/DateLieu.h"
+#include "pages/PageList.h"
 #include "pages/SiteGeneration.h"
 #include "pages/TemplateAssets.h"
 #include "pages/TemplateCode.h"
@@ -29,7 +31,7 @@ using Strings = std::vector<std::string>;
 
 Strings entries(const TWorkList& list) {
   Strings out;
-  for (std::size_t i = 0; i < list.size(); ++i) out.push_back(list[i]);
+  for (std::size_t i = 0; i < list.size(); ++i) out.emplace_back(list[i]);
   return out;
 }
 
@@ -116,21 +118,54 @@ TEST(WorkListTest, IgnoresCaseWhenAdding) {
   EXPECT_TRUE(list.Add("\xC9t\xE9"));
   EXPECT_FALSE(list.Add("\xE9T\xC9"));
   EXPECT_EQ(entries(list), (Strings{"index", "Personne|id=1", "\xC9t\xE9"}));
-  ASSERT_NE(list.Find("PERSONNE|Id=1"), nullptr);
+  ASSERT_TRUE(list.Find("PERSONNE|Id=1"));
   EXPECT_EQ(*list.Find("PERSONNE|Id=1"), "Personne|id=1");
-  EXPECT_EQ(list.Find("personne|id=2"), nullptr);
+  EXPECT_FALSE(list.Find("personne|id=2"));
 
   // Thousands of entries: each one found under another spelling, none added twice, in order.
   for (int i = 0; i < 5000; ++i) EXPECT_TRUE(list.Add("p\xE9re|n=" + std::to_string(i)));
   for (int i = 0; i < 5000; ++i) {
-    const std::string* e = list.Find("P\xC9RE|N=" + std::to_string(i));
-    ASSERT_NE(e, nullptr) << i;
+    const std::optional<std::string_view> e = list.Find("P\xC9RE|N=" + std::to_string(i));
+    ASSERT_TRUE(e) << i;
     EXPECT_EQ(*e, "p\xE9re|n=" + std::to_string(i));
     EXPECT_FALSE(list.Add("P\xC9re|n=" + std::to_string(i)));
   }
   EXPECT_EQ(list.size(), 5003u);
   EXPECT_EQ(list[2999 + 3], "p\xE9re|n=2999");
-  EXPECT_EQ(list.Find("p\xE9re|n=5000"), nullptr);
+  EXPECT_FALSE(list.Find("p\xE9re|n=5000"));
+
+  // A text longer than a block of the list, and the entries after it, stay whole.
+  const std::string longRef(3 << 20, 'x');
+  EXPECT_TRUE(list.Add(longRef));
+  EXPECT_TRUE(list.Add("apr\xE8s"));
+  EXPECT_EQ(list[5003], longRef);
+  EXPECT_EQ(*list.Find("APR\xC8S"), "apr\xE8s");
+  EXPECT_EQ(list[2], "\xC9t\xE9");
+}
+
+TEST(PageListTest, FinishListsEachFileOnceInNameOrder) {
+  TempDir dir;
+  TPageList list(dir.path());
+  ASSERT_EQ(list.Open(), "");
+  // Recorded out of order, one file twice (its last bytes count), one in a folder.
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"b.html", "x"}, {"a.html", "yy"}, {"c/d.html", "q"}, {"b.html", "zzz"}}) {
+    ASSERT_EQ(WriteSiteFile(dir.path(), name, bytes, &list), "");
+  }
+  // A file written without a record (a copied picture) is listed by size and time, in order.
+  writeFile(dir.path() / "0.jpg", "jpeg");
+  struct stat st {};
+  ASSERT_EQ(::stat((dir.path() / "0.jpg").c_str(), &st), 0);
+  const int64_t ns = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  EXPECT_EQ(list.Finish({"a.html", "0.jpg", "b.html", "c/d.html"}).reason, "");
+  auto hashed = [](const std::string& bytes, const std::string& name) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(ContentHash64(bytes)));
+    return std::to_string(bytes.size()) + " h" + hex + " " + name + "\n";
+  };
+  EXPECT_EQ(readFile(dir.path() / TPageList::kFileName),
+            "4 " + std::to_string(ns) + " 0.jpg\n" + hashed("yy", "a.html") +
+                hashed("zzz", "b.html") + hashed("q", "c/d.html"));
 }
 
 TEST(RewriteLinksTest, QueuesPageReferencesAndRenamesTheirLinks) {
