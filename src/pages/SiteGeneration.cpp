@@ -215,8 +215,9 @@ class ParallelSite {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       const std::size_t until = std::min(work.size(), waitingFor_ + kAhead + 1);
+      if (until <= queued_) return;  // nothing new: no worker to wake
       for (std::size_t k = queued_; k < until; ++k) pending_.emplace_back(work[k]);
-      queued_ = std::max(queued_, until);
+      queued_ = until;
     }
     more_.notify_all();
   }

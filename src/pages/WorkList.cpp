@@ -139,7 +139,11 @@ std::vector<PageLink> FindLinks(std::string_view pageText, bool sources) {
 void ResolveLink(std::string_view pageText, const PageLink& link, TWorkList& workList,
                  TTemplateAssets* assets, std::string& out) {
   std::string_view target = pageText.substr(link.start, link.end - link.start);
-  if (assets) {
+  // A page reference ("personne|n=1", most links) is never a file of the template folder.
+  const bool pageReference =
+      !link.source &&
+      target.substr(0, target.find_first_of("?#")).find_first_of("|:") != std::string_view::npos;
+  if (assets && !pageReference) {
     const std::string written(target);
     const bool source = link.source;
     if (source && !assets->Take(written) && assets->TakeScript(written)) {
