@@ -217,8 +217,10 @@ std::optional<string> ListeSources(const TBD& db, const string& kind, const stri
     const int32_t p = Int32AfterBlanks(std::string_view(a).substr(0, slash));
     const std::string_view fait =
         kind == "renvoi" ? std::string_view(a).substr(slash + 1) : std::string_view();
-    const EventOfPage event = eventOfPage(db, p, fait);
-    for (const Shown& sh : shownOf(db, v, p))
+    const std::vector<Shown> shown = shownOf(db, v, p);
+    // Most pages cite nothing: the event is looked for only when there is something to mark.
+    const EventOfPage event = shown.empty() ? EventOfPage{} : eventOfPage(db, p, fait);
+    for (const Shown& sh : shown)
       if (kind == "citation" || supports(db, p, fait, sh.c, event)) out.push_back(sh.number);
     return joined(out);
   }
