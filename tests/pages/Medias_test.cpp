@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <vips/vips.h>
 
 #include <filesystem>
 #include <set>
 #include <string>
 
+#include "TestPictures.h"
 #include "TestSupport.h"
 #include "data/Base.h"
 #include "genealogy/Vivants.h"
@@ -204,21 +204,12 @@ TEST(FileSizeWords, OctetsKiloAndMega) {
   for (const auto& [bytes, words] : cases) EXPECT_EQ(FileSizeWords(bytes), words) << bytes;
 }
 
-void picture(const std::string& path, int w, int h, int orientation) {
-  ASSERT_GE(PictureSizeOf("/nonexistent").width, 0);  // starts the library
-  VipsImage* image = nullptr;
-  ASSERT_EQ(vips_black(&image, w, h, "bands", 3, nullptr), 0);
-  if (orientation) vips_image_set_int(image, "orientation", orientation);
-  ASSERT_EQ(vips_image_write_to_file(image, path.c_str(), nullptr), 0) << vips_error_buffer();
-  g_object_unref(image);
-}
-
 // Each picture gets its two reduced copies once; a rebuild reuses them until its file changes.
 TEST(CopyMedia, PicturesReducedOnceUprightAndMadeAgainWhenChanged) {
   namespace fs = std::filesystem;
   test::TempDir ged, site;
-  picture(ged.str() + "debout.jpg", 1600, 1200, 6);
-  picture(ged.str() + "scan.tif", 300, 600, 0);
+  test::writePicture(ged.str() + "debout.jpg", 1600, 1200, 6);
+  test::writePicture(ged.str() + "scan.tif", 300, 600, 0);
   test::writeFile(ged.str() + "acte.pdf", "%PDF-1.4 acte");
   TBD db;
   const int32_t p = db.NewPerson();
@@ -266,7 +257,7 @@ TEST(CopyMedia, PicturesReducedOnceUprightAndMadeAgainWhenChanged) {
 // pictures as pictures, documents as links.
 TEST(MediaSite, ListsAndTagsOfACopy) {
   test::TempDir ged, site;
-  picture(ged.str() + "photo.png", 50, 40, 0);
+  test::writePicture(ged.str() + "photo.png", 50, 40, 0);
   test::writeFile(ged.str() + "bapteme.pdf", "%PDF-1.4 " + std::string(2000, 'x'));
   test::writeFile(ged.str() + "son.mp3", "ID3\x04 son");
   TBD db;

@@ -3,27 +3,17 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <vips/vips.h>
 
 #include <filesystem>
 #include <string>
 
+#include "TestPictures.h"
 #include "TestSupport.h"
 
 namespace lignado {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A black picture of w x h saved at path (the format by its extension), with an EXIF
-// orientation when one is given.
-void picture(const fs::path& path, int w, int h, int orientation = 0) {
-  VipsImage* image = nullptr;
-  ASSERT_EQ(vips_black(&image, w, h, "bands", 3, nullptr), 0);
-  if (orientation) vips_image_set_int(image, "orientation", orientation);
-  ASSERT_EQ(vips_image_write_to_file(image, path.c_str(), nullptr), 0) << vips_error_buffer();
-  g_object_unref(image);
-}
 
 TEST(Vignettes, SizesOrientationFormatsAndRefusals) {
   ASSERT_GT(PictureSizeOf("/nonexistent").width, -1);  // starts the library
@@ -46,7 +36,7 @@ TEST(Vignettes, SizesOrientationFormatsAndRefusals) {
     SCOPED_TRACE(c.name);
     const fs::path source = dir.path() / c.name;
     if (c.w)
-      picture(source, c.w, c.h, c.orientation);
+      test::writePicture(source, c.w, c.h, c.orientation);
     else
       test::writeFile(source, "pas une image");
     const std::string ext = ReducedExtension(c.name);
@@ -76,13 +66,13 @@ TEST(Vignettes, SizesOrientationFormatsAndRefusals) {
 TEST(Vignettes, MadeOnceWhileTheSourceIsUnchanged) {
   test::TempDir dir;
   const fs::path source = dir.path() / "photo.jpg", dest = dir.path() / "v.jpg";
-  picture(source, 900, 600);
+  test::writePicture(source, 900, 600);
   ASSERT_TRUE(ReducePicture(source.string(), dest.string(), kThumbnailSide).ok);
   const Reduction again = ReducePicture(source.string(), dest.string(), kThumbnailSide);
   EXPECT_TRUE(again.ok && again.reused);
   EXPECT_EQ(again.size.width, 320);
   // A new picture under the same name is reduced again.
-  picture(source, 600, 900);
+  test::writePicture(source, 600, 900);
   struct timespec later[2] = {{1700000000, 0}, {1700000000, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, source.c_str(), later, 0), 0);
   const Reduction changed = ReducePicture(source.string(), dest.string(), kThumbnailSide);

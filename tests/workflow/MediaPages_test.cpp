@@ -2,11 +2,11 @@
 // templates: pictures shown by their thumbnails, documents as links, a missing file reported.
 
 #include <gtest/gtest.h>
-#include <vips/vips.h>
 
 #include <filesystem>
 #include <string>
 
+#include "TestPictures.h"
 #include "TestSupport.h"
 #include "pages/Medias.h"
 #include "pages/Vignettes.h"
@@ -36,24 +36,16 @@ const char kFamily[] =
     "0 @S1@ SOUR\n1 TITL Registres\n1 OBJE\n2 FILE registre.txt\n"
     "0 TRLR\n";
 
-void picture(const fs::path& path, int w, int h, int orientation) {
-  ASSERT_GE(PictureSizeOf("/nonexistent").width, 0);  // starts the library
-  VipsImage* image = nullptr;
-  ASSERT_EQ(vips_black(&image, w, h, "bands", 3, nullptr), 0);
-  if (orientation) vips_image_set_int(image, "orientation", orientation);
-  ASSERT_EQ(vips_image_write_to_file(image, path.c_str(), nullptr), 0) << vips_error_buffer();
-  g_object_unref(image);
-}
-
 TEST(MediaPages, PicturesAsThumbnailsDocumentsAsLinksAFileMissing) {
   test::TempDir dir;
   const fs::path ged = dir.path() / "famille.ged";
   test::writeFile(ged, kFamily);
   fs::create_directories(dir.path() / "papiers");
   fs::create_directories(dir.path() / "actes");
-  picture(dir.path() / "portrait.jpg", 2000, 1500, 6);  // taken upright: shown 1500 x 2000
-  picture(dir.path() / "noces.png", 640, 480, 0);
-  picture(dir.path() / "vivante.jpg", 100, 100, 0);
+  test::writePicture(dir.path() / "portrait.jpg", 2000, 1500,
+                     6);  // taken upright: shown 1500 x 2000
+  test::writePicture(dir.path() / "noces.png", 640, 480, 0);
+  test::writePicture(dir.path() / "vivante.jpg", 100, 100, 0);
   test::writeFile(dir.path() / "papiers/lettre.pdf", "%PDF-1.4 " + std::string(3000, 'x'));
   test::writeFile(dir.path() / "actes/bapteme.pdf", "%PDF-1.4 acte");
   test::writeFile(dir.path() / "contrat.txt", "Par-devant notaire.\n");
