@@ -107,6 +107,11 @@ std::size_t FunctionNameLength(std::string_view e) {
   return n > 0 && n < e.size() && e[n] == '(' ? n : 0;
 }
 
+bool NamesByLetter(std::string_view name) {
+  return name.size() > 1 &&
+         ((name[1] >= 'a' && name[1] <= 'z') || (name[1] >= 'A' && name[1] <= 'Z'));
+}
+
 std::string LiteralValue(std::string_view text) {
   std::size_t nl = text.find("\\n");
   if (nl == std::string_view::npos)

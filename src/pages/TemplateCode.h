@@ -75,6 +75,9 @@ std::size_t FunctionNameLength(std::string_view e);
 // The end of a string literal's reading, its variables substituted: "\n" becomes CR LF, then
 // the first and last characters go.
 std::string LiteralValue(std::string_view text);
+// Whether the variable name ("$" and what follows) has a letter after its "$"; one that does
+// not ("$ ", "$1") stays as written in a literal while it has no value.
+bool NamesByLetter(std::string_view name);
 
 // Reads an expression; depth: how deep it lies below the expression of its statement.
 Expr CompileExpr(std::string_view text, VariableSlots& slots, int depth = 0);

@@ -587,7 +587,10 @@ std::string TKSParse::evalLiteral(const Expr& x) {
       s = substitute(std::move(s), from, done);
       break;
     }
-    if (value) s += *value;
+    if (!NamesByLetter(p.name) && (!value || value->empty()))
+      s += p.name;  // "5 $ US", an unset "$1": the author's text
+    else if (value)
+      s += *value;
     ++done;
   }
   return LiteralValue(s);
@@ -601,7 +604,12 @@ std::string TKSParse::substitute(std::string s, std::size_t from, int done) cons
     if (dollar == std::string::npos || dollar + 1 >= s.size()) break;  // a final "$" stays
     std::size_t end = dollar + 2;
     while (end < s.size() && s[end] >= 'a' && s[end] <= 'z') ++end;
-    const std::string* value = variable(std::string_view(s).substr(dollar, end - dollar));
+    const std::string_view name = std::string_view(s).substr(dollar, end - dollar);
+    const std::string* value = variable(name);
+    if ((!value || value->empty()) && !NamesByLetter(name)) {
+      from = end;  // "5 $ US", an unset "$1": the author's text
+      continue;
+    }
     if (value)
       s.replace(dollar, end - dollar, *value);
     else

@@ -164,8 +164,8 @@ TEST_F(Interpreter, StringLiterals) {
   parser.SetVariable("$1", "X");
   parser.SetVariable("$nom", "Dupont");
   EXPECT_EQ(eval("\"a$1B\""), "aXB");
-  EXPECT_EQ(eval("\"a$1b\""), "a");  // lower-case letters continue the name
-  EXPECT_EQ(eval("\"$12\""), "X2");  // a further digit stays as text
+  EXPECT_EQ(eval("\"a$1b\""), "a$1b");  // lower-case letters continue the name: "$1b" unset
+  EXPECT_EQ(eval("\"$12\""), "X2");     // a further digit stays as text
   EXPECT_EQ(eval("\"<$nom>\""), "<Dupont>");
   EXPECT_EQ(eval("\"$Nom\""), "Dupont");  // an upper-case first letter names the same variable
   EXPECT_EQ(eval("\"$nOM\""), "OM");      // later capitals end the name
@@ -174,8 +174,8 @@ TEST_F(Interpreter, StringLiterals) {
   EXPECT_EQ(eval("\"il dit \"oui\"\""), "il dit \"oui\"");
   EXPECT_EQ(eval("\"abc'"), "abc");  // first and last characters go, whatever they are
   EXPECT_EQ(eval("\""), "");
-  // "$" before the closing quote names the variable "$\"".
-  EXPECT_EQ(eval("\"5$\" euros"), "5 euro");
+  // "$" before the closing quote names the variable "$\"", which has no value: it stays.
+  EXPECT_EQ(eval("\"5$\" euros"), "5$\" euro");
   // A value holding "$" is substituted again.
   parser.SetVariable("$ref", "[$nom]");
   EXPECT_EQ(eval("\"($ref)\""), "([Dupont])");
@@ -191,6 +191,24 @@ TEST_F(Interpreter, LiteralsThatWouldNeverEnd) {
   EXPECT_EQ(eval("\"[$a]\""), "[" + std::string(100, 'x') + "$a]");
   parser.SetVariable("$b", "$b");
   EXPECT_EQ(eval("\"$b\""), "$b");
+}
+
+// A "$" without a letter after it is the author's text unless it names a variable with a value
+// ("$1" in evalue); "$name" is unchanged. "5 $ US" once lost "$ ", and an unset "$1" itself.
+TEST_F(Interpreter, DollarsWithoutALetterStayInLiterals) {
+  parser.SetVariable("$x", "a");
+  parser.SetVariable("$v", "b$w $ c");
+  std::string many;
+  for (int i = 0; i < 120; ++i) many += "$ ";  // beyond the pieces compiled once
+  const std::pair<std::string, std::string> cases[] = {
+      {"\"5 $ US\"", "5 $ US"},   {"\"$1 et $2\"", "$1 et $2"},
+      {"\"10$\"", "10$"},         {"\"$x, $-$.$$\"", "a, $-$.$$"},
+      {"\"$X$ \"", "a$ "},        {"\"[$absent]\"", "[]"},
+      {"\"$v\"", "b $ c"},  // a value's "$" substituted in turn, by the same rule
+      {"\"" + many + "\"", many},
+  };
+  for (const auto& [literal, expected] : cases) EXPECT_EQ(eval(literal), expected) << literal;
+  EXPECT_EQ(run("#\necho evalue(\"7|8\",\"($1)\",\"$ \")\n#"), Lines{"(7)$ (8)"});
 }
 
 TEST_F(Interpreter, ArgumentsSplitAtEveryComma) {
@@ -238,10 +256,13 @@ TEST_F(Interpreter, ChampReadsTheTagTextOfAVariable) {
   parser.SetVariable("$nom", "<nom>");
   parser.SetVariable("$deux", "<nom>, " + kPrenom + " $p");
   const std::pair<std::string, std::string> cases[] = {
-      {"champ($p,$nom)", "DUPONT"},           {"champ(2, $nom )", "MARTIN"},  // trimmed, as a
-                                                                              // quoted text is
-      {"champ($p,$Nom)", "DUPONT"},  // names are read in lower case
-      {"champ($p,$deux)", "DUPONT, Jean $p"}, {"champ($p,$absent)", ""},     {"champ(0,$nom)", ""},
+      {"champ($p,$nom)", "DUPONT"},
+      {"champ(2, $nom )", "MARTIN"},  // trimmed, as a
+                                      // quoted text is
+      {"champ($p,$Nom)", "DUPONT"},   // names are read in lower case
+      {"champ($p,$deux)", "DUPONT, Jean $p"},
+      {"champ($p,$absent)", ""},
+      {"champ(0,$nom)", ""},
       {"champ($p,\"$nom\")", "$nom"},
   };
   for (const auto& [expr, expected] : cases) EXPECT_EQ(eval(expr), expected) << expr;
@@ -482,9 +503,9 @@ TEST_F(Interpreter, CompiledTemplatesServeEveryPage) {
     std::string ref, page;
   } cases[] = {
       {"lit|a=1&b=x&c=y", "[1-x]\r\ny\r\n<1>\r\n"},
-      {"lit|a=2", "[2-]\r\n\r\n<2>\r\n"},        // nothing kept from the page before
-      {"lit|a=$b&b=Z", "[Z-Z]\r\n\r\n<Z>\r\n"},  // a value's "$" read in its turn
-      {"lit|a=$$c&c=5", "[-]\r\n5\r\n<>\r\n"},   // "$$c" names no variable
+      {"lit|a=2", "[2-]\r\n\r\n<2>\r\n"},             // nothing kept from the page before
+      {"lit|a=$b&b=Z", "[Z-Z]\r\n\r\n<Z>\r\n"},       // a value's "$" read in its turn
+      {"lit|a=$$c&c=5", "[$$c-]\r\n5\r\n<$$c>\r\n"},  // "$$c" names no variable: it stays
       {"many|a=x", std::string(100, 'x') + "$a\r\n"},
       {"map|l=u|v", "[u]+[v]\r\nv\r\n"},
       {"map|l=$1|w", "[$1]+[w]\r\nw\r\n"},  // "$1" holds itself: 100 rounds
