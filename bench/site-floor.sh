@@ -27,25 +27,12 @@ while [ $# -gt 0 ]; do
     *) base=$1; shift ;;
   esac
 done
-base_commit=$(git rev-parse --verify "$base^{commit}")
 scratch=/dev/shm
 [ -d "$scratch" ] && [ -w "$scratch" ] || scratch=${TMPDIR:-/tmp}
-work=$(mktemp -d "$scratch/site-floor.XXXXXX")
-trap 'git worktree remove --force "$work/base" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-
-[ -f /work/ccache.env ] && source /work/ccache.env
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-build() {  # source folder, build folder, targets...
-  local src=$1 dir=$2
-  shift 2
-  cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DLIGNADO_GUI=OFF -DLIGNADO_TESTS=OFF \
-    -DLIGNADO_BENCH=ON -DLIGNADO_WERROR=OFF "${launcher[@]}" >/dev/null
-  cmake --build "$dir" -j"$(nproc)" --target "$@" >/dev/null
-}
-git worktree add --detach "$work/base" "$base_commit" >/dev/null 2>&1
-build "$work/base" "$work/build-base" lignado-cli
-build "$root" "$work/build-new" lignado-cli treegen
+source scripts/at-commit.sh
+at_commit_start "$base" "$scratch" site-floor
+at_commit_build "$work/base" "$work/build-base" ON lignado-cli
+at_commit_build "$root" "$work/build-new" ON lignado-cli treegen
 
 inputs=()
 [ -f "$corpus/royal92.ged" ] && inputs+=("$corpus/royal92.ged")
