@@ -128,8 +128,11 @@ class SshTestServer {
       for (const auto& e : std::filesystem::directory_iterator("/proc")) {
         const std::string name = e.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream in(e.path() / "stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Read with read(): a process that ends meanwhile makes a stream throw.
+        OwnedFd in(::open((e.path() / "stat").c_str(), O_RDONLY | O_CLOEXEC));
+        char buf[512];
+        const ssize_t n = in.valid() ? ::read(in.get(), buf, sizeof buf) : -1;
+        const std::string stat = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
         auto close = stat.rfind(')');
         if (close == std::string::npos) continue;
         std::istringstream fields(stat.substr(close + 2));
