@@ -515,6 +515,14 @@ std::string TBD::GetAttribute(int32_t p, const std::string& name) const {
   return {};
 }
 
+std::vector<std::string> TBD::GetAttributeValues(int32_t p, const std::string& name) const {
+  std::vector<std::string> out;
+  if (!validPerson(p)) return out;
+  for (Triple& t : splitTriples(persons_[p].Attributes))
+    if (t.name == name) out.push_back(std::move(t.value));
+  return out;
+}
+
 void TBD::SetAttribute(int32_t p, const std::string& name, const std::string& value) {
   if (!validPerson(p)) return;
   std::string& attrs = persons_[p].Attributes;

@@ -201,6 +201,8 @@ class TBD {
   void SetUnionField(int32_t u, int code, const std::string& text);
 
   std::string GetAttribute(int32_t p, const std::string& name) const;
+  // Every value of attribute name, in file order (GetAttribute gives the first).
+  std::vector<std::string> GetAttributeValues(int32_t p, const std::string& name) const;
   void SetAttribute(int32_t p, const std::string& name, const std::string& value);
   bool AddPersonSource(int32_t p, int32_t source);  // true if appended
   void AddPersonMedia(int32_t p, TMedia media);

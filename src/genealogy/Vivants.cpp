@@ -177,16 +177,10 @@ std::string TVivants::Attribut(int32_t p, const std::string& name, bool* masque)
     hidden.push_back(note.substr(0, note.find("\r\n")));
   }
   if (hidden.empty()) return db_.GetAttribute(p, name);
-  // Attributes are kept as "type|name|value|" triples, in file order; a hidden line takes out
-  // one triple of its value.
-  const std::string attrs = db_.GetPersonField(p, PersonCode::Titre);
-  std::vector<std::string> fields;
-  for (size_t start = 0, bar; (bar = attrs.find('|', start)) != std::string::npos; start = bar + 1)
-    fields.push_back(attrs.substr(start, bar - start));
-  for (size_t i = 0; i + 2 < fields.size(); i += 3) {
-    if (fields[i + 1] != name) continue;
-    auto h = std::find(hidden.begin(), hidden.end(), fields[i + 2]);
-    if (h == hidden.end()) return fields[i + 2];
+  // A hidden line takes out one value equal to its own, in file order.
+  for (std::string& value : db_.GetAttributeValues(p, name)) {
+    auto h = std::find(hidden.begin(), hidden.end(), value);
+    if (h == hidden.end()) return std::move(value);
     hidden.erase(h);
     if (masque) *masque = true;
   }
